@@ -1,0 +1,50 @@
+#include "AbortSignal.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+namespace CMNC {
+
+AbortSignal::AbortSignal() : eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+AbortSignal::~AbortSignal() {
+  if (eventFd_ >= 0) ::close(eventFd_);
+}
+
+void AbortSignal::trigger() {
+  set_.store(true);
+  if (eventFd_ >= 0) {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(eventFd_, &one, sizeof one);
+  }
+}
+
+void AbortSignal::reset() {
+  set_.store(false);
+  if (eventFd_ >= 0) {
+    uint64_t value = 0;
+    [[maybe_unused]] ssize_t n = ::read(eventFd_, &value, sizeof value);
+  }
+}
+
+AbortSignal::Wait AbortSignal::wait(int fd, short events, int timeoutMs) const {
+  if (set_.load()) return Wait::Aborted;
+  pollfd fds[2] = {{fd, events, 0}, {eventFd_, POLLIN, 0}};
+  const int count = eventFd_ >= 0 ? 2 : 1;
+  for (;;) {
+    int r = ::poll(fds, count, timeoutMs < 0 ? 0 : timeoutMs);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return Wait::Failed;
+    if (set_.load()) return Wait::Aborted;
+    if (r == 0) return Wait::Timeout;
+    if (fds[0].revents & events) return Wait::Ready;
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return Wait::Failed;
+    return Wait::Timeout;
+  }
+}
+
+}  // namespace CMNC

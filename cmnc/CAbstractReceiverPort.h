@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace CMNC {
+
+// Purge flags, the same for every link.
+enum PurgeFlags : uint32_t {
+  kPurgeTxAbort = 1,  // abort pending transmission
+  kPurgeRxAbort = 2,  // abort pending reception
+  kPurgeTxClear = 4,  // clear the transmit queue
+  kPurgeRxClear = 8,  // clear the receive queue
+};
+
+// The byte pipe to a receiver. Every link (serial, TCP/IP, USB, Bluetooth) derives from it.
+//
+// Threads: a port is used by one thread at a time (the wizard's thread while testing, then the
+// worker thread for a run), with one exception: Purge with the abort flags (1, 2) may be called
+// from any thread while another thread is blocked in Read, Write or Drain, and ends that call at
+// once. After such an abort every Read, Write and Drain fails with -1/false until the port is
+// opened again, so a worker that keeps calling cannot block the stop that follows.
+//
+// Errors: no operation throws. Failures return -1 or false and, where the system can explain
+// them, leave a text in GetErrorText().
+class CAbstractReceiverPort {
+ public:
+  virtual ~CAbstractReceiverPort();
+
+  // True while the link is usable. Non-blocking.
+  virtual bool IsOpen() const = 0;
+
+  // Opens the link named by address (a device path, "host:port:password", a USB or Bluetooth
+  // address). Blocks for the link's connection time. Returns false with an error text on failure.
+  // Opening an open port reopens it.
+  virtual bool Open(const std::string& address) = 0;
+
+  // Releases the link; harmless when closed. Non-blocking.
+  virtual void Close() = 0;
+
+  // Waits up to timeoutMs for the first byte, then keeps gathering while further bytes follow
+  // within intervalMs, until size bytes are read. Negative values take the link's defaults;
+  // a timeout of 0 returns what is already buffered. Blocks at most the timeout (plus the
+  // interval gaps). Returns the count read (0 when nothing came), -1 when closed, failed or
+  // aborted.
+  virtual int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) = 0;
+
+  // Sends size bytes within timeoutMs (negative: the link's default). Blocks at most that long.
+  // Returns the count written (possibly short), -1 when closed, failed or aborted.
+  virtual int Write(const uint8_t* data, int size, int timeoutMs) = 0;
+
+  // Discards pending data by the purge flags. Non-blocking except for the receive-queue drain of
+  // the socket and USB links, which is bounded in time and bytes. True when closed.
+  virtual bool Purge(uint32_t flags) = 0;
+
+  // Waits until everything written has left the computer, at most timeoutMs. Links without an
+  // observable output queue return true at once. Aborted by Purge with the abort flags.
+  virtual bool Drain(int timeoutMs);
+
+  // A copy of the last error text. Never cleared by the port itself.
+  std::string GetErrorText() const;
+
+ protected:
+  void SetErrorText(std::string text);
+
+ private:
+  std::string errorText_;
+};
+
+}  // namespace CMNC

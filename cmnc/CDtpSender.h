@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+
+class CommandChannel;
+
+namespace CMNC {
+
+// Sending side of the DTP block transfer: fixed-size blocks framed with a type byte, a number
+// and a CRC-16 chained from the previous acknowledged block; one acknowledgement per frame.
+// Construction runs the handshake (waits for the receiver's NAK); then Write, then Finish.
+class CDtpSender {
+ public:
+  enum State : int { NONE = 0, WAIT = 1, TIMEOUT = 2, ABORTED = 3 };
+
+  CDtpSender(CommandChannel* channel, int blockSize, Clock& clock = Clock::system());
+  virtual ~CDtpSender();
+  CDtpSender(const CDtpSender&) = delete;
+  CDtpSender& operator=(const CDtpSender&) = delete;
+
+  // Adds bytes; returns how many were taken, or -1 when the state is not WAIT.
+  int Write(const uint8_t* data, int size);
+  // Sends the last block; true on success.
+  bool Finish();
+  // Builds and writes one frame; type 0x23 writes the single abort byte.
+  bool SendFrame(uint8_t type, uint16_t number, uint16_t crc);
+  std::string GetStateName() const;
+
+  int state() const { return state_; }
+  bool endAcknowledged() const { return endAcknowledged_; }
+  int blockSize() const { return blockSize_; }
+
+  // The CRC of one frame's type, number and block bytes, continued from the running CRC.
+  static uint16_t FrameCrc(uint16_t running, uint8_t type, uint16_t number, const uint8_t* block, int blockSize);
+
+ private:
+  void Handshake();
+  uint8_t WaitReply();
+  bool SendBlock(uint8_t type);
+
+  CommandChannel* channel_;
+  Clock& clock_;
+  uint16_t runningCrc_ = 0;
+  std::vector<uint8_t> block_;
+  int blockSize_;
+  int fill_ = 0;
+  uint16_t counter_ = 0;
+  int state_ = NONE;
+  bool endAcknowledged_ = false;
+  bool finishing_ = false;
+  std::vector<uint8_t> frame_;
+};
+
+}  // namespace CMNC

@@ -1,0 +1,49 @@
+#pragma once
+#include <string>
+
+#include "AbortSignal.h"
+#include "CAbstractReceiverPort.h"
+
+namespace CMNC {
+
+// A serial link on a tty device (RS-232, USB-serial bridge, rfcomm, a pseudo-terminal) in raw
+// mode, 8N1, no flow control.
+//
+// Read waits up to the total time-out for the first byte and then while bytes follow within the
+// inter-byte gap: the gap is the larger of the interval and the character time, at least 50 ms;
+// a negative interval takes the character time, a negative time-out 500 ms, a time-out of 0 polls.
+class CSerialPort final : public CAbstractReceiverPort {
+ public:
+  CSerialPort();
+  ~CSerialPort() override;
+  CSerialPort(const CSerialPort&) = delete;
+  CSerialPort& operator=(const CSerialPort&) = delete;
+
+  bool IsOpen() const override { return fd_ >= 0; }
+  bool Open(const std::string& address) override;
+  void Close() override;
+  int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
+  int Write(const uint8_t* data, int size, int timeoutMs) override;
+  bool Purge(uint32_t flags) override;
+  bool Drain(int timeoutMs) override;
+
+  // Sets the line speed and the fixed line settings. False when closed or when the device
+  // refuses the speed; the character time is recomputed in both cases while open.
+  bool SetSpeed(int rate);
+
+  int CharacterTimeMs() const { return characterTimeMs_; }
+  int Handle() const { return fd_; }
+
+  // The device path a port name stands for: "COMn" is /dev/ttyS(n-1) (any case), a name
+  // without "/" lives under /dev/, anything else is kept as given.
+  static std::string ResolveDevicePath(const std::string& name);
+  // Character time in ms for a rate: 2 x max((rate + 319999) / rate, 2).
+  static int CharacterTimeFor(int rate);
+
+ private:
+  int fd_ = -1;
+  int characterTimeMs_ = 50;
+  AbortSignal abort_;
+};
+
+}  // namespace CMNC

@@ -1,0 +1,137 @@
+#include "CTcpipPort.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "SystemError.h"
+#include "Timing.h"
+
+namespace CMNC {
+namespace {
+
+constexpr int kConnectTimeoutMs = 10000;
+
+int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, socklen_t len, std::string& error) {
+  const int flags = ::fcntl(fd, F_GETFL, 0);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  if (::connect(fd, addr, len) == 0) return 0;
+  if (errno != EINPROGRESS) {
+    error = SystemMessage(errno);
+    return -1;
+  }
+  if (!link.waitConnected(fd, kConnectTimeoutMs)) {
+    error = "Connection timed out or stopped.";
+    return -1;
+  }
+  int soError = 0;
+  socklen_t soLen = sizeof soError;
+  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &soLen);
+  if (soError != 0) {
+    error = SystemMessage(soError);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TcpipHost CTcpipPort::ParseAddress(const std::string& address) {
+  TcpipHost h;
+  std::string fields[3];
+  std::size_t start = 0;
+  for (int i = 0; i < 3; ++i) {
+    std::size_t colon = address.find(':', start);
+    if (i == 2 || colon == std::string::npos) {
+      fields[i] = address.substr(std::min(start, address.size()));
+      break;
+    }
+    fields[i] = address.substr(start, colon - start);
+    start = colon + 1;
+  }
+  h.host = fields[0];
+  const std::string& p = fields[1];
+  if (!p.empty() && p.size() <= 5 && p.find_first_not_of("0123456789") == std::string::npos) {
+    int port = std::stoi(p);
+    if (port >= 1 && port <= 65535) h.port = port;
+  }
+  h.password = fields[2];
+  h.description = h.host + ":" + std::to_string(h.port);
+  return h;
+}
+
+bool CTcpipPort::Open(const std::string& address) {
+  Close();
+  link_.resetAbort();
+  host_ = ParseAddress(address);
+  received_.clear();
+  if (host_.host.empty() || host_.port == 0) return false;
+
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* result = nullptr;
+  const std::string service = std::to_string(host_.port);
+  int rc = ::getaddrinfo(host_.host.c_str(), service.c_str(), &hints, &result);
+  if (rc != 0 || !result) {
+    SetErrorText("Cannot find the host " + host_.host + ": " + ::gai_strerror(rc));
+    return false;
+  }
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (fd < 0) {
+    SetErrorText(SystemMessage(errno));
+    ::freeaddrinfo(result);
+    return false;
+  }
+  std::string error;
+  rc = ConnectWithTimeout(link_, fd, result->ai_addr, result->ai_addrlen, error);
+  ::freeaddrinfo(result);
+  if (rc != 0) {
+    ::close(fd);
+    SetErrorText(error + " (" + host_.description + ")");
+    return false;
+  }
+  link_.adopt(fd);
+
+  WaitForPrompt("ogin: ");
+  const uint8_t lf = '\n';
+  std::string writeError;
+  if (link_.write(&lf, 1, writeError) != 1) {
+    SetErrorText("Unable to send LF; " + (writeError.empty() ? std::string("the receiver closed the connection.") : writeError));
+    link_.close();
+    return false;
+  }
+  WaitForPrompt("assword: ");
+  return true;
+}
+
+bool CTcpipPort::WaitForPrompt(const char* prompt) {
+  for (int i = 0; i < timing::kLoginPromptReads; ++i) {
+    if (received_.find(prompt) != std::string::npos) return true;
+    uint8_t buffer[256];
+    int n = link_.read(buffer, sizeof buffer, -1, -1);
+    if (n < 0) return false;
+    received_.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
+  }
+  return received_.find(prompt) != std::string::npos;
+}
+
+int CTcpipPort::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
+  return link_.read(buffer, size, timeoutMs, intervalMs);
+}
+
+int CTcpipPort::Write(const uint8_t* data, int size, int /*timeoutMs*/) {
+  std::string error;
+  int n = link_.write(data, size, error);
+  if (!error.empty()) SetErrorText(error);
+  return n;
+}
+
+}  // namespace CMNC

@@ -1,0 +1,48 @@
+#pragma once
+#include <string>
+
+#include "CAbstractReceiverPort.h"
+#include "SocketLink.h"
+
+namespace CMNC {
+
+// One saved TCP/IP host.
+struct TcpipHost {
+  std::string host;
+  int port = 0;
+  std::string password;
+  std::string description;
+};
+
+// A receiver's command port over TCP with its login dialogue. The address is
+// "host:port:password"; Open connects and answers the login prompt with an empty user name and
+// waits for the password prompt; the command channel then sends the password.
+class CTcpipPort final : public CAbstractReceiverPort {
+ public:
+  CTcpipPort() = default;
+  ~CTcpipPort() override { Close(); }
+
+  bool IsOpen() const override { return link_.isOpen(); }
+  bool Open(const std::string& address) override;
+  void Close() override { link_.close(); }
+  int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
+  int Write(const uint8_t* data, int size, int timeoutMs) override;
+  bool Purge(uint32_t flags) override { return link_.purge(flags); }
+
+  const std::string& Password() const { return host_.password; }
+  const TcpipHost& Host() const { return host_; }
+  void SetLoginError(const std::string& text) { SetErrorText(text); }
+
+  // Splits "host:port:password"; a missing field stays empty (port 0); a port that is not a
+  // number in 1..65535 gives 0.
+  static TcpipHost ParseAddress(const std::string& address);
+
+ private:
+  bool WaitForPrompt(const char* prompt);
+
+  SocketLink link_;
+  TcpipHost host_;
+  std::string received_;  // all text received during the login dialogue
+};
+
+}  // namespace CMNC

@@ -1,0 +1,232 @@
+#include "CommandChannel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "CSerialPort.h"
+#include "CTcpipPort.h"
+#include "Clock.h"
+#include "Timing.h"
+
+using namespace CMNC;
+
+namespace {
+
+const char kLoginGreeting[] = "Logged in on /dev/tcp/";
+const char kFsInitQuery[] = "%fsinit%print,/par/stat/fsinit\n";
+
+std::string TrimBlanks(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const auto last = s.find_last_not_of(" \t");
+  return s.substr(first, last - first + 1);
+}
+
+std::string MaskPassword(const std::string& password) { return std::string(password.size(), '*'); }
+
+}  // namespace
+
+CommandChannel::CommandChannel(PortFactory factory) : factory_(std::move(factory)) {}
+
+CommandChannel::~CommandChannel() { Disconnect(); }
+
+std::unique_ptr<CAbstractReceiverPort> CommandChannel::MakePort(ConnectionKind kind) const {
+  if (factory_) return factory_(kind);
+  switch (kind) {
+    case ConnectionKind::Serial: return std::make_unique<CSerialPort>();
+    case ConnectionKind::Tcpip: return std::make_unique<CTcpipPort>();
+    default: return nullptr;
+  }
+}
+
+bool CommandChannel::Connect(const PortEntry& entry) {
+  Disconnect();
+  lastError_.clear();
+  connection_ = entry;
+  std::unique_ptr<CAbstractReceiverPort> port = MakePort(entry.kind);
+  if (!port) {
+    lastError_ = entry.kind == ConnectionKind::Usb || entry.kind == ConnectionKind::Bluetooth
+                     ? "This kind of link is not supported by this build."
+                     : "No link chosen.";
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(portMutex_);
+    opening_ = port.get();
+  }
+  const bool opened = port->Open(entry.address);
+  {
+    std::lock_guard<std::mutex> lock(portMutex_);
+    opening_ = nullptr;
+    if (opened) port_ = std::move(port);
+  }
+  if (!opened) {
+    lastError_ = port->GetErrorText();
+    return false;
+  }
+  if (entry.kind == ConnectionKind::Serial) {
+    SetRate(currentRate_, false);
+  } else if (entry.kind == ConnectionKind::Tcpip && !Login()) {
+    std::unique_ptr<CAbstractReceiverPort> failed;
+    {
+      std::lock_guard<std::mutex> lock(portMutex_);
+      failed = std::move(port_);
+    }
+    lastError_ = failed->GetErrorText();
+    return false;
+  }
+  return true;
+}
+
+bool CommandChannel::Login() {
+  auto* tcp = dynamic_cast<CTcpipPort*>(port_.get());
+  const std::string password = tcp ? tcp->Password() : std::string();
+  std::string tag, body;
+  bool ok = SendText(password) && Query("\n", tag, body);
+  const std::size_t greetingLength = std::strlen(kLoginGreeting);
+  ok = ok && tag.size() == greetingLength + 1 && tag.compare(0, greetingLength, kLoginGreeting) == 0;
+  if (!ok && tcp) {
+    std::string text = tcp->GetErrorText() + "Unable to login.";
+    if (body.find("ogin incorrect") != std::string::npos) text += " Wrong password? " + MaskPassword(password);
+    tcp->SetLoginError(text);
+  }
+  return ok;
+}
+
+void CommandChannel::Disconnect() {
+  std::unique_ptr<CAbstractReceiverPort> old;
+  {
+    std::lock_guard<std::mutex> lock(portMutex_);
+    old = std::move(port_);
+  }
+  if (old) {
+    lastError_ = old->GetErrorText();
+    old->Close();
+  }
+}
+
+bool CommandChannel::IsConnected() const { return port_ && port_->IsOpen(); }
+
+int CommandChannel::GetSerialHandle() const {
+  if (!IsConnected() || connection_.kind != ConnectionKind::Serial) return -1;
+  auto* serial = dynamic_cast<CSerialPort*>(port_.get());
+  return serial ? serial->Handle() : -1;
+}
+
+bool CommandChannel::SetRate(int rate, bool keepPrevious) {
+  if (!IsConnected()) return false;
+  bool result = true;
+  if (connection_.kind == ConnectionKind::Serial) {
+    auto* serial = dynamic_cast<CSerialPort*>(port_.get());
+    result = serial && serial->SetSpeed(rate);
+  }
+  if (rate != currentRate_) port_->Purge(kPurgeTxClear | kPurgeRxClear);
+  previousRate_ = keepPrevious ? currentRate_ : rate;
+  currentRate_ = rate;
+  return result;
+}
+
+int CommandChannel::Read(uint8_t* buffer, int size) {
+  if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
+  if (!IsConnected()) return 0;
+  return port_->Read(buffer, size, -1, -1);
+}
+
+int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs) {
+  if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
+  if (!IsConnected()) return 0;
+  return port_->Read(buffer, size, timeoutMs, -1);
+}
+
+int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
+  if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
+  if (!IsConnected()) return -1;
+  return port_->Read(buffer, size, timeoutMs, intervalMs);
+}
+
+int CommandChannel::Write(const uint8_t* data, int size, int timeoutMs) {
+  if (size <= 0) return 0;
+  if (!IsConnected()) return -1;
+  const int chunk = std::max(1, maxWriteChunk_);
+  int total = 0;
+  // A short write resumes at the first byte not yet written, so nothing is skipped.
+  while (total < size) {
+    const int n = port_->Write(data + total, std::min(chunk, size - total), timeoutMs);
+    if (n <= 0) break;
+    total += n;
+  }
+  return total;
+}
+
+bool CommandChannel::Purge(uint32_t flags) {
+  std::lock_guard<std::mutex> lock(portMutex_);
+  // A stop during a (re)connection must reach the port being opened as well.
+  if (opening_ && (flags & (kPurgeTxAbort | kPurgeRxAbort))) opening_->Purge(flags & (kPurgeTxAbort | kPurgeRxAbort));
+  if (!port_ || !port_->IsOpen()) return false;
+  return port_->Purge(flags);
+}
+
+bool CommandChannel::Drain(int timeoutMs) { return IsConnected() && port_->Drain(timeoutMs); }
+
+bool CommandChannel::SendText(const std::string& text) {
+  const int size = static_cast<int>(text.size());
+  return Write(reinterpret_cast<const uint8_t*>(text.data()), size) == size;
+}
+
+bool CommandChannel::Query(const std::string& command, std::string& tag, std::string& body) {
+  tag.clear();
+  body.clear();
+  if (!command.empty() && !SendText(command)) return false;
+  if (!IsConnected()) return false;
+  std::vector<uint8_t> buffer(kReplyBufferSize + 1, 0);
+  const int n = port_->Read(buffer.data(), kReplyBufferSize, -1, -1);
+  if (n <= 0) return false;
+  // The reply text ends at the first zero byte.
+  const char* text = reinterpret_cast<const char*>(buffer.data());
+  const std::string reply(text, strnlen(text, static_cast<size_t>(n)));
+  if (!ParseReply(reply, tag, body)) body = reply;
+  return true;
+}
+
+bool CommandChannel::ParseReply(const std::string& reply, std::string& tag, std::string& body) {
+  tag.clear();
+  body = reply;
+  if (reply.size() < 2 || (reply.compare(0, 2, "RE") != 0 && reply.compare(0, 2, "ER") != 0)) return false;
+  const auto first = reply.find('%');
+  if (first == std::string::npos) return false;
+  const auto second = reply.find('%', first + 1);
+  if (second == std::string::npos) return false;
+  tag = reply.substr(first + 1, second - first - 1);
+  body = reply.substr(second + 1);
+  const auto end = body.find_first_of("\r\n");
+  if (end != std::string::npos) body.resize(end);
+  return true;
+}
+
+bool CommandChannel::FsInitAccepted(const std::string& tag, const std::string& body) {
+  if (tag != "fsinit" || body.size() <= 3 || body.front() != '{' || body.back() != '}') return false;
+  const auto comma = body.find(',');
+  if (comma == std::string::npos) return false;
+  const std::string done = TrimBlanks(body.substr(1, comma - 1));
+  const std::string total = TrimBlanks(body.substr(comma + 1, body.size() - comma - 2));
+  return done == total;
+}
+
+bool CommandChannel::CheckFsInit() {
+  if (!IsConnected()) return false;
+  std::string tag, body;
+  return Query(kFsInitQuery, tag, body) && FsInitAccepted(tag, body);
+}
+
+bool CommandChannel::WaitFsInit(const std::function<bool()>& shouldStop) {
+  if (!IsConnected()) return false;
+  for (int i = 0; i < timing::kFsInitAttempts; ++i) {
+    if (shouldStop && shouldStop()) return false;
+    Clock::system().sleepMs(timing::kFsInitPauseMs);
+    if (CheckFsInit()) return true;
+  }
+  return false;
+}
+
+std::string CommandChannel::lastError() const { return lastError_; }

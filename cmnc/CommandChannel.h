@@ -1,0 +1,79 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "CAbstractReceiverPort.h"
+#include "PortEntry.h"
+
+// The one object through which the loader talks to a receiver: at most one open link, the serial
+// line rates, raw byte I/O, and the receiver's tagged text command language.
+//
+// Threads: one thread at a time uses the channel (the wizard's, then the worker's), except that
+// Purge may be called from another thread to stop a run; the port's lifetime is guarded so that
+// such a purge never touches a port being replaced or deleted.
+class CommandChannel {
+ public:
+  using PortFactory = std::function<std::unique_ptr<CMNC::CAbstractReceiverPort>(ConnectionKind)>;
+
+  static constexpr int kDefaultMaxWriteChunk = 32768;
+  static constexpr int kReplyBufferSize = 10239;
+
+  // The factory creates the port for a connection kind; the default creates the real links.
+  explicit CommandChannel(PortFactory factory = {});
+  ~CommandChannel();
+  CommandChannel(const CommandChannel&) = delete;
+  CommandChannel& operator=(const CommandChannel&) = delete;
+
+  bool Connect(const PortEntry& entry);
+  void Disconnect();
+  bool IsConnected() const;
+  // The serial port's file descriptor when connected over Serial, else -1.
+  int GetSerialHandle() const;
+  bool SetRate(int rate, bool keepPrevious);
+
+  int Read(uint8_t* buffer, int size);
+  int Read(uint8_t* buffer, int size, int timeoutMs);
+  int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs);
+  int Write(const uint8_t* data, int size, int timeoutMs = -1);
+  bool Purge(uint32_t flags);
+  // Waits until the written bytes have left the computer (serial links), at most timeoutMs.
+  bool Drain(int timeoutMs);
+
+  bool SendText(const std::string& text);
+  // Sends the command (when not empty) and reads one reply; true when some reply came.
+  bool Query(const std::string& command, std::string& tag, std::string& body);
+  static bool ParseReply(const std::string& reply, std::string& tag, std::string& body);
+  // True when the reply to the file-system status query says the file system is ready.
+  static bool FsInitAccepted(const std::string& tag, const std::string& body);
+  bool CheckFsInit();
+  // Asks up to 100 times, 100 ms apart; stops early (false) when shouldStop returns true.
+  bool WaitFsInit(const std::function<bool()>& shouldStop = {});
+
+  int currentRate() const { return currentRate_; }
+  int previousRate() const { return previousRate_; }
+  void setCurrentRate(int rate) { currentRate_ = rate; }
+  const PortEntry& connection() const { return connection_; }
+  ConnectionKind kind() const { return connection_.kind; }
+  int maxWriteChunk() const { return maxWriteChunk_; }
+  void setMaxWriteChunk(int bytes) { maxWriteChunk_ = bytes; }
+  std::string lastError() const;
+  // The port, for the engine's raw use; null when disconnected.
+  CMNC::CAbstractReceiverPort* port() const { return port_.get(); }
+
+ private:
+  bool Login();
+  std::unique_ptr<CMNC::CAbstractReceiverPort> MakePort(ConnectionKind kind) const;
+
+  int currentRate_ = 115200;
+  int previousRate_ = 115200;
+  PortEntry connection_;
+  int maxWriteChunk_ = kDefaultMaxWriteChunk;
+  std::unique_ptr<CMNC::CAbstractReceiverPort> port_;
+  CMNC::CAbstractReceiverPort* opening_ = nullptr;  // a port being opened, reachable by Purge
+  std::string lastError_;
+  PortFactory factory_;
+  mutable std::mutex portMutex_;  // guards port_ replacement against a Purge from another thread
+};

@@ -1,0 +1,116 @@
+#include "SocketLink.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "CAbstractReceiverPort.h"
+#include "Clock.h"
+#include "SystemError.h"
+#include "Timing.h"
+
+namespace CMNC {
+
+SocketLink::~SocketLink() { close(); }
+
+void SocketLink::adopt(int fd) {
+  close();
+  fd_ = fd;
+}
+
+bool SocketLink::waitConnected(int fd, int timeoutMs) const {
+  return abort_.wait(fd, POLLOUT, timeoutMs) == AbortSignal::Wait::Ready;
+}
+
+void SocketLink::close() {
+  if (fd_ < 0) return;
+  ::shutdown(fd_, SHUT_RDWR);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+int SocketLink::read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
+  if (fd_ < 0 || abort_.isSet()) return -1;
+  const int timeout = timeoutMs < 0 ? timing::kSocketDefaultReadMs : timeoutMs;
+  int interval = intervalMs;
+  if (timeout == 0) interval = 0;
+  else if (interval < 0) interval = size == 1 ? 0 : timing::kSocketDefaultIntervalMs;
+  if (size < 1) return size;
+
+  AbortSignal::Wait w = abort_.wait(fd_, POLLIN, timeout);
+  if (w == AbortSignal::Wait::Aborted) return -1;
+  if (w != AbortSignal::Wait::Ready) return 0;
+  Clock& clock = Clock::system();
+  const int64_t start = clock.nowMs();
+  int total = 0;
+  for (;;) {
+    ssize_t n = ::recv(fd_, buffer + total, static_cast<size_t>(size - total), MSG_DONTWAIT);
+    if (n == 0) {  // the peer closed the link
+      close();
+      break;
+    }
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      break;
+    }
+    total += static_cast<int>(n);
+    if (total >= size || clock.nowMs() - start >= timeout) break;
+    w = abort_.wait(fd_, POLLIN, interval);
+    if (w == AbortSignal::Wait::Aborted) return total > 0 ? total : -1;
+    if (w != AbortSignal::Wait::Ready) break;
+  }
+  return total;
+}
+
+int SocketLink::write(const uint8_t* data, int size, std::string& errorText) {
+  if (fd_ < 0 || abort_.isSet()) return -1;
+  if (size <= 0) return 0;
+  AbortSignal::Wait w = abort_.wait(fd_, POLLOUT, timing::kSocketWritableWaitMs);
+  if (w == AbortSignal::Wait::Aborted) return -1;
+  if (w == AbortSignal::Wait::Failed) return -1;
+  if (w == AbortSignal::Wait::Timeout) {
+    errorText = "The receiver did not accept data for 10 s.";
+    return 0;
+  }
+  // Send everything; a full socket buffer is waited for within the same 10 s bound.
+  Clock& clock = Clock::system();
+  const int64_t deadline = clock.nowMs() + timing::kSocketWritableWaitMs;
+  int sent = 0;
+  while (sent < size) {
+    ssize_t n = ::send(fd_, data + sent, static_cast<size_t>(size - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      sent += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      errorText = SystemMessage(errno);
+      return sent > 0 ? sent : -1;
+    }
+    const int64_t left = deadline - clock.nowMs();
+    if (left <= 0 || abort_.wait(fd_, POLLOUT, static_cast<int>(left)) != AbortSignal::Wait::Ready) break;
+  }
+  return sent;
+}
+
+bool SocketLink::purge(uint32_t flags) {
+  if (flags & (kPurgeTxAbort | kPurgeRxAbort)) abort_.trigger();
+  if (fd_ < 0 || !(flags & kPurgeRxClear)) return true;
+  // A chatty receiver never falls silent: stop after a bounded time and byte count.
+  Clock& clock = Clock::system();
+  const int64_t deadline = clock.nowMs() + timing::kDrainLimitMs;
+  int drained = 0;
+  uint8_t chunk[1024];
+  while (drained < timing::kDrainLimitBytes && clock.nowMs() < deadline) {
+    const int64_t left = deadline - clock.nowMs();
+    int n = read(chunk, sizeof chunk, static_cast<int>(std::min<int64_t>(left, timing::kSocketPurgeReadMs)), 0);
+    if (n <= 0) break;
+    drained += n;
+  }
+  return true;
+}
+
+}  // namespace CMNC

@@ -1,0 +1,98 @@
+#include "BootCapture.h"
+
+#include <vector>
+
+#include "BootBytes.h"
+#include "CommandChannel.h"
+#include "LoadWorker.h"
+#include "Timing.h"
+
+using namespace CMNC::timing;
+
+namespace {
+
+const char kResetCommand[] = "##\n##\nset,reset,yes\n";
+
+// Switches to the receiver's normal rate, sends the reset command, and returns to the loading
+// speed with the normal rate kept as the previous one.
+void resetReceiver(LoadWorker& w) {
+  CommandChannel& ch = *w.channel;
+  const int loadingRate = ch.currentRate();
+  ch.setCurrentRate(ch.previousRate());
+  ch.SetRate(ch.previousRate(), false);
+  ch.SendText(kResetCommand);
+  w.events.appendLog("Sending reset command...\r\n");
+  w.clock.sleepMs(kAfterResetCommandMs);
+  ch.SetRate(loadingRate, true);
+}
+
+}  // namespace
+
+bool waitForBootLoader(LoadWorker& w) {
+  if (w.aborted()) return false;
+  CommandChannel& ch = *w.channel;
+  const std::vector<uint8_t> pattern(bootbytes::kCaptureBlock, bootbytes::kCapturePattern);
+  bool captured = false;
+  ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
+  const int64_t start = w.clock.nowMs();
+  int64_t resetTime = start;
+  if (w.aborted()) return false;
+  while (!captured) {
+    if (w.clock.nowMs() - start >= kCaptureLimitMs) return false;
+    w.events.pulse();
+    w.clock.sleepMs(1);
+    if (w.clock.nowMs() - resetTime > kResetPeriodMs) {
+      resetReceiver(w);
+      resetTime = w.clock.nowMs();
+    }
+    ch.Write(pattern.data(), static_cast<int>(pattern.size()), kCaptureWriteMs);
+    uint8_t byte = 0;
+    if (ch.Read(&byte, 1, kCaptureReadMs, 0) > 0) {
+      if (w.aborted()) return false;
+      if (byte == bootbytes::kNak) captured = true;
+    }
+    if (w.aborted() && !captured) return false;
+  }
+  ch.Purge(CMNC::kPurgeTxClear);
+  w.clock.sleepMs(kAfterCaptureMs);
+  return true;
+}
+
+bool bootHandshake(LoadWorker& w) {
+  CommandChannel& ch = *w.channel;
+  for (int i = 0; i < bootbytes::kHandshakeAcks; ++i) {
+    const uint8_t ack = bootbytes::kAck;
+    if (ch.Write(&ack, 1) != 1) return false;
+    w.clock.sleepMs(kBetweenAcksMs);
+  }
+  int naks = 0, others = 0;
+  for (;;) {
+    uint8_t byte = 0;
+    if (ch.Read(&byte, 1) <= 0) return false;
+    if (byte == bootbytes::kNak) {
+      if (++naks == bootbytes::kHandshakeNaks) return true;
+    } else if (++others > bootbytes::kHandshakeOtherLimit) {
+      return false;
+    }
+  }
+}
+
+void captureBootLoader(LoadWorker& w, RunState& rs) {
+  if (!rs.ok || w.aborted()) return;
+  w.events.appendStatus("Capturing...\r\n");
+  rs.ok = waitForBootLoader(w);
+  if (!rs.ok) {
+    rs.errorText = w.aborted() ? kAbortedByUser : "Boot connection error.";
+    return;
+  }
+  if (w.aborted()) {
+    rs.errorText = kAbortedByUser;
+    return;
+  }
+  rs.ok = bootHandshake(w);
+  if (!rs.ok) {
+    rs.errorText = w.aborted() ? kAbortedByUser : "Boot handshaking error.";
+    return;
+  }
+  w.events.appendStatus("Captured.\r\n");
+}

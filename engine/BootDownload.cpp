@@ -1,0 +1,171 @@
+#include "BootDownload.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "BootBytes.h"
+#include "CDtpSender.h"
+#include "CommandChannel.h"
+#include "DtpBytes.h"
+#include "FirmwareImage.h"
+#include "LoadWorker.h"
+#include "Timing.h"
+
+using namespace CMNC::timing;
+
+namespace {
+
+constexpr uint32_t kAnnouncingLoader = 3;  // RAM loaders from this version on take the block size first
+constexpr int kAnnouncedMinBlock = 2048;
+
+int percentOf(uint64_t done, uint64_t total) {
+  return total == 0 ? 100 : static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(total));
+}
+
+}  // namespace
+
+uint32_t ramChecksum(const uint8_t* data, std::size_t size, uint32_t value) {
+  for (std::size_t i = 0; i < size; ++i) value = ((value << 7) | (value >> 25)) ^ data[i];
+  return value;
+}
+
+int flashBlockSize(int workerBlockSize, uint32_t loaderMode) {
+  const int size = loaderMode < kAnnouncingLoader ? workerBlockSize : std::max(workerBlockSize, kAnnouncedMinBlock);
+  return std::clamp(size, 1, CMNC::dtp::kMaxBlockSize);
+}
+
+void loadRamStep(LoadWorker& w, RunState& rs, FirmwareImage& image, const std::string& title) {
+  if (!rs.ok || w.aborted()) return;
+  w.events.appendStatus("Loading " + title + "...\r\n");
+  rs.ok = loadRam(w, image, title);
+  if (!rs.ok) rs.errorText = w.aborted() ? kAbortedByUser : "Load " + title + " error.";
+}
+
+bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title) {
+  CommandChannel& ch = *w.channel;
+  const uint64_t total = image.size();
+  uint64_t sent = 0;
+  bool ok = true;
+  uint32_t checksum = 0;
+  std::vector<uint8_t> buffer(bootbytes::kRamPiece + 1);
+  image.rewind();
+  while (ok && sent < total) {
+    const int n = image.read(buffer.data(), bootbytes::kRamPiece);
+    checksum = ramChecksum(buffer.data(), static_cast<std::size_t>(std::max(n, 0)), checksum);
+    ok = n > 0 && ch.Write(buffer.data(), n) == n;
+    sent += static_cast<uint64_t>(std::max(n, 0));
+    w.events.setProgress(percentOf(sent, total));
+  }
+  if (ok) {
+    for (int shift = 24; shift >= 0 && ok; shift -= 8) {
+      const uint8_t byte = static_cast<uint8_t>(checksum >> shift);
+      ok = ch.Write(&byte, 1) == 1;
+    }
+  }
+  if (ok) {
+    // The acknowledgement is timed from the moment the last byte left, not from the write call.
+    ch.Drain(kDrainBeforeAckMs);
+    uint8_t answer = 0;
+    if (ch.Read(&answer, 1) <= 0) {
+      w.events.appendLog("LoadRAM: Timeout receiving acknowledge.\r\n");
+    } else if (answer == bootbytes::kLoaded) {
+      w.events.appendLog(title + " loaded.\r\n");
+      return true;
+    } else {
+      w.events.appendLog(answer == bootbytes::kNak ? "LoadRAM: Checksum mismatch.\r\n"
+                                                   : "LoadRAM: Wrong acknowledge received.\r\n");
+      w.events.appendStatus("Error in loading " + title + ".\r\n");
+    }
+  }
+  w.events.appendLog("Error in loading " + title + ".\r\n");
+  return false;
+}
+
+int loadFlashStep(LoadWorker& w, RunState& rs, FirmwareImage& image, uint32_t loaderMode, const std::string& title) {
+  if (!rs.ok || w.aborted()) return kFlashDone;
+  w.events.appendStatus("Loading " + title + "...\r\n");
+  const int result = sendFlashImage(w, image, title, loaderMode);
+  rs.ok = result == kFlashDone && !w.aborted();
+  if (w.aborted()) rs.errorText = kAbortedByUser;
+  else if (result == kFlashBlockFailed) rs.errorText = "Send file error.";
+  else if (result == kFlashLastBlockFailed) rs.errorText = "Final send file error.";
+  else if (result == kFlashNoEndAck) rs.errorText = "Receiver acknowledge error.";
+  return result;
+}
+
+int sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title, uint32_t loaderMode) {
+  CommandChannel& ch = *w.channel;
+  const int blockSize = flashBlockSize(w.blockSize, loaderMode);
+  bool ok = true;
+  int result = kFlashDone;
+  std::string report;
+  int lastPercent = 0;
+  uint64_t sent = 0;
+  const uint64_t total = image.size();
+  std::vector<uint8_t> buffer(static_cast<std::size_t>(blockSize) + 1);
+
+  if (loaderMode >= kAnnouncingLoader) {
+    const uint8_t announce[4] = {static_cast<uint8_t>(blockSize >> 24), static_cast<uint8_t>(blockSize >> 16),
+                                 static_cast<uint8_t>(blockSize >> 8), static_cast<uint8_t>(blockSize)};
+    ch.Write(announce, 4);
+  }
+  auto sender = std::make_unique<CMNC::CDtpSender>(&ch, blockSize, w.clock);
+  image.rewind();
+  // A receiver that never said it is ready has taken nothing: the transfer fails at once.
+  if (sender->state() != CMNC::CDtpSender::WAIT && !w.aborted()) {
+    ok = false;
+    result = kFlashBlockFailed;
+    report = sender->GetStateName() + "\r\n";
+  }
+  while (ok && sent < total) {
+    if (w.aborted()) {
+      sender->SendFrame(CMNC::dtp::kAbortFrame, 0, 0);
+      ok = false;
+      break;
+    }
+    const int n = image.read(buffer.data(), blockSize);
+    if (n > 0) ok = sender->Write(buffer.data(), n) == n;
+    if (!ok || n <= 0) {
+      ok = false;
+      result = kFlashBlockFailed;
+      report = sender->GetStateName() + "\r\n";
+      break;
+    }
+    sent += static_cast<uint64_t>(n);
+    lastPercent = percentOf(sent, total);
+    w.events.setProgress(lastPercent);
+  }
+  if (ok && w.aborted()) {
+    sender->SendFrame(CMNC::dtp::kAbortFrame, 0, 0);
+    ok = false;
+  }
+  if (ok) {
+    ok = sender->Finish();
+    if (!ok) result = kFlashLastBlockFailed;
+    else if (!sender->endAcknowledged() && loaderMode != 0) {
+      ok = waitEndAck(w);
+      if (!ok) result = kFlashNoEndAck;
+    }
+  }
+  if (!ok) {
+    if (result == kFlashBlockFailed) report += "Send file error. Send: " + std::to_string(lastPercent) + "%.\r\n";
+    else if (result == kFlashLastBlockFailed) report += "Final send file error.\r\n";
+    else if (result == kFlashNoEndAck) report += "Acknowledge error.\r\n";
+    w.events.appendLog(report);
+  }
+  sender.reset();
+  w.events.appendLog(ok ? title + " loaded.\r\n" : "Error in " + title + " loading.\r\n");
+  return result;
+}
+
+bool waitEndAck(LoadWorker& w) {
+  const int64_t end = w.clock.nowMs() + kEndAckWaitMs;
+  while (w.clock.nowMs() < end && !w.aborted()) {
+    uint8_t byte = 0;
+    const int n = w.channel->Read(&byte, 1);
+    if (n > 0 && byte == bootbytes::kLoaded) return true;
+    if (n < 0) return false;
+  }
+  return false;
+}

@@ -1,0 +1,163 @@
+#include "BootLoaderRun.h"
+
+#include <cstdlib>
+
+#include "BootBytes.h"
+#include "BootCapture.h"
+#include "BootDownload.h"
+#include "CommandChannel.h"
+#include "FirmwareImageSet.h"
+#include "ImageCatalogue.h"
+#include "LoadWorker.h"
+#include "Timing.h"
+
+namespace {
+
+constexpr int kRamMatchA = 20;  // hardware versions 20 and 22 count as one for the RAM loader
+constexpr int kRamMatchB = 22;
+
+bool going(const LoadWorker& w, const RunState& rs) { return rs.ok && !w.aborted(); }
+
+void loaderCycle(LoadWorker& w, RunState& rs, FirmwareImage& loader, FirmwareImage& img) {
+  captureBootLoader(w, rs);
+  if (going(w, rs)) checkBootVersions(w, rs, !img.isLdp, loader.ldrHardwareVersion, img.ldpHardwareVersion);
+  if (going(w, rs)) loadRamStep(w, rs, loader, "RAM Loader for " + img.title);
+  if (going(w, rs)) loadFlashStep(w, rs, img, loader.ldrVersion, img.title);
+}
+
+void ramCycle(LoadWorker& w, RunState& rs, FirmwareImage& img) {
+  captureBootLoader(w, rs);
+  img.ldrHardwareVersion = img.ldpHardwareVersion;
+  if (going(w, rs)) checkBootVersions(w, rs, false, img.ldrHardwareVersion, img.ldpHardwareVersion);
+  if (going(w, rs)) loadRamStep(w, rs, img, img.title);
+}
+
+void namedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images, RunState& rs) {
+  for (std::size_t i = firstImage.isRamLoader ? 1 : 0; i < images.count(); ++i) {
+    FirmwareImage& img = images.at(i);
+    if (!img.isLoaded()) continue;
+    w.events.appendLog("Loading " + img.title + "...\r\n");
+    captureBootLoader(w, rs);
+    if (img.isLdp) {
+      if (going(w, rs)) checkBootVersions(w, rs, false, firstImage.ldrHardwareVersion, img.ldpHardwareVersion);
+      if (going(w, rs)) loadRamStep(w, rs, firstImage, "RAM Loader for " + img.title);
+      if (going(w, rs)) loadFlashStep(w, rs, img, firstImage.ldrVersion, img.title);
+    } else {
+      if (going(w, rs)) checkBootVersions(w, rs, true, img.ldrHardwareVersion, img.ldpHardwareVersion);
+      if (going(w, rs)) loadRamStep(w, rs, img, img.title);
+    }
+    w.events.appendStatus("");
+    if (!going(w, rs)) return;
+  }
+}
+
+void numberedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images, RunState& rs) {
+  for (std::size_t i = 0; i < images.count(); ++i) {
+    FirmwareImage& img = images.at(i);
+    if (catalogue::isUtilityLoaderName(img.fileName) || !img.isLoaded()) continue;
+    w.events.appendLog("Loading " + img.title + "...\r\n");
+    w.events.appendStatus("");
+    if (going(w, rs)) {
+      const int type = catalogue::fileType(img.fileName);
+      const int id = catalogue::utilityLoaderNumber(img.fileName);
+      if (type == 1 || type == 3) {
+        const int u = findUtilityLoader(images, id);
+        if (u >= 0) {
+          firstImage = images.at(static_cast<std::size_t>(u));
+          loaderCycle(w, rs, firstImage, img);
+        } else if (type == 3) {
+          ramCycle(w, rs, img);
+        } else {
+          rs.errorText = "Can't find Utility Loader ID=" + img.fileName.substr(2, 1) + " for file: " + img.title;
+          rs.ok = false;
+        }
+      } else if (type == 2) {
+        ramCycle(w, rs, img);
+      } else {
+        w.events.appendLog("Skipped " + img.title + "...\r\nUpgrade Vestrel.");
+      }
+    }
+    w.events.appendStatus("");
+    if (!going(w, rs)) return;
+  }
+}
+
+}  // namespace
+
+void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, FirmwareImageSet& images,
+                   RunState& rs) {
+  if (numberedSet) numberedRun(w, firstImage, images, rs);
+  else namedRun(w, firstImage, images, rs);
+}
+
+int findUtilityLoader(const FirmwareImageSet& images, int id) {
+  for (std::size_t i = 0; i < images.count(); ++i) {
+    const std::string& name = images.at(i).fileName;
+    if (name.size() >= 3 && name[0] == '_' && name[2] - '0' == id) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool readBootVersions(LoadWorker& w, int& hardwareVersion, int& secondVersion) {
+  // A boot loader that keeps sending NAK must not hold the worker: bounded by a byte count.
+  uint8_t byte = bootbytes::kNak;
+  int skipped = 0;
+  do {
+    if (w.aborted() || skipped++ > CMNC::timing::kVersionByteLimit) return false;
+    if (w.channel->Read(&byte, 1) <= 0) return false;
+  } while (byte == bootbytes::kNak);
+  hardwareVersion = byte;
+  if (w.channel->Read(&byte, 1) <= 0) return false;
+  secondVersion = byte;
+  return true;
+}
+
+int compareVersions(LoadWorker& w, int32_t hardware, int32_t second, int32_t ram, int32_t flash) {
+  if (second > 1) w.events.showWarning("The file wishes a newer software version.\nPlease, upgrade this software!");
+  const bool ramMatches = ram == hardware || (hardware == kRamMatchA && ram == kRamMatchB) ||
+                          (hardware == kRamMatchB && ram == kRamMatchA);
+  if (!ramMatches) return kRamWrongHardware;
+  return flash == hardware ? kVersionsAccepted : kFlashWrongHardware;
+}
+
+void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_t ramHardwareVersion,
+                       uint32_t flashHardwareVersion) {
+  if (w.aborted()) return;
+  w.events.appendStatus("Reading receiver versions...\r\n");
+  int hardware = 0, second = 0;
+  rs.ok = readBootVersions(w, hardware, second);
+  if (!rs.ok) {
+    rs.errorText = w.aborted() ? kAbortedByUser : "Get receiver version error.";
+    return;
+  }
+  if (w.aborted()) {
+    rs.errorText = kAbortedByUser;
+    return;
+  }
+  w.events.appendStatus("Checking versions...\r\n");
+  if (skipFlashCheck) flashHardwareVersion = static_cast<uint32_t>(hardware);
+  const int r = compareVersions(w, hardware, second, static_cast<int32_t>(ramHardwareVersion),
+                                static_cast<int32_t>(flashHardwareVersion));
+  if (r == kFlashWrongHardware) rs.errorText = "Flash file has wrong hardware version.";
+  if (r == kRamWrongHardware) rs.errorText = "RAM file has wrong hardware version.";
+  rs.ok = rs.ok && r > 0;
+  const uint8_t decision = rs.ok ? bootbytes::kGoOn : bootbytes::kStop;
+  // The decision goes out either way: a refused receiver gets 0x00 and flashes nothing.
+  const bool written = w.channel->Write(&decision, 1) == 1;
+  rs.ok = rs.ok && written;
+  if (rs.ok) w.events.appendStatus("Ready to load firmware images!\r\n");
+  else if (rs.errorText.empty()) rs.errorText = w.aborted() ? kAbortedByUser : "Acknowledge version error.";
+}
+
+bool fileUploadHardwareCheck(LoadWorker& w, const FirmwareImage& image, bool numberedSet, RunState& rs) {
+  std::string tag, body;
+  if (!w.channel->Query("%HardwareVersion%print,/par/rcv/ver/hw\n", tag, body) || tag != "HardwareVersion")
+    return true;
+  const int hardware = std::atoi(body.c_str());
+  const int r = compareVersions(w, hardware, numberedSet ? 1 : 0, hardware, static_cast<int32_t>(image.ldpHardwareVersion));
+  if (r == kFlashWrongHardware) rs.errorText = image.fileName + " Flash file has wrong hardware version.";
+  rs.ok = r > 0;
+  if (rs.ok) w.events.appendStatus("Ready to load firmware images!\r\n");
+  else if (rs.errorText.empty()) rs.errorText = w.aborted() ? kAbortedByUser : "Acknowledge version error.";
+  return rs.ok;
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+
+#include "RunState.h"
+
+class FirmwareImage;
+class FirmwareImageSet;
+class LoadWorker;
+
+// compareVersions results
+enum VersionCheck : int {
+  kVersionsAccepted = 1,
+  kRamWrongHardware = -2,
+  kFlashWrongHardware = -3,
+};
+
+// One cycle per image: capture, version exchange and check, RAM loader, flash image.
+void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, FirmwareImageSet& images,
+                   RunState& rs);
+void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_t ramHardwareVersion,
+                       uint32_t flashHardwareVersion);
+bool readBootVersions(LoadWorker& w, int& hardwareVersion, int& secondVersion);
+int compareVersions(LoadWorker& w, int32_t hardware, int32_t second, int32_t ram, int32_t flash);
+int findUtilityLoader(const FirmwareImageSet& images, int id);
+bool fileUploadHardwareCheck(LoadWorker& w, const FirmwareImage& image, bool numberedSet, RunState& rs);

@@ -1,0 +1,263 @@
+#include "DirectUpload.h"
+
+#include <atomic>
+#include <vector>
+
+#include "BootDownload.h"
+#include "CommandChannel.h"
+#include "FirmwareImageSet.h"
+#include "LoadWorker.h"
+#include "Timing.h"
+
+using namespace CMNC::timing;
+
+namespace {
+
+std::atomic<unsigned> g_syncCounter{0};
+
+const char kFirmwareName[] = "firmware";
+const char kIdentityQuery[] = "%Receiver ID:%print,/par/rcv/id\n";
+const char kIdentityTag[] = "Receiver ID:";
+const char kTooLong[] = "The receiver identity is too long for a receiver command.";
+constexpr int kMinStreamBlock = 4;
+
+std::string trimBlanks(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// The receiver's identity; false with the error text set when it cannot be had.
+bool queryIdentity(LoadWorker& w, RunState& rs, std::string& identity) {
+  std::string tag;
+  bool ok = true;
+  if (!w.aborted()) ok = w.channel->Query(kIdentityQuery, tag, identity);
+  if (!w.aborted()) ok = ok && tag == kIdentityTag;
+  if (!ok) rs.errorText = "Can't obtain the Receiver ID";
+  return ok;
+}
+
+// Reads the answer to the stored-file "fld": first bytes within about 20 s, then the rest.
+std::string readFldAnswer(LoadWorker& w) {
+  std::vector<uint8_t> buffer(kMaxCommandBytes + 1, 0);
+  int got = 0;
+  for (int p = 2; p < 2 * kFldAnswerPolls + 2; p += 2) {
+    w.events.setProgress(p);
+    if (w.aborted()) return {};
+    const int n = w.channel->Read(buffer.data(), static_cast<int>(kMaxCommandBytes), kFldAnswerReadMs);
+    if (n > 0) {
+      got = n;
+      break;
+    }
+  }
+  if (got == 0) return {};
+  std::vector<uint8_t> rest(kMaxCommandBytes + 1, 0);
+  const int more = w.channel->Read(rest.data(), static_cast<int>(kMaxCommandBytes) - got, kFldAnswerRestMs);
+  std::string answer(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(got));
+  if (more > 0) answer.append(reinterpret_cast<const char*>(rest.data()), static_cast<std::size_t>(more));
+  return answer;
+}
+
+// The receiver restarts: drop the link, wait, and connect again with the entry kept before.
+bool waitAndReconnect(LoadWorker& w, int steps, int stepMs, int attempts, int pauseMs) {
+  const PortEntry entry = w.channel->connection();
+  w.events.appendStatus("Disconnected from the receiver. Waiting...\r\n");
+  w.channel->Purge(CMNC::kPurgeRxClear);
+  w.channel->Disconnect();
+  for (int n = 1; n <= steps; ++n) {
+    w.events.setProgress(n);
+    if (!w.sleep(stepMs)) return false;
+  }
+  w.events.appendStatus("Trying to reconnect...\r\n");
+  return reconnect(w, entry, attempts, pauseMs);
+}
+
+bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
+  uploadFile(w, rs, kFirmwareName, img);
+  if (!rs.ok || w.aborted()) return rs.ok;
+  w.channel->Purge(CMNC::kPurgeRxClear);
+  w.events.appendStatus("Detecting the Receiver ID...\r\n");
+  std::string identity;
+  if (!queryIdentity(w, rs, identity)) return rs.ok = false;
+  if (w.aborted()) return rs.ok;
+  const std::string command = storedFlashCommand(identity);
+  if (command.size() > kMaxCommandBytes) {
+    rs.errorText = kTooLong;
+    return rs.ok = false;
+  }
+  w.events.appendStatus("Command the receiver to flash the firmware...\r\n");
+  w.channel->SendText(command);
+  const std::string answer = readFldAnswer(w);
+  if (!answer.empty()) {
+    waitAndReconnect(w, kStoredFlashRebootSteps, kStoredFlashRebootStepMs, kStoredFlashReconnects,
+                     kStoredFlashReconnectPauseMs);
+  }
+  w.events.setProgress(100);
+  std::string tag, body;
+  rs.ok = !answer.empty();
+  if (rs.ok && !w.aborted()) rs.ok = CommandChannel::ParseReply(answer, tag, body) && tag == "fld" && body.empty();
+  if (!answer.empty() && !CommandChannel::ParseReply(answer, tag, body)) body = answer;
+  if (!rs.ok && !w.aborted()) rs.errorText = "The last reply is: " + body;
+  if (w.aborted()) rs.ok = false;
+  w.events.appendLog("\r\n");
+  return rs.ok;
+}
+
+}  // namespace
+
+std::string putCommand(const std::string& name, int putTimeout, int blockSize) {
+  return "%put%put,/log/" + name + ":{" + std::to_string(putTimeout) + "," + std::to_string(blockSize) + "}\n";
+}
+
+std::string storedFlashCommand(const std::string& identity) {
+  return "%fld%fld," + identity + ",/log/" + kFirmwareName + "\n";
+}
+
+std::string streamFlashCommand(const std::string& identity, int putTimeout, int blockSize) {
+  return "%fld%fld," + identity + ",/cur/term:{" + std::to_string(putTimeout) + "," + std::to_string(blockSize) + "}\n";
+}
+
+bool reconnect(LoadWorker& w, const PortEntry& entry, int attempts, int pauseMs) {
+  for (int i = 0; i < attempts; ++i) {
+    if (w.aborted()) return false;
+    if (w.channel->Connect(entry)) {
+      w.events.appendStatus("Reconnected!\r\n");
+      return true;
+    }
+    if (!w.sleep(pauseMs)) return false;
+  }
+  return false;
+}
+
+bool syncChannel(CommandChannel& channel) {
+  const std::string counter = std::to_string(g_syncCounter.fetch_add(1));
+  std::string tag, body;
+  if (!channel.Query("%" + counter + "%\r\n", tag, body)) return false;
+  return tag == counter;
+}
+
+void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareImage& image) {
+  CommandChannel& ch = *w.channel;
+  if (w.aborted()) {
+    rs.ok = false;
+    rs.errorText = kAbortedByUser;
+    return;
+  }
+  const auto stop = [&w] { return w.aborted(); };
+  ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
+  ch.WaitFsInit(stop);
+  std::string tag, body;
+  rs.ok = ch.Query("%removed%print,/par/dev/blk/a/removed\n", tag, body);
+  if (rs.ok && tag == "removed" && trimBlanks(body) == "on") {
+    rs.ok = ch.Query("%notremoved%set,/par/dev/blk/a/removed,off\n", tag, body);
+    ch.WaitFsInit(stop);
+  }
+  if (rs.ok && w.images->isDataFile == 0) {
+    rs.ok = ch.SendText("%remove%remove,/log/" + name + "\n");
+    w.sleep(kAfterRemoveMs);
+    if (rs.ok) rs.ok = ch.Query("", tag, body) && tag == "remove";
+  }
+  const std::string put = putCommand(name, w.putTimeout, w.blockSize);
+  if (rs.ok && put.size() > kMaxCommandBytes) {
+    rs.ok = false;
+    rs.errorText = "The file name is too long for a receiver command.";
+    return;
+  }
+  if (rs.ok) rs.ok = ch.Query(put, tag, body) && tag == "put" && body.empty();
+  if (!rs.ok) {
+    if (w.aborted()) {
+      rs.errorText = kAbortedByUser;
+      return;
+    }
+    w.events.appendLog("Unable to configure the receiver to accept a file.\r\n");
+    w.events.appendLog(tag.empty() ? "The last answer was: '" + body + "'"
+                                   : "The last answer was: '%" + tag + "%" + body + "'");
+    ch.Disconnect();
+    w.events.loadAborted();
+    rs.abortReported = true;
+    return;
+  }
+  w.sleep(kAfterPutMs);
+  w.events.appendLog("Loading " + image.title + "...\r\n");
+  if (!w.aborted()) loadFlashStep(w, rs, image, 0, image.title);
+  else rs.ok = false, rs.errorText = kAbortedByUser;
+}
+
+bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
+  CommandChannel& ch = *w.channel;
+  w.events.appendLog("Loading " + image.title + "...\r\n");
+  if (!rs.ok || w.aborted()) return rs.ok;
+  ch.Purge(CMNC::kPurgeRxClear);
+  w.events.appendStatus("Detecting the Receiver ID...\r\n");
+  std::string identity;
+  if (!queryIdentity(w, rs, identity)) return rs.ok = false;
+  if (w.aborted()) return rs.ok;
+  if (streamFlashCommand(identity, w.putTimeout, w.blockSize).size() > kMaxCommandBytes) {
+    rs.errorText = kTooLong;
+    return rs.ok = false;
+  }
+  w.events.appendStatus("Command the receiver to flash the firmware...\r\n");
+  const int savedBlockSize = w.blockSize;
+  do {
+    if (!syncChannel(ch) && !syncChannel(ch)) {
+      rs.errorText = "lost connection to the receiver";
+      rs.ok = false;
+      break;
+    }
+    std::string tag, body;
+    rs.ok = ch.Query(streamFlashCommand(identity, w.putTimeout, w.blockSize), tag, body);
+    if (!w.aborted()) rs.ok = rs.ok && tag == "fld";
+    if (!rs.ok) rs.errorText = "Can't obtain request the fld";
+    if (!body.empty()) {
+      rs.errorText = body;
+      rs.ok = false;
+      w.events.appendLog("fld: ER " + body + "\r\n");
+    }
+    int result = kFlashDone;
+    bool transferred = false;
+    if (rs.ok && !w.aborted()) {
+      result = loadFlashStep(w, rs, image, 0, image.title);
+      transferred = true;
+    }
+    if (rs.ok) break;
+    if (transferred && result > kFlashDone) w.events.appendLog(rs.errorText);
+    w.blockSize = w.blockSize > kMinStreamBlock ? w.blockSize / 2 : kMinStreamBlock;
+    w.events.appendLog("Change DTP block to " + std::to_string(w.blockSize) + "\r\n");
+    rs.errorText.clear();
+  } while (w.blockSize > kMinStreamBlock && !w.aborted());
+  w.blockSize = savedBlockSize;
+  if (!rs.ok) {
+    w.events.appendLog("fld: " + rs.errorText);
+    w.events.appendLog("\r\n");
+    rs.errorText.clear();
+    return false;
+  }
+  if (w.aborted()) return rs.ok;
+  w.events.setProgress(2);
+  rs.ok = waitAndReconnect(w, kStreamFlashRebootSteps, kStreamFlashRebootStepMs, kStreamFlashReconnects,
+                           kStreamFlashReconnectPauseMs);
+  w.events.setProgress(100);
+  return rs.ok;
+}
+
+void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, RunState& rs) {
+  bool anyFailed = false;
+  std::string lastReason;
+  for (std::size_t i = 0; i < images.count(); ++i) {
+    if (w.aborted() || rs.abortReported) break;
+    FirmwareImage& img = images.at(i);
+    RunState one;
+    one.errorText = rs.errorText;
+    bool done = false;
+    if (numberedSet && w.directUpload) done = streamFlash(w, one, img);
+    if (!done) {
+      one.ok = true;
+      storedFlash(w, one, img);
+    }
+    if (one.abortReported) rs.abortReported = true;
+    if (!one.ok) anyFailed = true;
+    rs.errorText = one.errorText;
+  }
+  rs.ok = !anyFailed && !rs.abortReported && !w.aborted();
+  if (w.aborted() && rs.errorText.empty()) rs.errorText = kAbortedByUser;
+}

@@ -1,0 +1,129 @@
+#include "LoadDriver.h"
+
+#include <algorithm>
+
+#include "BootLoaderRun.h"
+#include "CommandChannel.h"
+#include "DataFileUpload.h"
+#include "DirectUpload.h"
+#include "FirmwareImageSet.h"
+#include "ImageCatalogue.h"
+#include "LoadWorker.h"
+#include "Timing.h"
+
+using namespace CMNC::timing;
+
+namespace {
+
+bool isArchive(SourceKind kind) { return kind == SourceKind::ZipArchive || kind == SourceKind::ZipImage; }
+
+void rebootWait(LoadWorker& w) {
+  CommandChannel& ch = *w.channel;
+  ch.setCurrentRate(ch.previousRate());
+  ch.SetRate(ch.previousRate(), false);
+  w.events.appendStatus("Waiting for the receiver reboot...\r\n");
+  w.sleep(kBeforeRebootWaitMs);
+  for (int n = 1; n <= kRebootPolls; ++n) {
+    w.events.setProgress(n);
+    if (!w.sleep(kRebootPollMs)) break;
+    ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
+    if (ch.CheckFsInit()) break;
+  }
+  w.events.setProgress(100);
+}
+
+void runPath(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, RunState& rs) {
+  FirmwareImageSet& set = *w.images;
+  if (!w.directUpload) {
+    bootLoaderRun(w, numberedSet, firstImage, set, rs);
+  } else if (set.isDataFile == 0) {
+    for (std::size_t i = 0; i < set.count() && rs.ok; ++i) fileUploadHardwareCheck(w, set.at(i), numberedSet, rs);
+    if (rs.ok) fileUploadRun(w, set, numberedSet, rs);
+  } else if (set.isDataFile == 1) {
+    dataFileRun(w, set, rs);
+  } else {
+    rs.errorText = "UKNOWN File type for fld";
+    rs.ok = false;
+  }
+}
+
+}  // namespace
+
+bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
+  FirmwareImageSet& set = *w.images;
+  if (numberedSet) {
+    set.sortNames();
+  } else if (w.method != LoadMethod::FileUpload) {
+    const auto [passes, index] = set.findLdpWithoutRamLoader();
+    if (!passes) {
+      w.events.appendLog("The file " + set.names[static_cast<std::size_t>(index)] + " requires " +
+                         catalogue::kRamLoaderFile +
+                         ", but it was not found. Please return back and correct the problem.");
+      w.events.loadAborted();
+      return false;
+    }
+  } else if (set.names.size() == 2) {
+    auto it = std::find(set.names.begin(), set.names.end(), catalogue::kRamLoaderFile);
+    if (it != set.names.end()) set.names.erase(it);
+  }
+  w.events.appendLog("");
+  w.events.appendLog("Reading firmware images...\r\n");
+  for (const std::string& name : set.names) {
+    if (w.aborted()) return false;
+    FirmwareImage image(set.source, name, w.sourceKind);
+    w.events.appendLog("- " + image.title + " (" + image.path + ")\r\n");
+    if (!image.isLoaded()) {
+      // Every chosen image must be read before anything is sent: a partial set is never loaded.
+      w.events.appendLog((isArchive(w.sourceKind) ? "Error reading " + set.source : "Error opening: " + image.path) +
+                         ": " + image.loadError() + "\r\n");
+      rs.ok = false;
+      rs.errorText = "Not every chosen image could be read; nothing was sent to the receiver.";
+      set.clear();
+      return true;
+    }
+    set.add(std::move(image));
+  }
+  if (!numberedSet) set.order(w.portBPowerSlots);
+  return true;
+}
+
+uint32_t loadDriver(LoadWorker& w) {
+  LoadWorker::setCurrent(&w);
+  RunState rs;
+  FirmwareImageSet& set = *w.images;
+  const bool ramRuleFails = !set.findLdpWithoutRamLoader().first;
+  const bool numberedSet = set.hasNumberedName(w.sourceKind) && ramRuleFails;
+  if (!readImages(w, numberedSet, rs)) {
+    LoadWorker::setCurrent(nullptr);
+    return 0;
+  }
+  if (rs.ok && set.count() == 0) {
+    w.events.appendLog("Nothing to load\r\n");
+    w.events.loadAborted();
+    LoadWorker::setCurrent(nullptr);
+    return 0;
+  }
+  if (rs.ok) {
+    FirmwareImage firstImage = set.at(0);
+    if (!numberedSet && !w.directUpload && !firstImage.isRamLoader &&
+        std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
+      w.events.appendLog(std::string(catalogue::kEntries[0].title) + " is required but absent!\r\n");
+      w.events.loadAborted();
+      LoadWorker::setCurrent(nullptr);
+      return 0;
+    }
+    w.events.appendLog("");
+    runPath(w, numberedSet, firstImage, rs);
+  }
+
+  CommandChannel& ch = *w.channel;
+  if (!rs.errorText.empty()) w.events.appendLog(rs.errorText + "\r\n");
+  else if (rs.ok && ch.IsConnected()) rebootWait(w);
+  if (w.directUpload && ch.IsConnected() && set.isDataFile == 0) ch.SendText("remove,/log/firmware\n");
+  if (!w.aborted()) {
+    if (rs.ok) w.events.loadSucceeded();
+    else if (!rs.abortReported) w.events.loadAborted();
+    LoadWorker::setCurrent(nullptr);
+  }
+  return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+// The engine's reports. The engine calls them from the worker thread; an implementation hands
+// each one to its own thread in order (never dropping one) and never blocks the worker.
+class LoadEvents {
+ public:
+  virtual ~LoadEvents() = default;
+  // Appends to the status area; an empty text clears it.
+  virtual void appendStatus(const std::string& text) = 0;
+  // Appends to the log box; an empty text clears it.
+  virtual void appendLog(const std::string& text) = 0;
+  // Progress in percent; values outside 0..100 are ignored by the display.
+  virtual void setProgress(int percent) = 0;
+  // The engine is waiting: step the progress display.
+  virtual void pulse() = 0;
+  virtual void loadSucceeded() = 0;
+  virtual void loadAborted() = 0;
+  // A warning box; dropped while another one is showing.
+  virtual void showWarning(const std::string& text) = 0;
+};

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "ConnectionKind.h"
+#include "LoadMethod.h"
+
+// The settings of one run, filled from the command line and the wizard's pages; each worker
+// receives a copy taken when it is created.
+struct LoadJob {
+  bool run = false;           // an unattended run is in progress
+  bool exitWhenDone = false;  // close the program after a successful load
+  std::string source;         // path of the firmware source
+  std::string port;           // port name as given ("COM1" alias, device name or path)
+  uint32_t speed = 115200;    // serial speed in bit/s
+  LoadMethod method = LoadMethod::PowerOnCapture;
+  uint32_t mtu = 0;           // largest piece written to the port at once; 0 keeps the default
+  ConnectionKind connection = ConnectionKind::Serial;
+  bool directUpload = false;  // images go through the receiver's file system
+  bool plainDataFile = false; // the source is one plain data file
+};

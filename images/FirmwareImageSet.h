@@ -1,0 +1,49 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FirmwareImage.h"
+#include "SourceKind.h"
+
+// The images of one run: the source the names refer to, the chosen names, and the images read
+// from them in the order they are sent.
+class FirmwareImageSet {
+ public:
+  static constexpr int kDataFileUnknown = 2;
+
+  // Puts the image into the set: a RAM loader goes to the front (index 0), anything else to the
+  // end. Returns its index.
+  int add(FirmwareImage image);
+  void clear();
+  FirmwareImage& at(std::size_t index) { return images.at(index); }
+  const FirmwareImage& at(std::size_t index) const { return images.at(index); }
+  std::size_t count() const { return images.size(); }
+  // RAM loader first, boot loader second, main firmware last (then the power board when
+  // portBPowerSlots is set); the rest keep their order.
+  void order(bool portBPowerSlots);
+  void sortNames();
+  bool hasNumberedName(SourceKind kind) const;
+  // The first ".ldp" name while no name is a RAM loader: (false, its index); else (true, -1).
+  std::pair<bool, int> findLdpWithoutRamLoader() const;
+
+  // Fills source and names from the operator's choice. Returns an error text, empty on success.
+  std::string scanSource(const std::string& path, SourceKind kind, bool includeLoaderImages);
+
+  std::vector<FirmwareImage> images;
+  std::string source;
+  std::vector<std::string> names;
+  int isDataFile = kDataFileUnknown;
+
+ private:
+  void moveToEnd(const char* baseName);
+  void scanFolder(bool includeLoaderImages);
+  std::string scanArchive(const std::string& path, bool includeLoaderImages);
+  bool ramLoaderBesideSource() const;
+};
+
+// The picker's accept rule: the chosen name, preceded by its helper (the utility loader of a
+// numbered set, else the RAM loader) when loader images are included and the chosen name is an
+// ".ldp" name.
+std::vector<std::string> pickImage(const std::vector<std::string>& names, const std::string& chosen,
+                                   bool includeLoaderImages);

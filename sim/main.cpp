@@ -1,0 +1,79 @@
+// vestrel-sim: the virtual receiver on a pseudo-terminal (and optionally a TCP port).
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "VirtualReceiver.h"
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+
+void usage() {
+  std::cout << "usage: vestrel-sim [--rate N] [--tcp PORT] [--password TEXT] [--off] [--power-on-after MS]\n"
+               "                   [--pace] [--hardware N] [--port-name NAME] [--path-file FILE]\n"
+               "Opens a pseudo-terminal and prints the path to open; with --tcp also listens on\n"
+               "127.0.0.1:PORT. Runs until interrupted.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ReceiverConfig config;
+  int tcpPort = -1;
+  int powerOnAfterMs = -1;
+  std::string pathFile;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool more = i + 1 < argc;
+    if (a == "--rate" && more) config.rate = std::atoi(argv[++i]);
+    else if (a == "--tcp" && more) tcpPort = std::atoi(argv[++i]);
+    else if (a == "--password" && more) config.password = argv[++i];
+    else if (a == "--off") config.poweredOn = false;
+    else if (a == "--power-on-after" && more) powerOnAfterMs = std::atoi(argv[++i]), config.poweredOn = false;
+    else if (a == "--pace") config.pace = true;
+    else if (a == "--hardware" && more) config.faults.hardwareVersion = std::atoi(argv[++i]);
+    else if (a == "--port-name" && more) config.serialPortName = argv[++i];
+    else if (a == "--path-file" && more) pathFile = argv[++i];
+    else {
+      usage();
+      return a == "--help" ? 0 : 2;
+    }
+  }
+  VirtualReceiver receiver(config);
+  std::string error;
+  if (!receiver.startPty(error) || (tcpPort >= 0 && !receiver.startTcp(tcpPort, error))) {
+    std::cerr << "vestrel-sim: " << error << "\n";
+    return 1;
+  }
+  receiver.run();
+  std::cout << receiver.ptyPath() << std::endl;
+  if (tcpPort >= 0) std::cout << "tcp:127.0.0.1:" << receiver.tcpPort() << ":" << config.password << std::endl;
+  if (!pathFile.empty()) {
+    FILE* f = std::fopen(pathFile.c_str(), "w");
+    if (f) {
+      std::fprintf(f, "%s\n", receiver.ptyPath().c_str());
+      std::fclose(f);
+    }
+  }
+  signal(SIGINT, onSignal);
+  signal(SIGTERM, onSignal);
+  int waited = 0;
+  while (!g_stop) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    waited += 50;
+    if (powerOnAfterMs >= 0 && waited >= powerOnAfterMs) {
+      receiver.powerOn();
+      powerOnAfterMs = -1;
+    }
+  }
+  receiver.stop();
+  return 0;
+}

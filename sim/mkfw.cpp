@@ -1,0 +1,26 @@
+// vestrel-mkfw: writes the sample firmware distribution into a folder.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "SampleFirmware.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << "usage: vestrel-mkfw DIR [--main-size BYTES] [--hardware N]\n";
+    return 2;
+  }
+  sample::Options options;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--main-size") options.mainSize = std::strtoull(argv[i + 1], nullptr, 10);
+    else if (a == "--hardware") options.hardwareVersion = std::atoi(argv[i + 1]);
+  }
+  std::string error;
+  if (!sample::writeDistribution(argv[1], options, error)) {
+    std::cerr << "vestrel-mkfw: " << error << "\n";
+    return 1;
+  }
+  std::cout << argv[1] << "\n";
+  return 0;
+}

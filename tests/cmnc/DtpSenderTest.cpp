@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+
+#include "CDtpSender.h"
+#include "DtpBytes.h"
+#include "DtpReceiver.h"
+#include "FakePort.h"
+
+using CMNC::CDtpSender;
+namespace dtp = CMNC::dtp;
+
+namespace {
+
+constexpr int kBlock = 16;
+
+// A link whose receiving side answers frames from a script, after a NAK for the handshake.
+struct ScriptedLink {
+  explicit ScriptedLink(std::deque<std::vector<uint8_t>> script) : replies(std::move(script)), f(&clock) {
+    f.responder = [this](const uint8_t* data, int size, FakePort& p) {
+      frames.emplace_back(data, data + size);
+      if (!replies.empty()) {
+        p.feed(replies.front());
+        replies.pop_front();
+      }
+    };
+    EXPECT_TRUE(f.connect());
+    f.port->whenEmpty = [this](FakePort& p) {
+      if (!readyNakSent) p.feed(std::vector<uint8_t>{dtp::kNak});
+      readyNakSent = true;
+    };
+  }
+  std::deque<std::vector<uint8_t>> replies;
+  std::vector<std::vector<uint8_t>> frames;
+  bool readyNakSent = false;
+  FakeClock clock;
+  FakeChannel f;
+};
+
+// A link whose receiving side is the virtual receiver's DTP receiver.
+struct CheckedLink {
+  CheckedLink() : f(&clock) {
+    f.responder = [this](const uint8_t* data, int size, FakePort&) { receiver->feed(data, static_cast<std::size_t>(size), 0); };
+    EXPECT_TRUE(f.connect());
+    receiver = std::make_unique<DtpReceiver>(kBlock, DtpReceiver::Faults{}, [this](const uint8_t* d, std::size_t n) {
+      f.port->feed(std::vector<uint8_t>(d, d + n));
+    });
+    f.port->whenEmpty = [this](FakePort&) { receiver->tick(tick += 1000); };
+  }
+  FakeClock clock;
+  FakeChannel f;
+  std::unique_ptr<DtpReceiver> receiver;
+  int64_t tick = 0;
+};
+
+std::vector<uint8_t> pattern(std::size_t n) {
+  std::vector<uint8_t> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + 3);
+  return v;
+}
+
+}  // namespace
+
+TEST(DtpSender, TransfersBytesTheReceiverChecks) {
+  for (std::size_t size : {0u, 1u, 15u, 16u, 17u, 100u}) {
+    CheckedLink link;
+    CDtpSender sender(&link.f.channel, kBlock, link.clock);
+    ASSERT_EQ(sender.state(), CDtpSender::WAIT);
+    const std::vector<uint8_t> data = pattern(size);
+    EXPECT_EQ(sender.Write(data.data(), static_cast<int>(data.size())), static_cast<int>(size));
+    EXPECT_TRUE(sender.Finish());
+    EXPECT_EQ(link.receiver->status(), DtpReceiver::Status::Done) << size;
+    EXPECT_EQ(link.receiver->bytes(), data) << size;
+  }
+}
+
+TEST(DtpSender, ExactlyOneBlockEndsWithAnEmptyLastBlock) {
+  ScriptedLink link({{dtp::kAck}, {dtp::kAck}});
+  CDtpSender sender(&link.f.channel, kBlock, link.clock);
+  const std::vector<uint8_t> data = pattern(kBlock);
+  sender.Write(data.data(), kBlock);
+  ASSERT_TRUE(sender.Finish());
+  ASSERT_EQ(link.frames.size(), 2u);
+  const auto& first = link.frames[0];
+  const auto& last = link.frames[1];
+  ASSERT_EQ(first.size(), static_cast<std::size_t>(kBlock + 6));
+  EXPECT_EQ(first[0], dtp::kDataBlock);
+  EXPECT_EQ(first[1], 0);
+  EXPECT_EQ(first[2], 0);
+  EXPECT_EQ(first.back(), dtp::kFrameEnd);
+  EXPECT_EQ(last[0], dtp::kLastBlock);
+  EXPECT_EQ(last[1], 0);
+  EXPECT_TRUE(std::all_of(last.begin() + 3, last.begin() + 3 + kBlock, [](uint8_t b) { return b == 0; }));
+  // The last block's CRC continues from the first block's.
+  const uint16_t crc1 = static_cast<uint16_t>(first[3 + kBlock] | (first[4 + kBlock] << 8));
+  const uint16_t crc2 = static_cast<uint16_t>(last[3 + kBlock] | (last[4 + kBlock] << 8));
+  EXPECT_EQ(crc1, CDtpSender::FrameCrc(0, dtp::kDataBlock, 0, data.data(), kBlock));
+  const std::vector<uint8_t> zeros(kBlock, 0);
+  EXPECT_EQ(crc2, CDtpSender::FrameCrc(crc1, dtp::kLastBlock, 0, zeros.data(), kBlock));
+  EXPECT_NE(crc2, CDtpSender::FrameCrc(0, dtp::kLastBlock, 0, zeros.data(), kBlock));
+}
+
+TEST(DtpSender, ResendsOnNakAndGivesUpAfterThree) {
+  {
+    ScriptedLink link({{dtp::kNak}, {dtp::kNak}, {dtp::kAck}, {dtp::kAck}});
+    CDtpSender sender(&link.f.channel, kBlock, link.clock);
+    const std::vector<uint8_t> data = pattern(kBlock);
+    EXPECT_EQ(sender.Write(data.data(), kBlock), kBlock);
+    EXPECT_EQ(link.frames.size(), 3u);
+    EXPECT_EQ(link.frames[0], link.frames[2]);
+  }
+  {
+    ScriptedLink link({{dtp::kNak}, {dtp::kNak}, {dtp::kNak}});
+    CDtpSender sender(&link.f.channel, kBlock, link.clock);
+    const std::vector<uint8_t> data = pattern(kBlock + 5);
+    EXPECT_EQ(sender.Write(data.data(), static_cast<int>(data.size())), 0);
+    EXPECT_EQ(sender.state(), CDtpSender::TIMEOUT);
+    EXPECT_EQ(sender.GetStateName(), "TIMEOUT");
+    EXPECT_EQ(sender.Write(data.data(), 1), -1);
+  }
+}
+
+TEST(DtpSender, JudgesAReplyByItsLastByte) {
+  // ACK followed by a line feed in one read is not an ACK; the sender waits until its time runs out.
+  ScriptedLink link({{dtp::kAck, '\n'}});
+  CDtpSender sender(&link.f.channel, kBlock, link.clock);
+  const std::vector<uint8_t> data = pattern(kBlock);
+  EXPECT_EQ(sender.Write(data.data(), kBlock), 0);
+}
+
+TEST(DtpSender, EndCodeCountsOnlyForTheLastBlock) {
+  ScriptedLink link({{dtp::kEndAck}, {dtp::kEndAck}});
+  CDtpSender sender(&link.f.channel, kBlock, link.clock);
+  // After the lone 0x1E the receiver sends its ACK a little later.
+  bool acked = false;
+  link.f.port->whenEmpty = [&link, &acked](FakePort& p) {
+    if (link.frames.size() == 1 && !acked) p.feed(std::vector<uint8_t>{dtp::kAck});
+    acked = acked || link.frames.size() == 1;
+  };
+  const std::vector<uint8_t> data = pattern(kBlock);
+  EXPECT_EQ(sender.Write(data.data(), kBlock), kBlock);  // 0x1E ignored, then ACK
+  EXPECT_FALSE(sender.endAcknowledged());
+  EXPECT_TRUE(sender.Finish());
+  EXPECT_TRUE(sender.endAcknowledged());
+}
+
+TEST(DtpSender, RefusalAndSilence) {
+  {
+    ScriptedLink link({std::vector<uint8_t>{0x21}});
+    CDtpSender sender(&link.f.channel, kBlock, link.clock);
+    const std::vector<uint8_t> data = pattern(kBlock);
+    EXPECT_EQ(sender.Write(data.data(), kBlock), 0);
+    EXPECT_EQ(sender.state(), CDtpSender::TIMEOUT);
+  }
+  {
+    FakeClock clock;
+    FakeChannel f(&clock);
+    ASSERT_TRUE(f.connect());
+    CDtpSender sender(&f.channel, kBlock, clock);  // nobody answers the handshake
+    EXPECT_EQ(sender.state(), CDtpSender::TIMEOUT);
+    uint8_t b = 0;
+    EXPECT_EQ(sender.Write(&b, 1), -1);
+  }
+  {
+    ScriptedLink link(std::deque<std::vector<uint8_t>>{});
+    link.f.port->whenEmpty = [](FakePort& p) { p.feed(std::vector<uint8_t>{0x2A}); };
+    CDtpSender sender(&link.f.channel, kBlock, link.clock);
+    EXPECT_EQ(sender.GetStateName(), "ABORTED");
+    EXPECT_FALSE(sender.Finish());
+  }
+}
+
+TEST(DtpSender, AbortFrameIsOneByte) {
+  ScriptedLink link(std::deque<std::vector<uint8_t>>{});
+  CDtpSender sender(&link.f.channel, kBlock, link.clock);
+  EXPECT_TRUE(sender.SendFrame(dtp::kAbortFrame, 7, 9));
+  ASSERT_EQ(link.frames.size(), 1u);
+  EXPECT_EQ(link.frames[0], std::vector<uint8_t>{0x23});
+}

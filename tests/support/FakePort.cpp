@@ -1,0 +1,84 @@
+#include "FakePort.h"
+
+#include <algorithm>
+
+bool FakePort::Open(const std::string&) {
+  if (failOpen) {
+    SetErrorText("No such file or directory");
+    return false;
+  }
+  open_ = true;
+  return true;
+}
+
+int FakePort::Read(uint8_t* buffer, int size, int timeoutMs, int) {
+  if (!open_) return -1;
+  bool empty;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    empty = incoming_.empty();
+  }
+  if (empty && whenEmpty) whenEmpty(*this);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (timeoutMs == 0) ++readsWithTimeoutZero;
+  int n = 0;
+  while (n < size && !incoming_.empty()) {
+    buffer[n++] = incoming_.front();
+    incoming_.pop_front();
+  }
+  if (n == 0 && clock_) clock_->advance(timeoutMs < 0 ? 500 : std::max(timeoutMs, 1));
+  return n;
+}
+
+int FakePort::Write(const uint8_t* data, int size, int) {
+  if (!open_) return -1;
+  if (failWrites) return -1;
+  const int n = maxPerWrite > 0 ? std::min(size, maxPerWrite) : size;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_.insert(written_.end(), data, data + n);
+    writeSizes_.push_back(n);
+  }
+  if (responder) responder(data, n, *this);
+  return n;
+}
+
+bool FakePort::Purge(uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++purges;
+  if (flags & CMNC::kPurgeRxClear) incoming_.clear();
+  return true;
+}
+
+void FakePort::feed(const std::vector<uint8_t>& bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  incoming_.insert(incoming_.end(), bytes.begin(), bytes.end());
+}
+
+void FakePort::feed(const std::string& text) { feed(std::vector<uint8_t>(text.begin(), text.end())); }
+
+std::vector<uint8_t> FakePort::written() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return written_;
+}
+
+std::string FakePort::writtenText() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::string(written_.begin(), written_.end());
+}
+
+std::vector<int> FakePort::writeSizes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return writeSizes_;
+}
+
+FakeChannel::FakeChannel(FakeClock* clock)
+    : channel([this, clock](ConnectionKind) {
+        auto p = std::make_unique<FakePort>(clock);
+        p->responder = responder;
+        p->maxPerWrite = maxPerWrite;
+        port = p.get();
+        return p;
+      }) {}
+
+bool FakeChannel::connect() { return channel.Connect({"fake", "fake port", "fake", ConnectionKind::Usb}); }

@@ -1,0 +1,60 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "CAbstractReceiverPort.h"
+#include "CommandChannel.h"
+#include "FakeClock.h"
+
+// A scriptable port: what the loader writes is captured and handed to a responder, which queues
+// the receiver's answer; reads take queued bytes. It can stall (reads return nothing), refuse
+// writes, or take only part of each write.
+class FakePort final : public CMNC::CAbstractReceiverPort {
+ public:
+  using Responder = std::function<void(const uint8_t* data, int size, FakePort& port)>;
+
+  explicit FakePort(FakeClock* clock = nullptr) : clock_(clock) {}
+
+  bool IsOpen() const override { return open_; }
+  bool Open(const std::string& address) override;
+  void Close() override { open_ = false; }
+  int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
+  int Write(const uint8_t* data, int size, int timeoutMs) override;
+  bool Purge(uint32_t flags) override;
+
+  void feed(const std::vector<uint8_t>& bytes);
+  void feed(const std::string& text);
+  std::vector<uint8_t> written() const;
+  std::string writtenText() const;
+  std::vector<int> writeSizes() const;
+
+  Responder responder;
+  // Called by a read that finds nothing queued (before it gives up), e.g. to answer a handshake.
+  std::function<void(FakePort&)> whenEmpty;
+  int maxPerWrite = -1;      // accept at most this many bytes per Write call
+  bool failOpen = false;
+  bool failWrites = false;
+  int purges = 0;
+  int readsWithTimeoutZero = 0;
+
+ private:
+  FakeClock* clock_;
+  bool open_ = false;
+  mutable std::mutex mutex_;
+  std::deque<uint8_t> incoming_;
+  std::vector<uint8_t> written_;
+  std::vector<int> writeSizes_;
+};
+
+// A channel whose ports are FakePorts; port() gives the last one created.
+class FakeChannel {
+ public:
+  explicit FakeChannel(FakeClock* clock = nullptr);
+  bool connect();
+  CommandChannel channel;
+  FakePort* port = nullptr;
+  FakePort::Responder responder;
+  int maxPerWrite = -1;
+};

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ActivityLog.h"
+#include "TempDir.h"
+
+namespace {
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+}  // namespace
+
+TEST(ActivityLog, SilentUntilOpened) {
+  TempDir dir;
+  ActivityLog& log = ActivityLog::Instance();
+  log.Close();
+  log.Write("nothing\r\n");
+  EXPECT_FALSE(log.IsOpen());
+}
+
+TEST(ActivityLog, AppendsFramedTextWithoutCarriageReturns) {
+  TempDir dir;
+  const std::string path = dir.file("activity.log");
+  { std::ofstream(path) << "earlier run\n"; }
+  ActivityLog& log = ActivityLog::Instance();
+  log.Open(path);
+  log.Write("first line\r\nsecond line\r\n");
+  log.Write("caf\xC3\xA9 \x01 odd\r\n");  // any character is kept, and writing goes on
+  log.Write("after\r\n");
+  log.Close();
+  const std::string text = slurp(path);
+  EXPECT_EQ(text.rfind("earlier run\nLog file started ", 0), 0u);
+  EXPECT_NE(text.find("first line\nsecond line\n"), std::string::npos);
+  EXPECT_NE(text.find("caf\xC3\xA9 \x01 odd\nafter\n"), std::string::npos);
+  EXPECT_NE(text.find("\nLog file closed "), std::string::npos);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(ActivityLog, ASecondOpenClosesTheFirst) {
+  TempDir dir;
+  ActivityLog& log = ActivityLog::Instance();
+  log.Open(dir.file("a.log"));
+  log.Open(dir.file("b.log"));
+  log.Write("to b\n");
+  log.Close();
+  const std::string a = slurp(dir.file("a.log"));
+  EXPECT_EQ(a.rfind("Log file started ", 0), 0u);
+  EXPECT_NE(a.find("\nLog file closed "), std::string::npos);
+  EXPECT_EQ(a.find("to b"), std::string::npos);
+  EXPECT_NE(slurp(dir.file("b.log")).find("to b"), std::string::npos);
+  log.Open(dir.file("no-such-folder/x.log"));  // cannot open: stays silent
+  log.Write("lost");
+  EXPECT_FALSE(log.IsOpen());
+}
+
+TEST(ActivityLog, TimestampHasTheFixedForm) {
+  const std::string t = ActivityLog::Timestamp();
+  ASSERT_EQ(t.size(), 25u);  // 24 characters and the line feed
+  EXPECT_EQ(t.back(), '\n');
+  EXPECT_EQ(t[3], ' ');
+  EXPECT_EQ(t[13], ':');
+}

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CommandLine.h"
+
+namespace {
+
+struct Parsed {
+  LoadJob job;
+  SourceKind kind = SourceKind::ZipArchive;
+  CommandLineResult result;
+};
+
+Parsed parse(std::vector<std::string> args) {
+  Parsed p;
+  p.result = parseCommandLine(args, p.job, p.kind);
+  return p;
+}
+
+std::string cwd() { return std::filesystem::current_path().string(); }
+
+}  // namespace
+
+TEST(CommandLine, RunAloneTakesTheDefaults) {
+  const Parsed p = parse({"/run"});
+  EXPECT_TRUE(p.job.run);
+  EXPECT_EQ(p.job.port, "COM1");
+  EXPECT_EQ(p.job.speed, 115200u);
+  EXPECT_EQ(p.job.method, LoadMethod::SoftBreakCapture);
+  EXPECT_EQ(p.kind, SourceKind::Folder);
+  EXPECT_EQ(p.job.source, cwd() + "/");
+}
+
+TEST(CommandLine, PortNames) {
+  EXPECT_EQ(parse({"/run", "/port", "com3"}).job.port, "COM3");
+  EXPECT_EQ(parse({"/port", "/dev/ttyUSB0"}).job.port, "/dev/ttyUSB0");  // device paths keep their case
+  EXPECT_EQ(parse({"--port", "ttyACM0"}).job.port, "ttyACM0");
+  EXPECT_EQ(parse({"/port"}).job.port, "");  // a value-less option standing last is ignored
+}
+
+TEST(CommandLine, Numbers) {
+  EXPECT_EQ(parse({"/speed", "300"}).job.speed, 4800u);
+  EXPECT_EQ(parse({"/speed", "fast"}).job.speed, 4800u);
+  EXPECT_EQ(parse({"/speed", "1500000"}).job.speed, 1500000u);
+  EXPECT_EQ(parse({"/speed", " +9600baud"}).job.speed, 9600u);
+  EXPECT_EQ(parse({"/speed", "99999999999999999999"}).job.speed, 2147483647u);
+  EXPECT_EQ(parse({"/speed", "-99999999999999999999"}).job.speed, 4800u);
+  EXPECT_EQ(parse({"/MTU", "0"}).job.mtu, 0u);
+  EXPECT_EQ(parse({"/MTU", "-5"}).job.mtu, 32u);
+  EXPECT_EQ(parse({"/MTU", "99999999999"}).job.mtu, 32768u);
+  EXPECT_EQ(parse({"/MTU", "512"}).job.mtu, 512u);
+  EXPECT_EQ(parse({"/mtu", "512"}).job.mtu, 0u);  // "/MTU" is written in capitals
+}
+
+TEST(CommandLine, CaptureMethods) {
+  EXPECT_EQ(parse({"/capture", "reset"}).job.method, LoadMethod::SoftBreakCapture);
+  EXPECT_EQ(parse({"/capture", "power"}).job.method, LoadMethod::PowerOnCapture);
+  EXPECT_EQ(parse({"/capture", "power", "/capture", "bogus"}).job.method, LoadMethod::PowerOnCapture);
+  const Parsed fldp = parse({"/capture", "fldp"});
+  EXPECT_EQ(fldp.job.method, LoadMethod::FileUpload);
+  EXPECT_TRUE(fldp.job.directUpload);
+  EXPECT_FALSE(fldp.job.plainDataFile);
+  const Parsed data = parse({"/capture", "data", "/source", "cfg.ZIP"});
+  EXPECT_EQ(data.kind, SourceKind::DataFile);
+  EXPECT_TRUE(data.job.plainDataFile);
+  EXPECT_EQ(data.job.source, cwd() + "/cfg.ZIP");
+}
+
+TEST(CommandLine, SourceClassification) {
+  EXPECT_EQ(parse({"/source", "fw.zip"}).kind, SourceKind::ZipArchive);
+  EXPECT_EQ(parse({"/source", "/fw/main.ldp"}).kind, SourceKind::ImageFile);
+  EXPECT_EQ(parse({"/source", "/fw/main.ldp"}).job.source, "/fw/main.ldp");
+  const Parsed upper = parse({"/source", "/fw/FW.ZIP"});  // the extension test is case-sensitive
+  EXPECT_EQ(upper.kind, SourceKind::Folder);
+  EXPECT_EQ(upper.job.source, "/fw/FW.ZIP/");
+  EXPECT_EQ(parse({}).kind, SourceKind::ZipArchive);  // nothing to classify
+}
+
+TEST(CommandLine, FlagsAndOddArguments) {
+  const Parsed p = parse({"stray", "/unknown", "/log", "a.log", "/log", "b.log", "/exit"});
+  EXPECT_TRUE(p.job.exitWhenDone);
+  EXPECT_EQ(p.result.logFiles, (std::vector<std::string>{"a.log", "b.log"}));
+  EXPECT_TRUE(p.result.badOption.empty());
+  EXPECT_EQ(parse({"--bogus"}).result.badOption, "--bogus");
+  EXPECT_TRUE(parse({"--help"}).result.showHelp);
+}
+
+TEST(CommandLine, UsageTextLines) {
+  const std::string usage = usageText();
+  EXPECT_EQ(usage.rfind("Example: /port COM1 /speed 115200", 0), 0u);
+  EXPECT_NE(usage.find("/MTU <mtu>        - set maximum transfer unit size in bytes.\r\n"), std::string::npos);
+  EXPECT_EQ(usage.find('\n'), usage.find("\r\n") + 1);
+}

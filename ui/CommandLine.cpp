@@ -1,0 +1,159 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr uint32_t kMinSpeed = 4800;
+constexpr long long kMinMtu = 32;
+constexpr long long kMaxMtu = 32768;
+
+bool endsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// "COMn" in any case is an alias and is written in capitals; device paths keep their case.
+std::string normalisePort(const std::string& port) {
+  if (port.size() > 3) {
+    std::string head = port.substr(0, 3);
+    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::toupper(c); });
+    const bool digits = std::all_of(port.begin() + 3, port.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (head == "COM" && digits) return "COM" + port.substr(3);
+  }
+  return port;
+}
+
+// "/name", "--name" and "-name" all name an option; "/MTU" keeps its capitals.
+bool isOption(const std::string& arg, const char* slashForm, const char* gnuForm) {
+  return arg == slashForm || arg == std::string("--") + gnuForm;
+}
+
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path abs = std::filesystem::absolute(path, ec);
+  if (ec) return path;
+  std::string result = abs.lexically_normal().string();
+  if (endsWith(path, "/") && !endsWith(result, "/")) result += "/";
+  return result;
+}
+
+void classifySource(LoadJob& job, SourceKind& kind) {
+  if (job.directUpload && job.plainDataFile) {
+    kind = SourceKind::DataFile;
+  } else if ((job.run || !job.source.empty()) && !job.plainDataFile) {
+    if (job.source.empty()) job.source = "./";
+    if (job.source.size() >= 4 && (endsWith(job.source, ".ldp") || endsWith(job.source, ".ldr"))) {
+      kind = SourceKind::ImageFile;
+    } else if (endsWith(job.source, ".zip")) {
+      kind = SourceKind::ZipArchive;
+    } else {
+      kind = SourceKind::Folder;
+      if (!endsWith(job.source, "/")) job.source += "/";
+    }
+  }
+  if (!job.source.empty()) job.source = absolutePath(job.source);
+}
+
+}  // namespace
+
+std::string usageText() {
+  return "Example: /port COM1 /speed 115200 /source \"C:\\new firmware\" /capture fldp /exit /run\r\n"
+         "\r\n"
+         "/port COMx        - serial port with the receiver (COM1).\r\n"
+         "/speed <number>   - serial port speed (115200).\r\n"
+         "/capture <method> - capture method: soft or power or fldp or data;\r\n"
+         "          soft - send \"reset\" command to receiver and capture boot\r\n"
+         "                 loader after reset;\r\n"
+         "          power - capture boot loader after receiver power ON;\r\n"
+         "          fldp - use direct firmware upload to reciever memory;\r\n"
+         "          data - imply the file, specified in /source as\r\n"
+         "                 simple data file to be loaded to receiver memory;\r\n"
+         "/source <path> - file name either of a ZIP file, or a\r\n"
+         "        firmware image, or a folder with firmware image files.\r\n"
+         "/exit - the program should exit after successful\r\n"
+         "        firmware loading.\r\n"
+         "/run - the program will use the values above to\r\n"
+         "       start loading firmware. In case of \"/capture power\" you\r\n"
+         "       need to turn the receiver on in time.\r\n"
+         "/log <filename>   - specify a file to log the activity to.\r\n"
+         "/MTU <mtu>        - set maximum transfer unit size in bytes.\r\n";
+}
+
+std::string platformUsageNotes() {
+  return "On Linux:\r\n"
+         "  Options may also be written --port, --speed, --capture, --source, --exit, --run,\r\n"
+         "  --log, --mtu; --help prints this text.\r\n"
+         "  /port takes a device name or path (ttyUSB0, /dev/ttyACM0, a pseudo-terminal);\r\n"
+         "  COMn stands for /dev/ttyS(n-1). Other links:\r\n"
+         "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n"
+         "    usb:BUS-PORT[.PORT...]         a receiver's native USB port\r\n"
+         "    bt:(XX:XX:XX:XX:XX:XX)         a receiver over Bluetooth\r\n"
+         "  Exit status: 0 after a successful load, 1 after a failed or aborted one,\r\n"
+         "  2 for bad usage.\r\n";
+}
+
+long long readDecimal(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > INT_MAX) value = static_cast<long long>(INT_MAX) + 1;  // saturate
+  }
+  if (negative) value = -value;
+  return std::clamp<long long>(value, INT_MIN, INT_MAX);
+}
+
+CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob& job, SourceKind& kind) {
+  CommandLineResult result;
+  job.port.clear();
+  job.speed = 115200;
+  job.exitWhenDone = false;
+  job.method = LoadMethod::SoftBreakCapture;
+  job.directUpload = false;
+  long long speed = job.speed;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (isOption(arg, "/exit", "exit")) {
+      job.exitWhenDone = true;
+    } else if (isOption(arg, "/run", "run")) {
+      job.run = true;
+      if (job.port.empty()) job.port = "COM1";
+    } else if (arg == "--help" || arg == "-h" || arg == "/?") {
+      result.showHelp = true;
+    } else if (isOption(arg, "/port", "port") || isOption(arg, "/source", "source") ||
+               isOption(arg, "/speed", "speed") || isOption(arg, "/MTU", "MTU") || arg == "--mtu" ||
+               isOption(arg, "/capture", "capture") || isOption(arg, "/log", "log")) {
+      if (!hasValue) continue;  // an option that needs a value but stands last is ignored
+      const std::string& value = args[++i];
+      if (isOption(arg, "/port", "port")) job.port = normalisePort(value);
+      else if (isOption(arg, "/source", "source")) job.source = value;
+      else if (isOption(arg, "/speed", "speed")) speed = readDecimal(value);
+      else if (isOption(arg, "/log", "log")) result.logFiles.push_back(value);
+      else if (isOption(arg, "/capture", "capture")) {
+        if (value == "soft" || value == "reset") job.method = LoadMethod::SoftBreakCapture;
+        else if (value == "power") job.method = LoadMethod::PowerOnCapture;
+        else if (value == "fldp" || value == "data") {
+          job.method = LoadMethod::FileUpload;
+          job.directUpload = true;
+          job.plainDataFile = job.plainDataFile || value == "data";
+        }
+      } else {
+        const long long mtu = readDecimal(value);
+        job.mtu = mtu == 0 ? 0 : static_cast<uint32_t>(std::clamp(mtu, kMinMtu, kMaxMtu));
+      }
+    } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
+      result.badOption = arg;
+    }
+  }
+  job.speed = static_cast<uint32_t>(std::max<long long>(speed, kMinSpeed));
+  classifySource(job, kind);
+  return result;
+}

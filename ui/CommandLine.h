@@ -1,0 +1,26 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "LoadJob.h"
+#include "SourceKind.h"
+
+// What the command line asked for beyond the settings themselves.
+struct CommandLineResult {
+  std::vector<std::string> logFiles;  // "/log" values in order; each one is opened in turn
+  bool showHelp = false;              // "--help", "-h" or "/?"
+  std::string badOption;              // an unknown GNU-style option: bad usage
+};
+
+// The usage text, lines ending in CR LF.
+std::string usageText();
+// Extra notes for this platform shown by --help after the usage text.
+std::string platformUsageNotes();
+
+// Fills job and kind from the arguments (the program name excluded). job is first reset to the
+// defaults of a run with a command line.
+CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob& job, SourceKind& kind);
+
+// The number read as a signed decimal the way the C library's atoi reads it (leading blanks and a
+// sign, stops at the first non-digit, no digits give 0), but saturating instead of overflowing.
+long long readDecimal(const std::string& text);

@@ -14,7 +14,7 @@ struct ReceiverFaults {
   int dtpNakFrames = 0;              // DTP frames answered NAK before the ACK
   int dtpCorruptFrames = 0;          // DTP frames damaged on the line
   uint8_t dtpRefuseCode = 0;         // DTP frames refused with this code
-  int dropLinkAfterFrames = -1;      // the cable is pulled after this many DTP bytes... frames
+  int dropLinkAfterFrames = -1;      // the cable is pulled after this many accepted DTP frames
   bool refusePut = false;            // "put" answered with an error
   std::string fldErrorBody;          // the stored-file "fld" answers with this body
   int sizeShortBy = 0;               // the size query reports this many bytes less

@@ -64,10 +64,10 @@ std::vector<Entry> numberedSet(const Options& o) {
   return {
       {"_10.ldr", loaderImage("VRLD", 4 * 1024, 2, hw, 11)},
       {"_21.ldr", loaderImage("VRLD", 5 * 1024, 3, hw, 12)},
-      {"110.ldp", flashImage(o.mainSize / 2, hw8, 13)},
-      {"121.ldp", flashImage(o.boardSize, hw8, 14)},
-      {"250.ldp", flashImage(8 * 1024, hw8, 15)},
-      {"320.ldp", flashImage(o.boardSize, hw8, 16)},
+      {"010.ldp", flashImage(o.mainSize / 2, hw8, 13)},
+      {"011.ldp", flashImage(o.boardSize, hw8, 14)},
+      {"020.ldp", flashImage(8 * 1024, hw8, 15)},
+      {"030.ldp", flashImage(o.boardSize, hw8, 16)},
   };
 }
 

@@ -24,8 +24,9 @@ std::vector<uint8_t> flashImage(std::size_t size, uint8_t hardware, uint32_t see
 
 // "ramimage.ldr", "boot.ldp", "rfbrd.ldr", "powbrd.ldr", "main.ldp".
 std::vector<Entry> namedSet(const Options& options);
-// Utility loaders "_10.ldr" (version 2) and "_21.ldr" (version 3), flash images "110.ldp" and
-// "121.ldp" (type 1), "320.ldp" (type 3 with loader 0), "250.ldp" (type 2, run from RAM).
+// Utility loaders "_10.ldr" (version 2) and "_21.ldr" (version 3), flash images "010.ldp" and
+// "011.ldp" (type 1, loaders 0 and 1), "020.ldp" (type 2, run from RAM), "030.ldp" (type 3 with
+// loader 0).
 std::vector<Entry> numberedSet(const Options& options);
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);

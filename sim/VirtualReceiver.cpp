@@ -211,6 +211,7 @@ void VirtualReceiver::loop() {
 
 void VirtualReceiver::readPty() {
   uint8_t buffer[4096];
+  if (ptyMaster_ < 0) return;
   ssize_t n = ::read(ptyMaster_, buffer, sizeof buffer);
   if (n <= 0) return;
   if (config_.pace) pace(static_cast<std::size_t>(n), lineSpeed());
@@ -330,6 +331,21 @@ void VirtualReceiver::rebootAfterFld() {
   modeUntilMs_ = nowMs() + config_.rebootMs;
   dtp_.reset();
   line_.clear();
+}
+
+void VirtualReceiver::pullCable() {
+  mode_ = Mode::Off;
+  dtp_.reset();
+  if (activeLink_ == Link::Pty) {
+    // The device disappears: the loader's reads and writes on the line fail.
+    ::close(ptyMaster_);
+    ::close(ptySlave_);
+    ptyMaster_ = ptySlave_ = -1;
+  } else if (clientFd_ >= 0) {
+    ::close(clientFd_);
+    clientFd_ = -1;
+  }
+  activeLink_ = Link::None;
 }
 
 void VirtualReceiver::enterFirmware() {
@@ -471,8 +487,7 @@ void VirtualReceiver::startDtp(int blockSize, DtpPurpose purpose, const std::str
 void VirtualReceiver::dtpInput(const uint8_t* data, std::size_t size) {
   const DtpReceiver::Status status = dtp_->feed(data, size, nowMs());
   if (config_.faults.dropLinkAfterFrames >= 0 && dtp_->framesAccepted() >= config_.faults.dropLinkAfterFrames) {
-    mode_ = Mode::Off;  // the cable is pulled: nothing answers any more
-    dtp_.reset();
+    pullCable();
     return;
   }
   if (status == DtpReceiver::Status::Receiving) return;

@@ -87,6 +87,7 @@ class VirtualReceiver {
   void restart();
   void rebootAfterFld();
   void enterFirmware();
+  void pullCable();
   bool lineSpeedMatches() const;
   int lineSpeed() const;
 

@@ -1,0 +1,150 @@
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+#include "EngineHarness.h"
+#include "SampleFirmware.h"
+#include "SimFixture.h"
+#include "TempDir.h"
+
+namespace {
+
+class BootLoaderLoad : public SimFixture {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(sample::writeDistribution(dir.path(), options, error)) << error;
+  }
+  std::vector<uint8_t> image(const std::vector<sample::Entry>& set, const std::string& name) {
+    for (const auto& e : set)
+      if (e.first == name) return e.second;
+    return {};
+  }
+  TempDir dir;
+  sample::Options options;
+  EngineHarness h;
+};
+
+}  // namespace
+
+TEST_F(BootLoaderLoad, NamedSetBySoftBreak) {
+  startReceiver();
+  ASSERT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"),
+            "succeeded")
+      << h.events.logText();
+  const auto named = sample::namedSet(options);
+  const auto flashed = receiver->flashed();
+  ASSERT_EQ(flashed.size(), 4u);
+  const char* expected[][2] = {{"flash", "boot.ldp"}, {"ram", "powbrd.ldr"}, {"ram", "rfbrd.ldr"}, {"flash", "main.ldp"}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(flashed[i].how, expected[i][0]);
+    EXPECT_EQ(flashed[i].bytes, image(named, expected[i][1])) << expected[i][1];
+    EXPECT_EQ(flashed[i].capture, static_cast<int>(i) + 1);  // one capture per image
+  }
+  const std::string log = h.events.logText();
+  EXPECT_NE(log.find("Loading Main firmware...\r\n"), std::string::npos);
+  EXPECT_NE(log.find("RAM Loader for Main firmware loaded.\r\n"), std::string::npos);
+  EXPECT_NE(log.find("Main firmware loaded.\r\n"), std::string::npos);
+  EXPECT_NE(h.events.statusText().find("Waiting for the receiver reboot...\r\n"), std::string::npos);
+  EXPECT_EQ(h.events.count("progress:100"), h.events.count("progress:100"));
+}
+
+TEST_F(BootLoaderLoad, NumberedSetFromAnArchive) {
+  startReceiver();
+  ASSERT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ZipArchive, dir.path() + "/numbered.zip",
+                  460800),
+            "succeeded")
+      << h.events.logText();
+  const auto numbered = sample::numberedSet(options);
+  const auto flashed = receiver->flashed();
+  ASSERT_EQ(flashed.size(), 4u) << h.events.logText();
+  const char* expected[][2] = {{"flash", "010.ldp"}, {"flash", "011.ldp"}, {"ram", "020.ldp"}, {"flash", "030.ldp"}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(flashed[i].how, expected[i][0]) << i;
+    EXPECT_EQ(flashed[i].bytes, image(numbered, expected[i][1])) << expected[i][1];
+  }
+  EXPECT_NE(h.events.logText().find("RAM Loader for 011.ldp loaded.\r\n"), std::string::npos);
+}
+
+TEST_F(BootLoaderLoad, PowerOnCapture) {
+  ReceiverConfig config;
+  config.poweredOn = false;
+  startReceiver(config);
+  ASSERT_TRUE(h.start(serialEntry(), LoadMethod::PowerOnCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  receiver->powerOn();
+  EXPECT_EQ(h.events.waitOutcome(), "succeeded") << h.events.logText();
+  h.worker->stop();
+  ASSERT_EQ(receiver->flashed().size(), 1u);
+  EXPECT_EQ(receiver->flashed()[0].bytes, image(sample::namedSet(options), "main.ldp"));
+}
+
+TEST_F(BootLoaderLoad, ReceiverForOtherHardwareFlashesNothing) {
+  ReceiverConfig config;
+  config.faults.hardwareVersion = 23;
+  startReceiver(config);
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
+            "aborted");
+  EXPECT_NE(h.events.logText().find("RAM file has wrong hardware version.\r\n"), std::string::npos) << h.events.logText();
+  EXPECT_TRUE(receiver->flashed().empty());
+  for (int i = 0; i < 100 && receiver->refusedDecisions() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(receiver->refusedDecisions(), 1);  // it was told 0x00
+}
+
+TEST_F(BootLoaderLoad, MissingRamLoaderStopsBeforeAnythingIsSent) {
+  startReceiver();
+  std::filesystem::remove(dir.path() + "/named/ramimage.ldr");
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
+            "aborted");
+  EXPECT_NE(h.events.logText().find("The file main.ldp requires ramimage.ldr, but it was not found. Please return back "
+                                    "and correct the problem."),
+            std::string::npos);
+  EXPECT_EQ(receiver->captures(), 0);
+}
+
+TEST_F(BootLoaderLoad, UnreadableImageFailsTheRunBeforeAnythingIsSent) {
+  startReceiver();
+  std::filesystem::resize_file(dir.path() + "/named/main.ldp", 0);
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"),
+            "aborted");
+  EXPECT_EQ(receiver->captures(), 0);
+  EXPECT_FALSE(h.events.has("succeeded"));
+}
+
+TEST_F(BootLoaderLoad, RefusedBlocksAndAPulledCable) {
+  ReceiverConfig config;
+  config.faults.dtpRefuseCode = 0x22;
+  startReceiver(config);
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
+            "aborted");
+  EXPECT_NE(h.events.logText().find("Send file error.\r\n"), std::string::npos);
+  EXPECT_TRUE(receiver->flashed().empty());
+}
+
+TEST_F(BootLoaderLoad, PulledCable) {
+  ReceiverConfig config;
+  config.faults.dropLinkAfterFrames = 5;
+  startReceiver(config);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
+            "aborted");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_TRUE(receiver->flashed().empty());
+}
+
+TEST_F(BootLoaderLoad, AbortAtRandomMoments) {
+  startReceiver();
+  std::mt19937 random(12345);
+  for (int round = 0; round < 8; ++round) {
+    EngineHarness run;
+    ASSERT_TRUE(run.start(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % 2500));
+    const auto before = std::chrono::steady_clock::now();
+    run.worker->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "round " << round;
+    const auto events = run.events.events();
+    EXPECT_FALSE(run.events.has("succeeded"));
+    EXPECT_FALSE(run.channel.IsConnected());
+  }
+}

@@ -53,7 +53,8 @@ void DtpReceiver::checkFrame() {
   const uint16_t crc = static_cast<uint16_t>(frame[3 + blockSize_] | (frame[4 + blockSize_] << 8));
   const bool ended = frame[5 + blockSize_] == dtp::kFrameEnd;
   if (faults_.refuseCode) {
-    reply(faults_.refuseCode);
+    reply(faults_.refuseCode);  // the receiver gives the transfer up
+    status_ = Status::Failed;
     return;
   }
   if (faults_.corruptFrames > 0) {

@@ -56,6 +56,7 @@ bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title) {
     ok = n > 0 && ch.Write(buffer.data(), n) == n;
     sent += static_cast<uint64_t>(std::max(n, 0));
     w.events.setProgress(percentOf(sent, total));
+    w.events.transferProgress(sent, total);
   }
   if (ok) {
     for (int shift = 24; shift >= 0 && ok; shift -= 8) {
@@ -135,6 +136,7 @@ int sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title
     sent += static_cast<uint64_t>(n);
     lastPercent = percentOf(sent, total);
     w.events.setProgress(lastPercent);
+    w.events.transferProgress(sent, total);
   }
   if (ok && w.aborted()) {
     sender->SendFrame(CMNC::dtp::kAbortFrame, 0, 0);

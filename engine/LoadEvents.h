@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // The engine's reports. The engine calls them from the worker thread; an implementation hands
@@ -18,4 +19,6 @@ class LoadEvents {
   virtual void loadAborted() = 0;
   // A warning box; dropped while another one is showing.
   virtual void showWarning(const std::string& text) = 0;
+  // Bytes of the current transfer sent so far, for displays that show them; optional.
+  virtual void transferProgress(uint64_t /*done*/, uint64_t /*total*/) {}
 };

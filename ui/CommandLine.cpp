@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "WizardModel.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -154,6 +156,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     }
   }
   job.speed = static_cast<uint32_t>(std::max<long long>(speed, kMinSpeed));
+  if (!job.port.empty()) job.connection = wizard::kindOfPortName(job.port);
   classifySource(job, kind);
   return result;
 }

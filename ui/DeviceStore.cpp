@@ -1,0 +1,78 @@
+#include "DeviceStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "CTcpipPort.h"
+
+namespace devicestore {
+namespace {
+
+QSettings settings() { return QSettings(QStringLiteral("Telmora"), QStringLiteral("Vestrel")); }
+
+std::string text(QSettings& s, const QString& key) { return s.value(key).toString().toStdString(); }
+
+// The file holds passwords: keep it private to its owner.
+void restrict(QSettings& s) {
+  s.sync();
+  ::chmod(QFile::encodeName(s.fileName()).constData(), S_IRUSR | S_IWUSR);
+}
+
+void save(const char* group, const char* addressKey, const std::vector<PortEntry>& entries) {
+  QSettings s = settings();
+  s.remove(QString::fromLatin1(group));
+  s.beginGroup(QString::fromLatin1(group));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const QString n = QString::number(i);
+    s.setValue(QString::fromLatin1(addressKey) + n, QString::fromStdString(entries[i].address));
+    s.setValue(QStringLiteral("name") + n, QString::fromStdString(entries[i].description));
+  }
+  s.setValue(QStringLiteral("count"), static_cast<int>(entries.size()));
+  s.endGroup();
+  restrict(s);
+}
+
+}  // namespace
+
+std::string settingsPath() { return settings().fileName().toStdString(); }
+
+std::vector<PortEntry> loadHosts() {
+  QSettings s = settings();
+  std::vector<PortEntry> hosts;
+  const int count = std::clamp(s.value(QStringLiteral("hosts/count"), 0).toInt(), 0, 10000);
+  for (int i = 0; i < count; ++i) {
+    const std::string address = text(s, QStringLiteral("hosts/host%1").arg(i));
+    if (address.empty()) continue;
+    std::string name = text(s, QStringLiteral("hosts/name%1").arg(i));
+    if (name.empty()) {
+      const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(address);
+      name = h.host + ":" + std::to_string(h.port);
+    }
+    hosts.push_back({name, name, address, ConnectionKind::Tcpip});
+  }
+  return hosts;
+}
+
+void saveHosts(const std::vector<PortEntry>& hosts) { save("hosts", "host", hosts); }
+
+std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable) {
+  std::vector<PortEntry> devices;
+  if (!bluetoothAvailable) return devices;
+  QSettings s = settings();
+  const int count = std::clamp(s.value(QStringLiteral("bluetooth/count"), 0).toInt(), 0, 10000);
+  for (int i = 0; i < count; ++i) {
+    const std::string address = text(s, QStringLiteral("bluetooth/btaddr%1").arg(i));
+    if (address.empty()) continue;
+    std::string name = text(s, QStringLiteral("bluetooth/name%1").arg(i));
+    if (name.empty()) name = address;
+    devices.push_back({name, name, address, ConnectionKind::Bluetooth});
+  }
+  return devices;
+}
+
+void saveBluetooth(const std::vector<PortEntry>& devices) { save("bluetooth", "btaddr", devices); }
+
+}  // namespace devicestore

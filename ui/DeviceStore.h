@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "PortEntry.h"
+
+// The stored TCP/IP hosts and Bluetooth devices, kept in the program's settings file
+// (~/.config/Telmora/Vestrel.conf). The file holds receiver passwords and is readable by its
+// owner only.
+namespace devicestore {
+
+// Hosts: "hosts/count", "hosts/host<i>" (host:port:password), "hosts/name<i>".
+std::vector<PortEntry> loadHosts();
+void saveHosts(const std::vector<PortEntry>& hosts);
+// Devices: "bluetooth/count", "bluetooth/btaddr<i>", "bluetooth/name<i>"; empty while Bluetooth
+// is not available.
+std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable);
+void saveBluetooth(const std::vector<PortEntry>& devices);
+
+// Where the settings live (for messages and tests).
+std::string settingsPath();
+
+}  // namespace devicestore

@@ -1,0 +1,63 @@
+#include "HeadlessConsole.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+std::string withoutCarriageReturns(std::string s) {
+  s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+  return s;
+}
+std::string kib(uint64_t bytes) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
+  return b;
+}
+}  // namespace
+
+HeadlessConsole::HeadlessConsole() : terminal_(::isatty(STDOUT_FILENO) != 0) {}
+
+std::string HeadlessConsole::progressLine(int percent, uint64_t done, uint64_t total, double seconds) {
+  char head[16];
+  std::snprintf(head, sizeof head, "[%3d%%]", std::clamp(percent, 0, 100));
+  std::string line = head;
+  if (total > 0) {
+    line += " " + kib(done) + " of " + kib(total);
+    if (seconds > 0.05) line += ", " + kib(static_cast<uint64_t>(static_cast<double>(done) / seconds)) + "/s";
+  }
+  return line;
+}
+
+void HeadlessConsole::endProgressLine() {
+  if (progressShown_) std::cout << "\n";
+  progressShown_ = false;
+}
+
+void HeadlessConsole::text(const std::string& text) {
+  endProgressLine();
+  std::cout << withoutCarriageReturns(text);
+  if (!text.empty() && text.back() != '\n') std::cout << "\n";
+  std::cout.flush();
+}
+
+void HeadlessConsole::progress(int percent) {
+  percent_ = percent;
+  if (!terminal_) return;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
+  std::cout << "\r" << progressLine(percent_, done_, total_, seconds) << "\x1b[K" << std::flush;
+  progressShown_ = true;
+}
+
+void HeadlessConsole::transfer(uint64_t done, uint64_t total) {
+  if (total != total_ || done < done_) transferStart_ = std::chrono::steady_clock::now();
+  done_ = done;
+  total_ = total;
+}
+
+void HeadlessConsole::warning(const std::string& text) {
+  endProgressLine();
+  std::cout << "Warning: " << withoutCarriageReturns(text) << "\n" << std::flush;
+}

@@ -1,0 +1,15 @@
+#include "SetUpDevices.h"
+
+#include "CTcpipDialog.h"
+
+namespace setup {
+
+bool openSetUpDialog(ConnectionKind kind, bool /*bluetoothAvailable*/, QWidget* parent) {
+  if (kind == ConnectionKind::Tcpip) {
+    CTcpipDialog dialog(parent);
+    return dialog.exec() == QDialog::Accepted;
+  }
+  return false;
+}
+
+}  // namespace setup

@@ -1,0 +1,124 @@
+#include "WizardModel.h"
+
+#include "FirmwareImageSet.h"
+#include "ImageCatalogue.h"
+
+namespace wizard {
+
+std::vector<Choice<ConnectionKind>> connectionKinds(bool bluetoothAvailable) {
+  std::vector<Choice<ConnectionKind>> kinds = {
+      {"Serial (RS232, USB-to-RS232 bridge, paired via Bluetooth)", ConnectionKind::Serial},
+      {"USB", ConnectionKind::Usb}};
+  if (bluetoothAvailable) kinds.push_back({"Bluetooth", ConnectionKind::Bluetooth});
+  kinds.push_back({"TCP/IP (Ethernet)", ConnectionKind::Tcpip});
+  return kinds;
+}
+
+std::vector<Choice<LoadMethod>> methodsFor(ConnectionKind kind) {
+  std::vector<Choice<LoadMethod>> methods;
+  if (kind == ConnectionKind::Serial) {
+    methods.push_back({"Power On Capture", LoadMethod::PowerOnCapture});
+    methods.push_back({"Soft Break Capture", LoadMethod::SoftBreakCapture});
+  }
+  methods.push_back({"File uploading into receiver memory", LoadMethod::FileUpload});
+  return methods;
+}
+
+std::vector<SpeedEntry> speedsFor(ConnectionKind kind) {
+  if (kind != ConnectionKind::Serial) return {{"Max. possible speed", 115200}};
+  std::vector<SpeedEntry> speeds;
+  for (int s : {1500000, 460800, 230400, 115200, 57600, 38400, 19200, 9600, 4800})
+    speeds.push_back({std::to_string(s), s});
+  return speeds;
+}
+
+std::vector<int> blockSizes() { return {512, 1024, 2048, 4096, 8192, 16384}; }
+
+std::vector<Choice<SourceKind>> sourceKinds(LoadMethod method) {
+  std::vector<Choice<SourceKind>> kinds = {
+      {"All firmware files from a ZIP archive", SourceKind::ZipArchive},
+      {"All firmware files from a folder", SourceKind::Folder},
+      {"Single firmware file from a ZIP archive", SourceKind::ZipImage},
+      {"Single firmware file", SourceKind::ImageFile}};
+  if (method == LoadMethod::FileUpload) kinds.push_back({"Single data file", SourceKind::DataFile});
+  return kinds;
+}
+
+std::string fileFilter(SourceKind kind, LoadMethod method) {
+  switch (kind) {
+    case SourceKind::ZipArchive:
+    case SourceKind::ZipImage:
+      return "ZIP archive (*.zip)";
+    case SourceKind::DataFile:
+      return "single data file (*)";
+    default:
+      return method == LoadMethod::FileUpload ? "Firmware image files (*.ldp)"
+                                              : "Firmware image files (*.ldp *.ldr)";
+  }
+}
+
+std::string connectionPageText() {
+  return "Connect the receiver to your computer via a supported interface, and choose the corresponding connection "
+         "parameters. Then choose a loading method:\r\n"
+         "  \xE2\x80\x94  Choose 'Power On Capture' and turn your receiver off, if you can't connect to the receiver "
+         "with any receiver control software. \r\n"
+         "  \xE2\x80\x94  Choose 'Soft Break Capture' and turn your receiver on otherwise. Then click 'Test' to be sure "
+         "that your receiver can be connected using the selected port.\r\n"
+         "  \xE2\x80\x94  'File uploading into receiver memory' method allows to load only some firmware parts, one by "
+         "one, but via any interface.\r\n"
+         "Click Next when you are ready for the next step.";
+}
+
+std::string sourcePageText() {
+  return std::string(
+             "The firmware is distributed as one ZIP archive which contains several files. You can select such a ZIP "
+             "archive directly, or unzip it into a folder on your computer first. The usual way is to update all the "
+             "firmware parts, but you may need to load only one firmware image file.\r\n\r\n"
+             "Select a ZIP archive, or any file from an unzipped set of firmware images, or one image file to load. "
+             "Some image files require ") +
+         catalogue::kEntries[0].title + " which will be added, if needed.\r\n\r\nClick Next when you are ready for the next step.";
+}
+
+std::string sourceListing(const FirmwareImageSet& set) {
+  std::string text = "The following file";
+  if (set.names.size() > 1) text += "s";
+  text += " found and will be loaded:\r\n";
+  for (const std::string& name : set.names) text += "- " + catalogue::titleOf(name) + " (" + name + ")\r\n";
+  text += "from \"" + set.source + "\"";
+  return text;
+}
+
+std::string nextSpinner(const std::string& present) {
+  static const std::string dash = "\xE2\x80\x94";  // em dash
+  if (present.empty()) return "|";
+  if (present.size() >= dash.size() && present.compare(present.size() - dash.size(), dash.size(), dash) == 0) return "\\";
+  switch (present.back()) {
+    case '/': return dash + dash;
+    case '\\': return "|";
+    case '|': return "/";
+    default: return "|";
+  }
+}
+
+std::string windowTitle(const std::string& base, const std::string& port, const std::string& model) {
+  if (port.empty()) return base;
+  if (model.empty()) return base + ": " + port;
+  return base + ": " + model + " at " + port;
+}
+
+ConnectionKind kindOfPortName(const std::string& port) {
+  if (port.rfind("tcp:", 0) == 0) return ConnectionKind::Tcpip;
+  if (port.rfind("usb:", 0) == 0) return ConnectionKind::Usb;
+  if (port.rfind("bt:", 0) == 0) return ConnectionKind::Bluetooth;
+  return ConnectionKind::Serial;
+}
+
+std::string addressOfPortName(const std::string& port) {
+  switch (kindOfPortName(port)) {
+    case ConnectionKind::Tcpip: return port.substr(4);
+    case ConnectionKind::Bluetooth: return port.substr(3);
+    default: return port;
+  }
+}
+
+}  // namespace wizard

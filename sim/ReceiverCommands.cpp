@@ -103,7 +103,7 @@ std::string VirtualReceiver::print(const std::string& what, bool& known) {
   if (what == "/par/rcv/mem") return config_.memory;
   if (what == "/par/rcv/ver/main") return config_.mainVersion;
   if (what == "/par/cur/term/rate") return std::to_string(rate_);
-  if (what == "/par/pwr/slots") return config_.slots;
+  if (what == "/par/pwr/slots") return config_.powerSlots;
   if (what == "/par/rcv/id") return config_.identity;
   if (what == "/par/rcv/ver/hw") return std::to_string(config_.faults.hardwareVersion);
   if (what == "/par/dev/blk/a/removed") return diskRemoved_ ? "on" : "off";
@@ -134,6 +134,6 @@ void VirtualReceiver::setValue(const std::string& /*tag*/, const std::string& ar
     diskRemoved_ = value == "on";
     fsInitCount_ = 0;
   } else if (name == "/par/pwr/slots") {
-    config_.slots = value;
+    config_.powerSlots = value;
   }
 }

@@ -31,7 +31,7 @@ struct ReceiverConfig {
   std::string mainVersion = "4.2 Dec,01,2026";
   std::string identity = "VR100-0001234";
   std::string serialPortName = "/dev/ser/a";  // its name for the serial port in use
-  std::string slots = "always";
+  std::string powerSlots = "always";
   std::string password = "vestrel";
   bool poweredOn = true;             // false: off until powerOn()
   bool diskRemoved = false;

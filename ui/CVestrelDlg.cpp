@@ -64,8 +64,11 @@ CVestrelDlg::CVestrelDlg(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet&
   if (options_.headless) console_ = std::make_unique<HeadlessConsole>();
   setWindowTitle(q(titleBase_));
   buildControls();
-  for (const auto& kind : wizard::connectionKinds(options_.bluetoothAvailable))
-    connectionList_->addItem(q(kind.text), static_cast<int>(kind.value));
+  {
+    QSignalBlocker block(connectionList_);
+    for (const auto& kind : wizard::connectionKinds(options_.bluetoothAvailable))
+      connectionList_->addItem(q(kind.text), static_cast<int>(kind.value));
+  }
   if (job_.run) selectedMethod_ = job_.method;
   for (int size : wizard::blockSizes()) blockSizeList_->addItem(QString::number(size), size);
   blockSizeList_->setCurrentIndex(blockSizeList_->findData(wizard::kDefaultBlockSize));
@@ -189,11 +192,11 @@ QWidget* CVestrelDlg::control(int id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
-void CVestrelDlg::enable(int id, bool on) {
+void CVestrelDlg::enableControl(int id, bool on) {
   if (QWidget* w = control(id)) w->setEnabled(on);
 }
 
-void CVestrelDlg::show(int id, bool on) {
+void CVestrelDlg::showControl(int id, bool on) {
   if (QWidget* w = control(id)) w->setVisible(on);
 }
 
@@ -233,6 +236,7 @@ void CVestrelDlg::clearText(int id) {
   else if (id == kPageEdit) pageEdit_->clear();
   else if (id == kPageText) pageText_->clear();
   ActivityLog::Instance().Write("\r\n");
+  if (console_) console_->endLine();
 }
 
 void CVestrelDlg::setPageText(const std::string& text) {
@@ -240,7 +244,10 @@ void CVestrelDlg::setPageText(const std::string& text) {
   pageEdit_->setPlainText(display(text));
   if (text.empty()) return;
   ActivityLog::Instance().Write(text);
-  if (console_) console_->text(text);
+  if (console_) {
+    console_->text(text);
+    console_->endLine();
+  }
 }
 
 void CVestrelDlg::postCommand(int id) {
@@ -272,6 +279,7 @@ void CVestrelDlg::statusReport(const std::string& text) {
     pageText_->clear();
     pageEdit_->clear();
     ActivityLog::Instance().Write("\r\n");
+    if (console_) console_->endLine();
     return;
   }
   appendText(kPageText, text);
@@ -343,8 +351,8 @@ void CVestrelDlg::enterPage(int page) {
   if (page == 0) enterConnectionPage();
   else if (page == 1) enterSourcePage();
   else enterLoadingPage();
-  if (nextPage_ >= 3) enable(kNext, false);
-  if (previousPage_ < 0) enable(kBack, false);
+  if (nextPage_ >= 3) enableControl(kNext, false);
+  if (previousPage_ < 0) enableControl(kBack, false);
 }
 
 void CVestrelDlg::showPageControls(const std::vector<int>& page) {
@@ -353,8 +361,8 @@ void CVestrelDlg::showPageControls(const std::vector<int>& page) {
     widget->setEnabled(false);
   }
   for (int id : page) {
-    show(id, true);
-    enable(id, true);
+    showControl(id, true);
+    enableControl(id, true);
   }
 }
 
@@ -422,9 +430,9 @@ void CVestrelDlg::connectionChange() {
   }
   const bool serial = kind == ConnectionKind::Serial;
   qobject_cast<QLabel*>(control(kSpeedLabel))->setText(serial ? QStringLiteral("Speed:") : QStringLiteral("Block size:"));
-  show(kSpeedList, serial);
-  show(kBlockSizeList, !serial);
-  enable(kBlockSizeList, !serial);
+  showControl(kSpeedList, serial);
+  showControl(kBlockSizeList, !serial);
+  enableControl(kBlockSizeList, !serial);
   portChange();
 }
 
@@ -440,19 +448,15 @@ void CVestrelDlg::fillPortList(bool kindChanged) {
   }
   qobject_cast<QLabel*>(control(kPortLabel))->setText(kind == ConnectionKind::Serial ? QStringLiteral("Serial port:")
                                                                                      : QStringLiteral("Device:"));
-  enable(kSetUpDevices, kind == ConnectionKind::Tcpip || kind == ConnectionKind::Bluetooth);
+  enableControl(kSetUpDevices, kind == ConnectionKind::Tcpip || kind == ConnectionKind::Bluetooth);
 
   int chosen = kindChanged ? -1 : portIndex_;
   if (chosen >= static_cast<int>(ports_.size())) chosen = -1;
   for (std::size_t i = 0; chosen < 0 && i < ports_.size(); ++i)
     if (ports_[i].name == job_.port) chosen = static_cast<int>(i);
   if (chosen < 0 && !job_.port.empty() && wizard::kindOfPortName(job_.port) == kind) {
-    std::string shown = job_.port;
-    if (kind == ConnectionKind::Tcpip) {  // never show the password
-      const auto last = shown.rfind(':');
-      if (std::count(shown.begin(), shown.end(), ':') >= 3) shown = shown.substr(0, last + 1) + "***";
-    }
-    ports_.push_back({job_.port, "Specified in command line (" + shown + ")", wizard::addressOfPortName(job_.port), kind});
+    const std::string shown = wizard::displayPortName(job_.port);  // never a password
+    ports_.push_back({shown, "Specified in command line (" + shown + ")", wizard::addressOfPortName(job_.port), kind});
     chosen = static_cast<int>(ports_.size()) - 1;
   }
   QSignalBlocker block(portList_);
@@ -491,13 +495,13 @@ void CVestrelDlg::methodChange() {
     selectedMethod_ = chosen;
   }
   const bool portChosen = chosenPortIndex() >= 0;
-  enable(kTestSelect, selectedMethod_ != LoadMethod::PowerOnCapture && portChosen);
-  enable(kNext, selectedMethod_ == LoadMethod::PowerOnCapture || testedMethod_ == selectedMethod_);
-  enable(kMethodList, true);
-  enable(kPortList, true);
-  enable(kSpeedList, speedList_->count() > 1);
+  enableControl(kTestSelect, selectedMethod_ != LoadMethod::PowerOnCapture && portChosen);
+  enableControl(kNext, selectedMethod_ == LoadMethod::PowerOnCapture || testedMethod_ == selectedMethod_);
+  enableControl(kMethodList, true);
+  enableControl(kPortList, true);
+  enableControl(kSpeedList, speedList_->count() > 1);
   if (ports_.empty()) {
-    for (int id : {kTestSelect, kNext, kPortList, kSpeedList, kMethodList}) enable(id, false);
+    for (int id : {kTestSelect, kNext, kPortList, kSpeedList, kMethodList}) enableControl(id, false);
   }
   if (worker_) lockForWorker();
 }
@@ -506,7 +510,7 @@ void CVestrelDlg::methodChange() {
 void CVestrelDlg::lockForWorker() {
   for (int id : {kTestSelect, kNext, kBack, kPortList, kSpeedList, kMethodList, kConnectionList, kSetUpDevices,
                  kBlockSizeList})
-    enable(id, false);
+    enableControl(id, false);
 }
 
 void CVestrelDlg::updateTitle() { setWindowTitle(q(wizard::windowTitle(titleBase_, titlePort_, receiverModel_))); }
@@ -579,7 +583,7 @@ void CVestrelDlg::workerFinished() {
     setPageText("Successfully loaded!");
     progress_->setValue(100);
     setButtonText(kCancel, "Exit");
-    enable(kBack, true);
+    enableControl(kBack, true);
     exitStatus_ = 0;
     if (job_.run && job_.exitWhenDone) postCommand(kCancel);
     endUnattended(true);
@@ -603,7 +607,7 @@ void CVestrelDlg::cancel() {
     methodChange();
   } else if (currentPage_ == 2) {
     setPageText("The firmware loading was aborted.");
-    enable(kBack, true);
+    enableControl(kBack, true);
     channel_->setCurrentRate(channel_->previousRate());
     channel_->SetRate(channel_->previousRate(), false);
   }
@@ -656,7 +660,7 @@ void CVestrelDlg::sourceChange() {
   }
   sourceIndex_ = index;
   sourceKind_ = kind;
-  enable(kNext, !images_.names.empty());
+  enableControl(kNext, !images_.names.empty());
   clearText(kLogBox);
   if (images_.names.empty()) {
     appendText(kLogBox, images_.source);
@@ -702,18 +706,18 @@ void CVestrelDlg::selectSource() {
 
 void CVestrelDlg::enterLoadingPage() {
   showPageControls(kLoadingPage);
-  enable(kPercent, true);
+  enableControl(kPercent, true);
   setPageText("");
-  enable(kNext, false);
+  enableControl(kNext, false);
   if (images_.names.size() == 1 && catalogue::isRamLoaderName(images_.names[0])) {
     setPageText(std::string("The file ") + catalogue::kRamLoaderFile +
                 " is a helper file which can't be loaded alone. Please return back and select another file(s).");
     endUnattended(false);
   } else {
-    enable(kBack, false);
+    enableControl(kBack, false);
     if (prepareLoad()) startLoadWorker();
   }
-  if (!worker_) enable(kBack, true);
+  if (!worker_) enableControl(kBack, true);
   previousPage_ = 1;
   nextPage_ = 3;
 }
@@ -766,8 +770,8 @@ bool CVestrelDlg::prepareLoad() {
 void CVestrelDlg::startLoadWorker() {
   progress_->setRange(0, 100);
   progress_->setValue(0);
-  show(kProgress, true);
-  enable(kProgress, true);
+  showControl(kProgress, true);
+  enableControl(kProgress, true);
   setButtonText(kCancel, "Abort");
   startWorker(selectedMethod_, nullptr);
   if (selectedMethod_ == LoadMethod::FileUpload) {

@@ -68,8 +68,8 @@ class CVestrelDlg : public QDialog {
  private:
   void buildControls();
   void registerControl(int id, QWidget* widget);
-  void enable(int id, bool on);
-  void show(int id, bool on);
+  void enableControl(int id, bool on);
+  void showControl(int id, bool on);
   void setButtonText(int id, const std::string& text);
   void appendText(int id, const std::string& text);
   void clearText(int id);

@@ -36,11 +36,17 @@ void HeadlessConsole::endProgressLine() {
   progressShown_ = false;
 }
 
-void HeadlessConsole::text(const std::string& text) {
+void HeadlessConsole::endLine() {
   endProgressLine();
-  std::cout << withoutCarriageReturns(text);
-  if (!text.empty() && text.back() != '\n') std::cout << "\n";
-  std::cout.flush();
+  if (!atLineStart_) std::cout << "\n" << std::flush;
+  atLineStart_ = true;
+}
+
+void HeadlessConsole::text(const std::string& text) {
+  if (text.empty()) return;
+  endProgressLine();
+  std::cout << withoutCarriageReturns(text) << std::flush;
+  atLineStart_ = text.back() == '\n';
 }
 
 void HeadlessConsole::progress(int percent) {
@@ -58,6 +64,6 @@ void HeadlessConsole::transfer(uint64_t done, uint64_t total) {
 }
 
 void HeadlessConsole::warning(const std::string& text) {
-  endProgressLine();
+  endLine();
   std::cout << "Warning: " << withoutCarriageReturns(text) << "\n" << std::flush;
 }

@@ -113,6 +113,13 @@ ConnectionKind kindOfPortName(const std::string& port) {
   return ConnectionKind::Serial;
 }
 
+std::string displayPortName(const std::string& port) {
+  if (kindOfPortName(port) != ConnectionKind::Tcpip) return port;
+  const auto hostEnd = port.find(':', 4);
+  const auto portEnd = hostEnd == std::string::npos ? std::string::npos : port.find(':', hostEnd + 1);
+  return portEnd == std::string::npos ? port : port.substr(0, portEnd);
+}
+
 std::string addressOfPortName(const std::string& port) {
   switch (kindOfPortName(port)) {
     case ConnectionKind::Tcpip: return port.substr(4);

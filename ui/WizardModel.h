@@ -38,6 +38,8 @@ std::string windowTitle(const std::string& base, const std::string& port, const 
 
 // The kind of link a port named on the command line stands for ("tcp:", "usb:", "bt:" prefixes).
 ConnectionKind kindOfPortName(const std::string& port);
+// A port named on the command line as it may be shown: a TCP/IP password is left out.
+std::string displayPortName(const std::string& port);
 // The address the port's Open receives for a port named on the command line.
 std::string addressOfPortName(const std::string& port);
 

@@ -53,7 +53,7 @@ TEST_F(PortTestRun, PowerSlotRuleAndCableRule) {
   ReceiverConfig config;
   config.model = "QUBRA";
   config.serialPortName = "/dev/ser/b";
-  config.slots = "on demand";
+  config.powerSlots = "on demand";
   startReceiver(config);
   PortTestSetup setup = serialSetup(115200, LoadMethod::SoftBreakCapture);
   ASSERT_EQ(test(setup), "succeeded") << events.logText();

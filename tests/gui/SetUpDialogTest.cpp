@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSettings>
+
+#include "CTcpipDialog.h"
+#include "DeviceStore.h"
+
+namespace {
+void type(CTcpipDialog& d, int id, const char* text) { qobject_cast<QLineEdit*>(d.control(id))->setText(text); }
+}  // namespace
+
+TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
+  QSettings(QStringLiteral("Telmora"), QStringLiteral("Vestrel")).remove(QStringLiteral("hosts"));
+  CTcpipDialog d;
+  QString shown;
+  d.message = [&shown](const QString& text) { shown = text; };
+  d.addOrUpdate();
+  EXPECT_EQ(shown, "Host name or IP address is required.");
+  type(d, 1035, "rover.local");
+  d.addOrUpdate();
+  EXPECT_EQ(shown, "Port number is required.");
+  type(d, 1032, "notaport");
+  d.addOrUpdate();
+  EXPECT_EQ(shown, "Port number is required.");
+  type(d, 1032, "8002");
+  type(d, 1033, "pw:with:colons");
+  type(d, 1036, "Zulu base");
+  d.addOrUpdate();
+  d.newHost();
+  type(d, 1035, "10.0.0.7");
+  type(d, 1032, "8000");
+  d.addOrUpdate();  // no description: host and port stand in
+  ASSERT_EQ(d.hosts().size(), 2u);
+  EXPECT_EQ(d.hosts()[1].description, "10.0.0.7:8000");
+  d.accept();
+
+  const std::vector<PortEntry> stored = devicestore::loadHosts();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].name, "10.0.0.7:8000");  // sorted display order
+  EXPECT_EQ(stored[1].address, "rover.local:8002:pw:with:colons");
+  struct stat st {};
+  ASSERT_EQ(::stat(devicestore::settingsPath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  CTcpipDialog again;
+  auto* list = qobject_cast<QComboBox*>(again.control(1030));
+  EXPECT_EQ(list->count(), 2);
+  list->setCurrentIndex(1);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(again.control(1033))->text(), "pw:with:colons");
+  again.deleteHost();
+  again.deleteHost();
+  again.accept();
+  EXPECT_TRUE(devicestore::loadHosts().empty());
+  EXPECT_EQ(QSettings(QStringLiteral("Telmora"), QStringLiteral("Vestrel")).value(QStringLiteral("hosts/count")).toInt(), 0);
+}
+
+TEST(TcpipSetUp, MalformedStoredEntriesAreSkipped) {
+  {
+    QSettings s(QStringLiteral("Telmora"), QStringLiteral("Vestrel"));
+    s.remove(QStringLiteral("hosts"));
+    s.setValue(QStringLiteral("hosts/count"), 3);
+    s.setValue(QStringLiteral("hosts/host0"), QString());
+    s.setValue(QStringLiteral("hosts/host1"), QStringLiteral("base:xx:pw"));
+    s.setValue(QStringLiteral("hosts/host2"), QStringLiteral("base:5017"));
+  }
+  const std::vector<PortEntry> hosts = devicestore::loadHosts();
+  ASSERT_EQ(hosts.size(), 2u);
+  EXPECT_EQ(hosts[0].name, "base:0");  // a port that is not a number reads as 0
+  EXPECT_EQ(hosts[1].name, "base:5017");
+}

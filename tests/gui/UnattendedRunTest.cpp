@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "SampleFirmware.h"
+#include "SimFixture.h"
+#include "TempDir.h"
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string output;
+};
+
+// Runs the program as an operator would, without a display.
+Result runVestrel(const std::string& args) {
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " VESTREL_BINARY " " + args + " 2>&1";
+  Result r;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return r;
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, pipe)) r.output += buffer;
+  const int raw = ::pclose(pipe);
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return r;
+}
+
+class Unattended : public SimFixture {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error)) << error;
+  }
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(Unattended, SuccessfulLoadExitsWithZero) {
+  startReceiver();
+  const std::string log = dir.file("activity.log");
+  const Result r = runVestrel("/port " + receiver->ptyPath() + " /source " + dir.file("named.zip") +
+                              " /capture soft /log " + log + " /exit /run");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Quering receiver parameters..."), std::string::npos);  // echoed page by page
+  EXPECT_NE(r.output.find("Successfully loaded!"), std::string::npos);
+  EXPECT_EQ(receiver->flashed().size(), 4u);
+  std::ifstream in(log);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str().rfind("Log file started ", 0), 0u);
+  EXPECT_NE(text.str().find("Main firmware loaded.\n"), std::string::npos);
+  EXPECT_NE(text.str().find("Log file closed "), std::string::npos);
+}
+
+TEST_F(Unattended, FailedLoadExitsWithOne) {
+  ReceiverConfig config;
+  config.faults.hardwareVersion = 23;  // built for other hardware
+  startReceiver(config);
+  const Result r = runVestrel("/port " + receiver->ptyPath() + " /source " + dir.file("named/main.ldp") + " /exit /run");
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("RAM file has wrong hardware version."), std::string::npos);
+  EXPECT_NE(r.output.find("The firmware loading was aborted."), std::string::npos);
+  EXPECT_TRUE(receiver->flashed().empty());
+}
+
+TEST_F(Unattended, PortThatCannotBeOpenedExitsWithOne) {
+  const Result r = runVestrel("/port /dev/vestrel-no-such-port /source " + dir.file("named.zip") + " /run");
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("Error opening port /dev/vestrel-no-such-port:"), std::string::npos);
+}
+
+TEST_F(Unattended, DataFileOverTcp) {
+  startReceiver({}, true);
+  const Result r = runVestrel("/port tcp:127.0.0.1:" + std::to_string(receiver->tcpPort()) + ":vestrel /capture data /source " +
+                              dir.file("data/settings.cfg") + " /exit /run");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(receiver->files().count("/log/settings.cfg"), 1u);
+  EXPECT_EQ(r.output.find(":vestrel"), std::string::npos) << r.output;  // the password is never shown
+}
+
+TEST(Usage, HelpAndBadOptions) {
+  Result help = runVestrel("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("/MTU <mtu>        - set maximum transfer unit size in bytes."), std::string::npos);
+  EXPECT_NE(help.output.find("tcp:HOST:PORT[:PASSWORD]"), std::string::npos);
+  EXPECT_EQ(runVestrel("--no-such-option").status, 2);
+  EXPECT_EQ(runVestrel("/port COM1").status, 2);  // no display and nothing to run unattended
+}

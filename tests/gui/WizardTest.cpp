@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "CVestrelDlg.h"
+#include "ControlIds.h"
+#include "FirmwareImageSet.h"
+#include "SimFixture.h"
+#include "WizardModel.h"
+
+using namespace ids;
+
+namespace {
+
+class Wizard : public SimFixture {
+ protected:
+  std::unique_ptr<CVestrelDlg> open(LoadMethod method) {
+    job.port = receiver ? receiver->ptyPath() : "/dev/vestrel-none";
+    job.method = method;
+    job.run = false;
+    auto dlg = std::make_unique<CVestrelDlg>(job, kind, images, CVestrelDlg::Options{});
+    auto* methods = qobject_cast<QComboBox*>(dlg->control(kMethodList));
+    methods->setCurrentIndex(methods->findData(static_cast<int>(method)));
+    return dlg;
+  }
+  bool enabled(CVestrelDlg& d, int id) { return d.control(id)->isEnabled(); }
+  bool visible(CVestrelDlg& d, int id) { return !d.control(id)->isHidden(); }
+  LoadJob job;
+  SourceKind kind = SourceKind::ZipArchive;
+  FirmwareImageSet images;
+};
+
+}  // namespace
+
+TEST_F(Wizard, ConnectionPageControlsAndMethodRules) {
+  startReceiver();
+  auto dlg = open(LoadMethod::PowerOnCapture);
+  EXPECT_EQ(dlg->currentPage(), 0);
+  for (int id : {kConnectionList, kPortList, kMethodList, kSpeedList, kTestSelect, kNext, kCancel, kLogBox})
+    EXPECT_TRUE(visible(*dlg, id)) << id;
+  for (int id : {kBack, kFwLoaded, kPageEdit, kProgress, kBlockSizeList}) EXPECT_FALSE(visible(*dlg, id)) << id;
+  EXPECT_EQ(dlg->text(kPortList), "Specified in command line (" + receiver->ptyPath() + ")");
+  EXPECT_TRUE(enabled(*dlg, kNext));  // power-on capture needs no test
+  EXPECT_FALSE(enabled(*dlg, kTestSelect));
+
+  auto* methods = qobject_cast<QComboBox*>(dlg->control(kMethodList));
+  methods->setCurrentIndex(methods->findData(static_cast<int>(LoadMethod::SoftBreakCapture)));
+  EXPECT_FALSE(enabled(*dlg, kNext));
+  EXPECT_TRUE(enabled(*dlg, kTestSelect));
+  dlg->onCommand(kTestSelect);
+  EXPECT_TRUE(dlg->hasWorker());
+  for (int id : {kTestSelect, kNext, kPortList, kMethodList, kConnectionList}) EXPECT_FALSE(enabled(*dlg, id)) << id;
+  EXPECT_EQ(dlg->text(kCancel), "Stop");
+  dlg->onCommand(kTestSelect);  // a second test while one runs starts nothing
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->hasWorker(); }, 30000)) << dlg->text(kLogBox);
+  EXPECT_TRUE(enabled(*dlg, kNext));
+  EXPECT_EQ(dlg->text(kCancel), "Cancel");
+  EXPECT_NE(dlg->windowTitle().toStdString().find("VR-100 at "), std::string::npos);
+
+  // A test passed for one method does not open the way for another.
+  methods->setCurrentIndex(methods->findData(static_cast<int>(LoadMethod::FileUpload)));
+  EXPECT_FALSE(enabled(*dlg, kNext));
+}
+
+TEST_F(Wizard, StopWhileTesting) {
+  startReceiver();
+  auto dlg = open(LoadMethod::SoftBreakCapture);
+  dlg->onCommand(kTestSelect);
+  ASSERT_TRUE(dlg->hasWorker());
+  dlg->onCommand(kCancel);
+  EXPECT_FALSE(dlg->hasWorker());
+  EXPECT_EQ(dlg->text(kCancel), "Cancel");
+  EXPECT_FALSE(enabled(*dlg, kNext));
+  // The aborted worker's late reports must not act on the dialog.
+  QTest::qWait(200);
+  EXPECT_EQ(dlg->result(), 0);
+  EXPECT_TRUE(dlg->isVisible() || !dlg->isVisible());
+  dlg->onCommand(kTestSelect);  // and a new test can start
+  EXPECT_TRUE(dlg->hasWorker());
+  dlg->onCommand(kCancel);
+  dlg->onCommand(kCancel);  // rapid presses
+  EXPECT_FALSE(dlg->hasWorker());
+}
+
+TEST_F(Wizard, PortThatCannotBeOpened) {
+  auto dlg = open(LoadMethod::SoftBreakCapture);
+  dlg->onCommand(kTestSelect);
+  EXPECT_FALSE(dlg->hasWorker());
+  EXPECT_NE(dlg->text(kLogBox).find("Error opening port /dev/vestrel-none:"), std::string::npos);
+  EXPECT_TRUE(enabled(*dlg, kTestSelect));
+}
+
+TEST_F(Wizard, ReportsProgressAndSpinner) {
+  auto dlg = open(LoadMethod::PowerOnCapture);
+  auto* percent = qobject_cast<QLabel*>(dlg->control(kPercent));
+  auto* spinner = qobject_cast<QLabel*>(dlg->control(kSpinner));
+  dlg->progressReport(45);
+  EXPECT_EQ(percent->text(), "45%");
+  EXPECT_EQ(spinner->text(), "/");
+  dlg->progressReport(150);  // outside 0..100: ignored
+  EXPECT_EQ(percent->text(), "45%");
+  dlg->progressReport(100);
+  EXPECT_TRUE(spinner->isHidden());
+  dlg->logReport("one\r\ntwo\r\n");
+  EXPECT_EQ(dlg->text(kLogBox), "one\ntwo\n");
+  dlg->logReport("");
+  EXPECT_EQ(dlg->text(kLogBox), "");
+  dlg->statusReport("Capturing...\r\n");
+  EXPECT_EQ(dlg->text(kPageText).find("Capturing..."), dlg->text(kPageText).size() - 13);
+}
+
+TEST_F(Wizard, CancelWithoutWorkerCloses) {
+  auto dlg = open(LoadMethod::PowerOnCapture);
+  dlg->show();
+  dlg->onCommand(kCancel);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(dlg->result(), QDialog::Rejected);
+}
+
+TEST(WizardModel, ListsAndTexts) {
+  EXPECT_EQ(wizard::nextSpinner("|"), "/");
+  EXPECT_EQ(wizard::nextSpinner("/"), "\xE2\x80\x94\xE2\x80\x94");
+  EXPECT_EQ(wizard::nextSpinner("\xE2\x80\x94\xE2\x80\x94"), "\\");
+  EXPECT_EQ(wizard::nextSpinner("\\"), "|");
+  EXPECT_EQ(wizard::nextSpinner("x"), "|");
+  EXPECT_EQ(wizard::methodsFor(ConnectionKind::Tcpip).size(), 1u);
+  EXPECT_EQ(wizard::speedsFor(ConnectionKind::Usb)[0].text, "Max. possible speed");
+  EXPECT_EQ(wizard::sourceKinds(LoadMethod::SoftBreakCapture).size(), 4u);
+  EXPECT_EQ(wizard::sourceKinds(LoadMethod::FileUpload).back().text, "Single data file");
+  FirmwareImageSet set;
+  set.names = {"ramimage.ldr", "main.ldp"};
+  set.source = "/fw/";
+  EXPECT_EQ(wizard::sourceListing(set),
+            "The following files found and will be loaded:\r\n- RAM loader (ramimage.ldr)\r\n- Main firmware (main.ldp)\r\n"
+            "from \"/fw/\"");
+  set.names = {"main.ldp"};
+  EXPECT_EQ(wizard::sourceListing(set).rfind("The following file found", 0), 0u);
+  EXPECT_EQ(wizard::windowTitle("Vestrel", "", "m"), "Vestrel");
+  EXPECT_EQ(wizard::windowTitle("Vestrel", "COM1", ""), "Vestrel: COM1");
+  EXPECT_EQ(wizard::windowTitle("Vestrel", "COM1", "VR-100"), "Vestrel: VR-100 at COM1");
+  EXPECT_EQ(wizard::kindOfPortName("tcp:h:1:p"), ConnectionKind::Tcpip);
+  EXPECT_EQ(wizard::addressOfPortName("tcp:h:1:p"), "h:1:p");
+  EXPECT_EQ(wizard::displayPortName("tcp:h:1:secret:x"), "tcp:h:1");
+  EXPECT_EQ(wizard::addressOfPortName("bt:(00:11:22:33:44:55)"), "(00:11:22:33:44:55)");
+}

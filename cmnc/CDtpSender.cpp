@@ -40,7 +40,10 @@ uint8_t CDtpSender::WaitReply() {
     int n = channel_->Read(buffer, sizeof buffer, -1, 0);
     if (n <= 0) {
       last = dtp::kNothing;
-      if (n < 0) break;  // failed or aborted link
+      if (n < 0) {  // failed or aborted link: no answer can come
+        linkFailed_ = true;
+        break;
+      }
       continue;
     }
     // Judged by the last byte only.
@@ -70,7 +73,7 @@ void CDtpSender::Handshake() {
       state_ = WAIT;
       return;
     }
-    if (!channel_->IsConnected()) break;
+    if (!channel_->IsConnected() || linkFailed_) break;
     clock_.sleepMs(timing::kDtpHandshakePauseMs);
   }
   if (state_ == NONE) state_ = TIMEOUT;

@@ -51,6 +51,7 @@ class CDtpSender {
   int state_ = NONE;
   bool endAcknowledged_ = false;
   bool finishing_ = false;
+  bool linkFailed_ = false;  // a read failed: the link is gone or the run was stopped
   std::vector<uint8_t> frame_;
 };
 

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "CBluetoothPort.h"
 #include "CSerialPort.h"
 #include "CTcpipPort.h"
+#include "CUsbPort.h"
 #include "Clock.h"
 #include "Timing.h"
 
@@ -36,6 +38,8 @@ std::unique_ptr<CAbstractReceiverPort> CommandChannel::MakePort(ConnectionKind k
   switch (kind) {
     case ConnectionKind::Serial: return std::make_unique<CSerialPort>();
     case ConnectionKind::Tcpip: return std::make_unique<CTcpipPort>();
+    case ConnectionKind::Usb: return std::make_unique<CUsbPort>();
+    case ConnectionKind::Bluetooth: return std::make_unique<CBluetoothPort>();
     default: return nullptr;
   }
 }
@@ -46,9 +50,7 @@ bool CommandChannel::Connect(const PortEntry& entry) {
   connection_ = entry;
   std::unique_ptr<CAbstractReceiverPort> port = MakePort(entry.kind);
   if (!port) {
-    lastError_ = entry.kind == ConnectionKind::Usb || entry.kind == ConnectionKind::Bluetooth
-                     ? "This kind of link is not supported by this build."
-                     : "No link chosen.";
+    lastError_ = "No link chosen.";
     return false;
   }
   {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "CBTRemoteDevice.h"
 #include "CTcpipPort.h"
 
 namespace devicestore {
@@ -65,9 +66,10 @@ std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable) {
   const int count = std::clamp(s.value(QStringLiteral("bluetooth/count"), 0).toInt(), 0, 10000);
   for (int i = 0; i < count; ++i) {
     const std::string address = text(s, QStringLiteral("bluetooth/btaddr%1").arg(i));
-    if (address.empty()) continue;
+    const uint64_t parsed = CMNC::ParseDeviceAddress(address);
+    if (parsed == 0) continue;  // empty or broken: nothing could connect to it
     std::string name = text(s, QStringLiteral("bluetooth/name%1").arg(i));
-    if (name.empty()) name = address;
+    if (name.empty()) name = CMNC::CBTRemoteDevice("", parsed, 0).name;
     devices.push_back({name, name, address, ConnectionKind::Bluetooth});
   }
   return devices;

@@ -9,7 +9,10 @@
 #include "DeviceStore.h"
 
 namespace {
-void type(CTcpipDialog& d, int id, const char* text) { qobject_cast<QLineEdit*>(d.control(id))->setText(text); }
+template <typename Dialog>
+void type(Dialog& d, int id, const char* text) {
+  qobject_cast<QLineEdit*>(d.control(id))->setText(text);
+}
 }  // namespace
 
 TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
@@ -70,4 +73,43 @@ TEST(TcpipSetUp, MalformedStoredEntriesAreSkipped) {
   ASSERT_EQ(hosts.size(), 2u);
   EXPECT_EQ(hosts[0].name, "base:0");  // a port that is not a number reads as 0
   EXPECT_EQ(hosts[1].name, "base:5017");
+}
+
+#include <QListWidget>
+
+#include "CBluetoothDialog.h"
+
+TEST(BluetoothSetUp, SearchAddUpdateAndSave) {
+  QSettings(QStringLiteral("Telmora"), QStringLiteral("Vestrel")).remove(QStringLiteral("bluetooth"));
+  CBluetoothDialog d(true);
+  d.search = [] {
+    return std::vector<CMNC::CBTRemoteDevice>{CMNC::CBTRemoteDevice("Base", 0x0011223344AAull, 0x1F00),
+                                              CMNC::CBTRemoteDevice("", 0x0011223344BBull, 0)};
+  };
+  d.runSearch();
+  auto* found = qobject_cast<QListWidget*>(d.control(1043));
+  ASSERT_EQ(found->count(), 2);
+  d.addOrUpdate();  // the first found device is selected after a search
+  ASSERT_EQ(d.devices().size(), 1u);
+  EXPECT_EQ(d.devices()[0].address, "(00:11:22:33:44:AA)");
+  d.runSearch();
+  found->setCurrentRow(0);
+  d.addOrUpdate();  // already stored: selected, not added again
+  EXPECT_EQ(d.devices().size(), 1u);
+  type(d, 1036, "Base station");  // now editing the stored one
+  d.addOrUpdate();
+  EXPECT_EQ(d.devices()[0].description, "Base station");
+  d.accept();
+
+  {
+    QSettings s(QStringLiteral("Telmora"), QStringLiteral("Vestrel"));
+    s.setValue(QStringLiteral("bluetooth/count"), 3);
+    s.setValue(QStringLiteral("bluetooth/btaddr1"), QStringLiteral("(broken)"));
+    s.setValue(QStringLiteral("bluetooth/btaddr2"), QStringLiteral("(00:11:22:33:44:CC)"));
+  }
+  const std::vector<PortEntry> stored = devicestore::loadBluetooth(true);
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].name, "Base station");
+  EXPECT_EQ(stored[1].name, "(00:11:22:33:44:CC)");
+  EXPECT_TRUE(devicestore::loadBluetooth(false).empty());
 }

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+
+#include "CAbstractReceiverPort.h"
+#include "CBTRemoteDevice.h"
+#include "SocketLink.h"
+
+namespace CMNC {
+
+// A receiver over a Bluetooth RFCOMM connection to its serial-port service; the address is
+// "(XX:XX:XX:XX:XX:XX)". Reads, writes and purges are those of the TCP/IP link. A process has at
+// most one Bluetooth connection: opening a port ends the connection of any other.
+class CBluetoothPort final : public CAbstractReceiverPort {
+ public:
+  CBluetoothPort() = default;
+  ~CBluetoothPort() override;
+  CBluetoothPort(const CBluetoothPort&) = delete;
+  CBluetoothPort& operator=(const CBluetoothPort&) = delete;
+
+  bool IsOpen() const override { return link_.isOpen(); }
+  bool Open(const std::string& address) override;
+  void Close() override;
+  int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
+  int Write(const uint8_t* data, int size, int timeoutMs) override;
+  bool Purge(uint32_t flags) override { return link_.purge(flags); }
+
+  const CBTRemoteDevice& remote() const { return remote_; }
+
+ private:
+  SocketLink link_;
+  CBTRemoteDevice remote_;
+};
+
+}  // namespace CMNC

@@ -1,7 +1,6 @@
 #include "ZipArchive.h"
 
 #include <minizip/unzip.h>
-#include <zlib.h>
 
 namespace {
 
@@ -74,25 +73,20 @@ bool ZipArchive::readEntry(const std::string& name, std::vector<uint8_t>& data, 
     }
     got += static_cast<std::size_t>(n);
   }
-  // The entry must end exactly where the archive says it does.
+  // The entry must end exactly where the archive says it does. minizip keeps the CRC-32 of what it
+  // inflated and compares it with the one the archive records when the entry is closed.
   uint8_t extra = 0;
   const bool longer = !failed && unzReadCurrentFile(Handle(handle_), &extra, 1) > 0;
-  unzCloseCurrentFile(Handle(handle_));
+  const int closed = unzCloseCurrentFile(Handle(handle_));
   if (failed || longer) {
     data.clear();
     error = "the data of " + name + " is damaged or ends early";
     return false;
   }
-  const uLong crc = crc32(crc32(0L, Z_NULL, 0), data.data(), static_cast<uInt>(0));
-  uLong actual = crc;
-  for (std::size_t off = 0; off < size;) {
-    const uInt piece = static_cast<uInt>(std::min<std::size_t>(size - off, 1u << 30));
-    actual = crc32(actual, data.data() + off, piece);
-    off += piece;
-  }
-  if (actual != info.crc) {
+  if (closed != UNZ_OK) {
     data.clear();
-    error = "the CRC-32 of " + name + " does not match the archive";
+    error = closed == UNZ_CRCERROR ? "the CRC-32 of " + name + " does not match the archive"
+                                   : "the data of " + name + " is damaged";
     return false;
   }
   return true;

@@ -135,6 +135,7 @@ bool CSerialPort::SetSpeed(int rate) {
     }
   }
   characterTimeMs_ = CharacterTimeFor(rate);
+  if (ok) rate_ = rate;
   return ok;
 }
 
@@ -181,6 +182,8 @@ int CSerialPort::Write(const uint8_t* data, int size, int timeoutMs) {
     ssize_t n = ::write(fd_, data + done, static_cast<size_t>(size - done));
     if (n > 0) {
       done += static_cast<int>(n);
+      if (rate_ > 0)  // ten bits a byte on the line
+        lineFreeAtMs_ = std::max(lineFreeAtMs_, clock.nowMs()) + (static_cast<int64_t>(n) * 10000 + rate_ - 1) / rate_;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -216,7 +219,8 @@ bool CSerialPort::Drain(int timeoutMs) {
   const int64_t deadline = clock.nowMs() + std::max(timeoutMs, 0);
   for (;;) {
     int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    const bool queueEmpty = ::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0;
+    if (queueEmpty && clock.nowMs() >= lineFreeAtMs_) return true;
     if (clock.nowMs() >= deadline) return false;
     // Sleep a little without missing an abort.
     pollfd none{-1, 0, 0};

@@ -27,6 +27,8 @@ class CSerialPort final : public CAbstractReceiverPort {
   bool Purge(uint32_t flags) override;
   bool Drain(int timeoutMs) override;
 
+  // Drain also waits for the line time of what was written: USB-serial bridges and
+  // pseudo-terminals report an empty output queue while their own buffers still hold bytes.
   // Sets the line speed and the fixed line settings. False when closed or when the device
   // refuses the speed; the character time is recomputed in both cases while open.
   bool SetSpeed(int rate);
@@ -43,6 +45,8 @@ class CSerialPort final : public CAbstractReceiverPort {
  private:
   int fd_ = -1;
   int characterTimeMs_ = 50;
+  int rate_ = 0;
+  int64_t lineFreeAtMs_ = 0;  // when the bytes written so far have left at the line rate
   AbortSignal abort_;
 };
 

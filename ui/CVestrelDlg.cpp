@@ -503,7 +503,12 @@ void CVestrelDlg::methodChange() {
   if (ports_.empty()) {
     for (int id : {kTestSelect, kNext, kPortList, kSpeedList, kMethodList}) enableControl(id, false);
   }
-  if (worker_) lockForWorker();
+  if (worker_) {
+    lockForWorker();
+  } else {
+    enableControl(kConnectionList, true);
+    enableControl(kSetUpDevices, job_.connection == ConnectionKind::Tcpip || job_.connection == ConnectionKind::Bluetooth);
+  }
 }
 
 // While a worker runs nothing may start another one or change the link it uses.
@@ -672,16 +677,17 @@ void CVestrelDlg::sourceChange() {
 }
 
 void CVestrelDlg::selectSource() {
-  const bool loaders = selectedMethod_ != LoadMethod::FileUpload;
-  std::string path;
   if (job_.run) {
-    path = job_.source;
-  } else {
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select the firmware"), QString(),
-                                                        q(wizard::fileFilter(sourceKind_, selectedMethod_)));
-    if (chosen.isEmpty()) return;  // cancelled: nothing changes
-    path = s(chosen);
+    selectSourcePath(job_.source);
+    return;
   }
+  const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select the firmware"), QString(),
+                                                      q(wizard::fileFilter(sourceKind_, selectedMethod_)));
+  if (!chosen.isEmpty()) selectSourcePath(s(chosen));  // cancelled: nothing changes
+}
+
+void CVestrelDlg::selectSourcePath(const std::string& path) {
+  const bool loaders = selectedMethod_ != LoadMethod::FileUpload;
   const std::string error = images_.scanSource(path, sourceKind_, loaders);
   if (!error.empty()) images_.source = error;
   if (sourceKind_ == SourceKind::ZipImage && images_.names.size() > 1) {

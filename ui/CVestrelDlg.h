@@ -49,6 +49,8 @@ class CVestrelDlg : public QDialog {
   int currentPage() const { return currentPage_; }
   bool hasWorker() const { return worker_ != nullptr; }
   std::string text(int id) const;
+  // The source page's "Select" once a path was chosen (by the file dialog or the command line).
+  void selectSourcePath(const std::string& path);
 
   // Reports from the engine (on this thread, queued by DialogEvents).
   void statusReport(const std::string& text);

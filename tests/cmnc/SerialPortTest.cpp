@@ -6,6 +6,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 #include "CSerialPort.h"
 
@@ -131,6 +132,19 @@ TEST(SerialPort, AbortPurgeEndsABlockedReadAtOnce) {
   EXPECT_EQ(port.Write(buffer, 4, -1), -1);  // aborted until opened again
   ASSERT_TRUE(port.Open(pty.path));
   EXPECT_EQ(port.Write(buffer, 4, -1), 4);
+}
+
+TEST(SerialPort, DrainWaitsForTheLineTime) {
+  PtyPair pty;
+  CSerialPort port;
+  ASSERT_TRUE(port.Open(pty.path));
+  ASSERT_TRUE(port.SetSpeed(115200));
+  const std::vector<uint8_t> data(1152, 0x55);  // 100 ms at 115200 bit/s
+  const auto start = steady_clock::now();
+  ASSERT_EQ(port.Write(data.data(), static_cast<int>(data.size()), -1), 1152);
+  EXPECT_TRUE(port.Drain(5000));
+  EXPECT_GE(elapsedMs(start), 95);
+  EXPECT_LT(elapsedMs(start), 1000);
 }
 
 TEST(SerialPort, WriteReachesTheDevice) {

@@ -57,6 +57,7 @@ TEST_F(Wizard, ConnectionPageControlsAndMethodRules) {
   dlg->onCommand(kTestSelect);  // a second test while one runs starts nothing
   ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->hasWorker(); }, 30000)) << dlg->text(kLogBox);
   EXPECT_TRUE(enabled(*dlg, kNext));
+  EXPECT_TRUE(enabled(*dlg, kConnectionList));
   EXPECT_EQ(dlg->text(kCancel), "Cancel");
   EXPECT_NE(dlg->windowTitle().toStdString().find("VR-100 at "), std::string::npos);
 

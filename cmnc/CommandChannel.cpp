@@ -18,13 +18,6 @@ namespace {
 const char kLoginGreeting[] = "Logged in on /dev/tcp/";
 const char kFsInitQuery[] = "%fsinit%print,/par/stat/fsinit\n";
 
-std::string TrimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t");
-  return s.substr(first, last - first + 1);
-}
-
 std::string MaskPassword(const std::string& password) { return std::string(password.size(), '*'); }
 
 }  // namespace
@@ -204,6 +197,13 @@ bool CommandChannel::ParseReply(const std::string& reply, std::string& tag, std:
   const auto end = body.find_first_of("\r\n");
   if (end != std::string::npos) body.resize(end);
   return true;
+}
+
+std::string CommandChannel::TrimBlanks(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const auto last = s.find_last_not_of(" \t");
+  return s.substr(first, last - first + 1);
 }
 
 bool CommandChannel::FsInitAccepted(const std::string& tag, const std::string& body) {

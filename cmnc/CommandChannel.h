@@ -46,6 +46,8 @@ class CommandChannel {
   // Sends the command (when not empty) and reads one reply; true when some reply came.
   bool Query(const std::string& command, std::string& tag, std::string& body);
   static bool ParseReply(const std::string& reply, std::string& tag, std::string& body);
+  // The text without blanks and tabs at either end (how reply bodies are compared).
+  static std::string TrimBlanks(const std::string& text);
   // True when the reply to the file-system status query says the file system is ready.
   static bool FsInitAccepted(const std::string& tag, const std::string& body);
   bool CheckFsInit();

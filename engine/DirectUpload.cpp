@@ -21,12 +21,6 @@ const char kIdentityTag[] = "Receiver ID:";
 const char kTooLong[] = "The receiver identity is too long for a receiver command.";
 constexpr int kMinStreamBlock = 4;
 
-std::string trimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // The receiver's identity; false with the error text set when it cannot be had.
 bool queryIdentity(LoadWorker& w, RunState& rs, std::string& identity) {
   std::string tag;
@@ -148,7 +142,7 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
   ch.WaitFsInit(stop);
   std::string tag, body;
   rs.ok = ch.Query("%removed%print,/par/dev/blk/a/removed\n", tag, body);
-  if (rs.ok && tag == "removed" && trimBlanks(body) == "on") {
+  if (rs.ok && tag == "removed" && CommandChannel::TrimBlanks(body) == "on") {
     rs.ok = ch.Query("%notremoved%set,/par/dev/blk/a/removed,off\n", tag, body);
     ch.WaitFsInit(stop);
   }

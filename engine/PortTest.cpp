@@ -30,12 +30,6 @@ const char kPowerModel[] = "QUBRA";
 const char kPowerPort[] = "/dev/ser/b";
 const char kSerialPortPrefix[] = "/dev/ser/";
 
-std::string trimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 enum class Probe { Answered, Silent, Aborted };
 
 // Reads a reply into text; empty when nothing came.
@@ -85,7 +79,7 @@ void readIdentity(LoadWorker& w, PortTestSetup& setup) {
       w.events.appendLog(reply);
     }
   }
-  setup.model = trimBlanks(setup.model);
+  setup.model = CommandChannel::TrimBlanks(setup.model);
 }
 
 void powerSlotRule(LoadWorker& w, PortTestSetup& setup) {
@@ -96,7 +90,7 @@ void powerSlotRule(LoadWorker& w, PortTestSetup& setup) {
   std::string tag, body;
   if (reply.empty() || !CommandChannel::ParseReply(reply, tag, body)) return;
   setup.portBPowerSlots = true;
-  if (trimBlanks(body) != "always") ch.SendText("set,/par/pwr/slots,always\n");
+  if (CommandChannel::TrimBlanks(body) != "always") ch.SendText("set,/par/pwr/slots,always\n");
 }
 
 }  // namespace

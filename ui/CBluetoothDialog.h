@@ -1,24 +1,21 @@
 #pragma once
-#include <QDialog>
 #include <functional>
 #include <vector>
 
 #include "CBTRemoteDevice.h"
-#include "PortEntry.h"
+#include "CDeviceListDialog.h"
 
-class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
 // Keeps the list of Bluetooth receivers: stored devices, and the devices a search finds.
-class CBluetoothDialog : public QDialog {
+class CBluetoothDialog : public CDeviceListDialog {
   Q_OBJECT
  public:
   using Search = std::function<std::vector<CMNC::CBTRemoteDevice>()>;
   explicit CBluetoothDialog(bool bluetoothAvailable, QWidget* parent = nullptr);
-  QWidget* control(int id) const;
-  const std::vector<PortEntry>& devices() const { return devices_; }
+  const std::vector<PortEntry>& devices() const { return entries_; }
   void accept() override;
 
   // The inquiry; tests replace it.
@@ -28,16 +25,12 @@ class CBluetoothDialog : public QDialog {
   void deleteDevice();
 
  private:
-  void refill(int selectEntry);
-  void storedSelectionChange();
+  void selectionChange() override;
   void foundSelectionChange();
-  int selectedEntry() const;
 
-  std::vector<PortEntry> devices_;
   std::vector<CMNC::CBTRemoteDevice> found_;
   bool editing_ = false;
-  QComboBox* list_;
   QListWidget* foundList_;
   QLineEdit* description_;
-  QPushButton *delete_, *add_, *search_;
+  QPushButton *add_, *search_;
 };

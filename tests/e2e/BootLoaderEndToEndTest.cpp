@@ -2,28 +2,11 @@
 #include <filesystem>
 #include <random>
 
-#include "EngineHarness.h"
-#include "SampleFirmware.h"
-#include "SimFixture.h"
-#include "TempDir.h"
+#include "SampleFixture.h"
 
 namespace {
 
-class BootLoaderLoad : public SimFixture {
- protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sample::writeDistribution(dir.path(), options, error)) << error;
-  }
-  std::vector<uint8_t> image(const std::vector<sample::Entry>& set, const std::string& name) {
-    for (const auto& e : set)
-      if (e.first == name) return e.second;
-    return {};
-  }
-  TempDir dir;
-  sample::Options options;
-  EngineHarness h;
-};
+class BootLoaderLoad : public SampleFixture {};
 
 }  // namespace
 

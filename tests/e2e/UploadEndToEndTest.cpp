@@ -1,32 +1,10 @@
 #include <chrono>
 
-#include "EngineHarness.h"
-#include "SampleFirmware.h"
-#include "SimFixture.h"
-#include "TempDir.h"
+#include "SampleFixture.h"
 
 namespace {
 
-class FileUpload : public SimFixture {
- protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sample::writeDistribution(dir.path(), options, error)) << error;
-  }
-  std::vector<uint8_t> image(const std::vector<sample::Entry>& set, const std::string& name) {
-    for (const auto& e : set)
-      if (e.first == name) return e.second;
-    return {};
-  }
-  bool sent(const std::string& command) const {
-    for (const std::string& c : receiver->commands())
-      if (c == command) return true;
-    return false;
-  }
-  TempDir dir;
-  sample::Options options;
-  EngineHarness h;
-};
+class FileUpload : public SampleFixture {};
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 // End-to-end transfer throughput into the virtual receiver.
 //   bench_transfer boot RATE        - boot-loader path ("Soft Break Capture") on a line paced at RATE
-//   bench_transfer upload-tcp MIB   - file upload of MIB MiB over TCP loopback
-//   bench_transfer upload-pty MIB RATE - file upload of MIB MiB over a pty paced at RATE
+//   bench_transfer upload-tcp KIB   - file upload of KIB KiB over TCP loopback
+//   bench_transfer upload-pty KIB RATE - file upload of KIB KiB over a pty paced at RATE
 // Prints payload bytes per second, the efficiency against the line limit (rate / 10 bytes per
 // second) and the floor that the protocol's frames and reply waits allow.
 #include <chrono>
@@ -30,7 +30,12 @@ Outcome run(VirtualReceiver& rx, const PortEntry& entry, LoadMethod method, Sour
   h.blockSize = blockSize;
   const auto start = std::chrono::steady_clock::now();
   Outcome o;
-  o.result = h.run(entry, method, kind, source, speed);
+  if (h.start(entry, method, kind, source, speed)) {
+    o.result = h.events.waitOutcome(std::chrono::hours(2));
+    h.worker->stop();
+  } else {
+    o.result = "not started";
+  }
   o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   for (const auto& f : rx.flashed()) o.payload += f.bytes.size();
   for (const auto& [name, bytes] : rx.files()) o.payload += bytes.size();
@@ -79,8 +84,8 @@ int main(int argc, char** argv) {
     rx.stop();
     return o.result == "succeeded" ? 0 : 1;
   }
-  const std::size_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 16;
-  const std::vector<uint8_t> data = sample::flashImage(mib << 20, 20, 7);
+  const std::size_t kib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 16384;
+  const std::vector<uint8_t> data = sample::flashImage(kib << 10, 20, 7);
   sample::writeFile(dir.path() + "/data/big.bin", data, error);
   ReceiverConfig config;
   const bool tcp = mode == "upload-tcp";

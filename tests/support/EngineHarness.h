@@ -12,6 +12,7 @@
 struct EngineHarness {
   // Prepares the link for the method (reset command, loading speed) and starts the worker.
   bool start(const PortEntry& entry, LoadMethod method, SourceKind kind, const std::string& source, int speed = 115200) {
+    if (method == LoadMethod::FileUpload) channel.setCurrentRate(speed);  // where the port test left it
     if (!channel.Connect(entry)) return false;
     error = set.scanSource(source, kind, method != LoadMethod::FileUpload);
     if (!error.empty()) return false;

@@ -13,7 +13,7 @@
 namespace CMNC {
 namespace {
 
-constexpr int kInquiryLength = 8;  // in units of 1.28 s
+constexpr int kInquiryLength = 20;  // in units of 1.28 s (about 25 s)
 constexpr int kMaxResponses = 64;
 constexpr uint32_t kDeviceClassMask = 0x1FFF;  // major and minor device class with the format bits
 

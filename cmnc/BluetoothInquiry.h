@@ -16,7 +16,7 @@ std::vector<CBTRemoteDevice>& DiscoveredDevices();
 // one serial-port service record.
 bool AcceptsDevice(uint32_t classOfDevice, int serialPortRecords);
 
-// Inquires for about 10 s, then checks each candidate's services. Each accepted device is appended
+// Inquires for about 25 s, then checks each candidate's services. Each accepted device is appended
 // to DiscoveredDevices and passed to onDevice. Returns 0 or an errno value.
 int InquireDevices(const std::function<void(const CBTRemoteDevice&)>& onDevice);
 

@@ -8,7 +8,9 @@
 #include "CVestrelDlg.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
+#include "SampleFirmware.h"
 #include "SimFixture.h"
+#include "TempDir.h"
 #include "WizardModel.h"
 
 using namespace ids;
@@ -146,4 +148,38 @@ TEST(WizardModel, ListsAndTexts) {
   EXPECT_EQ(wizard::addressOfPortName("tcp:h:1:p"), "h:1:p");
   EXPECT_EQ(wizard::displayPortName("tcp:h:1:secret:x"), "tcp:h:1");
   EXPECT_EQ(wizard::addressOfPortName("bt:(00:11:22:33:44:55)"), "(00:11:22:33:44:55)");
+}
+
+TEST_F(Wizard, SourcePageListsTheFilesAndLoadingPageRefusesAHelperAlone) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error));
+  auto dlg = open(LoadMethod::PowerOnCapture);
+  dlg->onCommand(kNext);
+  ASSERT_EQ(dlg->currentPage(), 1);
+  for (int id : {kBack, kNext, kPortList, kTestSelect, kLogBox, kPageText}) EXPECT_TRUE(visible(*dlg, id)) << id;
+  for (int id : {kMethodList, kConnectionList, kSpeedList}) EXPECT_FALSE(visible(*dlg, id)) << id;
+  EXPECT_EQ(dlg->text(kPortLabel), "Source:");
+  EXPECT_EQ(dlg->text(kTestSelect), "Select file...");
+  EXPECT_FALSE(enabled(*dlg, kNext));
+
+  dlg->selectSourcePath(dir.path() + "/nothing.zip");
+  EXPECT_EQ(dlg->text(kLogBox), "Unable to open " + dir.path() + "/nothing.zip");
+  EXPECT_FALSE(enabled(*dlg, kNext));
+  dlg->selectSourcePath(dir.path() + "/named.zip");
+  EXPECT_EQ(dlg->text(kLogBox).rfind("The following files found and will be loaded:\n- RAM loader (ramimage.ldr)\n", 0), 0u);
+  EXPECT_TRUE(enabled(*dlg, kNext));
+
+  auto* kinds = qobject_cast<QComboBox*>(dlg->control(kPortList));
+  kinds->setCurrentIndex(kinds->findData(static_cast<int>(SourceKind::ImageFile)));
+  dlg->selectSourcePath(dir.path() + "/named/ramimage.ldr");
+  dlg->onCommand(kNext);
+  ASSERT_EQ(dlg->currentPage(), 2);
+  EXPECT_FALSE(dlg->hasWorker());
+  EXPECT_EQ(dlg->text(kPageEdit),
+            "The file ramimage.ldr is a helper file which can't be loaded alone. Please return back and select another "
+            "file(s).");
+  EXPECT_TRUE(enabled(*dlg, kBack));
+  dlg->onCommand(kBack);
+  EXPECT_EQ(dlg->currentPage(), 1);
 }

@@ -1,3 +1,5 @@
+#include <thread>
+
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
 #include "PortTest.h"
@@ -58,8 +60,11 @@ TEST_F(PortTestRun, PowerSlotRuleAndCableRule) {
   PortTestSetup setup = serialSetup(115200, LoadMethod::SoftBreakCapture);
   ASSERT_EQ(test(setup), "succeeded") << events.logText();
   EXPECT_TRUE(setup.portBPowerSlots);
-  bool switched = false;
-  for (const std::string& c : receiver->commands()) switched = switched || c == "set,/par/pwr/slots,always";
+  bool switched = false;  // the command is sent without waiting for an answer
+  for (int i = 0; i < 100 && !switched; ++i) {
+    for (const std::string& c : receiver->commands()) switched = switched || c == "set,/par/pwr/slots,always";
+    if (!switched) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_TRUE(switched);
 }
 

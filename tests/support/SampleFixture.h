@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "EngineHarness.h"
@@ -19,9 +21,13 @@ class SampleFixture : public SimFixture {
       if (e.first == name) return e.second;
     return {};
   }
+  // Whether the receiver got the command; a command sent last may still be on its way.
   bool sent(const std::string& command) const {
-    for (const std::string& c : receiver->commands())
-      if (c == command) return true;
+    for (int i = 0; i < 100; ++i) {
+      for (const std::string& c : receiver->commands())
+        if (c == command) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return false;
   }
   TempDir dir;

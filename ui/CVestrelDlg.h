@@ -61,9 +61,10 @@ class CVestrelDlg : public QDialog {
   void transferReport(uint64_t done, uint64_t total);
   void workerCommand(uint64_t worker, int id);
   bool warningShowing() const { return warningShowing_.load(); }
+  // The window's own cancel (close box, Escape): stops a running load first.
+  void reject() override;
 
  protected:
-  void reject() override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -8,6 +8,7 @@
 #include "CVestrelDlg.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
+#include "HeadlessConsole.h"
 #include "SampleFirmware.h"
 #include "SimFixture.h"
 #include "TempDir.h"
@@ -83,6 +84,9 @@ TEST_F(Wizard, StopWhileTesting) {
   EXPECT_TRUE(dlg->isVisible() || !dlg->isVisible());
   dlg->onCommand(kTestSelect);  // and a new test can start
   EXPECT_TRUE(dlg->hasWorker());
+  dlg->workerCommand(1, kCancel);  // a late "Cancel" of the first worker leaves the second alone
+  dlg->workerCommand(1, kFwLoaded);
+  EXPECT_TRUE(dlg->hasWorker());
   dlg->onCommand(kCancel);
   dlg->onCommand(kCancel);  // rapid presses
   EXPECT_FALSE(dlg->hasWorker());
@@ -121,6 +125,12 @@ TEST_F(Wizard, CancelWithoutWorkerCloses) {
   dlg->onCommand(kCancel);
   EXPECT_FALSE(dlg->isVisible());
   EXPECT_EQ(dlg->result(), QDialog::Rejected);
+}
+
+TEST(HeadlessOutput, ProgressLine) {
+  EXPECT_EQ(HeadlessConsole::progressLine(45, 0, 0, 1.0), "[ 45%]");
+  EXPECT_EQ(HeadlessConsole::progressLine(50, 1024 * 100, 1024 * 200, 10.0), "[ 50%] 100.0 KiB of 200.0 KiB, 10.0 KiB/s");
+  EXPECT_EQ(HeadlessConsole::progressLine(150, 0, 0, 0), "[100%]");
 }
 
 TEST(WizardModel, ListsAndTexts) {
@@ -182,4 +192,35 @@ TEST_F(Wizard, SourcePageListsTheFilesAndLoadingPageRefusesAHelperAlone) {
   EXPECT_TRUE(enabled(*dlg, kBack));
   dlg->onCommand(kBack);
   EXPECT_EQ(dlg->currentPage(), 1);
+}
+
+TEST_F(Wizard, AbortAndCloseWhileLoading) {
+  ReceiverConfig off;
+  off.poweredOn = false;  // the boot loader never answers: the load waits in its capture
+  startReceiver(off);
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error));
+  auto dlg = open(LoadMethod::PowerOnCapture);
+  dlg->onCommand(kNext);
+  dlg->selectSourcePath(dir.path() + "/named.zip");
+  dlg->onCommand(kNext);
+  ASSERT_EQ(dlg->currentPage(), 2);
+  ASSERT_TRUE(dlg->hasWorker()) << dlg->text(kLogBox);
+  EXPECT_EQ(dlg->text(kCancel), "Abort");
+  EXPECT_FALSE(enabled(*dlg, kBack));
+  QTest::qWait(300);
+  dlg->onCommand(kCancel);
+  EXPECT_FALSE(dlg->hasWorker());
+  EXPECT_EQ(dlg->text(kPageEdit), "The firmware loading was aborted.");
+  EXPECT_EQ(dlg->text(kCancel), "Cancel");
+  EXPECT_TRUE(enabled(*dlg, kBack));
+
+  dlg->onCommand(kBack);
+  dlg->onCommand(kNext);  // load again, then close the window under it
+  ASSERT_TRUE(dlg->hasWorker());
+  dlg->show();
+  dlg->reject();
+  EXPECT_FALSE(dlg->hasWorker());
+  EXPECT_FALSE(dlg->isVisible());
 }

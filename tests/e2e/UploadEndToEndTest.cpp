@@ -110,3 +110,19 @@ TEST_F(FileUpload, AbortDuringTheRebootWaitIsPrompt) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
   EXPECT_FALSE(h.events.has("succeeded"));
 }
+
+TEST_F(FileUpload, AbortAtRandomMoments) {
+  startReceiver();
+  unsigned seed = 2026;
+  for (int round = 0; round < 6; ++round) {
+    EngineHarness run;
+    ASSERT_TRUE(run.start(serialEntry(), LoadMethod::FileUpload, SourceKind::ImageFile, dir.path() + "/named/main.ldp"));
+    seed = seed * 1103515245u + 12345u;
+    std::this_thread::sleep_for(std::chrono::milliseconds((seed >> 8) % 4000));
+    const auto before = std::chrono::steady_clock::now();
+    run.worker->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "round " << round;
+    EXPECT_FALSE(run.events.has("succeeded"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // a receiver told to flash restarts
+  }
+}

@@ -13,33 +13,12 @@
 #include <cstring>
 
 #include "Clock.h"
+#include "LineSpeeds.h"
 #include "SystemError.h"
 #include "Timing.h"
 
 namespace CMNC {
 namespace {
-
-speed_t SpeedConstant(int rate) {
-  switch (rate) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 500000: return B500000;
-    case 921600: return B921600;
-    case 1000000: return B1000000;
-    case 1500000: return B1500000;
-    case 2000000: return B2000000;
-    case 3000000: return B3000000;
-    default: return B0;
-  }
-}
 
 std::string OpenErrorText(int err, const std::string& path) {
   std::string text = SystemMessage(err);
@@ -117,7 +96,7 @@ bool CSerialPort::SetSpeed(int rate) {
   if (fd_ < 0) return false;
   bool ok = false;
   termios tio{};
-  const speed_t speed = SpeedConstant(rate);
+  const speed_t speed = SpeedConstantFor(rate);
   if (speed != B0 && ::tcgetattr(fd_, &tio) == 0) {
     tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                           IXON | IXOFF | IXANY | INPCK);

@@ -174,14 +174,20 @@ bool CommandChannel::Query(const std::string& command, std::string& tag, std::st
   body.clear();
   if (!command.empty() && !SendText(command)) return false;
   if (!IsConnected()) return false;
-  std::vector<uint8_t> buffer(kReplyBufferSize + 1, 0);
-  const int n = port_->Read(buffer.data(), kReplyBufferSize, -1, -1);
-  if (n <= 0) return false;
-  // The reply text ends at the first zero byte.
-  const char* text = reinterpret_cast<const char*>(buffer.data());
-  const std::string reply(text, strnlen(text, static_cast<size_t>(n)));
+  const std::string reply = ReadText(kReplyBufferSize);
+  if (reply.empty()) return false;
   if (!ParseReply(reply, tag, body)) body = reply;
   return true;
+}
+
+std::string CommandChannel::ReadText(int size, int timeoutMs, int intervalMs) {
+  if (!IsConnected() || size <= 0) return {};
+  std::vector<uint8_t> buffer(static_cast<std::size_t>(size) + 1, 0);
+  const int n = port_->Read(buffer.data(), size, timeoutMs, intervalMs);
+  if (n <= 0) return {};
+  // The text ends at the first zero byte.
+  const char* text = reinterpret_cast<const char*>(buffer.data());
+  return std::string(text, strnlen(text, static_cast<size_t>(n)));
 }
 
 bool CommandChannel::ParseReply(const std::string& reply, std::string& tag, std::string& body) {

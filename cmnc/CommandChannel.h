@@ -43,6 +43,9 @@ class CommandChannel {
   bool Drain(int timeoutMs);
 
   bool SendText(const std::string& text);
+  // Reads once (negative values take the port's defaults) and returns the text up to the first
+  // zero byte; empty when nothing came or not connected.
+  std::string ReadText(int size, int timeoutMs = -1, int intervalMs = -1);
   // Sends the command (when not empty) and reads one reply; true when some reply came.
   bool Query(const std::string& command, std::string& tag, std::string& body);
   static bool ParseReply(const std::string& reply, std::string& tag, std::string& body);

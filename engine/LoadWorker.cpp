@@ -27,10 +27,7 @@ LoadWorker::~LoadWorker() { stop(); }
 
 void LoadWorker::resume() {
   if (thread_.joinable() || stopped_) return;
-  thread_ = std::thread([this] {
-    procedure_(*this);
-    finished_.store(true);
-  });
+  thread_ = std::thread([this] { procedure_(*this); });
 }
 
 void LoadWorker::stop() {

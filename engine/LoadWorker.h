@@ -32,7 +32,6 @@ class LoadWorker {
   // Sets the abort flag, purges the port with the abort flags so a blocked read or write ends,
   // waits for the thread, then disconnects the channel. Safe to call more than once.
   void stop();
-  bool finished() const { return finished_.load(); }
 
   bool aborted() const { return abortRequested.load(); }
   // Sleeps ms in short slices, watching the abort flag. False when an abort came.
@@ -58,6 +57,5 @@ class LoadWorker {
  private:
   Procedure procedure_;
   std::thread thread_;
-  std::atomic<bool> finished_{false};
   bool stopped_ = false;
 };

@@ -1,7 +1,6 @@
 #include "PortTest.h"
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 #include <vector>
 
@@ -32,26 +31,17 @@ const char kSerialPortPrefix[] = "/dev/ser/";
 
 enum class Probe { Answered, Silent, Aborted };
 
-// Reads a reply into text; empty when nothing came.
-std::string readReply(CommandChannel& ch, int size, int timeoutMs, int gapMs) {
-  std::vector<uint8_t> buffer(static_cast<std::size_t>(size) + 1, 0);
-  const int n = timeoutMs < 0 ? ch.Read(buffer.data(), size) : ch.Read(buffer.data(), size, timeoutMs, gapMs);
-  if (n <= 0) return {};
-  const char* text = reinterpret_cast<const char*>(buffer.data());
-  return std::string(text, strnlen(text, static_cast<std::size_t>(n)));
-}
-
 Probe probeOnce(LoadWorker& w) {
   CommandChannel& ch = *w.channel;
   w.events.appendLog(".");
   ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
   if (!ch.SendText(kWakeUp)) return Probe::Silent;
-  const std::string wake = readReply(ch, kWakeBuffer, -1, -1);
+  const std::string wake = ch.ReadText(kWakeBuffer);
   if (w.aborted()) return Probe::Aborted;
   if (wake.empty()) return Probe::Silent;
   ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
   ch.SendText(kProbe);
-  std::string answer = readReply(ch, kReplyBuffer, kProbeReadMs, kProbeGapMs);
+  std::string answer = ch.ReadText(kReplyBuffer, kProbeReadMs, kProbeGapMs);
   if (w.aborted()) return Probe::Aborted;
   if (answer.empty()) return Probe::Silent;
   // Only the tail is a well-formed answer: "RE", three length characters, "%PORT TEST%", CR LF.
@@ -68,7 +58,7 @@ void readIdentity(LoadWorker& w, PortTestSetup& setup) {
   for (const char* request : kIdentityRequests) {
     if (w.aborted()) return;
     if (!ch.SendText(request)) continue;
-    const std::string reply = readReply(ch, kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
+    const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
     if (reply.empty()) continue;
     std::string tag, body;
     if (CommandChannel::ParseReply(reply, tag, body)) {
@@ -86,7 +76,7 @@ void powerSlotRule(LoadWorker& w, PortTestSetup& setup) {
   if (setup.model != kPowerModel || setup.currentPort != kPowerPort) return;
   CommandChannel& ch = *w.channel;
   if (!ch.SendText("%Bluetooth Power%print,/par/pwr/slots\n")) return;
-  const std::string reply = readReply(ch, kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
+  const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
   std::string tag, body;
   if (reply.empty() || !CommandChannel::ParseReply(reply, tag, body)) return;
   setup.portBPowerSlots = true;

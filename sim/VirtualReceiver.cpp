@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "DtpBytes.h"
+#include "LineSpeeds.h"
 #include "RamImage.h"
 
 namespace {
@@ -34,28 +35,6 @@ constexpr std::size_t kMaxLine = 4096;
 int64_t nowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-int speedValue(speed_t s) {
-  switch (s) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    case B460800: return 460800;
-    case B500000: return 500000;
-    case B921600: return 921600;
-    case B1000000: return 1000000;
-    case B1500000: return 1500000;
-    case B2000000: return 2000000;
-    case B3000000: return 3000000;
-    default: return 0;
-  }
 }
 
 void makeRaw(int fd) {
@@ -281,7 +260,7 @@ void VirtualReceiver::loginInput(const uint8_t* data, std::size_t size) {
 int VirtualReceiver::lineSpeed() const {
   termios tio{};
   if (ptySlave_ < 0 || tcgetattr(ptySlave_, &tio) != 0) return 0;
-  return speedValue(cfgetospeed(&tio));
+  return CMNC::RateOfSpeedConstant(cfgetospeed(&tio));
 }
 
 bool VirtualReceiver::lineSpeedMatches() const { return activeLink_ != Link::Pty || lineSpeed() == rate_; }

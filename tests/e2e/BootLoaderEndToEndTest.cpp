@@ -29,7 +29,7 @@ TEST_F(BootLoaderLoad, NamedSetBySoftBreak) {
   EXPECT_NE(log.find("RAM Loader for Main firmware loaded.\r\n"), std::string::npos);
   EXPECT_NE(log.find("Main firmware loaded.\r\n"), std::string::npos);
   EXPECT_NE(h.events.statusText().find("Waiting for the receiver reboot...\r\n"), std::string::npos);
-  EXPECT_EQ(h.events.count("progress:100"), h.events.count("progress:100"));
+  EXPECT_TRUE(h.events.has("progress:100"));
 }
 
 TEST_F(BootLoaderLoad, NumberedSetFromAnArchive) {
@@ -70,9 +70,7 @@ TEST_F(BootLoaderLoad, ReceiverForOtherHardwareFlashesNothing) {
             "aborted");
   EXPECT_NE(h.events.logText().find("RAM file has wrong hardware version.\r\n"), std::string::npos) << h.events.logText();
   EXPECT_TRUE(receiver->flashed().empty());
-  for (int i = 0; i < 100 && receiver->refusedDecisions() == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(receiver->refusedDecisions(), 1);  // it was told 0x00
+  EXPECT_TRUE(eventually([&] { return receiver->refusedDecisions() == 1; }));  // it was told 0x00
 }
 
 TEST_F(BootLoaderLoad, MissingRamLoaderStopsBeforeAnythingIsSent) {
@@ -126,7 +124,6 @@ TEST_F(BootLoaderLoad, AbortAtRandomMoments) {
     const auto before = std::chrono::steady_clock::now();
     run.worker->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "round " << round;
-    const auto events = run.events.events();
     EXPECT_FALSE(run.events.has("succeeded"));
     EXPECT_FALSE(run.channel.IsConnected());
   }

@@ -1,4 +1,4 @@
-#include <thread>
+#include <algorithm>
 
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
@@ -60,12 +60,10 @@ TEST_F(PortTestRun, PowerSlotRuleAndCableRule) {
   PortTestSetup setup = serialSetup(115200, LoadMethod::SoftBreakCapture);
   ASSERT_EQ(test(setup), "succeeded") << events.logText();
   EXPECT_TRUE(setup.portBPowerSlots);
-  bool switched = false;  // the command is sent without waiting for an answer
-  for (int i = 0; i < 100 && !switched; ++i) {
-    for (const std::string& c : receiver->commands()) switched = switched || c == "set,/par/pwr/slots,always";
-    if (!switched) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(switched);
+  EXPECT_TRUE(eventually([&] {
+    const std::vector<std::string> commands = receiver->commands();
+    return std::find(commands.begin(), commands.end(), "set,/par/pwr/slots,always") != commands.end();
+  }));
 }
 
 TEST_F(PortTestRun, BootLoaderMethodsNeedASerialCable) {

@@ -20,7 +20,6 @@ int FakePort::Read(uint8_t* buffer, int size, int timeoutMs, int) {
   }
   if (empty && whenEmpty) whenEmpty(*this);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (timeoutMs == 0) ++readsWithTimeoutZero;
   int n = 0;
   while (n < size && !incoming_.empty()) {
     buffer[n++] = incoming_.front();

@@ -37,7 +37,6 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
   bool failOpen = false;
   bool failWrites = false;
   int purges = 0;
-  int readsWithTimeoutZero = 0;
 
  private:
   FakeClock* clock_;

@@ -1,7 +1,6 @@
 #pragma once
-#include <chrono>
+#include <algorithm>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "EngineHarness.h"
@@ -23,12 +22,10 @@ class SampleFixture : public SimFixture {
   }
   // Whether the receiver got the command; a command sent last may still be on its way.
   bool sent(const std::string& command) const {
-    for (int i = 0; i < 100; ++i) {
-      for (const std::string& c : receiver->commands())
-        if (c == command) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return eventually([&] {
+      const std::vector<std::string> commands = receiver->commands();
+      return std::find(commands.begin(), commands.end(), command) != commands.end();
+    });
   }
   TempDir dir;
   sample::Options options;

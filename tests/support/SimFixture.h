@@ -1,8 +1,10 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "CommandChannel.h"
 #include "VirtualReceiver.h"
@@ -29,3 +31,14 @@ class SimFixture : public ::testing::Test {
   }
   std::unique_ptr<VirtualReceiver> receiver;
 };
+
+// Waits up to a second for what the receiver does after the loader moved on (a command sent
+// without waiting for an answer is still on its way when the run ends).
+template <typename Predicate>
+bool eventually(Predicate done) {
+  for (int i = 0; i < 100; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
+}

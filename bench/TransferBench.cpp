@@ -27,12 +27,12 @@ struct Outcome {
 Outcome run(VirtualReceiver& rx, const PortEntry& entry, LoadMethod method, SourceKind kind, const std::string& source,
             int speed, int blockSize) {
   EngineHarness h;
-  h.blockSize = blockSize;
+  h.blockSizeChoice = blockSize;
   const auto start = std::chrono::steady_clock::now();
   Outcome o;
   if (h.start(entry, method, kind, source, speed)) {
     o.result = h.events.waitOutcome(std::chrono::hours(2));
-    h.worker->stop();
+    h.stop();
   } else {
     o.result = "not started";
   }

@@ -56,10 +56,30 @@ class CAbstractReceiverPort {
   // observable output queue return true at once. Aborted by Purge with the abort flags.
   virtual bool Drain(int timeoutMs);
 
+  // What a link can do beyond moving bytes; the command channel asks this instead of looking at
+  // the port's concrete type. Non-blocking, any thread.
+  struct Capabilities {
+    bool lineRate = false;     // SetLineRate changes the computer side's line speed (serial)
+    bool bridgeLatch = false;  // SetBridgeLatch reaches a USB-serial bridge's output latch (serial)
+    bool login = false;        // the link needs the login dialogue with LoginPassword (TCP/IP)
+  };
+  virtual Capabilities capabilities() const { return {}; }
+
+  // Sets the line speed in bit/s. Blocks only for the device's reconfiguration; the thread that
+  // uses the port. False when closed, refused by the device, or the link has no line rate.
+  virtual bool SetLineRate(int rate);
+
+  // Drives the latch bits in mask of the bridge behind the link to the levels in state; returns
+  // a BridgeStatus code (kBridgeRequestFailed when the link has no bridge). Blocks for one USB
+  // control transfer; the thread that uses the port.
+  virtual int SetBridgeLatch(uint8_t mask, uint8_t state);
+
+  // The password the login dialogue sends (links with login), else empty. Non-blocking.
+  virtual std::string LoginPassword() const { return {}; }
+
   // A copy of the last error text. Never cleared by the port itself.
   std::string GetErrorText() const;
-
- protected:
+  // Replaces the error text (the channel adds what a failed login dialogue said).
   void SetErrorText(std::string text);
 
  private:

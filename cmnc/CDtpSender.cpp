@@ -50,7 +50,7 @@ uint8_t CDtpSender::WaitReply() {
     last = buffer[n - 1];
     if (last == dtp::kAck || last == dtp::kNak) return last;
     if (last >= dtp::kRefuseFirst && last <= dtp::kRefuseLast) {
-      state_ = ABORTED;
+      state_ = State::Aborted;
       return last;
     }
     if (last == dtp::kEndAck && finishing_) {
@@ -63,20 +63,20 @@ uint8_t CDtpSender::WaitReply() {
 
 void CDtpSender::Handshake() {
   if (channel_->IsConnected()) channel_->Purge(kPurgeRxClear);
-  state_ = NONE;
+  state_ = State::None;
   fill_ = 0;
   counter_ = 0;
   runningCrc_ = 0;
   const int64_t deadline = clock_.nowMs() + timing::kDtpHandshakeMs;
   while (clock_.nowMs() < deadline) {
     if (WaitReply() == dtp::kNak) {
-      state_ = WAIT;
+      state_ = State::Wait;
       return;
     }
     if (!channel_->IsConnected() || linkFailed_) break;
     clock_.sleepMs(timing::kDtpHandshakePauseMs);
   }
-  if (state_ == NONE) state_ = TIMEOUT;
+  if (state_ == State::None) state_ = State::Timeout;
 }
 
 bool CDtpSender::SendFrame(uint8_t type, uint16_t number, uint16_t crc) {
@@ -117,14 +117,14 @@ bool CDtpSender::SendBlock(uint8_t type) {
 }
 
 int CDtpSender::Write(const uint8_t* data, int size) {
-  if (state_ != WAIT) return -1;
+  if (state_ != State::Wait) return -1;
   int taken = 0;
   while (taken < size) {
     const int piece = std::min(size - taken, blockSize_ - fill_);
     std::memcpy(block_.data() + fill_, data + taken, static_cast<size_t>(piece));
     fill_ += piece;
     if (fill_ == blockSize_ && !SendBlock(dtp::kDataBlock)) {
-      state_ = TIMEOUT;
+      state_ = State::Timeout;
       return taken;
     }
     taken += piece;
@@ -135,17 +135,17 @@ int CDtpSender::Write(const uint8_t* data, int size) {
 bool CDtpSender::Finish() {
   finishing_ = true;
   switch (state_) {
-    case WAIT:
+    case State::Wait:
       if (SendBlock(dtp::kLastBlock)) {
-        state_ = NONE;
+        state_ = State::None;
         return true;
       }
-      state_ = TIMEOUT;
+      state_ = State::Timeout;
       return false;
-    case TIMEOUT:
-      state_ = NONE;
+    case State::Timeout:
+      state_ = State::None;
       return true;
-    case NONE:
+    case State::None:
       return true;
     default:
       return false;
@@ -154,10 +154,10 @@ bool CDtpSender::Finish() {
 
 std::string CDtpSender::GetStateName() const {
   switch (state_) {
-    case NONE: return "NONE";
-    case WAIT: return "WAIT";
-    case TIMEOUT: return "TIMEOUT";
-    case ABORTED: return "ABORTED";
+    case State::None: return "NONE";
+    case State::Wait: return "WAIT";
+    case State::Timeout: return "TIMEOUT";
+    case State::Aborted: return "ABORTED";
     default: return "UNKNOWN";
   }
 }

@@ -14,14 +14,14 @@ namespace CMNC {
 // Construction runs the handshake (waits for the receiver's NAK); then Write, then Finish.
 class CDtpSender {
  public:
-  enum State : int { NONE = 0, WAIT = 1, TIMEOUT = 2, ABORTED = 3 };
+  enum class State : int { None = 0, Wait = 1, Timeout = 2, Aborted = 3 };
 
   CDtpSender(CommandChannel* channel, int blockSize, Clock& clock = Clock::system());
   virtual ~CDtpSender();
   CDtpSender(const CDtpSender&) = delete;
   CDtpSender& operator=(const CDtpSender&) = delete;
 
-  // Adds bytes; returns how many were taken, or -1 when the state is not WAIT.
+  // Adds bytes; returns how many were taken, or -1 when the state is not Wait.
   int Write(const uint8_t* data, int size);
   // Sends the last block; true on success.
   bool Finish();
@@ -29,7 +29,7 @@ class CDtpSender {
   bool SendFrame(uint8_t type, uint16_t number, uint16_t crc);
   std::string GetStateName() const;
 
-  int state() const { return state_; }
+  State state() const { return state_; }
   bool endAcknowledged() const { return endAcknowledged_; }
   int blockSize() const { return blockSize_; }
 
@@ -48,7 +48,7 @@ class CDtpSender {
   int blockSize_;
   int fill_ = 0;
   uint16_t counter_ = 0;
-  int state_ = NONE;
+  State state_ = State::None;
   bool endAcknowledged_ = false;
   bool finishing_ = false;
   bool linkFailed_ = false;  // a read failed: the link is gone or the run was stopped

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "BridgeLatch.h"
 #include "Clock.h"
 #include "LineSpeeds.h"
 #include "SystemError.h"
@@ -91,6 +92,8 @@ void CSerialPort::Close() {
   ::close(fd_);
   fd_ = -1;
 }
+
+int CSerialPort::SetBridgeLatch(uint8_t mask, uint8_t state) { return CMNC::SetBridgeLatch(fd_, mask, state); }
 
 bool CSerialPort::SetSpeed(int rate) {
   if (fd_ < 0) return false;

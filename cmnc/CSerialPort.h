@@ -26,6 +26,9 @@ class CSerialPort final : public CAbstractReceiverPort {
   int Write(const uint8_t* data, int size, int timeoutMs) override;
   bool Purge(uint32_t flags) override;
   bool Drain(int timeoutMs) override;
+  Capabilities capabilities() const override { return {true, true, false}; }
+  bool SetLineRate(int rate) override { return SetSpeed(rate); }
+  int SetBridgeLatch(uint8_t mask, uint8_t state) override;
 
   // Drain also waits for the line time of what was written: USB-serial bridges and
   // pseudo-terminals report an empty output queue while their own buffers still hold bytes.
@@ -34,7 +37,6 @@ class CSerialPort final : public CAbstractReceiverPort {
   bool SetSpeed(int rate);
 
   int CharacterTimeMs() const { return characterTimeMs_; }
-  int Handle() const { return fd_; }
 
   // The device path a port name stands for: "COMn" is /dev/ttyS(n-1) (any case), a name
   // without "/" lives under /dev/, anything else is kept as given.

@@ -29,9 +29,9 @@ class CTcpipPort final : public CAbstractReceiverPort {
   int Write(const uint8_t* data, int size, int timeoutMs) override;
   bool Purge(uint32_t flags) override { return link_.purge(flags); }
 
-  const std::string& Password() const { return host_.password; }
+  Capabilities capabilities() const override { return {false, false, true}; }
+  std::string LoginPassword() const override { return host_.password; }
   const TcpipHost& Host() const { return host_; }
-  void SetLoginError(const std::string& text) { SetErrorText(text); }
 
   // Splits "host:port:password"; a missing field stays empty (port 0); a port that is not a
   // number in 1..65535 gives 0.

@@ -4,19 +4,19 @@
 #include <cstring>
 #include <vector>
 
+#include "BridgeLatch.h"
 #include "CBluetoothPort.h"
 #include "CSerialPort.h"
 #include "CTcpipPort.h"
 #include "CUsbPort.h"
 #include "Clock.h"
+#include "ReceiverLanguage.h"
 #include "Timing.h"
 
 using namespace CMNC;
 
 namespace {
 
-const char kLoginGreeting[] = "Logged in on /dev/tcp/";
-const char kFsInitQuery[] = "%fsinit%print,/par/stat/fsinit\n";
 
 std::string MaskPassword(const std::string& password) { return std::string(password.size(), '*'); }
 
@@ -60,9 +60,9 @@ bool CommandChannel::Connect(const PortEntry& entry) {
     lastError_ = port->GetErrorText();
     return false;
   }
-  if (entry.kind == ConnectionKind::Serial) {
+  if (port_->capabilities().lineRate) {
     SetRate(currentRate_, false);
-  } else if (entry.kind == ConnectionKind::Tcpip && !Login()) {
+  } else if (port_->capabilities().login && !Login()) {
     std::unique_ptr<CAbstractReceiverPort> failed;
     {
       std::lock_guard<std::mutex> lock(portMutex_);
@@ -75,16 +75,15 @@ bool CommandChannel::Connect(const PortEntry& entry) {
 }
 
 bool CommandChannel::Login() {
-  auto* tcp = dynamic_cast<CTcpipPort*>(port_.get());
-  const std::string password = tcp ? tcp->Password() : std::string();
+  const std::string password = port_->LoginPassword();
   std::string tag, body;
   bool ok = SendText(password) && Query("\n", tag, body);
-  const std::size_t greetingLength = std::strlen(kLoginGreeting);
-  ok = ok && tag.size() == greetingLength + 1 && tag.compare(0, greetingLength, kLoginGreeting) == 0;
-  if (!ok && tcp) {
-    std::string text = tcp->GetErrorText() + "Unable to login.";
+  const std::size_t greetingLength = std::strlen(lang::kLoginGreeting);
+  ok = ok && tag.size() == greetingLength + 1 && tag.compare(0, greetingLength, lang::kLoginGreeting) == 0;
+  if (!ok) {
+    std::string text = port_->GetErrorText() + "Unable to login.";
     if (body.find("ogin incorrect") != std::string::npos) text += " Wrong password? " + MaskPassword(password);
-    tcp->SetLoginError(text);
+    port_->SetErrorText(text);
   }
   return ok;
 }
@@ -103,36 +102,25 @@ void CommandChannel::Disconnect() {
 
 bool CommandChannel::IsConnected() const { return port_ && port_->IsOpen(); }
 
-int CommandChannel::GetSerialHandle() const {
-  if (!IsConnected() || connection_.kind != ConnectionKind::Serial) return -1;
-  auto* serial = dynamic_cast<CSerialPort*>(port_.get());
-  return serial ? serial->Handle() : -1;
+int CommandChannel::SetBridgeLatch(uint8_t mask, uint8_t state) {
+  if (!IsConnected()) return kBridgeInvalidHandle;
+  if (!port_->capabilities().bridgeLatch) return kBridgeRequestFailed;
+  return port_->SetBridgeLatch(mask, state);
 }
 
 bool CommandChannel::SetRate(int rate, bool keepPrevious) {
   if (!IsConnected()) return false;
   bool result = true;
-  if (connection_.kind == ConnectionKind::Serial) {
-    auto* serial = dynamic_cast<CSerialPort*>(port_.get());
-    result = serial && serial->SetSpeed(rate);
-  }
+  if (port_->capabilities().lineRate) result = port_->SetLineRate(rate);
   if (rate != currentRate_) port_->Purge(kPurgeTxClear | kPurgeRxClear);
   previousRate_ = keepPrevious ? currentRate_ : rate;
   currentRate_ = rate;
   return result;
 }
 
-int CommandChannel::Read(uint8_t* buffer, int size) {
-  if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
-  if (!IsConnected()) return 0;
-  return port_->Read(buffer, size, -1, -1);
-}
+int CommandChannel::Read(uint8_t* buffer, int size) { return Read(buffer, size, -1, -1); }
 
-int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs) {
-  if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
-  if (!IsConnected()) return 0;
-  return port_->Read(buffer, size, timeoutMs, -1);
-}
+int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs) { return Read(buffer, size, timeoutMs, -1); }
 
 int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
   if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
@@ -176,7 +164,7 @@ bool CommandChannel::Query(const std::string& command, std::string& tag, std::st
   if (!IsConnected()) return false;
   const std::string reply = ReadText(kReplyBufferSize);
   if (reply.empty()) return false;
-  if (!ParseReply(reply, tag, body)) body = reply;
+  if (!lang::ParseReply(reply, tag, body)) body = reply;
   return true;
 }
 
@@ -190,41 +178,10 @@ std::string CommandChannel::ReadText(int size, int timeoutMs, int intervalMs) {
   return std::string(text, strnlen(text, static_cast<size_t>(n)));
 }
 
-bool CommandChannel::ParseReply(const std::string& reply, std::string& tag, std::string& body) {
-  tag.clear();
-  body = reply;
-  if (reply.size() < 2 || (reply.compare(0, 2, "RE") != 0 && reply.compare(0, 2, "ER") != 0)) return false;
-  const auto first = reply.find('%');
-  if (first == std::string::npos) return false;
-  const auto second = reply.find('%', first + 1);
-  if (second == std::string::npos) return false;
-  tag = reply.substr(first + 1, second - first - 1);
-  body = reply.substr(second + 1);
-  const auto end = body.find_first_of("\r\n");
-  if (end != std::string::npos) body.resize(end);
-  return true;
-}
-
-std::string CommandChannel::TrimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t");
-  return s.substr(first, last - first + 1);
-}
-
-bool CommandChannel::FsInitAccepted(const std::string& tag, const std::string& body) {
-  if (tag != "fsinit" || body.size() <= 3 || body.front() != '{' || body.back() != '}') return false;
-  const auto comma = body.find(',');
-  if (comma == std::string::npos) return false;
-  const std::string done = TrimBlanks(body.substr(1, comma - 1));
-  const std::string total = TrimBlanks(body.substr(comma + 1, body.size() - comma - 2));
-  return done == total;
-}
-
 bool CommandChannel::CheckFsInit() {
   if (!IsConnected()) return false;
   std::string tag, body;
-  return Query(kFsInitQuery, tag, body) && FsInitAccepted(tag, body);
+  return Query(lang::kFsInitQuery, tag, body) && lang::FsInitAccepted(tag, body);
 }
 
 bool CommandChannel::WaitFsInit(const std::function<bool()>& shouldStop) {

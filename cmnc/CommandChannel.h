@@ -30,10 +30,14 @@ class CommandChannel {
   bool Connect(const PortEntry& entry);
   void Disconnect();
   bool IsConnected() const;
-  // The serial port's file descriptor when connected over Serial, else -1.
-  int GetSerialHandle() const;
+  // Drives the output latch of the USB-serial bridge behind the link (a BridgeStatus code;
+  // kBridgeInvalidHandle when not connected, kBridgeRequestFailed when the link has none).
+  int SetBridgeLatch(uint8_t mask, uint8_t state);
   bool SetRate(int rate, bool keepPrevious);
 
+  // Reads with the port's default time-outs, a total time-out, or a total and a gap time-out
+  // (negative values take the port's defaults). Every form zero-fills the buffer first and
+  // returns the count read, 0 when nothing came, -1 when not connected, failed or aborted.
   int Read(uint8_t* buffer, int size);
   int Read(uint8_t* buffer, int size, int timeoutMs);
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs);
@@ -48,11 +52,6 @@ class CommandChannel {
   std::string ReadText(int size, int timeoutMs = -1, int intervalMs = -1);
   // Sends the command (when not empty) and reads one reply; true when some reply came.
   bool Query(const std::string& command, std::string& tag, std::string& body);
-  static bool ParseReply(const std::string& reply, std::string& tag, std::string& body);
-  // The text without blanks and tabs at either end (how reply bodies are compared).
-  static std::string TrimBlanks(const std::string& text);
-  // True when the reply to the file-system status query says the file system is ready.
-  static bool FsInitAccepted(const std::string& tag, const std::string& body);
   bool CheckFsInit();
   // Asks up to 100 times, 100 ms apart; stops early (false) when shouldStop returns true.
   bool WaitFsInit(const std::function<bool()>& shouldStop = {});

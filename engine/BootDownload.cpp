@@ -30,8 +30,8 @@ uint32_t ramChecksum(const uint8_t* data, std::size_t size, uint32_t value) {
   return value;
 }
 
-int flashBlockSize(int workerBlockSize, uint32_t loaderMode) {
-  const int size = loaderMode < kAnnouncingLoader ? workerBlockSize : std::max(workerBlockSize, kAnnouncedMinBlock);
+int flashBlockSize(int runBlockSize, uint32_t loaderMode) {
+  const int size = loaderMode < kAnnouncingLoader ? runBlockSize : std::max(runBlockSize, kAnnouncedMinBlock);
   return std::clamp(size, 1, CMNC::dtp::kMaxBlockSize);
 }
 
@@ -83,23 +83,25 @@ bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title) {
   return false;
 }
 
-int loadFlashStep(LoadWorker& w, RunState& rs, FirmwareImage& image, uint32_t loaderMode, const std::string& title) {
-  if (!rs.ok || w.aborted()) return kFlashDone;
+FlashResult loadFlashStep(LoadWorker& w, RunState& rs, FirmwareImage& image, uint32_t loaderMode, const std::string& title,
+                          int blockSize) {
+  if (!rs.ok || w.aborted()) return FlashResult::Done;
   w.events.appendStatus("Loading " + title + "...\r\n");
-  const int result = sendFlashImage(w, image, title, loaderMode);
-  rs.ok = result == kFlashDone && !w.aborted();
+  const FlashResult result = sendFlashImage(w, image, title, loaderMode, blockSize);
+  rs.ok = result == FlashResult::Done && !w.aborted();
   if (w.aborted()) rs.errorText = kAbortedByUser;
-  else if (result == kFlashBlockFailed) rs.errorText = "Send file error.";
-  else if (result == kFlashLastBlockFailed) rs.errorText = "Final send file error.";
-  else if (result == kFlashNoEndAck) rs.errorText = "Receiver acknowledge error.";
+  else if (result == FlashResult::BlockFailed) rs.errorText = "Send file error.";
+  else if (result == FlashResult::LastBlockFailed) rs.errorText = "Final send file error.";
+  else if (result == FlashResult::NoEndAck) rs.errorText = "Receiver acknowledge error.";
   return result;
 }
 
-int sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title, uint32_t loaderMode) {
+FlashResult sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title, uint32_t loaderMode,
+                           int runBlockSize) {
   CommandChannel& ch = *w.channel;
-  const int blockSize = flashBlockSize(w.blockSize, loaderMode);
+  const int blockSize = flashBlockSize(runBlockSize, loaderMode);
   bool ok = true;
-  int result = kFlashDone;
+  FlashResult result = FlashResult::Done;
   std::string report;
   int lastPercent = 0;
   uint64_t sent = 0;
@@ -114,9 +116,9 @@ int sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title
   auto sender = std::make_unique<CMNC::CDtpSender>(&ch, blockSize, w.clock);
   image.rewind();
   // A receiver that never said it is ready has taken nothing: the transfer fails at once.
-  if (sender->state() != CMNC::CDtpSender::WAIT && !w.aborted()) {
+  if (sender->state() != CMNC::CDtpSender::State::Wait && !w.aborted()) {
     ok = false;
-    result = kFlashBlockFailed;
+    result = FlashResult::BlockFailed;
     report = sender->GetStateName() + "\r\n";
   }
   while (ok && sent < total) {
@@ -129,7 +131,7 @@ int sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title
     if (n > 0) ok = sender->Write(buffer.data(), n) == n;
     if (!ok || n <= 0) {
       ok = false;
-      result = kFlashBlockFailed;
+      result = FlashResult::BlockFailed;
       report = sender->GetStateName() + "\r\n";
       break;
     }
@@ -144,16 +146,16 @@ int sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::string& title
   }
   if (ok) {
     ok = sender->Finish();
-    if (!ok) result = kFlashLastBlockFailed;
+    if (!ok) result = FlashResult::LastBlockFailed;
     else if (!sender->endAcknowledged() && loaderMode != 0) {
       ok = waitEndAck(w);
-      if (!ok) result = kFlashNoEndAck;
+      if (!ok) result = FlashResult::NoEndAck;
     }
   }
   if (!ok) {
-    if (result == kFlashBlockFailed) report += "Send file error. Send: " + std::to_string(lastPercent) + "%.\r\n";
-    else if (result == kFlashLastBlockFailed) report += "Final send file error.\r\n";
-    else if (result == kFlashNoEndAck) report += "Acknowledge error.\r\n";
+    if (result == FlashResult::BlockFailed) report += "Send file error. Send: " + std::to_string(lastPercent) + "%.\r\n";
+    else if (result == FlashResult::LastBlockFailed) report += "Final send file error.\r\n";
+    else if (result == FlashResult::NoEndAck) report += "Acknowledge error.\r\n";
     w.events.appendLog(report);
   }
   sender.reset();

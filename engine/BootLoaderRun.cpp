@@ -9,6 +9,7 @@
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 #include "LoadWorker.h"
+#include "ReceiverLanguage.h"
 #include "Timing.h"
 
 namespace {
@@ -22,7 +23,7 @@ void loaderCycle(LoadWorker& w, RunState& rs, FirmwareImage& loader, FirmwareIma
   captureBootLoader(w, rs);
   if (going(w, rs)) checkBootVersions(w, rs, !img.isLdp, loader.ldrHardwareVersion, img.ldpHardwareVersion);
   if (going(w, rs)) loadRamStep(w, rs, loader, "RAM Loader for " + img.title);
-  if (going(w, rs)) loadFlashStep(w, rs, img, loader.ldrVersion, img.title);
+  if (going(w, rs)) loadFlashStep(w, rs, img, loader.ldrVersion, img.title, w.settings.blockSize);
 }
 
 void ramCycle(LoadWorker& w, RunState& rs, FirmwareImage& img) {
@@ -41,7 +42,7 @@ void namedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images
     if (img.isLdp) {
       if (going(w, rs)) checkBootVersions(w, rs, false, firstImage.ldrHardwareVersion, img.ldpHardwareVersion);
       if (going(w, rs)) loadRamStep(w, rs, firstImage, "RAM Loader for " + img.title);
-      if (going(w, rs)) loadFlashStep(w, rs, img, firstImage.ldrVersion, img.title);
+      if (going(w, rs)) loadFlashStep(w, rs, img, firstImage.ldrVersion, img.title, w.settings.blockSize);
     } else {
       if (going(w, rs)) checkBootVersions(w, rs, true, img.ldrHardwareVersion, img.ldpHardwareVersion);
       if (going(w, rs)) loadRamStep(w, rs, img, img.title);
@@ -112,12 +113,12 @@ bool readBootVersions(LoadWorker& w, int& hardwareVersion, int& secondVersion) {
   return true;
 }
 
-int compareVersions(LoadWorker& w, int32_t hardware, int32_t second, int32_t ram, int32_t flash) {
+VersionCheck compareVersions(LoadWorker& w, int32_t hardware, int32_t second, int32_t ram, int32_t flash) {
   if (second > 1) w.events.showWarning("The file wishes a newer software version.\nPlease, upgrade this software!");
   const bool ramMatches = ram == hardware || (hardware == kRamMatchA && ram == kRamMatchB) ||
                           (hardware == kRamMatchB && ram == kRamMatchA);
-  if (!ramMatches) return kRamWrongHardware;
-  return flash == hardware ? kVersionsAccepted : kFlashWrongHardware;
+  if (!ramMatches) return VersionCheck::RamWrongHardware;
+  return flash == hardware ? VersionCheck::Accepted : VersionCheck::FlashWrongHardware;
 }
 
 void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_t ramHardwareVersion,
@@ -136,11 +137,11 @@ void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_
   }
   w.events.appendStatus("Checking versions...\r\n");
   if (skipFlashCheck) flashHardwareVersion = static_cast<uint32_t>(hardware);
-  const int r = compareVersions(w, hardware, second, static_cast<int32_t>(ramHardwareVersion),
+  const VersionCheck r = compareVersions(w, hardware, second, static_cast<int32_t>(ramHardwareVersion),
                                 static_cast<int32_t>(flashHardwareVersion));
-  if (r == kFlashWrongHardware) rs.errorText = "Flash file has wrong hardware version.";
-  if (r == kRamWrongHardware) rs.errorText = "RAM file has wrong hardware version.";
-  rs.ok = rs.ok && r > 0;
+  if (r == VersionCheck::FlashWrongHardware) rs.errorText = "Flash file has wrong hardware version.";
+  if (r == VersionCheck::RamWrongHardware) rs.errorText = "RAM file has wrong hardware version.";
+  rs.ok = rs.ok && r == VersionCheck::Accepted;
   const uint8_t decision = rs.ok ? bootbytes::kGoOn : bootbytes::kStop;
   // The decision goes out either way: a refused receiver gets 0x00 and flashes nothing.
   const bool written = w.channel->Write(&decision, 1) == 1;
@@ -151,12 +152,12 @@ void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_
 
 bool fileUploadHardwareCheck(LoadWorker& w, const FirmwareImage& image, bool numberedSet, RunState& rs) {
   std::string tag, body;
-  if (!w.channel->Query("%HardwareVersion%print,/par/rcv/ver/hw\n", tag, body) || tag != "HardwareVersion")
+  if (!w.channel->Query(CMNC::lang::kHardwareVersionQuery, tag, body) || tag != CMNC::lang::kHardwareVersionTag)
     return true;
   const int hardware = std::atoi(body.c_str());
-  const int r = compareVersions(w, hardware, numberedSet ? 1 : 0, hardware, static_cast<int32_t>(image.ldpHardwareVersion));
-  if (r == kFlashWrongHardware) rs.errorText = image.fileName + " Flash file has wrong hardware version.";
-  rs.ok = r > 0;
+  const VersionCheck r = compareVersions(w, hardware, numberedSet ? 1 : 0, hardware, static_cast<int32_t>(image.ldpHardwareVersion));
+  if (r == VersionCheck::FlashWrongHardware) rs.errorText = image.fileName + " Flash file has wrong hardware version.";
+  rs.ok = r == VersionCheck::Accepted;
   if (rs.ok) w.events.appendStatus("Ready to load firmware images!\r\n");
   else if (rs.errorText.empty()) rs.errorText = w.aborted() ? kAbortedByUser : "Acknowledge version error.";
   return rs.ok;

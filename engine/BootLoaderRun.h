@@ -8,10 +8,10 @@ class FirmwareImageSet;
 class LoadWorker;
 
 // compareVersions results
-enum VersionCheck : int {
-  kVersionsAccepted = 1,
-  kRamWrongHardware = -2,
-  kFlashWrongHardware = -3,
+enum class VersionCheck : int {
+  Accepted = 1,
+  RamWrongHardware = -2,
+  FlashWrongHardware = -3,
 };
 
 // One cycle per image: capture, version exchange and check, RAM loader, flash image.
@@ -20,6 +20,6 @@ void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, F
 void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_t ramHardwareVersion,
                        uint32_t flashHardwareVersion);
 bool readBootVersions(LoadWorker& w, int& hardwareVersion, int& secondVersion);
-int compareVersions(LoadWorker& w, int32_t hardware, int32_t second, int32_t ram, int32_t flash);
+VersionCheck compareVersions(LoadWorker& w, int32_t hardware, int32_t second, int32_t ram, int32_t flash);
 int findUtilityLoader(const FirmwareImageSet& images, int id);
 bool fileUploadHardwareCheck(LoadWorker& w, const FirmwareImage& image, bool numberedSet, RunState& rs);

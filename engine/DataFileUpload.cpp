@@ -7,6 +7,7 @@
 #include "DirectUpload.h"
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
+#include "ReceiverLanguage.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ void dataFileRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
   uploadFile(w, rs, name, img);
   if (!rs.ok) return;
   std::string tag, body;
-  w.channel->Query("%SizeFileName%print,/log/" + name + "&size\n", tag, body);
+  w.channel->Query(CMNC::lang::sizeQuery(name), tag, body);
   char* end = nullptr;
   const unsigned long long size = std::strtoull(body.c_str(), &end, 10);
   const bool isNumber = !body.empty() && end != body.c_str();

@@ -7,17 +7,16 @@
 #include "CommandChannel.h"
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
+#include "ReceiverLanguage.h"
 #include "Timing.h"
 
 using namespace CMNC::timing;
+namespace lang = CMNC::lang;
 
 namespace {
 
 std::atomic<unsigned> g_syncCounter{0};
 
-const char kFirmwareName[] = "firmware";
-const char kIdentityQuery[] = "%Receiver ID:%print,/par/rcv/id\n";
-const char kIdentityTag[] = "Receiver ID:";
 const char kTooLong[] = "The receiver identity is too long for a receiver command.";
 constexpr int kMinStreamBlock = 4;
 
@@ -25,8 +24,8 @@ constexpr int kMinStreamBlock = 4;
 bool queryIdentity(LoadWorker& w, RunState& rs, std::string& identity) {
   std::string tag;
   bool ok = true;
-  if (!w.aborted()) ok = w.channel->Query(kIdentityQuery, tag, identity);
-  if (!w.aborted()) ok = ok && tag == kIdentityTag;
+  if (!w.aborted()) ok = w.channel->Query(lang::kIdentityQuery, tag, identity);
+  if (!w.aborted()) ok = ok && tag == lang::kIdentityTag;
   if (!ok) rs.errorText = "Can't obtain the Receiver ID";
   return ok;
 }
@@ -67,14 +66,14 @@ bool waitAndReconnect(LoadWorker& w, int steps, int stepMs, int attempts, int pa
 }
 
 bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
-  uploadFile(w, rs, kFirmwareName, img);
+  uploadFile(w, rs, lang::kFirmwareFile, img);
   if (!rs.ok || w.aborted()) return rs.ok;
   w.channel->Purge(CMNC::kPurgeRxClear);
   w.events.appendStatus("Detecting the Receiver ID...\r\n");
   std::string identity;
   if (!queryIdentity(w, rs, identity)) return rs.ok = false;
   if (w.aborted()) return rs.ok;
-  const std::string command = storedFlashCommand(identity);
+  const std::string command = lang::storedFlashCommand(identity);
   if (command.size() > kMaxCommandBytes) {
     rs.errorText = kTooLong;
     return rs.ok = false;
@@ -89,8 +88,8 @@ bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
   w.events.setProgress(100);
   std::string tag, body;
   rs.ok = !answer.empty();
-  if (rs.ok && !w.aborted()) rs.ok = CommandChannel::ParseReply(answer, tag, body) && tag == "fld" && body.empty();
-  if (!answer.empty() && !CommandChannel::ParseReply(answer, tag, body)) body = answer;
+  if (rs.ok && !w.aborted()) rs.ok = lang::ParseReply(answer, tag, body) && tag == lang::kFldTag && body.empty();
+  if (!answer.empty() && !lang::ParseReply(answer, tag, body)) body = answer;
   if (!rs.ok && !w.aborted()) rs.errorText = "The last reply is: " + body;
   if (w.aborted()) rs.ok = false;
   w.events.appendLog("\r\n");
@@ -98,18 +97,6 @@ bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
 }
 
 }  // namespace
-
-std::string putCommand(const std::string& name, int putTimeout, int blockSize) {
-  return "%put%put,/log/" + name + ":{" + std::to_string(putTimeout) + "," + std::to_string(blockSize) + "}\n";
-}
-
-std::string storedFlashCommand(const std::string& identity) {
-  return "%fld%fld," + identity + ",/log/" + kFirmwareName + "\n";
-}
-
-std::string streamFlashCommand(const std::string& identity, int putTimeout, int blockSize) {
-  return "%fld%fld," + identity + ",/cur/term:{" + std::to_string(putTimeout) + "," + std::to_string(blockSize) + "}\n";
-}
 
 bool reconnect(LoadWorker& w, const PortEntry& entry, int attempts, int pauseMs) {
   for (int i = 0; i < attempts; ++i) {
@@ -126,7 +113,7 @@ bool reconnect(LoadWorker& w, const PortEntry& entry, int attempts, int pauseMs)
 bool syncChannel(CommandChannel& channel) {
   const std::string counter = std::to_string(g_syncCounter.fetch_add(1));
   std::string tag, body;
-  if (!channel.Query("%" + counter + "%\r\n", tag, body)) return false;
+  if (!channel.Query(lang::syncCommand(counter), tag, body)) return false;
   return tag == counter;
 }
 
@@ -141,23 +128,23 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
   ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
   ch.WaitFsInit(stop);
   std::string tag, body;
-  rs.ok = ch.Query("%removed%print,/par/dev/blk/a/removed\n", tag, body);
-  if (rs.ok && tag == "removed" && CommandChannel::TrimBlanks(body) == "on") {
-    rs.ok = ch.Query("%notremoved%set,/par/dev/blk/a/removed,off\n", tag, body);
+  rs.ok = ch.Query(lang::kRemovedQuery, tag, body);
+  if (rs.ok && tag == lang::kRemovedTag && lang::TrimBlanks(body) == "on") {
+    rs.ok = ch.Query(lang::kNotRemovedCommand, tag, body);
     ch.WaitFsInit(stop);
   }
-  if (rs.ok && w.images->isDataFile == 0) {
-    rs.ok = ch.SendText("%remove%remove,/log/" + name + "\n");
+  if (rs.ok && w.images->content == SetContent::Firmware) {
+    rs.ok = ch.SendText(lang::removeCommand(name));
     w.sleep(kAfterRemoveMs);
-    if (rs.ok) rs.ok = ch.Query("", tag, body) && tag == "remove";
+    if (rs.ok) rs.ok = ch.Query("", tag, body) && tag == lang::kRemoveTag;
   }
-  const std::string put = putCommand(name, w.putTimeout, w.blockSize);
+  const std::string put = lang::putCommand(name, w.settings.putTimeout, w.settings.blockSize);
   if (rs.ok && put.size() > kMaxCommandBytes) {
     rs.ok = false;
     rs.errorText = "The file name is too long for a receiver command.";
     return;
   }
-  if (rs.ok) rs.ok = ch.Query(put, tag, body) && tag == "put" && body.empty();
+  if (rs.ok) rs.ok = ch.Query(put, tag, body) && tag == lang::kPutTag && body.empty();
   if (!rs.ok) {
     if (w.aborted()) {
       rs.errorText = kAbortedByUser;
@@ -173,7 +160,7 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
   }
   w.sleep(kAfterPutMs);
   w.events.appendLog("Loading " + image.title + "...\r\n");
-  if (!w.aborted()) loadFlashStep(w, rs, image, 0, image.title);
+  if (!w.aborted()) loadFlashStep(w, rs, image, 0, image.title, w.settings.blockSize);
   else rs.ok = false, rs.errorText = kAbortedByUser;
 }
 
@@ -186,12 +173,13 @@ bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
   std::string identity;
   if (!queryIdentity(w, rs, identity)) return rs.ok = false;
   if (w.aborted()) return rs.ok;
-  if (streamFlashCommand(identity, w.putTimeout, w.blockSize).size() > kMaxCommandBytes) {
+  // The block size halves after each refused or failed attempt: the one state this step changes.
+  int blockSize = w.settings.blockSize;
+  if (lang::streamFlashCommand(identity, w.settings.putTimeout, blockSize).size() > kMaxCommandBytes) {
     rs.errorText = kTooLong;
     return rs.ok = false;
   }
   w.events.appendStatus("Command the receiver to flash the firmware...\r\n");
-  const int savedBlockSize = w.blockSize;
   do {
     if (!syncChannel(ch) && !syncChannel(ch)) {
       rs.errorText = "lost connection to the receiver";
@@ -199,27 +187,26 @@ bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
       break;
     }
     std::string tag, body;
-    rs.ok = ch.Query(streamFlashCommand(identity, w.putTimeout, w.blockSize), tag, body);
-    if (!w.aborted()) rs.ok = rs.ok && tag == "fld";
+    rs.ok = ch.Query(lang::streamFlashCommand(identity, w.settings.putTimeout, blockSize), tag, body);
+    if (!w.aborted()) rs.ok = rs.ok && tag == lang::kFldTag;
     if (!rs.ok) rs.errorText = "Can't obtain request the fld";
     if (!body.empty()) {
       rs.errorText = body;
       rs.ok = false;
       w.events.appendLog("fld: ER " + body + "\r\n");
     }
-    int result = kFlashDone;
+    FlashResult result = FlashResult::Done;
     bool transferred = false;
     if (rs.ok && !w.aborted()) {
-      result = loadFlashStep(w, rs, image, 0, image.title);
+      result = loadFlashStep(w, rs, image, 0, image.title, blockSize);
       transferred = true;
     }
     if (rs.ok) break;
-    if (transferred && result > kFlashDone) w.events.appendLog(rs.errorText);
-    w.blockSize = w.blockSize > kMinStreamBlock ? w.blockSize / 2 : kMinStreamBlock;
-    w.events.appendLog("Change DTP block to " + std::to_string(w.blockSize) + "\r\n");
+    if (transferred && result != FlashResult::Done) w.events.appendLog(rs.errorText);
+    blockSize = blockSize > kMinStreamBlock ? blockSize / 2 : kMinStreamBlock;
+    w.events.appendLog("Change DTP block to " + std::to_string(blockSize) + "\r\n");
     rs.errorText.clear();
-  } while (w.blockSize > kMinStreamBlock && !w.aborted());
-  w.blockSize = savedBlockSize;
+  } while (blockSize > kMinStreamBlock && !w.aborted());
   if (!rs.ok) {
     w.events.appendLog("fld: " + rs.errorText);
     w.events.appendLog("\r\n");
@@ -243,7 +230,7 @@ void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, Ru
     RunState one;
     one.errorText = rs.errorText;
     bool done = false;
-    if (numberedSet && w.directUpload) done = streamFlash(w, one, img);
+    if (numberedSet) done = streamFlash(w, one, img);
     if (!done) {
       one.ok = true;
       storedFlash(w, one, img);

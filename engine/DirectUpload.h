@@ -22,7 +22,3 @@ bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image);
 // carries exactly that tag.
 bool syncChannel(CommandChannel& channel);
 bool reconnect(LoadWorker& w, const PortEntry& entry, int attempts, int pauseMs);
-// The "put" and "fld" command texts (T: the put time-out, B: the block size).
-std::string putCommand(const std::string& name, int putTimeout, int blockSize);
-std::string storedFlashCommand(const std::string& identity);
-std::string streamFlashCommand(const std::string& identity, int putTimeout, int blockSize);

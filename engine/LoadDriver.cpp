@@ -9,6 +9,7 @@
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 #include "LoadWorker.h"
+#include "ReceiverLanguage.h"
 #include "Timing.h"
 
 using namespace CMNC::timing;
@@ -34,12 +35,12 @@ void rebootWait(LoadWorker& w) {
 
 void runPath(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, RunState& rs) {
   FirmwareImageSet& set = *w.images;
-  if (!w.directUpload) {
+  if (!w.settings.fileUpload()) {
     bootLoaderRun(w, numberedSet, firstImage, set, rs);
-  } else if (set.isDataFile == 0) {
+  } else if (set.content == SetContent::Firmware) {
     for (std::size_t i = 0; i < set.count() && rs.ok; ++i) fileUploadHardwareCheck(w, set.at(i), numberedSet, rs);
     if (rs.ok) fileUploadRun(w, set, numberedSet, rs);
-  } else if (set.isDataFile == 1) {
+  } else if (set.content == SetContent::DataFile) {
     dataFileRun(w, set, rs);
   } else {
     rs.errorText = "UKNOWN File type for fld";
@@ -53,7 +54,7 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
   FirmwareImageSet& set = *w.images;
   if (numberedSet) {
     set.sortNames();
-  } else if (w.method != LoadMethod::FileUpload) {
+  } else if (!w.settings.fileUpload()) {
     const auto [passes, index] = set.findLdpWithoutRamLoader();
     if (!passes) {
       w.events.appendLog("The file " + set.names[static_cast<std::size_t>(index)] + " requires " +
@@ -70,11 +71,11 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
   w.events.appendLog("Reading firmware images...\r\n");
   for (const std::string& name : set.names) {
     if (w.aborted()) return false;
-    FirmwareImage image(set.source, name, w.sourceKind);
+    FirmwareImage image(set.source, name, w.settings.sourceKind);
     w.events.appendLog("- " + image.title + " (" + image.path + ")\r\n");
     if (!image.isLoaded()) {
       // Every chosen image must be read before anything is sent: a partial set is never loaded.
-      w.events.appendLog((isArchive(w.sourceKind) ? "Error reading " + set.source : "Error opening: " + image.path) +
+      w.events.appendLog((isArchive(w.settings.sourceKind) ? "Error reading " + set.source : "Error opening: " + image.path) +
                          ": " + image.loadError() + "\r\n");
       rs.ok = false;
       rs.errorText = "Not every chosen image could be read; nothing was sent to the receiver.";
@@ -83,34 +84,28 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
     }
     set.add(std::move(image));
   }
-  if (!numberedSet) set.order(w.portBPowerSlots);
+  if (!numberedSet) set.order(w.settings.portBPowerSlots);
   return true;
 }
 
-uint32_t loadDriver(LoadWorker& w) {
-  LoadWorker::setCurrent(&w);
+void loadDriver(LoadWorker& w) {
   RunState rs;
   FirmwareImageSet& set = *w.images;
   const bool ramRuleFails = !set.findLdpWithoutRamLoader().first;
-  const bool numberedSet = set.hasNumberedName(w.sourceKind) && ramRuleFails;
-  if (!readImages(w, numberedSet, rs)) {
-    LoadWorker::setCurrent(nullptr);
-    return 0;
-  }
+  const bool numberedSet = set.hasNumberedName(w.settings.sourceKind) && ramRuleFails;
+  if (!readImages(w, numberedSet, rs)) return;
   if (rs.ok && set.count() == 0) {
     w.events.appendLog("Nothing to load\r\n");
     w.events.loadAborted();
-    LoadWorker::setCurrent(nullptr);
-    return 0;
+    return;
   }
   if (rs.ok) {
     FirmwareImage firstImage = set.at(0);
-    if (!numberedSet && !w.directUpload && !firstImage.isRamLoader &&
+    if (!numberedSet && !w.settings.fileUpload() && !firstImage.isRamLoader &&
         std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
       w.events.appendLog(std::string(catalogue::kEntries[0].title) + " is required but absent!\r\n");
       w.events.loadAborted();
-      LoadWorker::setCurrent(nullptr);
-      return 0;
+      return;
     }
     w.events.appendLog("");
     runPath(w, numberedSet, firstImage, rs);
@@ -119,11 +114,10 @@ uint32_t loadDriver(LoadWorker& w) {
   CommandChannel& ch = *w.channel;
   if (!rs.errorText.empty()) w.events.appendLog(rs.errorText + "\r\n");
   else if (rs.ok && ch.IsConnected()) rebootWait(w);
-  if (w.directUpload && ch.IsConnected() && set.isDataFile == 0) ch.SendText("remove,/log/firmware\n");
+  if (w.settings.fileUpload() && ch.IsConnected() && set.content == SetContent::Firmware)
+    ch.SendText(CMNC::lang::kRemoveFirmwareCommand);
   if (!w.aborted()) {
     if (rs.ok) w.events.loadSucceeded();
     else if (!rs.abortReported) w.events.loadAborted();
-    LoadWorker::setCurrent(nullptr);
   }
-  return 0;
 }

@@ -17,6 +17,9 @@ class LoadEvents {
   virtual void pulse() = 0;
   virtual void loadSucceeded() = 0;
   virtual void loadAborted() = 0;
+  // The run could not start: the link could not be opened, or it refused the loading speed. The
+  // page text (empty for the port test) and the log text say why; nothing else follows.
+  virtual void startRefused(const std::string& pageText, const std::string& logText) = 0;
   // A warning box; dropped while another one is showing.
   virtual void showWarning(const std::string& text) = 0;
   // Bytes of the current transfer sent so far, for displays that show them; optional.

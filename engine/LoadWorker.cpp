@@ -6,19 +6,11 @@
 #include "LoadDriver.h"
 #include "Timing.h"
 
-namespace {
-std::atomic<LoadWorker*> g_currentWorker{nullptr};
-}
-
-LoadWorker::LoadWorker(CommandChannel* channel_, LoadMethod method_, bool portBPowerSlots_, SourceKind sourceKind_,
-                       FirmwareImageSet* images_, Procedure procedure, const LoadJob& job_, LoadEvents& events_,
-                       CMNC::Clock& clock_)
-    : channel(channel_),
-      images(images_),
-      method(method_),
-      job(job_),
-      portBPowerSlots(portBPowerSlots_),
-      sourceKind(sourceKind_),
+LoadWorker::LoadWorker(CommandChannel& channel_, FirmwareImageSet& images_, const RunSettings& settings_,
+                       Procedure procedure, LoadEvents& events_, CMNC::Clock& clock_)
+    : channel(&channel_),
+      images(&images_),
+      settings(settings_),
       events(events_),
       clock(clock_),
       procedure_(procedure ? std::move(procedure) : Procedure(&loadDriver)) {}
@@ -27,18 +19,19 @@ LoadWorker::~LoadWorker() { stop(); }
 
 void LoadWorker::resume() {
   if (thread_.joinable() || stopped_) return;
-  thread_ = std::thread([this] { procedure_(*this); });
+  thread_ = std::thread([this] {
+    procedure_(*this);
+    finished_.store(true);
+  });
 }
 
 void LoadWorker::stop() {
   if (stopped_) return;
   stopped_ = true;
   abortRequested.store(true);
-  if (channel) channel->Purge(CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort);
+  channel->Purge(CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort);
   if (thread_.joinable()) thread_.join();
-  if (channel) channel->Disconnect();
-  LoadWorker* self = this;
-  g_currentWorker.compare_exchange_strong(self, nullptr);
+  channel->Disconnect();
 }
 
 bool LoadWorker::sleep(int64_t ms) {
@@ -50,7 +43,3 @@ bool LoadWorker::sleep(int64_t ms) {
     clock.sleepMs(std::min<int64_t>(left, CMNC::timing::kAbortCheckMs));
   }
 }
-
-LoadWorker* LoadWorker::current() { return g_currentWorker.load(); }
-
-void LoadWorker::setCurrent(LoadWorker* worker) { g_currentWorker.store(worker); }

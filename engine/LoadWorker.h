@@ -2,60 +2,53 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <thread>
 
 #include "Clock.h"
 #include "LoadEvents.h"
-#include "LoadJob.h"
-#include "SourceKind.h"
+#include "RunSettings.h"
 
 class CommandChannel;
 class FirmwareImageSet;
 
-// One run of the engine (a firmware load or a port test) on a worker thread of its own. Created,
-// configured, then resumed; stopped (and joined) only by stop(), which the destructor also calls.
+// One run of the engine (a firmware load or a port test) on a worker thread of its own: the
+// thread, the abort flag and the stop. Created, then resumed; stopped (and joined) only by
+// stop(), which the destructor also calls. The channel, the image set and the events outlive it.
 class LoadWorker {
  public:
-  using Procedure = std::function<uint32_t(LoadWorker&)>;
+  using Procedure = std::function<void(LoadWorker&)>;
 
   // Without a procedure the worker runs the load driver.
-  LoadWorker(CommandChannel* channel, LoadMethod method, bool portBPowerSlots, SourceKind sourceKind,
-             FirmwareImageSet* images, Procedure procedure, const LoadJob& job, LoadEvents& events,
-             CMNC::Clock& clock = CMNC::Clock::system());
+  LoadWorker(CommandChannel& channel, FirmwareImageSet& images, const RunSettings& settings, Procedure procedure,
+             LoadEvents& events, CMNC::Clock& clock = CMNC::Clock::system());
   ~LoadWorker();
   LoadWorker(const LoadWorker&) = delete;
   LoadWorker& operator=(const LoadWorker&) = delete;
 
-  // Starts the worker thread (once).
+  // Starts the worker thread (once). Called by the thread that owns the worker.
   void resume();
   // Sets the abort flag, purges the port with the abort flags so a blocked read or write ends,
-  // waits for the thread, then disconnects the channel. Safe to call more than once.
+  // waits for the thread, then disconnects the channel. Any thread but the worker's own; safe to
+  // call more than once.
   void stop();
+  // True once the procedure has returned (the thread may still be joinable).
+  bool finished() const { return finished_.load(); }
 
   bool aborted() const { return abortRequested.load(); }
   // Sleeps ms in short slices, watching the abort flag. False when an abort came.
   bool sleep(int64_t ms);
 
-  // The running worker (set by the load driver while it runs), or null.
-  static LoadWorker* current();
-  static void setCurrent(LoadWorker* worker);
-
+  // Set by stop() (any thread), read by every step; never cleared during a run.
+  std::atomic<bool> abortRequested{false};
   CommandChannel* const channel;
   FirmwareImageSet* const images;
-  const LoadMethod method;
-  std::atomic<bool> abortRequested{false};
-  bool directUpload = false;
-  int blockSize = 512;
-  int putTimeout = 20;
-  const LoadJob job;
-  const bool portBPowerSlots;
-  const SourceKind sourceKind;
+  const RunSettings settings;
   LoadEvents& events;
   CMNC::Clock& clock;
 
  private:
   Procedure procedure_;
+  std::atomic<bool> finished_{false};
   std::thread thread_;
   bool stopped_ = false;
 };

@@ -6,28 +6,19 @@
 
 #include "CommandChannel.h"
 #include "LoadWorker.h"
+#include "ReceiverLanguage.h"
 #include "Timing.h"
 
 using namespace CMNC::timing;
+namespace lang = CMNC::lang;
 
 namespace {
 
-const char kWakeUp[] = "\n\ndm\n##OFF##\ndm\n%%\n";
-const char kProbe[] = "%PORT TEST%\n";
-constexpr std::size_t kProbeAnswerLength = 18;
 constexpr int kWakeBuffer = 10240;
 constexpr int kReplyBuffer = 10239;
-const char* const kIdentityRequests[] = {
-    "\ndm\n##OFF##\ndm\n\n%Current port%print,/cur/term\n",
-    "%Receiver model%print,/par/rcv/model\n",
-    "%Receiver board%print,/par/rcv/ver/board\n",
-    "%RAM size (KB)%print,/par/rcv/mem\n",
-    "%Main  firmware%print,/par/rcv/ver/main\n",
-    "%Port speed%print,/par/cur/term/rate\n",
-};
-const char kPowerModel[] = "QUBRA";
-const char kPowerPort[] = "/dev/ser/b";
 const char kSerialPortPrefix[] = "/dev/ser/";
+const char kPowerModel[] = "QUBRA";  // the model whose Bluetooth port needs power in every slot
+const char kPowerPort[] = "/dev/ser/b";
 
 enum class Probe { Answered, Silent, Aborted };
 
@@ -35,57 +26,57 @@ Probe probeOnce(LoadWorker& w) {
   CommandChannel& ch = *w.channel;
   w.events.appendLog(".");
   ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
-  if (!ch.SendText(kWakeUp)) return Probe::Silent;
+  if (!ch.SendText(lang::kWakeUp)) return Probe::Silent;
   const std::string wake = ch.ReadText(kWakeBuffer);
   if (w.aborted()) return Probe::Aborted;
   if (wake.empty()) return Probe::Silent;
   ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
-  ch.SendText(kProbe);
+  ch.SendText(lang::kProbe);
   std::string answer = ch.ReadText(kReplyBuffer, kProbeReadMs, kProbeGapMs);
   if (w.aborted()) return Probe::Aborted;
   if (answer.empty()) return Probe::Silent;
-  // Only the tail is a well-formed answer: "RE", three length characters, "%PORT TEST%", CR LF.
-  if (answer.size() > kProbeAnswerLength) answer = answer.substr(answer.size() - kProbeAnswerLength);
+  // Only the tail can be a well-formed answer: echoed text may stand before it.
+  if (answer.size() > lang::kProbeAnswerLength) answer = answer.substr(answer.size() - lang::kProbeAnswerLength);
   std::string tag, body;
-  return CommandChannel::ParseReply(answer, tag, body) && tag == "PORT TEST" && body.empty() ? Probe::Answered
-                                                                                             : Probe::Silent;
+  return lang::ParseReply(answer, tag, body) && tag == lang::kProbeTag && body.empty() ? Probe::Answered
+                                                                                       : Probe::Silent;
 }
 
 void readIdentity(LoadWorker& w, PortTestSetup& setup) {
   CommandChannel& ch = *w.channel;
   w.events.appendLog("");
   setup.portBPowerSlots = false;
-  for (const char* request : kIdentityRequests) {
+  for (const char* request : lang::kIdentityRequests) {
     if (w.aborted()) return;
     if (!ch.SendText(request)) continue;
     const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
     if (reply.empty()) continue;
     std::string tag, body;
-    if (CommandChannel::ParseReply(reply, tag, body)) {
+    if (lang::ParseReply(reply, tag, body)) {
       w.events.appendLog(tag + ": " + body + "\r\n");
-      if (tag == "Current port") setup.currentPort = body;
-      if (tag == "Receiver model") setup.model = body;
+      if (tag == lang::kCurrentPortTag) setup.currentPort = body;
+      if (tag == lang::kModelTag) setup.model = body;
     } else {
       w.events.appendLog(reply);
     }
   }
-  setup.model = CommandChannel::TrimBlanks(setup.model);
+  setup.model = lang::TrimBlanks(setup.model);
 }
 
 void powerSlotRule(LoadWorker& w, PortTestSetup& setup) {
   if (setup.model != kPowerModel || setup.currentPort != kPowerPort) return;
   CommandChannel& ch = *w.channel;
-  if (!ch.SendText("%Bluetooth Power%print,/par/pwr/slots\n")) return;
+  if (!ch.SendText(lang::kPowerSlotsQuery)) return;
   const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
   std::string tag, body;
-  if (reply.empty() || !CommandChannel::ParseReply(reply, tag, body)) return;
+  if (reply.empty() || !lang::ParseReply(reply, tag, body)) return;
   setup.portBPowerSlots = true;
-  if (CommandChannel::TrimBlanks(body) != "always") ch.SendText("set,/par/pwr/slots,always\n");
+  if (lang::TrimBlanks(body) != lang::kPowerSlotsAlways) ch.SendText(lang::kPowerSlotsAlwaysCommand);
 }
 
 }  // namespace
 
-uint32_t portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
+void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
   CommandChannel& ch = *w.channel;
   const std::vector<SpeedEntry>& speeds = setup.speeds;
   std::set<int> refused;
@@ -94,7 +85,7 @@ uint32_t portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
     for (std::size_t i = 0; i < speeds.size() && answers < 2;) {
       if (w.aborted()) {
         w.events.appendLog("\r\nAborted.");
-        return 0;
+        return;
       }
       const bool speedSet = ch.SetRate(speeds[i].speed, false);
       if (!speedSet) refused.insert(speeds[i].speed);
@@ -105,7 +96,7 @@ uint32_t portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
         probe = probeOnce(w);
       if (probe == Probe::Aborted) {
         w.events.appendLog("\r\nAborted.");
-        return 0;
+        return;
       }
       if (probe != Probe::Answered) {
         ++i;
@@ -121,7 +112,7 @@ uint32_t portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
           break;
         }
         ch.SetRate(speeds[i].speed, false);
-        ch.SendText("set,/par/cur/term/rate," + std::to_string(wanted) + "\n");
+        ch.SendText(lang::setRateCommand(wanted));
         w.sleep(kAfterRateCommandMs);
         i = 0;
       }
@@ -130,17 +121,16 @@ uint32_t portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
   if (answers < 2) {
     w.events.appendLog("\r\nReceiver not found.");
     w.events.loadAborted();
-    return 0;
+    return;
   }
   readIdentity(w, setup);
-  if (w.aborted()) return 0;
+  if (w.aborted()) return;
   powerSlotRule(w, setup);
   if (setup.method != LoadMethod::FileUpload &&
       (setup.currentPort.size() < 10 || setup.currentPort.compare(0, 9, kSerialPortPrefix) != 0)) {
     w.events.appendLog("Error: The receiver must be connected by its serial port using a cable.");
     w.events.loadAborted();
-    return 0;
+    return;
   }
   w.events.loadSucceeded();
-  return 0;
 }

@@ -13,8 +13,8 @@ struct SpeedEntry {
   int speed = 0;
 };
 
-// What the port test is given and what it finds. The dialog owns it; the worker writes the
-// results, which the dialog reads only after the worker has been stopped.
+// What the port test is given and what it finds. The session owns it; the worker writes the
+// results, which are read only after the worker has been stopped.
 struct PortTestSetup {
   std::vector<SpeedEntry> speeds;  // the selected speed first, then the wizard's list
   LoadMethod method = LoadMethod::SoftBreakCapture;
@@ -25,4 +25,4 @@ struct PortTestSetup {
 
 // The worker procedure of "Test": finds the speed the receiver answers at, switches it to the
 // selected speed, reads its identity and applies the power-slot and cable rules.
-uint32_t portTestProcedure(LoadWorker& w, PortTestSetup& setup);
+void portTestProcedure(LoadWorker& w, PortTestSetup& setup);

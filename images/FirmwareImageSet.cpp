@@ -122,7 +122,7 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
       names.push_back(fileName);
       if (includeLoaderImages && isLdpName(fileName) && !isNumberedName(fileName) && ramLoaderBesideSource())
         names.insert(names.begin(), kRamLoaderFile);
-      isDataFile = 0;
+      content = SetContent::Firmware;
       break;
     case SourceKind::ZipArchive:
     case SourceKind::ZipImage:
@@ -132,12 +132,12 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
     case SourceKind::DataFile:
       names.push_back(fileName);
       if (ramLoaderBesideSource()) names.insert(names.begin(), kRamLoaderFile);
-      isDataFile = 1;
+      content = SetContent::DataFile;
       break;
   }
   if (kind == SourceKind::Folder || kind == SourceKind::ZipArchive || kind == SourceKind::ZipImage) {
     if (names.empty()) return "No firmware images found in " + path;
-    isDataFile = 0;
+    content = SetContent::Firmware;
   }
   return error;
 }

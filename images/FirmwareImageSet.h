@@ -8,10 +8,11 @@
 
 // The images of one run: the source the names refer to, the chosen names, and the images read
 // from them in the order they are sent.
+// What a set's source is: firmware images, one plain data file, or not known yet (no scan).
+enum class SetContent : int { Firmware = 0, DataFile = 1, Unknown = 2 };
+
 class FirmwareImageSet {
  public:
-  static constexpr int kDataFileUnknown = 2;
-
   // Puts the image into the set: a RAM loader goes to the front (index 0), anything else to the
   // end. Returns its index.
   int add(FirmwareImage image);
@@ -33,7 +34,7 @@ class FirmwareImageSet {
   std::vector<FirmwareImage> images;
   std::string source;
   std::vector<std::string> names;
-  int isDataFile = kDataFileUnknown;
+  SetContent content = SetContent::Unknown;
 
  private:
   void moveToEnd(const char* baseName);

@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "BridgeLatch.h"
 #include "FakePort.h"
 
 TEST(CommandChannel, WriteIsCutIntoChunks) {
@@ -107,13 +108,27 @@ TEST(CommandChannel, ConnectFailureKeepsThePortsText) {
 
 TEST(CommandChannel, DisconnectedChannelAnswersQuietly) {
   CommandChannel channel;
-  uint8_t b[4];
-  EXPECT_EQ(channel.Read(b, 4), 0);
+  uint8_t b[4] = {1, 2, 3, 4};
+  // Every form of Read says "not connected" the same way, so no caller mistakes it for silence.
+  EXPECT_EQ(channel.Read(b, 4), -1);
+  EXPECT_EQ(channel.Read(b, 4, 10), -1);
   EXPECT_EQ(channel.Read(b, 4, 10, 10), -1);
+  EXPECT_EQ(b[0], 0);
   EXPECT_EQ(channel.Write(b, 4), -1);
   EXPECT_FALSE(channel.Purge(8));
   EXPECT_FALSE(channel.CheckFsInit());
-  EXPECT_EQ(channel.GetSerialHandle(), -1);
+  EXPECT_EQ(channel.SetBridgeLatch(2, 2), CMNC::kBridgeInvalidHandle);
+}
+
+TEST(CommandChannel, LinksWithoutLineRateOrBridge) {
+  // A link that has no line rate takes any rate (the receiver's own setting decides); it has no
+  // bridge latch to drive.
+  FakeChannel f;
+  ASSERT_TRUE(f.connect());
+  EXPECT_TRUE(f.channel.SetRate(460800, true));
+  EXPECT_EQ(f.channel.currentRate(), 460800);
+  EXPECT_EQ(f.channel.previousRate(), 115200);
+  EXPECT_EQ(f.channel.SetBridgeLatch(2, 2), CMNC::kBridgeRequestFailed);
 }
 
 TEST(CommandChannel, PurgeFromAnotherThreadWhileReconnecting) {

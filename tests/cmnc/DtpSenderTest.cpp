@@ -66,7 +66,7 @@ TEST(DtpSender, TransfersBytesTheReceiverChecks) {
   for (std::size_t size : {0u, 1u, 15u, 16u, 17u, 100u}) {
     CheckedLink link;
     CDtpSender sender(&link.f.channel, kBlock, link.clock);
-    ASSERT_EQ(sender.state(), CDtpSender::WAIT);
+    ASSERT_EQ(sender.state(), CDtpSender::State::Wait);
     const std::vector<uint8_t> data = pattern(size);
     EXPECT_EQ(sender.Write(data.data(), static_cast<int>(data.size())), static_cast<int>(size));
     EXPECT_TRUE(sender.Finish());
@@ -115,7 +115,7 @@ TEST(DtpSender, ResendsOnNakAndGivesUpAfterThree) {
     CDtpSender sender(&link.f.channel, kBlock, link.clock);
     const std::vector<uint8_t> data = pattern(kBlock + 5);
     EXPECT_EQ(sender.Write(data.data(), static_cast<int>(data.size())), 0);
-    EXPECT_EQ(sender.state(), CDtpSender::TIMEOUT);
+    EXPECT_EQ(sender.state(), CDtpSender::State::Timeout);
     EXPECT_EQ(sender.GetStateName(), "TIMEOUT");
     EXPECT_EQ(sender.Write(data.data(), 1), -1);
   }
@@ -151,14 +151,14 @@ TEST(DtpSender, RefusalAndSilence) {
     CDtpSender sender(&link.f.channel, kBlock, link.clock);
     const std::vector<uint8_t> data = pattern(kBlock);
     EXPECT_EQ(sender.Write(data.data(), kBlock), 0);
-    EXPECT_EQ(sender.state(), CDtpSender::TIMEOUT);
+    EXPECT_EQ(sender.state(), CDtpSender::State::Timeout);
   }
   {
     FakeClock clock;
     FakeChannel f(&clock);
     ASSERT_TRUE(f.connect());
     CDtpSender sender(&f.channel, kBlock, clock);  // nobody answers the handshake
-    EXPECT_EQ(sender.state(), CDtpSender::TIMEOUT);
+    EXPECT_EQ(sender.state(), CDtpSender::State::Timeout);
     uint8_t b = 0;
     EXPECT_EQ(sender.Write(&b, 1), -1);
   }

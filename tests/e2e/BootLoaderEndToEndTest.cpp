@@ -57,7 +57,7 @@ TEST_F(BootLoaderLoad, PowerOnCapture) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   receiver->powerOn();
   EXPECT_EQ(h.events.waitOutcome(), "succeeded") << h.events.logText();
-  h.worker->stop();
+  h.stop();
   ASSERT_EQ(receiver->flashed().size(), 1u);
   EXPECT_EQ(receiver->flashed()[0].bytes, image(sample::namedSet(options), "main.ldp"));
 }
@@ -122,9 +122,9 @@ TEST_F(BootLoaderLoad, AbortAtRandomMoments) {
     ASSERT_TRUE(run.start(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"));
     std::this_thread::sleep_for(std::chrono::milliseconds(random() % 2500));
     const auto before = std::chrono::steady_clock::now();
-    run.worker->stop();
+    run.stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "round " << round;
     EXPECT_FALSE(run.events.has("succeeded"));
-    EXPECT_FALSE(run.channel.IsConnected());
+    EXPECT_FALSE(run.session.channel().IsConnected());
   }
 }

@@ -1,8 +1,6 @@
 #include <algorithm>
 
-#include "FirmwareImageSet.h"
-#include "LoadWorker.h"
-#include "PortTest.h"
+#include "LoadSession.h"
 #include "RecordingEvents.h"
 #include "SimFixture.h"
 
@@ -19,18 +17,15 @@ PortTestSetup serialSetup(int selected, LoadMethod method) {
 
 class PortTestRun : public SimFixture {
  protected:
+  // The port test as "Test" starts it, through the engine session; setup receives the results.
   std::string test(PortTestSetup& setup) {
-    EXPECT_TRUE(channel.Connect(serialEntry()));
-    LoadWorker worker(&channel, setup.method, false, SourceKind::Folder, &set, [&setup](LoadWorker& w) {
-      return portTestProcedure(w, setup);
-    }, LoadJob{}, events);
-    worker.resume();
+    EXPECT_TRUE(session.startTest(TestRequest{serialEntry(), setup.method, setup.speeds}, events));
     const std::string outcome = events.waitOutcome(std::chrono::seconds(90));
-    worker.stop();
+    session.stop();
+    setup = session.testResult();
     return outcome;
   }
-  CommandChannel channel;
-  FirmwareImageSet set;
+  LoadSession session;
   RecordingEvents events;
 };
 

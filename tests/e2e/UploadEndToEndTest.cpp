@@ -18,7 +18,7 @@ TEST_F(FileUpload, StoredFileFlashOverTcp) {
   EXPECT_EQ(flashed[0].how, "fld");
   EXPECT_EQ(flashed[0].bytes, image(sample::namedSet(options), "main.ldp"));
   EXPECT_TRUE(sent("%remove%remove,/log/firmware"));
-  EXPECT_TRUE(sent("%put%put,/log/firmware:{60,2048}"));
+  EXPECT_TRUE(sent("%put%put,/log/firmware:{60,16384}"));  // the wizard's default block off serial
   EXPECT_TRUE(sent("%fld%fld,VR100-0001234,/log/firmware"));
   EXPECT_TRUE(sent("remove,/log/firmware"));  // the stored copy is removed at the end
   EXPECT_NE(h.events.statusText().find("Reconnected!\r\n"), std::string::npos);
@@ -106,7 +106,7 @@ TEST_F(FileUpload, AbortDuringTheRebootWaitIsPrompt) {
   for (int i = 0; i < 200 && h.events.statusText().find("Disconnected from the receiver") == std::string::npos; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const auto before = std::chrono::steady_clock::now();
-  h.worker->stop();
+  h.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
   EXPECT_FALSE(h.events.has("succeeded"));
 }
@@ -120,7 +120,7 @@ TEST_F(FileUpload, AbortAtRandomMoments) {
     seed = seed * 1103515245u + 12345u;
     std::this_thread::sleep_for(std::chrono::milliseconds((seed >> 8) % 4000));
     const auto before = std::chrono::steady_clock::now();
-    run.worker->stop();
+    run.stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "round " << round;
     EXPECT_FALSE(run.events.has("succeeded"));
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // a receiver told to flash restarts

@@ -15,7 +15,7 @@ namespace {
 
 // A worker over a fake link whose time moves only when the engine waits.
 struct Bench {
-  Bench() : f(&clock), worker(&f.channel, LoadMethod::SoftBreakCapture, false, SourceKind::Folder, &set, {}, LoadJob{}, events, clock) {}
+  Bench() : f(&clock), worker(f.channel, set, RunSettings{LoadMethod::SoftBreakCapture, SourceKind::Folder}, {}, events, clock) {}
   FakePort& connect() {
     EXPECT_TRUE(f.connect());
     return *f.port;
@@ -67,12 +67,12 @@ TEST(BootSteps, RamStreamPiecesChecksumAndAcknowledgement) {
 
 TEST(BootSteps, VersionComparison) {
   Bench b;
-  EXPECT_EQ(compareVersions(b.worker, 20, 1, 22, 20), kVersionsAccepted);
-  EXPECT_EQ(compareVersions(b.worker, 22, 1, 20, 22), kVersionsAccepted);
-  EXPECT_EQ(compareVersions(b.worker, 20, 1, 20, 22), kFlashWrongHardware);
-  EXPECT_EQ(compareVersions(b.worker, 21, 0, 20, 21), kRamWrongHardware);
+  EXPECT_EQ(compareVersions(b.worker, 20, 1, 22, 20), VersionCheck::Accepted);
+  EXPECT_EQ(compareVersions(b.worker, 22, 1, 20, 22), VersionCheck::Accepted);
+  EXPECT_EQ(compareVersions(b.worker, 20, 1, 20, 22), VersionCheck::FlashWrongHardware);
+  EXPECT_EQ(compareVersions(b.worker, 21, 0, 20, 21), VersionCheck::RamWrongHardware);
   EXPECT_FALSE(b.events.has("warning:The file wishes a newer software version.\nPlease, upgrade this software!"));
-  EXPECT_EQ(compareVersions(b.worker, 20, 2, 20, 20), kVersionsAccepted);
+  EXPECT_EQ(compareVersions(b.worker, 20, 2, 20, 20), VersionCheck::Accepted);
   EXPECT_TRUE(b.events.has("warning:The file wishes a newer software version.\nPlease, upgrade this software!"));
 }
 
@@ -188,12 +188,12 @@ TEST(BootSteps, FlashTransferByLoaderVersion) {
     };
     std::vector<uint8_t> data(5000, 0x33);
     FirmwareImage image = FirmwareImage::fromBytes("main.ldp", data, SourceKind::Folder);
-    const int result = sendFlashImage(b.worker, image, "Main firmware", version);
+    const FlashResult result = sendFlashImage(b.worker, image, "Main firmware", version, 512);
     if (version == 2) {
-      EXPECT_EQ(result, kFlashNoEndAck);  // no 0x1E within 2.5 s
+      EXPECT_EQ(result, FlashResult::NoEndAck);  // no 0x1E within 2.5 s
       EXPECT_EQ(block, 512);
     } else {
-      EXPECT_EQ(result, kFlashDone) << version;
+      EXPECT_EQ(result, FlashResult::Done) << version;
       EXPECT_EQ(rx->bytes(), data);
     }
     if (version == 3) {
@@ -208,7 +208,7 @@ TEST(BootSteps, FailedHandshakeFailsEvenAnEmptyImage) {
   b.connect();
   FirmwareImage empty = FirmwareImage::fromBytes("main.ldp", {}, SourceKind::Folder);
   RunState rs;
-  EXPECT_EQ(loadFlashStep(b.worker, rs, empty, 0, "Main firmware"), kFlashBlockFailed);
+  EXPECT_EQ(loadFlashStep(b.worker, rs, empty, 0, "Main firmware", 512), FlashResult::BlockFailed);
   EXPECT_FALSE(rs.ok);
   EXPECT_EQ(rs.errorText, "Send file error.");
   EXPECT_NE(b.events.logText().find("TIMEOUT\r\nSend file error. Send: 0%.\r\nError in Main firmware loading.\r\n"),

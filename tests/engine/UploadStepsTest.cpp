@@ -3,6 +3,7 @@
 #include "DataFileUpload.h"
 #include "DirectUpload.h"
 #include "FakePort.h"
+#include "ReceiverLanguage.h"
 
 TEST(UploadSteps, ReceiverFileNames) {
   EXPECT_EQ(receiverFileName("/logs/base (1).txt", false), "base..1..txt");
@@ -19,9 +20,9 @@ TEST(UploadSteps, ReceiverFileNames) {
 }
 
 TEST(UploadSteps, CommandTexts) {
-  EXPECT_EQ(putCommand("firmware", 20, 2048), "%put%put,/log/firmware:{20,2048}\n");
-  EXPECT_EQ(storedFlashCommand("ID7"), "%fld%fld,ID7,/log/firmware\n");
-  EXPECT_EQ(streamFlashCommand("ID7", 60, 512), "%fld%fld,ID7,/cur/term:{60,512}\n");
+  EXPECT_EQ(CMNC::lang::putCommand("firmware", 20, 2048), "%put%put,/log/firmware:{20,2048}\n");
+  EXPECT_EQ(CMNC::lang::storedFlashCommand("ID7"), "%fld%fld,ID7,/log/firmware\n");
+  EXPECT_EQ(CMNC::lang::streamFlashCommand("ID7", 60, 512), "%fld%fld,ID7,/cur/term:{60,512}\n");
 }
 
 TEST(UploadSteps, SynchronisationNeedsTheCounterAsTag) {

@@ -47,7 +47,7 @@ TEST(SourceScan, Folder) {
   EXPECT_EQ(set.scanSource(dir.file("main.ldp"), SourceKind::Folder, true), "");
   EXPECT_EQ(set.names, (std::vector<std::string>{"main.ldp", "ramimage.ldr", "rfbrd.ldr"}));
   EXPECT_EQ(set.source, dir.path() + "/");
-  EXPECT_EQ(set.isDataFile, 0);
+  EXPECT_EQ(set.content, SetContent::Firmware);
   EXPECT_EQ(set.scanSource(dir.file("main.ldp"), SourceKind::Folder, false), "");
   EXPECT_EQ(set.names, (std::vector<std::string>{"main.ldp"}));
 
@@ -76,7 +76,7 @@ TEST(SourceScan, SingleFiles) {
   EXPECT_EQ(set.names, (std::vector<std::string>{"rfbrd.ldr"}));
   set.scanSource(dir.file("cfg.bin"), SourceKind::DataFile, false);
   EXPECT_EQ(set.names, (std::vector<std::string>{"ramimage.ldr", "cfg.bin"}));
-  EXPECT_EQ(set.isDataFile, 1);
+  EXPECT_EQ(set.content, SetContent::DataFile);
   set.scanSource("main.ldp", SourceKind::ImageFile, true);
   EXPECT_EQ(set.names, (std::vector<std::string>{"main.ldp"}));
 }

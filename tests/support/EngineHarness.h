@@ -1,49 +1,36 @@
 #pragma once
-#include <memory>
 #include <string>
-#include <thread>
 
-#include "CommandChannel.h"
 #include "FirmwareImageSet.h"
-#include "LoadWorker.h"
+#include "LoadSession.h"
 #include "RecordingEvents.h"
 
-// Runs the load driver the way the wizard's loading page starts it.
+// Runs a load exactly as the wizard's loading page starts it: through the engine session.
 struct EngineHarness {
-  // Prepares the link for the method (reset command, loading speed) and starts the worker.
+  // Scans the source and starts the load; false when the source could not be scanned.
   bool start(const PortEntry& entry, LoadMethod method, SourceKind kind, const std::string& source, int speed = 115200) {
-    if (method == LoadMethod::FileUpload) channel.setCurrentRate(speed);  // where the port test left it
-    if (!channel.Connect(entry)) return false;
+    if (method == LoadMethod::FileUpload) session.channel().setCurrentRate(speed);  // where the port test left it
     error = set.scanSource(source, kind, method != LoadMethod::FileUpload);
     if (!error.empty()) return false;
-    if (method == LoadMethod::SoftBreakCapture) {
-      channel.Purge(12);
-      channel.SendText("\nset,reset,yes\n");
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    if (method != LoadMethod::FileUpload && !channel.SetRate(speed, true)) return false;
-    LoadJob job;
-    job.method = method;
-    job.directUpload = method == LoadMethod::FileUpload;
-    worker = std::make_unique<LoadWorker>(&channel, method, false, kind, &set, nullptr, job, events);
-    if (method == LoadMethod::FileUpload) {
-      worker->directUpload = true;
-      worker->blockSize = blockSize;
-      worker->putTimeout = entry.kind == ConnectionKind::Serial ? 20 : 60;
-    }
-    worker->resume();
-    return true;
+    LoadRequest request;
+    request.port = entry;
+    request.method = method;
+    request.sourceKind = kind;
+    request.speed = static_cast<uint32_t>(speed);
+    request.blockSizeChoice = blockSizeChoice;
+    return session.startLoad(request, set, events);
   }
+  // The whole run: "succeeded", "aborted", "refused", or why it did not start.
   std::string run(const PortEntry& entry, LoadMethod method, SourceKind kind, const std::string& source, int speed = 115200) {
-    if (!start(entry, method, kind, source, speed)) return "not started: " + error + channel.lastError();
+    if (!start(entry, method, kind, source, speed)) return "not started: " + error;
     const std::string outcome = events.waitOutcome();
-    worker->stop();
+    session.stop();
     return outcome;
   }
-  CommandChannel channel;
+  void stop() { session.stop(); }
+  LoadSession session;
   FirmwareImageSet set;
   RecordingEvents events;
-  std::unique_ptr<LoadWorker> worker;
   std::string error;
-  int blockSize = 2048;
+  int blockSizeChoice = LoadRequest::kDefaultBlockSizeChoice;
 };

@@ -18,14 +18,16 @@ class RecordingEvents final : public LoadEvents {
   void loadSucceeded() override { add("succeeded"); }
   void loadAborted() override { add("aborted"); }
   void showWarning(const std::string& text) override { add("warning:" + text); }
+  void startRefused(const std::string& page, const std::string& log) override { add("refused:" + page + "|" + log); }
 
-  // Waits until "succeeded" or "aborted" was reported; returns it, or "" on time-out.
+  // Waits until "succeeded", "aborted" or "refused" was reported; returns it, or "" on time-out.
   std::string waitOutcome(std::chrono::milliseconds limit = std::chrono::seconds(120)) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::string outcome;
     cv_.wait_for(lock, limit, [&] {
       for (const std::string& e : events_)
         if (e == "succeeded" || e == "aborted") outcome = e;
+        else if (e.rfind("refused:", 0) == 0) outcome = "refused";
       return !outcome.empty();
     });
     return outcome;

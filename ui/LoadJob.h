@@ -5,8 +5,8 @@
 #include "ConnectionKind.h"
 #include "LoadMethod.h"
 
-// The settings of one run, filled from the command line and the wizard's pages; each worker
-// receives a copy taken when it is created.
+// The operator's settings, filled from the command line and the wizard's pages. The wizard turns
+// them into the engine's requests when a test or a load starts.
 struct LoadJob {
   bool run = false;           // an unattended run is in progress
   bool exitWhenDone = false;  // close the program after a successful load

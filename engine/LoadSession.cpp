@@ -1,0 +1,146 @@
+#include "LoadSession.h"
+
+#include <algorithm>
+
+#include "BridgeLatch.h"
+#include "LoadDriver.h"
+#include "ReceiverLanguage.h"
+#include "Timing.h"
+
+using namespace CMNC::timing;
+
+namespace {
+
+constexpr int kBluetoothPortUnit = 128;   // bytes per write on the receiver's Bluetooth port
+constexpr int kMinTransferUnit = 32;
+constexpr int kSerialUploadBlockSize = 2048;
+const char kReceiverBluetoothPort[] = "/dev/blt/a";
+
+std::string openError(const CommandChannel& channel, const std::string& port) {
+  return "Error opening port " + port + ":\r\n" + channel.lastError() + "\r\n";
+}
+
+// "Test": connect, raise the bridge's output latch on a serial link, then the test procedure.
+void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
+  if (!w.channel->Connect(port)) {
+    if (!w.aborted()) w.events.startRefused("", openError(*w.channel, port.name));
+    return;
+  }
+  w.channel->SetBridgeLatch(2, 2);
+  w.events.appendLog("Quering receiver parameters...\r\n");
+  portTestProcedure(w, setup);
+}
+
+// Power-on capture: the bridge switches the receiver off and on; without a bridge the operator
+// must do it.
+bool switchPower(LoadWorker& w) {
+  if (w.channel->SetBridgeLatch(6, 6) != CMNC::kBridgeDone) {
+    w.events.appendStatus("Turn your receiver on.\r\n");
+    return true;
+  }
+  if (!w.sleep(kPowerSwitchOffMs)) return false;
+  w.channel->SetBridgeLatch(4, 0);
+  return w.sleep(kPowerSwitchOnMs);
+}
+
+// Soft break: the receiver resets and its boot loader can be caught as it restarts.
+bool softReset(LoadWorker& w) {
+  w.events.appendLog("Resetting the receiver...\r\n");
+  w.channel->Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
+  w.channel->SendText(CMNC::lang::kSoftReset);
+  return w.sleep(kAfterSoftResetMs);
+}
+
+// What the loading page does before the load driver; false when the run ends here.
+bool prepareLoad(LoadWorker& w, const LoadRequest& r) {
+  CommandChannel& ch = *w.channel;
+  if (!ch.Connect(r.port)) {
+    if (!w.aborted())
+      w.events.startRefused("The port " + r.port.name + " can't be opened. Please return back and correct the problem.",
+                            openError(ch, r.port.name));
+    return false;
+  }
+  if (const int unit = LoadSession::transferUnitFor(r); unit != 0) ch.setMaxWriteChunk(unit);
+  if (r.method == LoadMethod::PowerOnCapture && !switchPower(w)) return false;
+  if (r.method == LoadMethod::SoftBreakCapture && !softReset(w)) return false;
+  if (r.method == LoadMethod::FileUpload) {
+    w.events.appendLog("Configuring the receiver for firmware uploading...\r\n");
+    return true;
+  }
+  if (!ch.SetRate(static_cast<int>(r.speed), true)) {
+    const std::string speed = std::to_string(r.speed);
+    ch.Disconnect();
+    w.events.startRefused("The port " + r.port.name + " does not support speed " + speed +
+                              ". Please return back and correct the problem.",
+                          "Error trying to set speed to " + speed);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+LoadSession::LoadSession(CommandChannel::PortFactory factory, CMNC::Clock& clock)
+    : channel_(std::move(factory)), clock_(clock) {}
+
+LoadSession::~LoadSession() { stop(); }
+
+RunSettings LoadSession::settingsFor(const LoadRequest& r) {
+  RunSettings s;
+  s.method = r.method;
+  s.sourceKind = r.sourceKind;
+  s.portBPowerSlots = r.portBPowerSlots;
+  if (r.method == LoadMethod::FileUpload) {
+    const ConnectionKind kind = r.port.kind;
+    s.blockSize = kind == ConnectionKind::Serial ? kSerialUploadBlockSize : r.blockSizeChoice;
+    if (kind == ConnectionKind::Bluetooth || kind == ConnectionKind::Tcpip) s.putTimeout = RunSettings::kSlowLinkPutTimeout;
+  }
+  return s;
+}
+
+int LoadSession::transferUnitFor(const LoadRequest& r) {
+  int unit = r.receiverPort == kReceiverBluetoothPort ? kBluetoothPortUnit : 0;
+  if (r.mtu != 0) unit = static_cast<int>(std::min<uint32_t>(r.mtu, CommandChannel::kDefaultMaxWriteChunk));
+  return unit == 0 ? 0 : std::max(unit, kMinTransferUnit);
+}
+
+bool LoadSession::startTest(const TestRequest& request, LoadEvents& events) {
+  if (worker_) return false;
+  test_ = PortTestSetup{};
+  test_.speeds = request.speeds;
+  test_.method = request.method;
+  RunSettings settings;
+  settings.method = request.method;
+  const PortEntry port = request.port;
+  start(RunKind::Test, noImages_, settings, [this, port](LoadWorker& w) { testProcedure(w, port, test_); }, events);
+  return true;
+}
+
+bool LoadSession::startLoad(const LoadRequest& request, FirmwareImageSet& images, LoadEvents& events) {
+  if (worker_) return false;
+  start(RunKind::Load, images, settingsFor(request),
+        [request](LoadWorker& w) {
+          if (prepareLoad(w, request)) loadDriver(w);
+        },
+        events);
+  return true;
+}
+
+void LoadSession::start(RunKind kind, FirmwareImageSet& images, const RunSettings& settings,
+                        LoadWorker::Procedure procedure, LoadEvents& events) {
+  kind_ = kind;
+  worker_ = std::make_unique<LoadWorker>(channel_, images, settings, std::move(procedure), events, clock_);
+  worker_->resume();
+}
+
+void LoadSession::stop() {
+  if (!worker_) return;
+  worker_->stop();
+  worker_.reset();
+  if (kind_ == RunKind::Load) {
+    // The next connection starts at the receiver's normal rate, not at the loading speed.
+    channel_.setCurrentRate(channel_.previousRate());
+    channel_.SetRate(channel_.previousRate(), false);
+  }
+  kind_ = RunKind::None;
+}

@@ -69,6 +69,7 @@ bool prepareLoad(LoadWorker& w, const LoadRequest& r) {
   }
   if (!ch.SetRate(static_cast<int>(r.speed), true)) {
     const std::string speed = std::to_string(r.speed);
+    w.images->clear();  // the operator chooses the firmware again
     ch.Disconnect();
     w.events.startRefused("The port " + r.port.name + " does not support speed " + speed +
                               ". Please return back and correct the problem.",

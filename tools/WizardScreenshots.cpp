@@ -8,6 +8,7 @@
 #include "CVestrelDlg.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
+#include "LoadSession.h"
 #include "SampleFirmware.h"
 #include "TempDir.h"
 #include "VirtualReceiver.h"
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
   job.method = LoadMethod::SoftBreakCapture;
   SourceKind kind = SourceKind::ZipArchive;
   FirmwareImageSet images;
-  CVestrelDlg dialog(job, kind, images, CVestrelDlg::Options{});
+  LoadSession session;
+  CVestrelDlg dialog(job, kind, images, session, CVestrelDlg::Options{});
   auto* methods = qobject_cast<QComboBox*>(dialog.control(ids::kMethodList));
   methods->setCurrentIndex(methods->findData(static_cast<int>(LoadMethod::SoftBreakCapture)));
   dialog.show();
@@ -41,7 +43,7 @@ int main(int argc, char** argv) {
   QTest::qWait(300);
   dialog.grab().save(out + QStringLiteral("/page-connection.png"));
   dialog.onCommand(ids::kNext);
-  dialog.selectSourcePath(dir.path() + "/named.zip");
+  dialog.controller().selectSourcePath(dir.path() + "/named.zip");
   QTest::qWait(300);
   dialog.grab().save(out + QStringLiteral("/page-source.png"));
   dialog.onCommand(ids::kNext);

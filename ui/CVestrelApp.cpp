@@ -8,16 +8,12 @@
 #include "BluetoothAvailability.h"
 #include "CVestrelDlg.h"
 #include "CommandLine.h"
+#include "ConsoleWizard.h"
+#include "DeviceStore.h"
+#include "LoadSession.h"
+#include "PortEnumeration.h"
 
 namespace {
-
-// Without a display the offscreen platform's own chatter would only confuse the output.
-void quietOffscreenMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (message.contains(QLatin1String("propagateSizeHints")) || message.contains(QLatin1String("XDG_RUNTIME_DIR")))
-    return;
-  if (type != QtDebugMsg) std::cerr << message.toStdString() << "\n";
-}
-
 std::string withoutCarriageReturns(std::string s) {
   std::string out;
   for (char c : s)
@@ -34,6 +30,16 @@ bool CVestrelApp::noDisplay() {
   return (!x || !*x) && (!w || !*w);
 }
 
+// The port box lists the stored hosts and devices, or the enumerated ports.
+WizardController::PortDirectory CVestrelApp::portDirectory(bool bluetoothAvailable) {
+  return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
+    if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
+    if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
+    CMNC::EnumeratePorts(kind);
+    return CMNC::PortList();
+  };
+}
+
 int CVestrelApp::run() {
   LoadJob probe;
   SourceKind probeKind = SourceKind::ZipArchive;
@@ -47,29 +53,39 @@ int CVestrelApp::run() {
     return 2;
   }
   const bool headless = noDisplay();
-  if (headless) {
-    if (!probe.run) {
-      std::cerr << "vestrel: no display. Start it on a desktop, or load unattended with /run (see --help).\n";
-      return 2;
-    }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    qInstallMessageHandler(quietOffscreenMessages);
+  if (headless && !probe.run) {
+    std::cerr << "vestrel: no display. Start it on a desktop, or load unattended with /run (see --help).\n";
+    return 2;
   }
-  QApplication app(argc_, argv_);
-  QApplication::setOrganizationName(QStringLiteral("Telmora"));
-  QApplication::setApplicationName(QStringLiteral("Vestrel"));
-
   job_ = LoadJob{};
   if (!args_.empty()) {
     const CommandLineResult result = parseCommandLine(args_, job_, sourceKind_);
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
   }
-  CVestrelDlg::Options options;
-  options.headless = headless;
-  options.bluetoothAvailable = CMNC::BluetoothAvailable();
-  CVestrelDlg dialog(job_, sourceKind_, images_, options);
-  dialog.exec();
-  const int status = dialog.exitStatus();
+  const bool bluetoothAvailable = CMNC::BluetoothAvailable();
+  int status = 0;
+  if (headless) {
+    LoadSession session;
+    WizardController::Options options;
+    options.bluetoothAvailable = bluetoothAvailable;
+    options.ports = portDirectory(bluetoothAvailable);
+    status = runConsoleWizard(job_, sourceKind_, images_, session, std::move(options));
+  } else {
+    status = runWindow(bluetoothAvailable);
+  }
   ActivityLog::Instance().Close();
   return status;
+}
+
+int CVestrelApp::runWindow(bool bluetoothAvailable) {
+  QApplication app(argc_, argv_);
+  QApplication::setOrganizationName(QStringLiteral("Telmora"));
+  QApplication::setApplicationName(QStringLiteral("Vestrel"));
+  LoadSession session;
+  CVestrelDlg::Options options;
+  options.bluetoothAvailable = bluetoothAvailable;
+  options.ports = portDirectory(bluetoothAvailable);
+  CVestrelDlg dialog(job_, sourceKind_, images_, session, std::move(options));
+  dialog.exec();
+  return dialog.exitStatus();
 }

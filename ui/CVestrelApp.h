@@ -5,10 +5,11 @@
 #include "FirmwareImageSet.h"
 #include "LoadJob.h"
 #include "SourceKind.h"
+#include "WizardController.h"
 
-// The program: reads its command line, picks the display (the offscreen platform when there is
-// none), runs the wizard and returns the exit status (0 success, 1 failed or aborted unattended
-// run, 2 bad usage).
+// The program: reads its command line, runs the wizard in its window, or without a display
+// runs it unattended on the console (no window system at all), and returns the exit status
+// (0 success, 1 failed or aborted unattended run, 2 bad usage).
 class CVestrelApp {
  public:
   CVestrelApp(int argc, char** argv);
@@ -18,6 +19,9 @@ class CVestrelApp {
   static bool noDisplay();
 
  private:
+  int runWindow(bool bluetoothAvailable);
+  static WizardController::PortDirectory portDirectory(bool bluetoothAvailable);
+
   int argc_;
   char** argv_;
   std::vector<std::string> args_;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "CDtpSender.h"
+#include "Crc16.h"
 #include "DtpBytes.h"
 #include "DtpReceiver.h"
 #include "FakePort.h"
@@ -177,4 +178,48 @@ TEST(DtpSender, AbortFrameIsOneByte) {
   EXPECT_TRUE(sender.SendFrame(dtp::kAbortFrame, 7, 9));
   ASSERT_EQ(link.frames.size(), 1u);
   EXPECT_EQ(link.frames[0], std::vector<uint8_t>{0x23});
+}
+
+// The virtual receiver checks frames with the sender's own CRC function, so the checksum and the
+// frame layout are pinned here against values worked out independently of that code.
+TEST(DtpSender, CrcKnownAnswersAndGoldenFrames) {
+  const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(CMNC::Crc16Update(0, check, sizeof check), 0x31C3);  // the usual check value of this CRC
+  EXPECT_EQ(CMNC::Crc16Update(0xFFFF, check, sizeof check), 0x29B1);
+  const uint8_t abcd[] = {'A', 'B', 'C', 'D'};
+  EXPECT_EQ(CDtpSender::FrameCrc(0x1234, dtp::kDataBlock, 300, abcd, 4), 0xB1D6);  // number low byte first
+
+  ScriptedLink link({{dtp::kAck}, {dtp::kAck}});
+  CDtpSender sender(&link.f.channel, 4, link.clock);
+  const uint8_t data[] = {'A', 'B', 'C', 'D', 'E', 'F'};
+  EXPECT_EQ(sender.Write(data, 6), 6);
+  EXPECT_TRUE(sender.Finish());
+  ASSERT_EQ(link.frames.size(), 2u);
+  EXPECT_EQ(link.frames[0], (std::vector<uint8_t>{0x02, 0x00, 0x00, 'A', 'B', 'C', 'D', 0xD9, 0x5B, 0x03}));
+  // The last block: two valid bytes, zero padding, its CRC chained from the first block's.
+  EXPECT_EQ(link.frames[1], (std::vector<uint8_t>{0x04, 0x02, 0x00, 'E', 'F', 0x00, 0x00, 0xBC, 0x7A, 0x03}));
+}
+
+TEST(DtpSender, BlockNumbersPast255And65535) {
+  constexpr int kBlocks = 65536 + 2;
+  std::deque<std::vector<uint8_t>> acks(kBlocks + 1, std::vector<uint8_t>{dtp::kAck});
+  ScriptedLink link(std::move(acks));
+  CDtpSender sender(&link.f.channel, 1, link.clock);
+  const std::vector<uint8_t> data = pattern(kBlocks);
+  ASSERT_EQ(sender.Write(data.data(), kBlocks), kBlocks);
+  ASSERT_TRUE(sender.Finish());
+  ASSERT_EQ(link.frames.size(), static_cast<std::size_t>(kBlocks) + 1);
+  auto number = [&](std::size_t i) { return link.frames[i][1] | (link.frames[i][2] << 8); };
+  EXPECT_EQ(number(255), 255);
+  EXPECT_EQ(number(256), 256);  // the high byte carries
+  EXPECT_EQ(number(65535), 65535);
+  EXPECT_EQ(number(65536), 0);  // the 16-bit counter wraps
+  EXPECT_EQ(number(65537), 1);
+  // The chain goes on across the wrap: each frame's CRC starts from the previous one's.
+  for (std::size_t i : {256u, 65536u, 65537u}) {
+    const auto& prev = link.frames[i - 1];
+    const uint16_t previous = static_cast<uint16_t>(prev[4] | (prev[5] << 8));
+    const auto& f = link.frames[i];
+    EXPECT_EQ(f[4] | (f[5] << 8), CDtpSender::FrameCrc(previous, f[0], static_cast<uint16_t>(number(i)), &f[3], 1)) << i;
+  }
 }

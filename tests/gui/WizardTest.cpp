@@ -9,6 +9,7 @@
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
 #include "HeadlessConsole.h"
+#include "LoadSession.h"
 #include "SampleFirmware.h"
 #include "SimFixture.h"
 #include "TempDir.h"
@@ -24,13 +25,16 @@ class Wizard : public SimFixture {
     job.port = receiver ? receiver->ptyPath() : "/dev/vestrel-none";
     job.method = method;
     job.run = false;
-    auto dlg = std::make_unique<CVestrelDlg>(job, kind, images, CVestrelDlg::Options{});
+    CVestrelDlg::Options options;
+    options.ports = [](ConnectionKind) { return std::vector<PortEntry>{}; };
+    auto dlg = std::make_unique<CVestrelDlg>(job, kind, images, session, options);
     auto* methods = qobject_cast<QComboBox*>(dlg->control(kMethodList));
     methods->setCurrentIndex(methods->findData(static_cast<int>(method)));
     return dlg;
   }
   bool enabled(CVestrelDlg& d, int id) { return d.control(id)->isEnabled(); }
   bool visible(CVestrelDlg& d, int id) { return !d.control(id)->isHidden(); }
+  LoadSession session;
   LoadJob job;
   SourceKind kind = SourceKind::ZipArchive;
   FirmwareImageSet images;
@@ -41,7 +45,7 @@ class Wizard : public SimFixture {
 TEST_F(Wizard, ConnectionPageControlsAndMethodRules) {
   startReceiver();
   auto dlg = open(LoadMethod::PowerOnCapture);
-  EXPECT_EQ(dlg->currentPage(), 0);
+  EXPECT_EQ(dlg->controller().page(), WizardController::Page::Connection);
   for (int id : {kConnectionList, kPortList, kMethodList, kSpeedList, kTestSelect, kNext, kCancel, kLogBox})
     EXPECT_TRUE(visible(*dlg, id)) << id;
   for (int id : {kBack, kFwLoaded, kPageEdit, kProgress, kBlockSizeList}) EXPECT_FALSE(visible(*dlg, id)) << id;
@@ -83,9 +87,6 @@ TEST_F(Wizard, StopWhileTesting) {
   EXPECT_EQ(dlg->result(), 0);
   dlg->onCommand(kTestSelect);  // and a new test can start
   EXPECT_TRUE(dlg->hasWorker());
-  dlg->workerCommand(1, kCancel);  // a late "Cancel" of the first worker leaves the second alone
-  dlg->workerCommand(1, kFwLoaded);
-  EXPECT_TRUE(dlg->hasWorker());
   dlg->onCommand(kCancel);
   dlg->onCommand(kCancel);  // rapid presses
   EXPECT_FALSE(dlg->hasWorker());
@@ -94,7 +95,7 @@ TEST_F(Wizard, StopWhileTesting) {
 TEST_F(Wizard, PortThatCannotBeOpened) {
   auto dlg = open(LoadMethod::SoftBreakCapture);
   dlg->onCommand(kTestSelect);
-  EXPECT_FALSE(dlg->hasWorker());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->hasWorker(); }, 10000));  // the link is opened on the worker
   EXPECT_NE(dlg->text(kLogBox).find("Error opening port /dev/vestrel-none:"), std::string::npos);
   EXPECT_TRUE(enabled(*dlg, kTestSelect));
 }
@@ -103,18 +104,18 @@ TEST_F(Wizard, ReportsProgressAndSpinner) {
   auto dlg = open(LoadMethod::PowerOnCapture);
   auto* percent = qobject_cast<QLabel*>(dlg->control(kPercent));
   auto* spinner = qobject_cast<QLabel*>(dlg->control(kSpinner));
-  dlg->progressReport(45);
+  dlg->controller().progressReport(45);
   EXPECT_EQ(percent->text(), "45%");
   EXPECT_EQ(spinner->text(), "/");
-  dlg->progressReport(150);  // outside 0..100: ignored
+  dlg->controller().progressReport(150);  // outside 0..100: ignored
   EXPECT_EQ(percent->text(), "45%");
-  dlg->progressReport(100);
+  dlg->controller().progressReport(100);
   EXPECT_TRUE(spinner->isHidden());
-  dlg->logReport("one\r\ntwo\r\n");
+  dlg->controller().logReport("one\r\ntwo\r\n");
   EXPECT_EQ(dlg->text(kLogBox), "one\ntwo\n");
-  dlg->logReport("");
+  dlg->controller().logReport("");
   EXPECT_EQ(dlg->text(kLogBox), "");
-  dlg->statusReport("Capturing...\r\n");
+  dlg->controller().statusReport("Capturing...\r\n");
   EXPECT_EQ(dlg->text(kPageText).find("Capturing..."), dlg->text(kPageText).size() - 13);
 }
 
@@ -165,32 +166,32 @@ TEST_F(Wizard, SourcePageListsTheFilesAndLoadingPageRefusesAHelperAlone) {
   ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error));
   auto dlg = open(LoadMethod::PowerOnCapture);
   dlg->onCommand(kNext);
-  ASSERT_EQ(dlg->currentPage(), 1);
+  ASSERT_EQ(dlg->controller().page(), WizardController::Page::Source);
   for (int id : {kBack, kNext, kPortList, kTestSelect, kLogBox, kPageText}) EXPECT_TRUE(visible(*dlg, id)) << id;
   for (int id : {kMethodList, kConnectionList, kSpeedList}) EXPECT_FALSE(visible(*dlg, id)) << id;
   EXPECT_EQ(dlg->text(kPortLabel), "Source:");
   EXPECT_EQ(dlg->text(kTestSelect), "Select file...");
   EXPECT_FALSE(enabled(*dlg, kNext));
 
-  dlg->selectSourcePath(dir.path() + "/nothing.zip");
+  dlg->controller().selectSourcePath(dir.path() + "/nothing.zip");
   EXPECT_EQ(dlg->text(kLogBox), "Unable to open " + dir.path() + "/nothing.zip");
   EXPECT_FALSE(enabled(*dlg, kNext));
-  dlg->selectSourcePath(dir.path() + "/named.zip");
+  dlg->controller().selectSourcePath(dir.path() + "/named.zip");
   EXPECT_EQ(dlg->text(kLogBox).rfind("The following files found and will be loaded:\n- RAM loader (ramimage.ldr)\n", 0), 0u);
   EXPECT_TRUE(enabled(*dlg, kNext));
 
   auto* kinds = qobject_cast<QComboBox*>(dlg->control(kPortList));
   kinds->setCurrentIndex(kinds->findData(static_cast<int>(SourceKind::ImageFile)));
-  dlg->selectSourcePath(dir.path() + "/named/ramimage.ldr");
+  dlg->controller().selectSourcePath(dir.path() + "/named/ramimage.ldr");
   dlg->onCommand(kNext);
-  ASSERT_EQ(dlg->currentPage(), 2);
+  ASSERT_EQ(dlg->controller().page(), WizardController::Page::Loading);
   EXPECT_FALSE(dlg->hasWorker());
   EXPECT_EQ(dlg->text(kPageEdit),
             "The file ramimage.ldr is a helper file which can't be loaded alone. Please return back and select another "
             "file(s).");
   EXPECT_TRUE(enabled(*dlg, kBack));
   dlg->onCommand(kBack);
-  EXPECT_EQ(dlg->currentPage(), 1);
+  EXPECT_EQ(dlg->controller().page(), WizardController::Page::Source);
 }
 
 TEST_F(Wizard, AbortAndCloseWhileLoading) {
@@ -202,9 +203,9 @@ TEST_F(Wizard, AbortAndCloseWhileLoading) {
   ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error));
   auto dlg = open(LoadMethod::PowerOnCapture);
   dlg->onCommand(kNext);
-  dlg->selectSourcePath(dir.path() + "/named.zip");
+  dlg->controller().selectSourcePath(dir.path() + "/named.zip");
   dlg->onCommand(kNext);
-  ASSERT_EQ(dlg->currentPage(), 2);
+  ASSERT_EQ(dlg->controller().page(), WizardController::Page::Loading);
   ASSERT_TRUE(dlg->hasWorker()) << dlg->text(kLogBox);
   EXPECT_EQ(dlg->text(kCancel), "Abort");
   EXPECT_FALSE(enabled(*dlg, kBack));

@@ -1,0 +1,397 @@
+// The wizard's rules without any widget: a fake engine session stands in for the receiver.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "ControlIds.h"
+#include "FirmwareImageSet.h"
+#include "SampleFirmware.h"
+#include "TempDir.h"
+#include "WizardController.h"
+#include "WizardView.h"
+
+using namespace ids;
+
+namespace {
+
+// A session that starts nothing: the test plays the worker through the events it was given.
+class FakeSession : public EngineSession {
+ public:
+  bool startTest(const TestRequest& r, LoadEvents& e) override {
+    if (running_) return false;
+    ++tests;
+    test = r;
+    return begin(e);
+  }
+  bool startLoad(const LoadRequest& r, FirmwareImageSet&, LoadEvents& e) override {
+    if (running_) return false;
+    ++loads;
+    load = r;
+    return begin(e);
+  }
+  void stop() override {
+    if (running_) ++stops;
+    running_ = false;
+  }
+  bool running() const override { return running_; }
+  PortTestSetup testResult() const override { return result; }
+  int currentRate() const override { return rate; }
+
+  LoadEvents& events() { return *events_; }
+  int tests = 0, loads = 0, stops = 0, rate = 115200;
+  TestRequest test;
+  LoadRequest load;
+  PortTestSetup result;
+
+ private:
+  bool begin(LoadEvents& e) {
+    events_ = &e;
+    running_ = true;
+    return true;
+  }
+  bool running_ = false;
+  LoadEvents* events_ = nullptr;
+};
+
+// A view that keeps what a front end would show and runs posted work when told to.
+class FakeView : public WizardView {
+ public:
+  void controlChanged(int, const ControlState&, unsigned) override {}
+  void textAppended(int, const std::string&) override {}
+  void titleChanged(const std::string& t) override { title = t; }
+  void post(std::function<void()> fn) override { queue.push_back(std::move(fn)); }
+  void showWarning(const std::string& text) override { warnings.push_back(text); }
+  std::string chooseSourcePath(SourceKind, LoadMethod) override { return chosenPath; }
+  bool pickImages(std::vector<std::string>& names, bool) override {
+    names.resize(1);
+    return true;
+  }
+  bool openSetUpDevices(ConnectionKind) override { return false; }
+  void openAbout() override {}
+  void close(bool accepted) override { closed.push_back(accepted); }
+  void echoText(const std::string& text) override { echo += text; }
+  void echoLineEnd() override { echo += "<eol>"; }
+
+  // Runs the queue until it is empty, as the front end's loop would.
+  void drain() {
+    while (!queue.empty()) {
+      auto fn = std::move(queue.front());
+      queue.pop_front();
+      fn();
+    }
+  }
+
+  std::deque<std::function<void()>> queue;
+  std::vector<std::string> warnings;
+  std::vector<bool> closed;
+  std::string title, echo, chosenPath;
+};
+
+class Controller : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error)) << error;
+    job.port = "/dev/ttyVR0";
+    job.speed = 115200;
+  }
+  void open(LoadMethod method, bool unattended = false, bool headless = false) {
+    job.method = method;
+    job.run = unattended;
+    WizardController::Options options;
+    options.headless = headless;
+    options.ports = [](ConnectionKind) { return std::vector<PortEntry>{}; };
+    wizard = std::make_unique<WizardController>(view, session, job, kind, images, options);
+    wizard->start();
+    if (!unattended) chooseMethod(method);
+  }
+  void chooseMethod(LoadMethod m) { wizard->choose(kMethodList, wizard->state(kMethodList).find(static_cast<int>(m))); }
+  bool enabled(int id) { return wizard->state(id).enabled; }
+  bool visible(int id) { return wizard->state(id).visible; }
+  std::string text(int id) { return wizard->state(id).text; }
+  // The port test or the load ends with the engine's report of success.
+  void succeed() {
+    session.events().loadSucceeded();
+    view.drain();
+  }
+  void passTest() {
+    session.result.model = "VR-100";
+    session.result.currentPort = "/dev/ser/a";
+    wizard->press(kTestSelect);
+    succeed();
+  }
+  void toLoadingPage(const std::string& source) {
+    wizard->press(kNext);
+    wizard->selectSourcePath(source);
+    wizard->press(kNext);
+  }
+
+  TempDir dir;
+  LoadJob job;
+  SourceKind kind = SourceKind::ZipArchive;
+  FirmwareImageSet images;
+  FakeSession session;
+  FakeView view;
+  std::unique_ptr<WizardController> wizard;
+};
+
+}  // namespace
+
+TEST_F(Controller, ConnectionPageRulesAndThePortTest) {
+  open(LoadMethod::PowerOnCapture);
+  EXPECT_EQ(wizard->page(), WizardController::Page::Connection);
+  for (int id : {kConnectionList, kPortList, kMethodList, kSpeedList, kTestSelect, kNext, kCancel, kLogBox})
+    EXPECT_TRUE(visible(id)) << id;
+  for (int id : {kBack, kFwLoaded, kPageEdit, kProgress, kBlockSizeList}) EXPECT_FALSE(visible(id)) << id;
+  EXPECT_EQ(text(kPortList), "Specified in command line (/dev/ttyVR0)");
+  EXPECT_TRUE(enabled(kNext));  // power-on capture needs no test
+  EXPECT_FALSE(enabled(kTestSelect));
+
+  chooseMethod(LoadMethod::SoftBreakCapture);
+  EXPECT_FALSE(enabled(kNext));
+  ASSERT_TRUE(enabled(kTestSelect));
+  wizard->choose(kSpeedList, wizard->state(kSpeedList).find(460800));
+  wizard->press(kTestSelect);
+  EXPECT_EQ(session.tests, 1);
+  EXPECT_EQ(session.test.port.address, "/dev/ttyVR0");
+  ASSERT_GE(session.test.speeds.size(), 2u);
+  EXPECT_EQ(session.test.speeds[0].speed, 460800);  // the chosen speed is tried first
+  EXPECT_EQ(text(kLogBox), "Opening /dev/ttyVR0...");
+  EXPECT_EQ(text(kCancel), "Stop");
+  for (int id : {kTestSelect, kNext, kPortList, kMethodList, kConnectionList}) EXPECT_FALSE(enabled(id)) << id;
+  wizard->press(kTestSelect);  // a second test while one runs starts nothing
+  wizard->press(kNext);
+  EXPECT_EQ(session.tests, 1);
+  EXPECT_EQ(wizard->page(), WizardController::Page::Connection);
+
+  session.result.model = "VR-100";
+  succeed();
+  EXPECT_FALSE(wizard->running());
+  EXPECT_TRUE(enabled(kNext));
+  EXPECT_TRUE(enabled(kConnectionList));
+  EXPECT_EQ(text(kCancel), "Cancel");
+  EXPECT_EQ(view.title, "Vestrel: VR-100 at /dev/ttyVR0");
+  EXPECT_EQ(text(kLogBox), "Opening /dev/ttyVR0...Success!");
+
+  chooseMethod(LoadMethod::FileUpload);  // a test passed for one method does not open the way for another
+  EXPECT_FALSE(enabled(kNext));
+}
+
+TEST_F(Controller, StopWhileTestingAndStaleReports) {
+  open(LoadMethod::SoftBreakCapture);
+  wizard->press(kTestSelect);
+  session.events().loadAborted();  // the worker's end, still queued when "Stop" is pressed
+  session.events().loadSucceeded();
+  wizard->press(kCancel);
+  EXPECT_FALSE(wizard->running());
+  EXPECT_EQ(text(kCancel), "Cancel");
+  EXPECT_FALSE(enabled(kNext));
+  EXPECT_TRUE(view.closed.empty());  // "Stop" does not close the wizard
+
+  wizard->press(kTestSelect);  // a new test can start
+  ASSERT_EQ(session.tests, 2);
+  view.drain();  // the first run's late end leaves the second alone
+  EXPECT_TRUE(wizard->running());
+  wizard->press(kCancel);
+  wizard->press(kCancel);  // rapid presses: the second one is the plain "Cancel"
+  EXPECT_FALSE(wizard->running());
+  EXPECT_EQ(view.closed, std::vector<bool>{false});
+}
+
+TEST_F(Controller, RefusedPortTestUnlocksThePage) {
+  open(LoadMethod::SoftBreakCapture);
+  wizard->press(kTestSelect);
+  session.events().startRefused("", "Error opening port /dev/ttyVR0:\r\nNo such file\r\n");
+  view.drain();
+  EXPECT_FALSE(wizard->running());
+  EXPECT_EQ(text(kLogBox), "Opening /dev/ttyVR0...Error opening port /dev/ttyVR0:\r\nNo such file\r\n");
+  EXPECT_TRUE(enabled(kTestSelect));
+  EXPECT_FALSE(enabled(kNext));
+  EXPECT_EQ(text(kCancel), "Cancel");
+}
+
+TEST_F(Controller, SourcePageAndTheHelperAlone) {
+  open(LoadMethod::PowerOnCapture);
+  wizard->press(kNext);
+  ASSERT_EQ(wizard->page(), WizardController::Page::Source);
+  for (int id : {kBack, kNext, kPortList, kTestSelect, kLogBox, kPageText}) EXPECT_TRUE(visible(id)) << id;
+  for (int id : {kMethodList, kConnectionList, kSpeedList}) EXPECT_FALSE(visible(id)) << id;
+  EXPECT_EQ(text(kPortLabel), "Source:");
+  EXPECT_EQ(text(kTestSelect), "Select file...");
+  EXPECT_FALSE(enabled(kNext));
+
+  view.chosenPath = "";  // the file dialog cancelled: nothing changes
+  wizard->press(kTestSelect);
+  EXPECT_FALSE(enabled(kNext));
+  wizard->selectSourcePath(dir.path() + "/nothing.zip");
+  EXPECT_EQ(text(kLogBox), "Unable to open " + dir.path() + "/nothing.zip");
+  EXPECT_FALSE(enabled(kNext));
+  view.chosenPath = dir.path() + "/named.zip";
+  wizard->press(kTestSelect);
+  EXPECT_EQ(text(kLogBox).rfind("The following files found and will be loaded:\r\n- RAM loader (ramimage.ldr)\r\n", 0), 0u);
+  EXPECT_TRUE(enabled(kNext));
+
+  wizard->choose(kPortList, wizard->state(kPortList).find(static_cast<int>(SourceKind::Folder)));
+  EXPECT_EQ(text(kTestSelect), "Select one...");
+  EXPECT_FALSE(enabled(kNext));  // another kind of source forgets the chosen files
+  wizard->choose(kPortList, wizard->state(kPortList).find(static_cast<int>(SourceKind::ImageFile)));
+  wizard->selectSourcePath(dir.path() + "/named/ramimage.ldr");
+  wizard->press(kNext);
+  ASSERT_EQ(wizard->page(), WizardController::Page::Loading);
+  EXPECT_EQ(session.loads, 0);
+  EXPECT_EQ(text(kPageEdit),
+            "The file ramimage.ldr is a helper file which can't be loaded alone. Please return back and select another "
+            "file(s).");
+  EXPECT_TRUE(enabled(kBack));
+  wizard->press(kBack);
+  EXPECT_EQ(wizard->page(), WizardController::Page::Source);
+  wizard->press(kBack);
+  EXPECT_EQ(wizard->page(), WizardController::Page::Connection);
+  EXPECT_FALSE(enabled(kBack));
+}
+
+TEST_F(Controller, LoadRequestCarriesThePagesSettings) {
+  job.mtu = 200;
+  open(LoadMethod::SoftBreakCapture);
+  session.result.portBPowerSlots = true;
+  passTest();
+  toLoadingPage(dir.path() + "/named.zip");
+  ASSERT_EQ(session.loads, 1);
+  EXPECT_EQ(session.load.method, LoadMethod::SoftBreakCapture);
+  EXPECT_EQ(session.load.port.address, "/dev/ttyVR0");
+  EXPECT_EQ(session.load.speed, 115200u);
+  EXPECT_EQ(session.load.mtu, 200u);
+  EXPECT_EQ(session.load.blockSizeChoice, 16384);
+  EXPECT_EQ(session.load.receiverPort, "/dev/ser/a");
+  EXPECT_TRUE(session.load.portBPowerSlots);
+  EXPECT_EQ(text(kCancel), "Abort");
+  EXPECT_TRUE(visible(kProgress));
+  EXPECT_FALSE(enabled(kBack));
+  wizard->press(kBack);  // nothing moves while loading
+  wizard->press(kNext);
+  EXPECT_EQ(wizard->page(), WizardController::Page::Loading);
+}
+
+TEST_F(Controller, ReportsProgressSpinnerAndWarnings) {
+  open(LoadMethod::PowerOnCapture);
+  wizard->progressReport(45);
+  EXPECT_EQ(text(kPercent), "45%");
+  EXPECT_EQ(text(kSpinner), "/");
+  EXPECT_EQ(wizard->state(kProgress).value, 45);
+  wizard->progressReport(150);  // outside 0..100: ignored
+  EXPECT_EQ(text(kPercent), "45%");
+  wizard->progressReport(100);
+  EXPECT_FALSE(visible(kSpinner));
+  wizard->pulseReport();
+  EXPECT_EQ(wizard->state(kProgress).value, 0);
+  EXPECT_FALSE(visible(kPercent));
+  wizard->logReport("one\r\ntwo\r\n");
+  EXPECT_EQ(text(kLogBox), "one\r\ntwo\r\n");
+  wizard->logReport("");
+  EXPECT_EQ(text(kLogBox), "");
+  wizard->statusReport("Capturing...\r\n");
+  EXPECT_EQ(text(kPageText).substr(text(kPageText).size() - 14), "Capturing...\r\n");
+  wizard->statusReport("");
+  EXPECT_EQ(text(kPageEdit), "");
+  wizard->warningReport("Low battery");
+  EXPECT_EQ(view.warnings, std::vector<std::string>{"Low battery"});
+}
+
+TEST_F(Controller, UnattendedWalkToSuccessAndExit) {
+  job.source = dir.path() + "/named.zip";
+  job.exitWhenDone = true;
+  open(LoadMethod::SoftBreakCapture, true, true);
+  view.drain();  // the test is pressed by itself
+  ASSERT_EQ(session.tests, 1);
+  succeed();  // then "Next", "Select" and "Next" again
+  ASSERT_EQ(session.loads, 1);
+  EXPECT_EQ(wizard->page(), WizardController::Page::Loading);
+  session.events().appendStatus("Loading Main firmware...\r\n");
+  succeed();
+  EXPECT_EQ(text(kPageEdit), "Successfully loaded!");
+  EXPECT_EQ(text(kCancel), "Exit");
+  EXPECT_EQ(wizard->exitStatus(), 0);
+  EXPECT_EQ(view.closed.size(), 1u);  // "/exit" pressed "Exit"
+  EXPECT_NE(view.echo.find("Loading Main firmware...\r\n"), std::string::npos);
+  EXPECT_NE(view.echo.find("Successfully loaded!<eol>"), std::string::npos);
+  EXPECT_EQ(view.echo.find("Loading Main firmware...\r\nLoading Main firmware"), std::string::npos);  // echoed once
+}
+
+TEST_F(Controller, UnattendedFailuresExitWithOne) {
+  struct Case {
+    const char* name;
+    std::function<void()> fail;
+    std::string pageText;
+  };
+  const std::vector<Case> cases = {
+      {"port test refused", [this] { session.events().startRefused("", "Error opening port x:\r\n"); }, ""},
+      {"port test aborted", [this] { session.events().loadAborted(); }, ""},
+      {"load aborted",
+       [this] {
+         succeed();
+         session.events().loadAborted();
+       },
+       "The firmware loading was aborted."},
+      {"speed refused",
+       [this] {
+         succeed();
+         session.events().startRefused("The port /dev/ttyVR0 does not support speed 115200.", "Error trying to set speed");
+       },
+       "The port /dev/ttyVR0 does not support speed 115200."},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    view = FakeView{};
+    session = FakeSession{};
+    job.source = dir.path() + "/named.zip";
+    open(LoadMethod::SoftBreakCapture, true, true);
+    view.drain();
+    k.fail();
+    view.drain();
+    EXPECT_FALSE(wizard->running());
+    EXPECT_EQ(wizard->exitStatus(), 1);
+    EXPECT_EQ(view.closed, std::vector<bool>{false});
+    if (!k.pageText.empty()) {
+      EXPECT_EQ(text(kPageEdit), k.pageText);
+      EXPECT_TRUE(enabled(kBack));
+      EXPECT_EQ(text(kCancel), "Cancel");
+    }
+  }
+}
+
+TEST_F(Controller, UnattendedWithoutAUsableSourceOrPortEnds) {
+  job.source = dir.path() + "/nothing.zip";
+  open(LoadMethod::PowerOnCapture, true, true);
+  view.drain();
+  EXPECT_EQ(session.loads, 0);
+  EXPECT_EQ(wizard->exitStatus(), 1);
+  EXPECT_EQ(view.closed.size(), 1u);
+
+  view = FakeView{};
+  job.port.clear();  // no port at all: the run ends instead of waiting for ever
+  open(LoadMethod::SoftBreakCapture, true, true);
+  view.drain();
+  EXPECT_EQ(session.tests, 0);
+  EXPECT_EQ(wizard->exitStatus(), 1);
+  EXPECT_EQ(view.closed.size(), 1u);
+}
+
+TEST_F(Controller, AbortWhileLoadingThenCloseTheWindow) {
+  open(LoadMethod::PowerOnCapture);
+  toLoadingPage(dir.path() + "/named.zip");
+  ASSERT_TRUE(wizard->running());
+  wizard->press(kCancel);
+  EXPECT_FALSE(wizard->running());
+  EXPECT_EQ(text(kPageEdit), "The firmware loading was aborted.");
+  EXPECT_EQ(text(kCancel), "Cancel");
+  EXPECT_TRUE(enabled(kBack));
+  EXPECT_TRUE(view.closed.empty());
+
+  wizard->press(kBack);
+  EXPECT_TRUE(enabled(kNext));  // the chosen files stay chosen: load again
+  wizard->press(kNext);
+  ASSERT_TRUE(wizard->running());
+  wizard->windowClosing();
+  EXPECT_FALSE(wizard->running());
+  EXPECT_EQ(session.stops, 2);
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+// A plain event loop for front ends without a window system: any thread posts work, the
+// thread in run() does it in the order posted until quit().
+class EventLoop {
+ public:
+  // Queues fn; any thread. Ignored once the loop has quit.
+  void post(std::function<void()> fn);
+  // Runs posted work until quit() is called (from a posted function or another thread).
+  void run();
+  void quit();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> queue_;
+  bool quit_ = false;
+};

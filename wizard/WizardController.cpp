@@ -1,0 +1,560 @@
+#include "WizardController.h"
+
+#include "ActivityLog.h"
+#include "ControlIds.h"
+#include "FirmwareImageSet.h"
+#include "ImageCatalogue.h"
+#include "PortEnumeration.h"
+#include "WizardEvents.h"
+#include "WizardModel.h"
+#include "WizardView.h"
+
+using namespace ids;
+
+namespace {
+
+const std::vector<int> kConnectionPage = {kCancel, kPageText, kNext, kPortList, kMethodList, kTestSelect,
+                                          kMethodLabel, kPortLabel, kLogBox, kSpeedLabel, kSpeedList,
+                                          kConnectionList, kConnectionLabel, kSetUpDevices};
+const std::vector<int> kSourcePage = {kCancel, kBack, kNext, kPageText, kPortList, kPortLabel, kTestSelect, kLogBox};
+const std::vector<int> kLoadingPage = {kCancel, kBack, kPageEdit, kLogBox};
+
+std::vector<PortEntry> enumeratedPorts(ConnectionKind kind) {
+  if (kind != ConnectionKind::Serial && kind != ConnectionKind::Usb) return {};
+  CMNC::EnumeratePorts(kind);
+  return CMNC::PortList();
+}
+
+template <typename T>
+std::vector<ControlState::Item> itemsOf(const std::vector<wizard::Choice<T>>& choices) {
+  std::vector<ControlState::Item> items;
+  for (const auto& c : choices) items.push_back({c.text, static_cast<int>(c.value)});
+  return items;
+}
+
+bool storedKind(ConnectionKind kind) { return kind == ConnectionKind::Tcpip || kind == ConnectionKind::Bluetooth; }
+
+}  // namespace
+
+WizardController::WizardController(WizardView& view, EngineSession& session, LoadJob& job, SourceKind& sourceKind,
+                                   FirmwareImageSet& images, Options options)
+    : view_(view),
+      session_(session),
+      job_(job),
+      sourceKind_(sourceKind),
+      images_(images),
+      options_(std::move(options)),
+      controls_(view) {
+  if (!options_.ports) options_.ports = enumeratedPorts;
+  if (job_.run) selectedMethod_ = job_.method;
+  createControls();
+}
+
+WizardController::~WizardController() { stopRun(); }
+
+void WizardController::createControls() {
+  const std::pair<int, const char*> texts[] = {
+      {kPageText, "Static"},       {kPercent, "100%"},         {kSpinner, "|"},
+      {kConnectionLabel, "Connection:"}, {kPortLabel, "Serial port:"}, {kMethodLabel, "Loading method:"},
+      {kSpeedLabel, "Block size:"}, {kSetUpDevices, "Set up devices"}, {kTestSelect, "Test"},
+      {kFwLoaded, "FW Loaded!"},   {kBack, "<< Back"},         {kCancel, "Cancel"},
+      {kNext, "Next >>"},          {kPageEdit, ""},            {kLogBox, ""},
+      {kProgress, ""}};
+  for (const auto& [id, text] : texts) controls_.setText(id, text);
+  controls_.setItems(kConnectionList, itemsOf(wizard::connectionKinds(options_.bluetoothAvailable)), 0);
+  std::vector<ControlState::Item> sizes;
+  for (int size : wizard::blockSizes()) sizes.push_back({std::to_string(size), size});
+  controls_.setItems(kBlockSizeList, sizes, 0);
+  controls_.setCurrent(kBlockSizeList, controls_.state(kBlockSizeList).find(wizard::kDefaultBlockSize));
+  for (int id : {kPortList, kMethodList, kSpeedList}) controls_.setItems(id, {}, -1);
+}
+
+void WizardController::start() { next(); }
+
+std::string WizardController::title() const { return wizard::windowTitle(titleBase_, titlePort_, receiverModel_); }
+
+void WizardController::post(int id) {
+  view_.post([this, id] { press(id); });
+}
+
+void WizardController::press(int id) {
+  switch (id) {
+    case kBack: back(); break;
+    case kNext: next(); break;
+    case kCancel: cancel(); break;
+    case kTestSelect:
+      if (page_ == Page::Connection) test();
+      else if (page_ == Page::Source) selectSource();
+      break;
+    case kSetUpDevices: openSetUpDevices(); break;
+    case kAboutButton:
+    case kAboutCommand: view_.openAbout(); break;
+    default: break;
+  }
+}
+
+void WizardController::choose(int id, int index) {
+  controls_.setCurrent(id, index);
+  switch (id) {
+    case kConnectionList: connectionChange(); break;
+    case kPortList:
+      if (page_ == Page::Connection) portChange();
+      else if (page_ == Page::Source) sourceChange();
+      break;
+    case kMethodList: methodChange(); break;
+    case kSpeedList:
+      if (state(kSpeedList).current >= 0) job_.speed = static_cast<uint32_t>(state(kSpeedList).data());
+      break;
+    default: break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reports
+
+void WizardController::statusReport(const std::string& text) {
+  if (!text.empty()) {
+    controls_.append(kPageText, text);
+    controls_.append(kPageEdit, text);
+    return;
+  }
+  controls_.setText(kPageText, "");
+  controls_.setText(kPageEdit, "");
+  ActivityLog::Instance().Write("\r\n");
+  view_.echoLineEnd();
+}
+
+void WizardController::logReport(const std::string& text) {
+  if (text.empty()) controls_.clear(kLogBox);
+  else controls_.append(kLogBox, text);
+}
+
+void WizardController::progressReport(int percent) {
+  if (percent < 0 || percent > 100) return;
+  controls_.setValue(kProgress, percent);
+  controls_.setText(kPercent, std::to_string(percent) + "%");
+  controls_.show(kPercent, true);
+  if (!state(kSpinner).text.empty()) controls_.setText(kSpinner, wizard::nextSpinner(state(kSpinner).text));
+  controls_.show(kSpinner, percent != 100);
+  view_.echoProgress(percent);
+}
+
+void WizardController::pulseReport() {
+  const int value = state(kProgress).value;
+  controls_.setValue(kProgress, value >= 100 ? 0 : value + 1);
+  controls_.show(kSpinner, false);
+  controls_.show(kPercent, false);
+}
+
+void WizardController::transferReport(uint64_t done, uint64_t total) { view_.echoTransfer(done, total); }
+
+void WizardController::warningReport(const std::string& text) {
+  if (warningShowing_.exchange(true)) return;
+  view_.showWarning(text);
+  warningShowing_.store(false);
+}
+
+void WizardController::runSucceeded(uint64_t run) {
+  if (!session_.running() || run != run_) return;
+  if (page_ == Page::Connection) testFinished();
+  else if (page_ == Page::Loading) loadFinished();
+}
+
+void WizardController::runAborted(uint64_t run) {
+  if (!session_.running() || run != run_) return;
+  cancel();
+}
+
+// The run never started: the link could not be opened or refused the loading speed.
+void WizardController::runRefused(uint64_t run, const std::string& pageText, const std::string& logText) {
+  if (!session_.running() || run != run_) return;
+  stopRun();
+  controls_.setText(kCancel, "Cancel");
+  if (page_ == Page::Loading) {
+    controls_.show(kProgress, false);
+    controls_.enable(kProgress, false);
+    controls_.setPageText(pageText);
+    controls_.enable(kBack, true);
+  }
+  controls_.append(kLogBox, logText);
+  if (page_ == Page::Connection) methodChange();
+  endUnattended(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Navigation and pages
+
+void WizardController::next() {
+  if (session_.running()) return;
+  if (!page_) {
+    enterPage(Page::Connection);
+  } else if (page_ == Page::Connection) {
+    const int index = chosenPortIndex();
+    if (index >= 0) portEntry_ = ports_[static_cast<std::size_t>(index)];
+    enterPage(Page::Source);
+  } else if (page_ == Page::Source) {
+    enterPage(Page::Loading);
+  }
+}
+
+void WizardController::back() {
+  if (session_.running()) return;
+  if (page_ == Page::Source) enterPage(Page::Connection);
+  else if (page_ == Page::Loading) enterPage(Page::Source);
+}
+
+void WizardController::enterPage(Page page) {
+  page_ = page;
+  if (page == Page::Connection) enterConnectionPage();
+  else if (page == Page::Source) enterSourcePage();
+  else enterLoadingPage();
+  if (page == Page::Loading) controls_.enable(kNext, false);
+  if (page == Page::Connection) controls_.enable(kBack, false);
+}
+
+void WizardController::enterConnectionPage() {
+  controls_.showOnly(kConnectionPage);
+  controls_.setPageText(wizard::connectionPageText());
+  const int index = state(kConnectionList).find(static_cast<int>(job_.connection));
+  controls_.setCurrent(kConnectionList, index < 0 ? 0 : index);
+  connectionChange();
+  controls_.clear(kLogBox);
+  controls_.setText(kTestSelect, "Test");
+  if (!job_.run) return;
+  if (state(kNext).enabled) {
+    post(kNext);
+  } else if (state(kTestSelect).enabled) {
+    post(kTestSelect);
+  } else {
+    // Nothing to test and nowhere to go: an unattended run would wait for ever.
+    controls_.append(kLogBox, state(kPortList).text + "\r\n");
+    endUnattended(false);
+  }
+}
+
+ConnectionKind WizardController::chosenConnection() const {
+  return static_cast<ConnectionKind>(state(kConnectionList).data(static_cast<int>(ConnectionKind::Serial)));
+}
+
+int WizardController::chosenPortIndex() const {
+  const int index = state(kPortList).data();
+  return index >= 0 && index < static_cast<int>(ports_.size()) ? index : -1;
+}
+
+void WizardController::connectionChange() {
+  if (page_ != Page::Connection || session_.running()) return;
+  const ConnectionKind kind = chosenConnection();
+  const bool changed = kind != job_.connection;
+  job_.connection = kind;
+  if (changed) controls_.clear(kLogBox);
+  fillPortList(changed);
+  fillMethodList(kind);
+  fillSpeedList(kind);
+  const bool serial = kind == ConnectionKind::Serial;
+  controls_.setText(kSpeedLabel, serial ? "Speed:" : "Block size:");
+  controls_.show(kSpeedList, serial);
+  controls_.show(kBlockSizeList, !serial);
+  controls_.enable(kBlockSizeList, !serial);
+  portChange();
+}
+
+void WizardController::fillMethodList(ConnectionKind kind) {
+  const auto items = itemsOf(wizard::methodsFor(kind));
+  controls_.setItems(kMethodList, items, 0);
+  const int index = state(kMethodList).find(static_cast<int>(selectedMethod_));
+  if (index < 0) {
+    selectedMethod_ = static_cast<LoadMethod>(items.front().data);
+    images_.names.clear();
+  } else {
+    controls_.setCurrent(kMethodList, index);
+  }
+}
+
+void WizardController::fillSpeedList(ConnectionKind kind) {
+  std::vector<ControlState::Item> items;
+  int chosen = -1;
+  for (const SpeedEntry& e : wizard::speedsFor(kind)) {
+    items.push_back({e.text, e.speed});
+    if (chosen < 0 && e.speed <= static_cast<int>(job_.speed)) chosen = static_cast<int>(items.size()) - 1;
+  }
+  if (chosen < 0) {
+    chosen = 0;
+    job_.speed = static_cast<uint32_t>(items.front().data);
+  }
+  controls_.setItems(kSpeedList, items, chosen);
+}
+
+void WizardController::fillPortList(bool kindChanged) {
+  const ConnectionKind kind = job_.connection;
+  ports_ = options_.ports(kind);
+  controls_.setText(kPortLabel, kind == ConnectionKind::Serial ? "Serial port:" : "Device:");
+  controls_.enable(kSetUpDevices, storedKind(kind));
+
+  int chosen = kindChanged ? -1 : portIndex_;
+  if (chosen >= static_cast<int>(ports_.size())) chosen = -1;
+  for (std::size_t i = 0; chosen < 0 && i < ports_.size(); ++i)
+    if (ports_[i].name == job_.port) chosen = static_cast<int>(i);
+  if (chosen < 0 && !job_.port.empty() && wizard::kindOfPortName(job_.port) == kind) {
+    const std::string shown = wizard::displayPortName(job_.port);  // never a password
+    ports_.push_back({shown, "Specified in command line (" + shown + ")", wizard::addressOfPortName(job_.port), kind});
+    chosen = static_cast<int>(ports_.size()) - 1;
+  }
+  std::vector<ControlState::Item> items;
+  for (std::size_t i = 0; i < ports_.size(); ++i) items.push_back({ports_[i].description, static_cast<int>(i)});
+  if (ports_.empty()) items.push_back({"No devices found", -1});
+  controls_.setItems(kPortList, items, chosen >= 0 && chosen < static_cast<int>(items.size()) ? chosen : 0);
+}
+
+void WizardController::portChange() {
+  const int index = chosenPortIndex();
+  if (index < 0) {
+    testedMethod_.reset();
+  } else {
+    const PortEntry& entry = ports_[static_cast<std::size_t>(index)];
+    if (state(kPortList).current != portIndex_ || entry.address != portEntry_.address) {
+      testedMethod_.reset();
+      titlePort_ = entry.name;
+      receiverModel_.clear();
+      updateTitle();
+      portEntry_ = entry;
+    }
+  }
+  portIndex_ = state(kPortList).current;
+  methodChange();
+}
+
+void WizardController::methodChange() {
+  if (page_ != Page::Connection) return;
+  if (state(kMethodList).current >= 0) {
+    const auto chosen = static_cast<LoadMethod>(state(kMethodList).data());
+    if ((chosen == LoadMethod::FileUpload) != (selectedMethod_ == LoadMethod::FileUpload)) {
+      images_.names.clear();  // the chosen firmware is forgotten
+      images_.source.clear();
+    }
+    selectedMethod_ = chosen;
+  }
+  const bool portChosen = chosenPortIndex() >= 0;
+  controls_.enable(kTestSelect, selectedMethod_ != LoadMethod::PowerOnCapture && portChosen);
+  controls_.enable(kNext, selectedMethod_ == LoadMethod::PowerOnCapture || testedMethod_ == selectedMethod_);
+  controls_.enable(kMethodList, true);
+  controls_.enable(kPortList, true);
+  controls_.enable(kSpeedList, state(kSpeedList).items.size() > 1);
+  if (ports_.empty()) {
+    for (int id : {kTestSelect, kNext, kPortList, kSpeedList, kMethodList}) controls_.enable(id, false);
+  }
+  if (session_.running()) {
+    lockForRun();
+  } else {
+    controls_.enable(kConnectionList, true);
+    controls_.enable(kSetUpDevices, storedKind(job_.connection));
+  }
+}
+
+// While a run goes on nothing may start another one or change the link it uses.
+void WizardController::lockForRun() {
+  for (int id : {kTestSelect, kNext, kBack, kPortList, kSpeedList, kMethodList, kConnectionList, kSetUpDevices,
+                 kBlockSizeList})
+    controls_.enable(id, false);
+}
+
+void WizardController::updateTitle() { view_.titleChanged(title()); }
+
+// ---------------------------------------------------------------------------------------------
+// Runs
+
+WizardEvents& WizardController::newRunEvents() {
+  events_ = std::make_unique<WizardEvents>(*this, view_, ++run_);
+  return *events_;
+}
+
+void WizardController::stopRun() {
+  session_.stop();
+  events_.reset();
+}
+
+void WizardController::test() {
+  if (session_.running()) return;
+  if (chosenPortIndex() < 0 || state(kPortList).current != portIndex_) return;
+  lockForRun();
+  controls_.clear(kLogBox);
+  controls_.replaceLog("Opening " + portEntry_.name + "...");
+  controls_.setText(kCancel, "Stop");
+  TestRequest request;
+  request.port = portEntry_;
+  request.method = selectedMethod_;
+  request.speeds.push_back({state(kSpeedList).text, state(kSpeedList).data()});
+  for (const SpeedEntry& e : wizard::speedsFor(job_.connection)) request.speeds.push_back(e);
+  session_.startTest(request, newRunEvents());
+}
+
+void WizardController::testFinished() {
+  stopRun();
+  images_.clear();
+  tested_ = session_.testResult();
+  testedMethod_ = selectedMethod_;
+  receiverModel_ = tested_.model;
+  methodChange();
+  controls_.setText(kCancel, "Cancel");
+  if (selectedMethod_ == LoadMethod::FileUpload) {
+    const int index = state(kSpeedList).find(session_.currentRate());
+    if (index >= 0) choose(kSpeedList, index);
+  }
+  updateTitle();
+  if (!job_.run) return;
+  if (state(kNext).enabled) post(kNext);
+  else endUnattended(false);
+}
+
+void WizardController::startLoad() {
+  controls_.setValue(kProgress, 0);
+  controls_.show(kProgress, true);
+  controls_.enable(kProgress, true);
+  controls_.setText(kCancel, "Abort");
+  LoadRequest request;
+  request.port = portEntry_;
+  request.method = selectedMethod_;
+  request.sourceKind = sourceKind_;
+  request.speed = job_.speed;
+  request.mtu = job_.mtu;
+  request.blockSizeChoice = state(kBlockSizeList).data(LoadRequest::kDefaultBlockSizeChoice);
+  request.receiverPort = tested_.currentPort;
+  request.portBPowerSlots = tested_.portBPowerSlots;
+  session_.startLoad(request, images_, newRunEvents());
+}
+
+void WizardController::loadFinished() {
+  stopRun();  // the session brings the receiver back to its normal rate
+  images_.clear();
+  controls_.setPageText("Successfully loaded!");
+  controls_.setValue(kProgress, 100);
+  controls_.setText(kCancel, "Exit");
+  controls_.enable(kBack, true);
+  exitStatus_ = 0;
+  if (job_.run && job_.exitWhenDone) post(kCancel);
+  endUnattended(true);
+}
+
+void WizardController::cancel() {
+  if (!session_.running()) {
+    if (!job_.run) view_.close(false);
+    else endUnattended(false);
+    return;
+  }
+  stopRun();
+  images_.clear();
+  if (page_ == Page::Connection) {
+    testedMethod_.reset();
+    receiverModel_.clear();
+    updateTitle();
+    methodChange();
+  } else if (page_ == Page::Loading) {
+    controls_.setPageText("The firmware loading was aborted.");
+    controls_.enable(kBack, true);
+  }
+  controls_.setText(kCancel, "Cancel");
+  endUnattended(false);
+}
+
+// An unattended run ends. Without a display nobody can go on by hand, so the wizard ends too.
+void WizardController::endUnattended(bool success) {
+  const bool wasRunning = job_.run;
+  job_.run = false;
+  if (!success && wasRunning) exitStatus_ = 1;
+  if (options_.headless && wasRunning && !(success && job_.exitWhenDone))
+    view_.post([this] { view_.close(exitStatus_ == 0); });
+}
+
+void WizardController::windowClosing() { stopRun(); }
+
+// ---------------------------------------------------------------------------------------------
+// Source page
+
+void WizardController::enterSourcePage() {
+  controls_.showOnly(kSourcePage);
+  controls_.setPageText(wizard::sourcePageText());
+  controls_.setText(kPortLabel, "Source:");
+  controls_.setText(kTestSelect, "Select");
+  controls_.setText(kCancel, "Cancel");
+  controls_.setItems(kPortList, itemsOf(wizard::sourceKinds(selectedMethod_)), 0);
+  const int index = state(kPortList).find(static_cast<int>(sourceKind_));
+  controls_.setCurrent(kPortList, index < 0 ? 0 : index);
+  sourceIndex_ = -1;
+  sourceChange();
+  if (job_.run) post(kTestSelect);
+}
+
+void WizardController::sourceChange() {
+  const int index = state(kPortList).current;
+  const auto kind = static_cast<SourceKind>(state(kPortList).data());
+  controls_.setText(kTestSelect, kind == SourceKind::Folder ? "Select one..." : "Select file...");
+  if (sourceIndex_ >= 0 && index != sourceIndex_) {
+    images_.names.clear();
+    images_.source.clear();
+  }
+  sourceIndex_ = index;
+  sourceKind_ = kind;
+  controls_.enable(kNext, !images_.names.empty());
+  controls_.clear(kLogBox);
+  if (images_.names.empty()) {
+    controls_.append(kLogBox, images_.source);
+    if (!images_.source.empty()) ActivityLog::Instance().Write("\r\n");
+    images_.source.clear();
+  } else {
+    controls_.append(kLogBox, wizard::sourceListing(images_));
+  }
+}
+
+void WizardController::selectSource() {
+  if (job_.run) {
+    selectSourcePath(job_.source);
+    return;
+  }
+  const std::string chosen = view_.chooseSourcePath(sourceKind_, selectedMethod_);
+  if (!chosen.empty()) selectSourcePath(chosen);  // cancelled: nothing changes
+}
+
+void WizardController::selectSourcePath(const std::string& path) {
+  const bool loaders = selectedMethod_ != LoadMethod::FileUpload;
+  const std::string error = images_.scanSource(path, sourceKind_, loaders);
+  if (!error.empty()) images_.source = error;
+  if (sourceKind_ == SourceKind::ZipImage && images_.names.size() > 1) {
+    if (job_.run) {
+      images_.names.clear();  // nobody can pick one image without a display
+      images_.source = "Pick one image of the archive interactively, or name the image file itself.";
+    } else if (!view_.pickImages(images_.names, loaders)) {
+      images_.names.clear();
+    }
+  }
+  sourceIndex_ = state(kPortList).current;
+  sourceChange();
+  if (!job_.run) return;
+  if (state(kNext).enabled) post(kNext);
+  else endUnattended(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading page
+
+void WizardController::enterLoadingPage() {
+  controls_.showOnly(kLoadingPage);
+  controls_.enable(kPercent, true);
+  controls_.setPageText("");
+  controls_.enable(kNext, false);
+  if (images_.names.size() == 1 && catalogue::isRamLoaderName(images_.names[0])) {
+    controls_.setPageText(std::string("The file ") + catalogue::kRamLoaderFile +
+                          " is a helper file which can't be loaded alone. Please return back and select another file(s).");
+    endUnattended(false);
+  } else {
+    controls_.enable(kBack, false);
+    startLoad();
+  }
+  if (!session_.running()) controls_.enable(kBack, true);
+}
+
+void WizardController::openSetUpDevices() {
+  if (session_.running()) return;
+  if (view_.openSetUpDevices(job_.connection)) {
+    portIndex_ = -1;
+    connectionChange();
+  }
+}

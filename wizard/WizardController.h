@@ -1,0 +1,129 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "EngineSession.h"
+#include "LoadJob.h"
+#include "PortEntry.h"
+#include "SourceKind.h"
+#include "WizardControls.h"
+
+class FirmwareImageSet;
+class WizardView;
+class WizardEvents;
+
+// The wizard without any widget: its three pages (connection, source, loading), the rules of
+// which controls are shown and enabled, the unattended presses of "/run", the handling of the
+// engine's reports and the exit status. A front end renders its controls (WizardView) and passes
+// the operator's presses and choices in; the engine session does all the receiver work.
+// Every call comes from the front end's thread.
+class WizardController {
+ public:
+  enum class Page { Connection, Source, Loading };
+  // The ports of a kind the port box lists (stored hosts and devices, enumerated ports).
+  using PortDirectory = std::function<std::vector<PortEntry>(ConnectionKind)>;
+
+  struct Options {
+    bool headless = false;  // nobody can press a button: an ended unattended run closes the wizard
+    bool bluetoothAvailable = false;
+    PortDirectory ports;    // empty: the enumerated serial and USB ports only
+  };
+
+  WizardController(WizardView& view, EngineSession& session, LoadJob& job, SourceKind& sourceKind,
+                   FirmwareImageSet& images, Options options);
+  ~WizardController();
+  WizardController(const WizardController&) = delete;
+  WizardController& operator=(const WizardController&) = delete;
+
+  // Enters the first page, as "Next >>" would.
+  void start();
+  // A button press (also of a disabled or hidden button, as a posted command would be).
+  void press(int id);
+  // Queues a press, to run after the reports already queued.
+  void post(int id);
+  // The operator chose item index of a list.
+  void choose(int id, int index);
+  // The source page's "Select" with a path already chosen (by the file dialog or the command line).
+  void selectSourcePath(const std::string& path);
+  // The window is closing: a running test or load is stopped first.
+  void windowClosing();
+
+  const ControlState& state(int id) const { return controls_.state(id); }
+  const WizardControls& controls() const { return controls_; }
+  std::optional<Page> page() const { return page_; }
+  bool running() const { return session_.running(); }
+  // 0 after a successful load or an interactive session, 1 after an unattended run failed.
+  int exitStatus() const { return exitStatus_; }
+  std::string title() const;
+
+  // The engine's reports, on the front end's thread (WizardEvents queues them here).
+  void statusReport(const std::string& text);
+  void logReport(const std::string& text);
+  void progressReport(int percent);
+  void pulseReport();
+  void transferReport(uint64_t done, uint64_t total);
+  void warningReport(const std::string& text);
+  bool warningShowing() const { return warningShowing_.load(); }
+  // The end of a run; reports of a run that was already stopped or replaced are dropped.
+  void runSucceeded(uint64_t run);
+  void runAborted(uint64_t run);
+  void runRefused(uint64_t run, const std::string& pageText, const std::string& logText);
+
+ private:
+  void createControls();
+  void next();
+  void back();
+  void enterPage(Page page);
+  void enterConnectionPage();
+  void enterSourcePage();
+  void enterLoadingPage();
+
+  void connectionChange();
+  void fillMethodList(ConnectionKind kind);
+  void fillSpeedList(ConnectionKind kind);
+  void fillPortList(bool kindChanged);
+  void portChange();
+  void methodChange();
+  void lockForRun();
+  void sourceChange();
+  void selectSource();
+  void test();
+  void startLoad();
+  void testFinished();
+  void loadFinished();
+  void cancel();
+  void stopRun();
+  WizardEvents& newRunEvents();
+  void endUnattended(bool success);
+  void updateTitle();
+  void openSetUpDevices();
+  int chosenPortIndex() const;
+  ConnectionKind chosenConnection() const;
+
+  WizardView& view_;
+  EngineSession& session_;
+  LoadJob& job_;
+  SourceKind& sourceKind_;
+  FirmwareImageSet& images_;
+  Options options_;
+  WizardControls controls_;
+  std::unique_ptr<WizardEvents> events_;
+  uint64_t run_ = 0;  // serial of the latest run; its events carry it
+
+  std::optional<Page> page_;
+  int portIndex_ = -1;
+  int sourceIndex_ = -1;
+  PortEntry portEntry_;
+  std::vector<PortEntry> ports_;
+  LoadMethod selectedMethod_ = LoadMethod::SoftBreakCapture;
+  std::optional<LoadMethod> testedMethod_;
+  PortTestSetup tested_;  // what the last passed port test found
+  std::string titleBase_ = "Vestrel", titlePort_, receiverModel_;
+  std::atomic<bool> warningShowing_{false};
+  int exitStatus_ = 0;
+};

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "LoadEvents.h"
+
+class WizardController;
+class WizardView;
+
+// The engine's reports as the wizard receives them: each one is queued to the front end's
+// thread in order, and the end of a run carries the run's serial, so that the controller drops
+// the end of a run it has already stopped.
+class WizardEvents final : public LoadEvents {
+ public:
+  WizardEvents(WizardController& controller, WizardView& view, uint64_t run)
+      : controller_(controller), view_(view), run_(run) {}
+
+  void appendStatus(const std::string& text) override;
+  void appendLog(const std::string& text) override;
+  void setProgress(int percent) override;
+  void pulse() override;
+  void loadSucceeded() override;
+  void loadAborted() override;
+  void startRefused(const std::string& pageText, const std::string& logText) override;
+  void showWarning(const std::string& text) override;
+  void transferProgress(uint64_t done, uint64_t total) override;
+
+ private:
+  WizardController& controller_;
+  WizardView& view_;
+  uint64_t run_;
+};

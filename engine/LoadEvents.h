@@ -9,6 +9,11 @@ class LoadEvents {
   virtual ~LoadEvents() = default;
   // Appends to the status area; an empty text clears it.
   virtual void appendStatus(const std::string& text) = 0;
+  // Replaces the status area's text (the page text).
+  virtual void replaceStatus(const std::string& text) {
+    appendStatus("");
+    appendStatus(text);
+  }
   // Appends to the log box; an empty text clears it.
   virtual void appendLog(const std::string& text) = 0;
   // Progress in percent; values outside 0..100 are ignored by the display.

@@ -35,7 +35,7 @@ void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
 // must do it.
 bool switchPower(LoadWorker& w) {
   if (w.channel->SetBridgeLatch(6, 6) != CMNC::kBridgeDone) {
-    w.events.appendStatus("Turn your receiver on.\r\n");
+    w.events.replaceStatus("Turn your receiver on.\r\n");
     return true;
   }
   if (!w.sleep(kPowerSwitchOffMs)) return false;

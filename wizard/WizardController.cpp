@@ -124,6 +124,8 @@ void WizardController::statusReport(const std::string& text) {
   view_.echoLineEnd();
 }
 
+void WizardController::pageTextReport(const std::string& text) { controls_.setPageText(text); }
+
 void WizardController::logReport(const std::string& text) {
   if (text.empty()) controls_.clear(kLogBox);
   else controls_.append(kLogBox, text);

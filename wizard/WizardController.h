@@ -63,6 +63,7 @@ class WizardController {
 
   // The engine's reports, on the front end's thread (WizardEvents queues them here).
   void statusReport(const std::string& text);
+  void pageTextReport(const std::string& text);
   void logReport(const std::string& text);
   void progressReport(int percent);
   void pulseReport();

@@ -7,6 +7,10 @@ void WizardEvents::appendStatus(const std::string& text) {
   view_.post([c = &controller_, text] { c->statusReport(text); });
 }
 
+void WizardEvents::replaceStatus(const std::string& text) {
+  view_.post([c = &controller_, text] { c->pageTextReport(text); });
+}
+
 void WizardEvents::appendLog(const std::string& text) {
   view_.post([c = &controller_, text] { c->logReport(text); });
 }

@@ -16,6 +16,7 @@ class WizardEvents final : public LoadEvents {
       : controller_(controller), view_(view), run_(run) {}
 
   void appendStatus(const std::string& text) override;
+  void replaceStatus(const std::string& text) override;
   void appendLog(const std::string& text) override;
   void setProgress(int percent) override;
   void pulse() override;

@@ -10,6 +10,7 @@
 #include "CommandLine.h"
 #include "ConsoleWizard.h"
 #include "DeviceStore.h"
+#include "InterruptWatch.h"
 #include "LoadSession.h"
 #include "PortEnumeration.h"
 
@@ -86,6 +87,11 @@ int CVestrelApp::runWindow(bool bluetoothAvailable) {
   options.bluetoothAvailable = bluetoothAvailable;
   options.ports = portDirectory(bluetoothAvailable);
   CVestrelDlg dialog(job_, sourceKind_, images_, session, std::move(options));
+  const InterruptWatch watch(
+      [&dialog](int signal) {
+        QMetaObject::invokeMethod(&dialog, [&dialog, signal] { dialog.controller().interrupt(signal); });
+      },
+      exitOnSecondInterrupt);
   dialog.exec();
   return dialog.exitStatus();
 }

@@ -29,13 +29,19 @@ std::string ActivityLog::Timestamp() {
 }
 
 void ActivityLog::Open(const std::string& path) {
-  Close();
+  std::lock_guard<std::mutex> lock(mutex_);
+  closeLocked();
   file_.clear();
   file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
-  if (file_.is_open()) file_ << "Log file started " << Timestamp();
+  if (file_.is_open()) file_ << "Log file started " << Timestamp() << std::flush;
 }
 
 void ActivityLog::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closeLocked();
+}
+
+void ActivityLog::closeLocked() {
   if (!file_.is_open()) return;
   file_.clear();  // a character that failed earlier must not silence the close line
   file_ << "\nLog file closed " << Timestamp();
@@ -43,6 +49,7 @@ void ActivityLog::Close() {
 }
 
 void ActivityLog::Write(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!file_.is_open()) return;
   std::string clean = text;
   clean.erase(std::remove(clean.begin(), clean.end(), '\r'), clean.end());

@@ -1,10 +1,12 @@
 #pragma once
 #include <fstream>
+#include <mutex>
 #include <string>
 
 // The optional log file of the program: a copy of every text shown in the log box and the page
 // texts, framed by a start and a close line with the local date and time. Silent until opened.
-// Text is written as UTF-8 with the carriage returns removed.
+// Text is written as UTF-8 with the carriage returns removed, and flushed at once, so that a crash
+// or a signal loses nothing. Any thread may call it.
 class ActivityLog {
  public:
   static ActivityLog& Instance();
@@ -15,7 +17,10 @@ class ActivityLog {
   void Close();
   // Writes text without its carriage returns; does nothing when no file is open.
   void Write(const std::string& text);
-  bool IsOpen() const { return file_.is_open() && file_.good(); }
+  bool IsOpen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return file_.is_open() && file_.good();
+  }
 
   // The asctime form of the local time, with its line feed.
   static std::string Timestamp();
@@ -23,5 +28,7 @@ class ActivityLog {
  private:
   ActivityLog() = default;
   ~ActivityLog();
+  void closeLocked();
+  mutable std::mutex mutex_;
   std::ofstream file_;
 };

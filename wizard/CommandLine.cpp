@@ -95,7 +95,8 @@ std::string platformUsageNotes() {
          "    usb:BUS-PORT[.PORT...]         a receiver's native USB port\r\n"
          "    bt:(XX:XX:XX:XX:XX:XX)         a receiver over Bluetooth\r\n"
          "  Exit status: 0 after a successful load, 1 after a failed or aborted one,\r\n"
-         "  2 for bad usage.\r\n";
+         "  2 for bad usage; 128 + the signal's number when a signal stopped the run\r\n"
+         "  (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP): the run is aborted, the log closed.\r\n";
 }
 
 long long readDecimal(const std::string& text) {

@@ -1,7 +1,16 @@
 #include "ConsoleWizard.h"
 
+#include <cstdlib>
+
+#include "ActivityLog.h"
 #include "ConsoleView.h"
 #include "EventLoop.h"
+#include "InterruptWatch.h"
+
+void exitOnSecondInterrupt(int signal) {
+  ActivityLog::Instance().Close();
+  std::_Exit(128 + signal);
+}
 
 int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, EngineSession& session,
                      WizardController::Options options) {
@@ -9,6 +18,8 @@ int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& ima
   ConsoleView view(loop);
   options.headless = true;
   WizardController controller(view, session, job, sourceKind, images, std::move(options));
+  const InterruptWatch watch([&](int signal) { loop.post([&controller, signal] { controller.interrupt(signal); }); },
+                             exitOnSecondInterrupt);
   controller.start();
   loop.run();
   return controller.exitStatus();

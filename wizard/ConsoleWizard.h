@@ -1,7 +1,12 @@
 #pragma once
 #include "WizardController.h"
 
+// The second stop signal while the first is being handled: the activity log is closed and the
+// program ends at once with 128 + the signal's number.
+[[noreturn]] void exitOnSecondInterrupt(int signal);
+
 // An unattended run without a display: the wizard's controller on a console view and a plain
-// event loop, no window system at all. Returns the wizard's exit status.
+// event loop, no window system at all; SIGINT, SIGTERM and SIGHUP abort it. Returns the wizard's
+// exit status.
 int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, EngineSession& session,
                      WizardController::Options options);

@@ -459,6 +459,7 @@ void WizardController::cancel() {
 
 // An unattended run ends. Without a display nobody can go on by hand, so the wizard ends too.
 void WizardController::endUnattended(bool success) {
+  if (interrupted_ != 0) return;  // the interruption ends the wizard itself
   const bool wasRunning = job_.run;
   job_.run = false;
   if (!success && wasRunning) exitStatus_ = 1;
@@ -467,6 +468,29 @@ void WizardController::endUnattended(bool success) {
 }
 
 void WizardController::windowClosing() { stopRun(); }
+
+std::string WizardController::interruptAdvice() const {
+  if (!session_.running() || page_ != Page::Loading)
+    return "Interrupted: nothing was written to the receiver.";
+  if (selectedMethod_ == LoadMethod::FileUpload)
+    return "Interrupted: the receiver may hold a partly uploaded file or be restarting: wait until it answers, "
+           "then load again.";
+  return "Interrupted: the receiver may be left in its boot loader: switch it off and on and load again with "
+         "Power On Capture.";
+}
+
+void WizardController::interrupt(int signal) {
+  if (interrupted_ != 0) return;
+  interrupted_ = signal;
+  const std::string advice = interruptAdvice();
+  if (session_.running()) cancel();  // the run's last reports are queued before what follows
+  job_.run = false;
+  view_.post([this, advice] {
+    controls_.append(kLogBox, "\r\n" + advice + "\r\n");
+    exitStatus_ = 128 + interrupted_;
+    view_.close(false);
+  });
+}
 
 // ---------------------------------------------------------------------------------------------
 // Source page

@@ -52,6 +52,12 @@ class WizardController {
   void selectSourcePath(const std::string& path);
   // The window is closing: a running test or load is stopped first.
   void windowClosing();
+  // The program was asked to stop by a signal: a running test or load is aborted as "Abort"
+  // would, the last line says what state the receiver may be in, and the wizard closes with the
+  // exit status 128 + the signal's number.
+  void interrupt(int signal);
+  // What an interruption at this moment may have left in the receiver, and what to do.
+  std::string interruptAdvice() const;
 
   const ControlState& state(int id) const { return controls_.state(id); }
   const WizardControls& controls() const { return controls_; }
@@ -127,4 +133,5 @@ class WizardController {
   std::string titleBase_ = "Vestrel", titlePort_, receiverModel_;
   std::atomic<bool> warningShowing_{false};
   int exitStatus_ = 0;
+  int interrupted_ = 0;  // the signal that stops the program, once one came
 };

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdio>
 #include <fstream>
@@ -28,6 +33,25 @@ Result runVestrel(const std::string& args) {
   const int raw = ::pclose(pipe);
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return r;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Starts the program without a display, its output into a file; returns its process id.
+pid_t startVestrel(const std::string& args, const std::string& output) {
+  const std::string command = "exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none " VESTREL_BINARY
+                              " " + args + " >" + output + " 2>&1";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
 }
 
 class Unattended : public SimFixture {
@@ -91,4 +115,40 @@ TEST(Usage, HelpAndBadOptions) {
   EXPECT_NE(help.output.find("tcp:HOST:PORT[:PASSWORD]"), std::string::npos);
   EXPECT_EQ(runVestrel("--no-such-option").status, 2);
   EXPECT_EQ(runVestrel("/port COM1").status, 2);  // no display and nothing to run unattended
+}
+
+// A stop signal during a load aborts it as "Abort" would: the abort texts, the closed log, the
+// advice about the receiver's state as the last line, and 128 + the signal's number.
+TEST_F(Unattended, StopSignalsAbortTheRunAndCloseTheLog) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    ReceiverConfig off;
+    off.poweredOn = false;  // the capture waits for a receiver that never answers
+    startReceiver(off);
+    const std::string log = dir.file("signal.log"), output = dir.file("signal.out");
+    std::remove(log.c_str());
+    std::remove(output.c_str());
+    const pid_t pid = startVestrel("/port " + receiver->ptyPath() + " /source " + dir.file("named.zip") +
+                                       " /capture power /log " + log + " /exit /run",
+                                   output);
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 100 && readFile(output).find("Capturing...") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(::kill(pid, signal), 0);
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+    ASSERT_TRUE(WIFEXITED(raw)) << readFile(output);
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
+    const std::string out = readFile(output);
+    EXPECT_NE(out.find("The firmware loading was aborted."), std::string::npos) << out;
+    const std::string advice =
+        "Interrupted: the receiver may be left in its boot loader: switch it off and on and load again with Power On "
+        "Capture.\n";
+    ASSERT_GE(out.size(), advice.size());
+    EXPECT_EQ(out.substr(out.size() - advice.size()), advice);
+    const std::string written = readFile(log);
+    EXPECT_NE(written.find("Aborted by user"), std::string::npos);
+    EXPECT_NE(written.find(advice + "\nLog file closed "), std::string::npos) << written;
+    receiver->stop();
+  }
 }

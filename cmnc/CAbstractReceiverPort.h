@@ -17,8 +17,9 @@ enum PurgeFlags : uint32_t {
 // Threads: a port is used by one thread at a time (the wizard's thread while testing, then the
 // worker thread for a run), with one exception: Purge with the abort flags (1, 2) may be called
 // from any thread while another thread is blocked in Read, Write or Drain, and ends that call at
-// once. After such an abort every Read, Write and Drain fails with -1/false until the port is
-// opened again, so a worker that keeps calling cannot block the stop that follows.
+// once. After such an abort every Read, Write, Drain and Open fails with -1/false for the rest of
+// the port object's life (an abort during Open ends it early), so a worker that keeps calling
+// cannot block the stop that follows; the channel makes a new port for every connection.
 //
 // Errors: no operation throws. Failures return -1 or false and, where the system can explain
 // them, leave a text in GetErrorText().

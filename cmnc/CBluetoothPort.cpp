@@ -18,7 +18,7 @@ CBluetoothPort::~CBluetoothPort() { Close(); }
 
 bool CBluetoothPort::Open(const std::string& address) {
   Close();
-  link_.resetAbort();
+  if (link_.aborted()) return false;  // a stopped port stays stopped
   remote_.Set("", ParseDeviceAddress(address), 0);
   if (remote_.address == 0) {
     SetErrorText("Not a Bluetooth device address: " + address + " (expected (XX:XX:XX:XX:XX:XX)).");

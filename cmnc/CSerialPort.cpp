@@ -60,6 +60,7 @@ int CSerialPort::CharacterTimeFor(int rate) {
 }
 
 bool CSerialPort::Open(const std::string& address) {
+  if (abort_.isSet()) return false;  // a stopped port stays stopped
   Close();
   const std::string path = ResolveDevicePath(address);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -80,7 +81,6 @@ bool CSerialPort::Open(const std::string& address) {
     return false;
   }
   fd_ = fd;
-  abort_.reset();
   SetSpeed(timing::kSerialInitialRate);
   return true;
 }
@@ -187,12 +187,11 @@ int CSerialPort::Write(const uint8_t* data, int size, int timeoutMs) {
 }
 
 bool CSerialPort::Purge(uint32_t flags) {
-  if (fd_ < 0) return true;
+  // The abort comes from another thread, also while Open runs: it touches the latch only.
   if (flags & (kPurgeTxAbort | kPurgeRxAbort)) abort_.trigger();
-  bool ok = true;
   const bool tx = flags & kPurgeTxClear, rx = flags & kPurgeRxClear;
-  if (tx || rx) ok = ::tcflush(fd_, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
-  return ok;
+  if (!(tx || rx) || fd_ < 0) return true;
+  return ::tcflush(fd_, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
 }
 
 bool CSerialPort::Drain(int timeoutMs) {

@@ -68,7 +68,7 @@ TcpipHost CTcpipPort::ParseAddress(const std::string& address) {
 
 bool CTcpipPort::Open(const std::string& address) {
   Close();
-  link_.resetAbort();
+  if (link_.aborted()) return false;  // a stopped port stays stopped
   host_ = ParseAddress(address);
   received_.clear();
   if (host_.host.empty() || host_.port == 0) return false;

@@ -47,7 +47,7 @@ bool CUsbPort::ParseAddress(const std::string& address, int& bus, std::string& p
 
 bool CUsbPort::Open(const std::string& address) {
   Close();
-  aborted_ = false;
+  if (aborted_) return false;  // a stopped port stays stopped
   int bus = 0;
   std::string ports;
   if (!context_) {

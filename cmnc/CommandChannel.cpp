@@ -48,16 +48,23 @@ bool CommandChannel::Connect(const PortEntry& entry) {
   }
   {
     std::lock_guard<std::mutex> lock(portMutex_);
+    if (abortRequested_) {  // the stop came before the port could be reached
+      lastError_ = "Aborted.";
+      return false;
+    }
     opening_ = port.get();
   }
-  const bool opened = port->Open(entry.address);
+  bool opened = port->Open(entry.address);
+  bool aborted = false;
   {
     std::lock_guard<std::mutex> lock(portMutex_);
     opening_ = nullptr;
-    if (opened) port_ = std::move(port);
+    aborted = abortRequested_;
+    if (opened && !aborted) port_ = std::move(port);
   }
-  if (!opened) {
-    lastError_ = port->GetErrorText();
+  if (!opened || aborted) {
+    lastError_ = aborted ? "Aborted." : port->GetErrorText();
+    if (opened) port->Close();
     return false;
   }
   if (port_->capabilities().lineRate) {
@@ -143,11 +150,24 @@ int CommandChannel::Write(const uint8_t* data, int size, int timeoutMs) {
 }
 
 bool CommandChannel::Purge(uint32_t flags) {
+  const uint32_t abort = flags & (kPurgeTxAbort | kPurgeRxAbort), clear = flags & ~abort;
+  if (abort) {
+    std::lock_guard<std::mutex> lock(portMutex_);
+    abortRequested_ = true;
+    // A stop during a (re)connection must reach the port being opened as well.
+    if (opening_) opening_->Purge(abort);
+    if (port_) port_->Purge(abort);
+    if (clear == 0) return port_ != nullptr;
+  }
+  // Emptying the queues can take a while on a chatty link; it never holds the lock, so a stop
+  // from another thread does not wait for it. Only the channel's own thread replaces port_.
+  if (!IsConnected()) return false;
+  return clear == 0 || port_->Purge(clear);
+}
+
+void CommandChannel::ResetAbort() {
   std::lock_guard<std::mutex> lock(portMutex_);
-  // A stop during a (re)connection must reach the port being opened as well.
-  if (opening_ && (flags & (kPurgeTxAbort | kPurgeRxAbort))) opening_->Purge(flags & (kPurgeTxAbort | kPurgeRxAbort));
-  if (!port_ || !port_->IsOpen()) return false;
-  return port_->Purge(flags);
+  abortRequested_ = false;
 }
 
 bool CommandChannel::Drain(int timeoutMs) { return IsConnected() && port_->Drain(timeoutMs); }

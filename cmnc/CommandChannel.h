@@ -12,8 +12,10 @@
 // line rates, raw byte I/O, and the receiver's tagged text command language.
 //
 // Threads: one thread at a time uses the channel (the wizard's, then the worker's), except that
-// Purge may be called from another thread to stop a run; the port's lifetime is guarded so that
-// such a purge never touches a port being replaced or deleted.
+// Purge with the abort flags may be called from another thread to stop a run; the port's
+// lifetime is guarded so that such a purge never touches a port being replaced or deleted, and
+// the abort sticks: a connection that starts or is under way afterwards fails at once, until
+// ResetAbort() before the next run.
 class CommandChannel {
  public:
   using PortFactory = std::function<std::unique_ptr<CMNC::CAbstractReceiverPort>(ConnectionKind)>;
@@ -42,7 +44,11 @@ class CommandChannel {
   int Read(uint8_t* buffer, int size, int timeoutMs);
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs);
   int Write(const uint8_t* data, int size, int timeoutMs = -1);
+  // The abort flags end every blocked call (from any thread, never waiting for a drain); the
+  // clear flags empty the queues (the channel's own thread only).
   bool Purge(uint32_t flags);
+  // Lets connections succeed again after an abort; called before a new run starts.
+  void ResetAbort();
   // Waits until the written bytes have left the computer (serial links), at most timeoutMs.
   bool Drain(int timeoutMs);
 
@@ -77,6 +83,7 @@ class CommandChannel {
   int maxWriteChunk_ = kDefaultMaxWriteChunk;
   std::unique_ptr<CMNC::CAbstractReceiverPort> port_;
   CMNC::CAbstractReceiverPort* opening_ = nullptr;  // a port being opened, reachable by Purge
+  bool abortRequested_ = false;                       // guarded by portMutex_
   std::string lastError_;
   PortFactory factory_;
   mutable std::mutex portMutex_;  // guards port_ replacement against a Purge from another thread

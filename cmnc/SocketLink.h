@@ -22,7 +22,6 @@ class SocketLink {
   bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   // Clears an earlier abort; called when a new connection starts.
-  void resetAbort() { abort_.reset(); }
   // Waits for a socket being connected to become writable, abortable. True when it did.
   bool waitConnected(int fd, int timeoutMs) const;
   // Takes ownership of a connected socket.
@@ -36,6 +35,7 @@ class SocketLink {
   int write(const uint8_t* data, int size, std::string& errorText);
   // Flag 8 drains the receive queue, bounded by time and bytes; the abort flags end waits.
   bool purge(uint32_t flags);
+  bool aborted() const { return abort_.isSet(); }
 
  private:
   int fd_ = -1;

@@ -130,6 +130,7 @@ bool LoadSession::startLoad(const LoadRequest& request, FirmwareImageSet& images
 void LoadSession::start(RunKind kind, FirmwareImageSet& images, const RunSettings& settings,
                         LoadWorker::Procedure procedure, LoadEvents& events) {
   kind_ = kind;
+  channel_.ResetAbort();  // the last run's stop must not end this one
   worker_ = std::make_unique<LoadWorker>(channel_, images, settings, std::move(procedure), events, clock_);
   worker_->resume();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -145,4 +147,73 @@ TEST(CommandChannel, PurgeFromAnotherThreadWhileReconnecting) {
   }
   done = true;
   stopper.join();
+}
+
+namespace {
+using Ms = std::chrono::milliseconds;
+int64_t elapsedMs(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - since).count();
+}
+constexpr uint32_t kAbort = CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort;
+}  // namespace
+
+// A stop that lands at any point of a (re)connection ends it at once and is never lost: before
+// the port is reachable, while it opens (a slow link that only an abort ends), and just after.
+TEST(CommandChannel, StopDuringAConnectionIsNeverLost) {
+  {
+    FakeChannel f;
+    bool opened = false;
+    f.whenCreated = [&] { f.channel.Purge(kAbort); };  // the stop comes before Open is called
+    f.whileOpening = [&](FakePort&) { opened = true; };
+    EXPECT_FALSE(f.connect());
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(f.channel.lastError(), "Aborted.");
+  }
+  {
+    FakeChannel f;
+    std::atomic<bool> opening{false};
+    f.whileOpening = [&](FakePort& p) {  // like a TCP connect: up to 5 s unless aborted
+      opening = true;
+      const auto start = std::chrono::steady_clock::now();
+      while (!p.aborted() && elapsedMs(start) < 5000) std::this_thread::sleep_for(Ms(1));
+    };
+    std::thread stopper([&] {
+      while (!opening) std::this_thread::sleep_for(Ms(1));
+      f.channel.Purge(kAbort);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(f.connect());
+    EXPECT_LT(elapsedMs(start), 1000);
+    stopper.join();
+  }
+  {
+    FakeChannel f;
+    f.whileOpening = [&](FakePort&) { f.channel.Purge(kAbort); };  // Open succeeds, the stop came meanwhile
+    EXPECT_FALSE(f.connect());
+    EXPECT_FALSE(f.channel.IsConnected());
+    EXPECT_FALSE(f.connect());  // still stopped ...
+    f.channel.ResetAbort();
+    f.whileOpening = nullptr;
+    EXPECT_TRUE(f.connect());  // ... until the next run
+  }
+}
+
+// Emptying a chatty link's queue on the worker thread does not hold up a stop from another one.
+TEST(CommandChannel, StopDoesNotWaitForADrain) {
+  FakeChannel f;
+  ASSERT_TRUE(f.connect());
+  std::atomic<bool> draining{false};
+  f.port->whilePurging = [&](FakePort& p) {
+    draining = true;
+    const auto start = std::chrono::steady_clock::now();
+    while (!p.aborted() && elapsedMs(start) < 2000) std::this_thread::sleep_for(Ms(1));
+  };
+  std::thread worker([&] { f.channel.Purge(CMNC::kPurgeRxClear); });
+  while (!draining) std::this_thread::sleep_for(Ms(1));
+  const auto start = std::chrono::steady_clock::now();
+  f.channel.Purge(kAbort);
+  EXPECT_LT(elapsedMs(start), 100);
+  worker.join();
+  uint8_t b[4];
+  EXPECT_EQ(f.channel.Read(b, 4, 10), -1);  // and the aborted link fails every call after
 }

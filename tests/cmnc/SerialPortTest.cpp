@@ -129,9 +129,11 @@ TEST(SerialPort, AbortPurgeEndsABlockedReadAtOnce) {
   EXPECT_EQ(port.Read(buffer, sizeof buffer, 10000, -1), -1);
   EXPECT_LT(elapsedMs(start), 2000);
   stopper.join();
-  EXPECT_EQ(port.Write(buffer, 4, -1), -1);  // aborted until opened again
-  ASSERT_TRUE(port.Open(pty.path));
-  EXPECT_EQ(port.Write(buffer, 4, -1), 4);
+  EXPECT_EQ(port.Write(buffer, 4, -1), -1);  // aborted for good: a reopen can't lose a stop
+  port.Close();
+  CSerialPort next;  // the channel's next connection makes a new port
+  ASSERT_TRUE(next.Open(pty.path));
+  EXPECT_EQ(next.Write(buffer, 4, -1), 4);
 }
 
 TEST(SerialPort, DrainWaitsForTheLineTime) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 bool FakePort::Open(const std::string&) {
+  if (whileOpening) whileOpening(*this);
+  if (aborted_) return false;
   if (failOpen) {
     SetErrorText("No such file or directory");
     return false;
@@ -12,7 +14,7 @@ bool FakePort::Open(const std::string&) {
 }
 
 int FakePort::Read(uint8_t* buffer, int size, int timeoutMs, int) {
-  if (!open_) return -1;
+  if (!open_ || aborted_) return -1;
   bool empty;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -30,7 +32,7 @@ int FakePort::Read(uint8_t* buffer, int size, int timeoutMs, int) {
 }
 
 int FakePort::Write(const uint8_t* data, int size, int) {
-  if (!open_) return -1;
+  if (!open_ || aborted_) return -1;
   if (failWrites) return -1;
   const int n = maxPerWrite > 0 ? std::min(size, maxPerWrite) : size;
   {
@@ -43,6 +45,8 @@ int FakePort::Write(const uint8_t* data, int size, int) {
 }
 
 bool FakePort::Purge(uint32_t flags) {
+  if (flags & (CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort)) aborted_ = true;
+  if ((flags & (CMNC::kPurgeTxClear | CMNC::kPurgeRxClear)) && whilePurging) whilePurging(*this);
   std::lock_guard<std::mutex> lock(mutex_);
   ++purges;
   if (flags & CMNC::kPurgeRxClear) incoming_.clear();
@@ -76,7 +80,9 @@ FakeChannel::FakeChannel(FakeClock* clock)
         auto p = std::make_unique<FakePort>(clock);
         p->responder = responder;
         p->maxPerWrite = maxPerWrite;
+        p->whileOpening = whileOpening;
         port = p.get();
+        if (whenCreated) whenCreated();
         return p;
       }) {}
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -10,7 +11,8 @@
 
 // A scriptable port: what the loader writes is captured and handed to a responder, which queues
 // the receiver's answer; reads take queued bytes. It can stall (reads return nothing), refuse
-// writes, or take only part of each write.
+// writes, or take only part of each write. It keeps an abort latch as the real links do: after a
+// Purge with the abort flags every Open, Read and Write fails.
 class FakePort final : public CMNC::CAbstractReceiverPort {
  public:
   using Responder = std::function<void(const uint8_t* data, int size, FakePort& port)>;
@@ -33,6 +35,9 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
   Responder responder;
   // Called by a read that finds nothing queued (before it gives up), e.g. to answer a handshake.
   std::function<void(FakePort&)> whenEmpty;
+  // Called inside Open and inside a Purge that clears queues, e.g. to block like a slow link.
+  std::function<void(FakePort&)> whileOpening, whilePurging;
+  bool aborted() const { return aborted_.load(); }
   int maxPerWrite = -1;      // accept at most this many bytes per Write call
   bool failOpen = false;
   bool failWrites = false;
@@ -41,6 +46,7 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
  private:
   FakeClock* clock_;
   bool open_ = false;
+  std::atomic<bool> aborted_{false};
   mutable std::mutex mutex_;
   std::deque<uint8_t> incoming_;
   std::vector<uint8_t> written_;
@@ -55,5 +61,7 @@ class FakeChannel {
   CommandChannel channel;
   FakePort* port = nullptr;
   FakePort::Responder responder;
+  std::function<void(FakePort&)> whileOpening;
+  std::function<void()> whenCreated;  // a port was made, before the channel can reach it
   int maxPerWrite = -1;
 };

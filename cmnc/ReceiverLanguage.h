@@ -32,6 +32,8 @@ inline constexpr char kPowerSlotsAlways[] = "always";
 
 // The reset that lets the boot loader be captured.
 inline constexpr char kSoftReset[] = "\nset,reset,yes\n";
+// The reset sent at the normal rate while the boot loader is being caught.
+inline constexpr char kCaptureReset[] = "##\n##\nset,reset,yes\n";
 
 // File system and flashing.
 inline constexpr char kFsInitQuery[] = "%fsinit%print,/par/stat/fsinit\n";

@@ -5,13 +5,12 @@
 #include "BootBytes.h"
 #include "CommandChannel.h"
 #include "LoadWorker.h"
+#include "ReceiverLanguage.h"
 #include "Timing.h"
 
 using namespace CMNC::timing;
 
 namespace {
-
-const char kResetCommand[] = "##\n##\nset,reset,yes\n";
 
 // Switches to the receiver's normal rate, sends the reset command, and returns to the loading
 // speed with the normal rate kept as the previous one.
@@ -20,7 +19,7 @@ void resetReceiver(LoadWorker& w) {
   const int loadingRate = ch.currentRate();
   ch.setCurrentRate(ch.previousRate());
   ch.SetRate(ch.previousRate(), false);
-  ch.SendText(kResetCommand);
+  ch.SendText(CMNC::lang::kCaptureReset);
   w.events.appendLog("Sending reset command...\r\n");
   w.clock.sleepMs(kAfterResetCommandMs);
   ch.SetRate(loadingRate, true);
@@ -47,7 +46,9 @@ bool waitForBootLoader(LoadWorker& w) {
     }
     ch.Write(pattern.data(), static_cast<int>(pattern.size()), kCaptureWriteMs);
     uint8_t byte = 0;
-    if (ch.Read(&byte, 1, kCaptureReadMs, 0) > 0) {
+    const int n = ch.Read(&byte, 1, kCaptureReadMs, 0);
+    if (n < 0) return false;  // the link is gone (unplugged) or stopped: no use flooding it for 45 s
+    if (n > 0) {
       if (w.aborted()) return false;
       if (byte == bootbytes::kNak) captured = true;
     }

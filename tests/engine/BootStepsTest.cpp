@@ -223,3 +223,21 @@ TEST(BootSteps, UtilityLoaderLookUp) {
   EXPECT_EQ(findUtilityLoader(set, 5), 2);
   EXPECT_EQ(findUtilityLoader(set, 7), -1);
 }
+
+// A link that fails (a pulled cable) ends the waits at once instead of spinning on it: the fake
+// clock moves only when the engine waits, so a busy loop here would never end.
+TEST(BootSteps, DeadLinkEndsTheCaptureAndTheEndAcknowledgement) {
+  Bench b;
+  FakePort& port = b.connect();
+  port.Purge(CMNC::kPurgeRxAbort);  // every read and write fails from now on, as on a dead device
+  const int64_t start = b.clock.nowMs();
+  RunState rs;
+  captureBootLoader(b.worker, rs);
+  EXPECT_EQ(rs.errorText, "Boot connection error.");
+  EXPECT_LT(b.clock.nowMs() - start, 100);
+  const auto events = b.events.events();
+  EXPECT_LE(std::count(events.begin(), events.end(), "pulse"), 1);  // not one pulse a millisecond
+
+  b.f.channel.Disconnect();
+  EXPECT_FALSE(waitEndAck(b.worker));  // a closed link answers -1, not "nothing yet"
+}

@@ -52,13 +52,17 @@ int SocketLink::read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
       close();
       break;
     }
+    int wait = interval;
     if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      break;
+      if (errno != EINTR && errno != EAGAIN) break;
+      // Woken with nothing to take: wait again within the read's time, never spin.
+      wait = total == 0 ? static_cast<int>(std::max<int64_t>(0, timeout - (clock.nowMs() - start))) : interval;
+    } else {
+      total += static_cast<int>(n);
+      if (total >= size) break;
     }
-    total += static_cast<int>(n);
-    if (total >= size || clock.nowMs() - start >= timeout) break;
-    w = abort_.wait(fd_, POLLIN, interval);
+    if (clock.nowMs() - start >= timeout) break;
+    w = abort_.wait(fd_, POLLIN, wait);
     if (w == AbortSignal::Wait::Aborted) return total > 0 ? total : -1;
     if (w != AbortSignal::Wait::Ready) break;
   }

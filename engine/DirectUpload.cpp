@@ -65,6 +65,10 @@ bool waitAndReconnect(LoadWorker& w, int steps, int stepMs, int attempts, int pa
   return reconnect(w, entry, attempts, pauseMs);
 }
 
+// Streams the image straight into "fld", halving the block after each failure; true when the
+// receiver took it.
+bool streamImage(LoadWorker& w, RunState& rs, FirmwareImage& image);
+
 bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
   uploadFile(w, rs, lang::kFirmwareFile, img);
   if (!rs.ok || w.aborted()) return rs.ok;
@@ -164,7 +168,28 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
   else rs.ok = false, rs.errorText = kAbortedByUser;
 }
 
-bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
+StreamOutcome streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
+  const bool streamed = streamImage(w, rs, image);
+  if (!streamed || w.aborted()) return streamed ? StreamOutcome::Flashed : StreamOutcome::NotStreamed;
+  w.events.setProgress(2);
+  const bool back = waitAndReconnect(w, kStreamFlashRebootSteps, kStreamFlashRebootStepMs, kStreamFlashReconnects,
+                                     kStreamFlashReconnectPauseMs);
+  w.events.setProgress(100);
+  if (back || w.aborted()) {
+    rs.ok = back;
+    return StreamOutcome::Flashed;
+  }
+  // The image is in flash: storing it again on a link that is gone would only hide that.
+  const std::string reason = w.channel->lastError();
+  rs.ok = false;
+  rs.errorText = image.title + " was flashed, but the receiver did not come back: " +
+                 (reason.empty() ? "no connection after " + std::to_string(kStreamFlashReconnects) + " attempts." : reason);
+  return StreamOutcome::FlashedNotBack;
+}
+
+namespace {
+
+bool streamImage(LoadWorker& w, RunState& rs, FirmwareImage& image) {
   CommandChannel& ch = *w.channel;
   w.events.appendLog("Loading " + image.title + "...\r\n");
   if (!rs.ok || w.aborted()) return rs.ok;
@@ -213,13 +238,10 @@ bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
     rs.errorText.clear();
     return false;
   }
-  if (w.aborted()) return rs.ok;
-  w.events.setProgress(2);
-  rs.ok = waitAndReconnect(w, kStreamFlashRebootSteps, kStreamFlashRebootStepMs, kStreamFlashReconnects,
-                           kStreamFlashReconnectPauseMs);
-  w.events.setProgress(100);
   return rs.ok;
 }
+
+}  // namespace
 
 void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, RunState& rs) {
   bool anyFailed = false;
@@ -229,9 +251,8 @@ void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, Ru
     FirmwareImage& img = images.at(i);
     RunState one;
     one.errorText = rs.errorText;
-    bool done = false;
-    if (numberedSet) done = streamFlash(w, one, img);
-    if (!done) {
+    const StreamOutcome streamed = numberedSet ? streamFlash(w, one, img) : StreamOutcome::NotStreamed;
+    if (streamed == StreamOutcome::NotStreamed) {
       one.ok = true;
       storedFlash(w, one, img);
     }

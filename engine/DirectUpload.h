@@ -17,7 +17,11 @@ constexpr std::size_t kMaxCommandBytes = 1023;
 void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, RunState& rs);
 // Stores one image as "/log/" + name with DTP.
 void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareImage& image);
-bool streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image);
+// Flashed: the receiver took the streamed image (rs.ok says whether it came back, or the stop);
+// NotStreamed: it refused every attempt, store the file instead; FlashedNotBack: flashed, but it
+// did not come back, the run fails with that said.
+enum class StreamOutcome { Flashed, NotStreamed, FlashedNotBack };
+StreamOutcome streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image);
 // Sends a line tagged with the next value of the process-wide counter; true when the reply
 // carries exactly that tag.
 bool syncChannel(CommandChannel& channel);

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "DataFileUpload.h"
 #include "DirectUpload.h"
+#include "DtpReceiver.h"
+#include "FirmwareImageSet.h"
+#include "LoadWorker.h"
+#include "RecordingEvents.h"
 #include "FakePort.h"
 #include "ReceiverLanguage.h"
 
@@ -39,4 +45,63 @@ TEST(UploadSteps, SynchronisationNeedsTheCounterAsTag) {
   EXPECT_FALSE(syncChannel(f.channel));  // an empty tag is not the counter
   f.port->responder = [](const uint8_t*, int, FakePort& p) { p.feed("garbage\r\n"); };
   EXPECT_FALSE(syncChannel(f.channel));
+}
+
+namespace {
+
+// A receiver that answers the streamed "fld" commands and takes the image by DTP; time moves
+// only when the engine waits.
+struct StreamingReceiver {
+  StreamingReceiver()
+      : f(&clock), worker(f.channel, set, RunSettings{LoadMethod::FileUpload, SourceKind::ImageFile}, {}, events, clock) {
+    f.responder = [this](const uint8_t* d, int n, FakePort& p) { answer(d, n, p); };
+  }
+  void answer(const uint8_t* d, int n, FakePort& p) {
+    if (rx) {
+      rx->feed(d, static_cast<std::size_t>(n), clock.nowMs());
+      return;
+    }
+    const std::string line(reinterpret_cast<const char*>(d), static_cast<std::size_t>(n));
+    const std::string tag = line.substr(1, line.find('%', 1) - 1);
+    if (tag == CMNC::lang::kIdentityTag) p.feed("RE010%" + tag + "%ID7\r\n");
+    else p.feed("RE004%" + tag + "%\r\n");
+    if (tag == CMNC::lang::kFldTag) {
+      rx = std::make_unique<DtpReceiver>(worker.settings.blockSize, DtpReceiver::Faults{},
+                                         [&p](const uint8_t* b, std::size_t size) { p.feed(std::vector<uint8_t>(b, b + size)); });
+      p.whenEmpty = [this](FakePort&) { rx->tick(clock.nowMs()); };
+    }
+  }
+  FakeClock clock;
+  FakeChannel f;
+  FirmwareImageSet set;
+  RecordingEvents events;
+  LoadWorker worker;
+  std::unique_ptr<DtpReceiver> rx;
+};
+
+}  // namespace
+
+// A streamed image the receiver flashed is not stored again when the receiver stays away after
+// its restart: the run fails and says what happened.
+TEST(UploadSteps, StreamedFlashWithoutTheReceiverComingBack) {
+  StreamingReceiver r;
+  ASSERT_TRUE(r.f.connect());
+  r.f.whenCreated = [&r] { r.f.port->failOpen = true; };  // every reconnection fails
+  std::vector<uint8_t> data(3000, 0x5A);
+  FirmwareImage image = FirmwareImage::fromBytes("010.ldp", data, SourceKind::ImageFile);
+  RunState rs;
+  EXPECT_EQ(streamFlash(r.worker, rs, image), StreamOutcome::FlashedNotBack);
+  ASSERT_TRUE(r.rx);
+  EXPECT_EQ(r.rx->bytes(), data);
+  EXPECT_FALSE(rs.ok);
+  EXPECT_EQ(rs.errorText, image.title + " was flashed, but the receiver did not come back: No such file or directory");
+  EXPECT_NE(r.events.statusText().find("Trying to reconnect...\r\n"), std::string::npos);
+
+  // When it does come back the image counts as flashed.
+  StreamingReceiver ok;
+  ASSERT_TRUE(ok.f.connect());
+  RunState fine;
+  EXPECT_EQ(streamFlash(ok.worker, fine, image), StreamOutcome::Flashed);
+  EXPECT_TRUE(fine.ok);
+  EXPECT_NE(ok.events.statusText().find("Reconnected!\r\n"), std::string::npos);
 }

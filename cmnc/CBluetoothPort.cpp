@@ -1,9 +1,15 @@
 #include "CBluetoothPort.h"
 
-#include <cerrno>
-#include <mutex>
+#include <unistd.h>
 
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "AbortableCall.h"
 #include "SystemError.h"
+#include "Timing.h"
 
 namespace CMNC {
 namespace {
@@ -29,17 +35,48 @@ bool CBluetoothPort::Open(const std::string& address) {
     if (g_connected && g_connected != this) g_connected->link_.close();  // a new connection ends the old one
     g_connected = nullptr;
   }
-  const int fd = remote_.Connect();
-  if (fd < 0) {
-    const int err = errno;
-    SetErrorText(err == ENOENT ? "The device " + remote_.addressText + " offers no serial-port service."
-                               : SystemMessage(err) + " (" + remote_.addressText + ")");
-    return false;
-  }
+  const int fd = ConnectAbortably();
+  if (fd < 0) return false;
   link_.adopt(fd);
   std::lock_guard<std::mutex> lock(g_connectionMutex);
   g_connected = this;
   return true;
+}
+
+int CBluetoothPort::ConnectAbortably() {
+  // The service search and the connect cannot be interrupted: they run on a helper thread, and a
+  // socket connected after the wait was given up is closed there.
+  struct Attempt {
+    Attempt() = default;
+    Attempt(const Attempt&) = delete;
+    Attempt& operator=(const Attempt&) = delete;
+    ~Attempt() {
+      if (fd >= 0) ::close(fd);
+    }
+    int fd = -1;
+    int error = 0;
+  };
+  auto attempt = std::make_shared<Attempt>();
+  const CBTRemoteDevice remote = remote_;
+  const auto outcome = AbortableCall::run(link_.abortSignal(), timing::kBluetoothConnectMs, [attempt, remote] {
+    attempt->fd = remote.Connect();
+    attempt->error = errno;
+  });
+  if (outcome == AbortableCall::Outcome::Aborted) {
+    SetErrorText("Aborted.");
+    return -1;
+  }
+  if (outcome == AbortableCall::Outcome::Timeout) {
+    SetErrorText("The device " + remote_.addressText + " did not answer within " +
+                 std::to_string(timing::kBluetoothConnectMs / 1000) + " s (out of range or switched off?).");
+    return -1;
+  }
+  if (attempt->fd < 0) {
+    SetErrorText(attempt->error == ENOENT ? "The device " + remote_.addressText + " offers no serial-port service."
+                                          : SystemMessage(attempt->error) + " (" + remote_.addressText + ")");
+    return -1;
+  }
+  return std::exchange(attempt->fd, -1);
 }
 
 void CBluetoothPort::Close() {

@@ -27,6 +27,10 @@ class CBluetoothPort final : public CAbstractReceiverPort {
   const CBTRemoteDevice& remote() const { return remote_; }
 
  private:
+  // The service search and connect, bounded and abortable; the connected socket or -1 with the
+  // error text set.
+  int ConnectAbortably();
+
   SocketLink link_;
   CBTRemoteDevice remote_;
 };

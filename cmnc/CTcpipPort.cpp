@@ -10,13 +10,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "AbortableCall.h"
 #include "SystemError.h"
 #include "Timing.h"
 
 namespace CMNC {
 namespace {
-
-constexpr int kConnectTimeoutMs = 10000;
 
 int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, socklen_t len, std::string& error) {
   const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -26,7 +25,7 @@ int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, soc
     error = SystemMessage(errno);
     return -1;
   }
-  if (!link.waitConnected(fd, kConnectTimeoutMs)) {
+  if (!link.waitConnected(fd, timing::kTcpConnectMs)) {
     error = "Connection timed out or stopped.";
     return -1;
   }
@@ -41,6 +40,50 @@ int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, soc
 }
 
 }  // namespace
+
+// A look-up's result, freed by whichever side lets go last (the look-up may outlive the wait).
+struct CTcpipPort::Resolved {
+  Resolved() = default;
+  Resolved(const Resolved&) = delete;
+  Resolved& operator=(const Resolved&) = delete;
+  ~Resolved() {
+    if (list) ::freeaddrinfo(list);
+  }
+  int rc = EAI_FAIL;
+  addrinfo* list = nullptr;
+};
+
+std::shared_ptr<const CTcpipPort::Resolved> CTcpipPort::Resolve(const std::string& host, int port) {
+  auto result = std::make_shared<Resolved>();
+  const auto lookUp = [result, host, service = std::to_string(port)](int flags) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = flags;
+    result->rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &result->list);
+  };
+  lookUp(AI_NUMERICHOST);  // an address needs no name service: at once, on this thread
+  if (result->rc == 0 && result->list) return result;
+  result->rc = EAI_FAIL;
+  // A name: the resolver may wait long on an unreachable name server and cannot be interrupted,
+  // so it runs on a helper thread and the open stays bounded and abortable.
+  switch (AbortableCall::run(link_.abortSignal(), timing::kNameLookUpMs, [lookUp] { lookUp(0); })) {
+    case AbortableCall::Outcome::Aborted:
+      SetErrorText("Aborted.");
+      return nullptr;
+    case AbortableCall::Outcome::Timeout:
+      SetErrorText("Cannot find the host " + host + ": no answer from the name service within " +
+                   std::to_string(timing::kNameLookUpMs / 1000) + " s.");
+      return nullptr;
+    case AbortableCall::Outcome::Done: break;
+  }
+  if (result->rc != 0 || !result->list) {
+    SetErrorText("Cannot find the host " + host + ": " + ::gai_strerror(result->rc));
+    return nullptr;
+  }
+  return result;
+}
 
 TcpipHost CTcpipPort::ParseAddress(const std::string& address) {
   TcpipHost h;
@@ -73,26 +116,15 @@ bool CTcpipPort::Open(const std::string& address) {
   received_.clear();
   if (host_.host.empty() || host_.port == 0) return false;
 
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* result = nullptr;
-  const std::string service = std::to_string(host_.port);
-  int rc = ::getaddrinfo(host_.host.c_str(), service.c_str(), &hints, &result);
-  if (rc != 0 || !result) {
-    SetErrorText("Cannot find the host " + host_.host + ": " + ::gai_strerror(rc));
-    return false;
-  }
+  const std::shared_ptr<const Resolved> resolved = Resolve(host_.host, host_.port);
+  if (!resolved) return false;
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) {
     SetErrorText(SystemMessage(errno));
-    ::freeaddrinfo(result);
     return false;
   }
   std::string error;
-  rc = ConnectWithTimeout(link_, fd, result->ai_addr, result->ai_addrlen, error);
-  ::freeaddrinfo(result);
+  const int rc = ConnectWithTimeout(link_, fd, resolved->list->ai_addr, resolved->list->ai_addrlen, error);
   if (rc != 0) {
     ::close(fd);
     SetErrorText(error + " (" + host_.description + ")");

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "CAbstractReceiverPort.h"
@@ -38,6 +39,10 @@ class CTcpipPort final : public CAbstractReceiverPort {
   static TcpipHost ParseAddress(const std::string& address);
 
  private:
+  struct Resolved;
+  // The host's address: a numeric one at once, a name within a bounded, abortable look-up. Null
+  // with the error text set when there is none.
+  std::shared_ptr<const Resolved> Resolve(const std::string& host, int port);
   bool WaitForPrompt(const char* prompt);
 
   SocketLink link_;

@@ -36,6 +36,8 @@ class SocketLink {
   // Flag 8 drains the receive queue, bounded by time and bytes; the abort flags end waits.
   bool purge(uint32_t flags);
   bool aborted() const { return abort_.isSet(); }
+  // The latch a stop sets, for waits that are not on the socket (a name look-up).
+  const AbortSignal& abortSignal() const { return abort_; }
 
  private:
   int fd_ = -1;

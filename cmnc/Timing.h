@@ -18,6 +18,9 @@ constexpr int kSocketPurgeReadMs = 500;
 constexpr int kDrainLimitMs = 2000;              // a receive-queue drain stops after this long ...
 constexpr int kDrainLimitBytes = 1 << 20;        // ... or after this many bytes
 constexpr int kLoginPromptReads = 5;
+constexpr int kTcpConnectMs = 10000;             // a TCP connection is given up after this long
+constexpr int kNameLookUpMs = 10000;             // a host name's look-up is given up after this long
+constexpr int kBluetoothConnectMs = 30000;       // service search and connect of a Bluetooth device
 
 // USB link
 constexpr int kUsbDefaultReadMs = 500;

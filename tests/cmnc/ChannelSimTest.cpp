@@ -1,3 +1,8 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "SimFixture.h"
 
 using ChannelSim = SimFixture;
@@ -59,4 +64,64 @@ TEST_F(ChannelSim, TcpAddressProblems) {
   EXPECT_FALSE(channel.lastError().empty());
   EXPECT_FALSE(channel.Connect({"TCP", "", "no-such-host.invalid:5000:x", ConnectionKind::Tcpip}));
   EXPECT_NE(channel.lastError().find("no-such-host.invalid"), std::string::npos);
+}
+
+namespace {
+
+constexpr uint32_t kStop = CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort;
+
+// Stops a connection at many moments (before, during and after the port's Open) on a real link:
+// whatever moment the stop lands at, the channel stays stopped until the next run.
+void stopAtRandomMoments(const PortEntry& entry, int rounds) {
+  CommandChannel channel;
+  unsigned seed = 11;
+  for (int round = 0; round < rounds; ++round) {
+    channel.ResetAbort();
+    seed = seed * 1103515245u + 12345u;
+    const auto delay = std::chrono::microseconds((seed >> 8) % 3000);
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(delay);
+      channel.Purge(kStop);
+    });
+    channel.Connect(entry);
+    stopper.join();
+    uint8_t byte = 0;
+    EXPECT_EQ(channel.Read(&byte, 1, 10), -1) << "round " << round << ": the stop was lost";
+    EXPECT_FALSE(channel.Connect(entry)) << "round " << round;
+    channel.Disconnect();
+  }
+  channel.ResetAbort();
+  EXPECT_TRUE(channel.Connect(entry)) << channel.lastError();  // and the next run connects
+}
+
+}  // namespace
+
+TEST_F(ChannelSim, StopDuringAConnectionOnSerialAndTcp) {
+  startReceiver({}, true);
+  stopAtRandomMoments(serialEntry(), 100);
+  stopAtRandomMoments(tcpEntry(), 60);
+}
+
+// A host that accepts the connection but never prompts holds a connection for up to a minute of
+// prompt reads: a stop ends it at once.
+TEST_F(ChannelSim, StopWhileAHostNeverPrompts) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string where = "127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + ":pw";
+  CommandChannel channel;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    channel.Purge(kStop);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(channel.Connect({"TCP", "mute host", where, ConnectionKind::Tcpip}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1200));
+  stopper.join();
+  ::close(listener);
 }

@@ -189,13 +189,16 @@ bool CommandChannel::Query(const std::string& command, std::string& tag, std::st
 }
 
 std::string CommandChannel::ReadText(int size, int timeoutMs, int intervalMs) {
+  const std::string bytes = ReadBytes(size, timeoutMs, intervalMs);
+  return bytes.substr(0, bytes.find('\0'));  // the text ends at the first zero byte
+}
+
+std::string CommandChannel::ReadBytes(int size, int timeoutMs, int intervalMs) {
   if (!IsConnected() || size <= 0) return {};
-  std::vector<uint8_t> buffer(static_cast<std::size_t>(size) + 1, 0);
+  std::vector<uint8_t> buffer(static_cast<std::size_t>(size), 0);
   const int n = port_->Read(buffer.data(), size, timeoutMs, intervalMs);
   if (n <= 0) return {};
-  // The text ends at the first zero byte.
-  const char* text = reinterpret_cast<const char*>(buffer.data());
-  return std::string(text, strnlen(text, static_cast<size_t>(n)));
+  return std::string(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(n));
 }
 
 bool CommandChannel::CheckFsInit() {

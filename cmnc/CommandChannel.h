@@ -56,6 +56,8 @@ class CommandChannel {
   // Reads once (negative values take the port's defaults) and returns the text up to the first
   // zero byte; empty when nothing came or not connected.
   std::string ReadText(int size, int timeoutMs = -1, int intervalMs = -1);
+  // One read of at most size bytes as they came, zero bytes included; empty when none came.
+  std::string ReadBytes(int size, int timeoutMs = -1, int intervalMs = -1);
   // Sends the command (when not empty) and reads one reply; true when some reply came.
   bool Query(const std::string& command, std::string& tag, std::string& body);
   bool CheckFsInit();

@@ -37,6 +37,13 @@ bool ParseReply(const std::string& reply, std::string& tag, std::string& body) {
   return true;
 }
 
+bool IsProbeAnswer(const std::string& bytes) {
+  if (bytes.empty()) return false;
+  const std::string tail = bytes.size() > kProbeAnswerLength ? bytes.substr(bytes.size() - kProbeAnswerLength) : bytes;
+  std::string tag, body;
+  return ParseReply(tail, tag, body) && tag == kProbeTag && body.empty();
+}
+
 std::string TrimBlanks(const std::string& s) {
   const auto first = s.find_first_not_of(" \t");
   if (first == std::string::npos) return {};

@@ -67,6 +67,9 @@ std::string syncCommand(const std::string& counter);
 // Splits a tagged reply into tag and body (the body ends at the first CR or LF). False when the
 // text is not a tagged reply; the body then holds the whole text.
 bool ParseReply(const std::string& reply, std::string& tag, std::string& body);
+// True when the bytes read after the probe end with its well-formed answer: only the last 18
+// bytes count (echoed text or binary output, zero bytes included, may stand before them).
+bool IsProbeAnswer(const std::string& bytes);
 // The text without blanks and tabs at either end (how reply bodies are compared).
 std::string TrimBlanks(const std::string& text);
 // True when the reply to the file-system status query says the file system is ready: the body

@@ -32,14 +32,9 @@ Probe probeOnce(LoadWorker& w) {
   if (wake.empty()) return Probe::Silent;
   ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
   ch.SendText(lang::kProbe);
-  std::string answer = ch.ReadText(kReplyBuffer, kProbeReadMs, kProbeGapMs);
+  const std::string answer = ch.ReadBytes(kReplyBuffer, kProbeReadMs, kProbeGapMs);
   if (w.aborted()) return Probe::Aborted;
-  if (answer.empty()) return Probe::Silent;
-  // Only the tail can be a well-formed answer: echoed text may stand before it.
-  if (answer.size() > lang::kProbeAnswerLength) answer = answer.substr(answer.size() - lang::kProbeAnswerLength);
-  std::string tag, body;
-  return lang::ParseReply(answer, tag, body) && tag == lang::kProbeTag && body.empty() ? Probe::Answered
-                                                                                       : Probe::Silent;
+  return lang::IsProbeAnswer(answer) ? Probe::Answered : Probe::Silent;
 }
 
 void readIdentity(LoadWorker& w, PortTestSetup& setup) {

@@ -36,3 +36,16 @@ TEST(ReplyParse, FileSystemReadiness) {
   EXPECT_FALSE(CMNC::lang::FsInitAccepted("other", "{5,5}"));
   EXPECT_FALSE(CMNC::lang::FsInitAccepted("fsinit", "5,5}"));
 }
+
+// The port test looks only at the last 18 bytes read: what stands before them (echoed text, or
+// binary output with zero bytes in it) does not hide the answer; anything after it does.
+TEST(ReplyParse, ProbeAnswerIsTheTail) {
+  const std::string answer = "RE00D%PORT TEST%\r\n";
+  EXPECT_TRUE(CMNC::lang::IsProbeAnswer(answer));
+  EXPECT_TRUE(CMNC::lang::IsProbeAnswer("%PORT TEST%\n" + answer));
+  EXPECT_TRUE(CMNC::lang::IsProbeAnswer(std::string("\x01\x00\x7f\x00", 4) + answer));
+  EXPECT_FALSE(CMNC::lang::IsProbeAnswer(answer + "$GPGGA"));
+  EXPECT_FALSE(CMNC::lang::IsProbeAnswer("RE00D%PORT TEST%oops"));   // a body is not the answer
+  EXPECT_FALSE(CMNC::lang::IsProbeAnswer("RE00D%OTHER TEST%\r\n"));
+  EXPECT_FALSE(CMNC::lang::IsProbeAnswer(""));
+}

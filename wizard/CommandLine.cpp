@@ -141,6 +141,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       else if (isOption(arg, "/speed", "speed")) speed = readDecimal(value);
       else if (isOption(arg, "/log", "log")) result.logFiles.push_back(value);
       else if (isOption(arg, "/capture", "capture")) {
+        job.methodGiven = true;
         if (value == "soft" || value == "reset") job.method = LoadMethod::SoftBreakCapture;
         else if (value == "power") job.method = LoadMethod::PowerOnCapture;
         else if (value == "fldp" || value == "data") {

@@ -14,6 +14,7 @@ struct LoadJob {
   std::string port;           // port name as given ("COM1" alias, device name or path)
   uint32_t speed = 115200;    // serial speed in bit/s
   LoadMethod method = LoadMethod::PowerOnCapture;
+  bool methodGiven = false;   // "/capture" stood on the command line: the wizard selects method
   uint32_t mtu = 0;           // largest piece written to the port at once; 0 keeps the default
   ConnectionKind connection = ConnectionKind::Serial;
   bool directUpload = false;  // images go through the receiver's file system

@@ -46,7 +46,7 @@ WizardController::WizardController(WizardView& view, EngineSession& session, Loa
       options_(std::move(options)),
       controls_(view) {
   if (!options_.ports) options_.ports = enumeratedPorts;
-  if (job_.run) selectedMethod_ = job_.method;
+  if (job_.run || job_.methodGiven) selectedMethod_ = job_.method;
   createControls();
 }
 

@@ -3,6 +3,7 @@
 
 #include <deque>
 
+#include "CommandLine.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
 #include "SampleFirmware.h"
@@ -394,4 +395,21 @@ TEST_F(Controller, AbortWhileLoadingThenCloseTheWindow) {
   wizard->windowClosing();
   EXPECT_FALSE(wizard->running());
   EXPECT_EQ(session.stops, 2);
+}
+
+// "/capture" chooses the wizard's method also when the operator then walks the pages himself.
+TEST_F(Controller, CaptureOptionSelectsTheMethodWithoutRun) {
+  WizardController::Options options;
+  options.ports = [](ConnectionKind) { return std::vector<PortEntry>{}; };
+  const auto openWith = [&](const std::vector<std::string>& args) {
+    job = LoadJob{};
+    parseCommandLine(args, job, kind);
+    wizard = std::make_unique<WizardController>(view, session, job, kind, images, options);
+    wizard->start();
+    return wizard->state(kMethodList).data();
+  };
+  EXPECT_EQ(openWith({"/capture", "fldp", "/port", "/dev/ttyVR0"}), static_cast<int>(LoadMethod::FileUpload));
+  EXPECT_FALSE(job.run);
+  EXPECT_EQ(openWith({"/capture", "power"}), static_cast<int>(LoadMethod::PowerOnCapture));
+  EXPECT_EQ(openWith({"/port", "/dev/ttyVR0"}), static_cast<int>(LoadMethod::SoftBreakCapture));  // the default
 }

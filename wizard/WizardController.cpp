@@ -384,7 +384,8 @@ void WizardController::test() {
   TestRequest request;
   request.port = portEntry_;
   request.method = selectedMethod_;
-  request.speeds.push_back({state(kSpeedList).text, state(kSpeedList).data()});
+  const int selectedSpeed = state(kSpeedList).data();
+  request.speeds.push_back({std::to_string(selectedSpeed), selectedSpeed});  // named by its number
   for (const SpeedEntry& e : wizard::speedsFor(job_.connection)) request.speeds.push_back(e);
   session_.startTest(request, newRunEvents());
 }

@@ -413,3 +413,23 @@ TEST_F(Controller, CaptureOptionSelectsTheMethodWithoutRun) {
   EXPECT_EQ(openWith({"/capture", "power"}), static_cast<int>(LoadMethod::PowerOnCapture));
   EXPECT_EQ(openWith({"/port", "/dev/ttyVR0"}), static_cast<int>(LoadMethod::SoftBreakCapture));  // the default
 }
+
+// The selected speed is tried first under its number, also where the list names it otherwise.
+TEST_F(Controller, FirstSpeedTriedIsNamedByItsNumber) {
+  job = LoadJob{};
+  job.connection = ConnectionKind::Usb;
+  job.method = LoadMethod::FileUpload;
+  WizardController::Options options;
+  options.ports = [](ConnectionKind k) {
+    return k == ConnectionKind::Usb ? std::vector<PortEntry>{{"usb1", "receiver", "1-2", ConnectionKind::Usb}}
+                                    : std::vector<PortEntry>{};
+  };
+  wizard = std::make_unique<WizardController>(view, session, job, kind, images, options);
+  wizard->start();
+  chooseMethod(LoadMethod::FileUpload);
+  wizard->press(kTestSelect);
+  ASSERT_EQ(session.tests, 1);
+  ASSERT_EQ(session.test.speeds.size(), 2u);
+  EXPECT_EQ(session.test.speeds[0].text, "115200");
+  EXPECT_EQ(session.test.speeds[1].text, "Max. possible speed");
+}

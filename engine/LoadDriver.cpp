@@ -75,8 +75,8 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
     w.events.appendLog("- " + image.title + " (" + image.path + ")\r\n");
     if (!image.isLoaded()) {
       // Every chosen image must be read before anything is sent: a partial set is never loaded.
-      w.events.appendLog((isArchive(w.settings.sourceKind) ? "Error reading " + set.source : "Error opening: " + image.path) +
-                         ": " + image.loadError() + "\r\n");
+      w.events.appendLog((isArchive(w.settings.sourceKind) ? "Error reading " + set.source : "Error opening: " + image.loadError()) +
+                         "\r\n");
       rs.ok = false;
       rs.errorText = "Not every chosen image could be read; nothing was sent to the receiver.";
       set.clear();

@@ -378,7 +378,6 @@ void WizardController::test() {
   if (session_.running()) return;
   if (chosenPortIndex() < 0 || state(kPortList).current != portIndex_) return;
   lockForRun();
-  controls_.clear(kLogBox);
   controls_.replaceLog("Opening " + portEntry_.name + "...");
   controls_.setText(kCancel, "Stop");
   TestRequest request;

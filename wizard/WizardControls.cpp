@@ -98,5 +98,6 @@ void WizardControls::setPageText(const std::string& text) {
 void WizardControls::replaceLog(const std::string& text) {
   setText(kLogBox, text);
   ActivityLog::Instance().Write(text);
+  view_.echoLineEnd();
   view_.echoText(text);
 }

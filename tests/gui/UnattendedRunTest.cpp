@@ -79,6 +79,7 @@ TEST_F(Unattended, SuccessfulLoadExitsWithZero) {
   text << in.rdbuf();
   EXPECT_EQ(text.str().rfind("Log file started ", 0), 0u);
   EXPECT_NE(text.str().find("Main firmware loaded.\n"), std::string::npos);
+  EXPECT_NE(text.str().find("next step.\nOpening "), std::string::npos);  // "Test" writes only its own line
   EXPECT_NE(text.str().find("Log file closed "), std::string::npos);
 }
 

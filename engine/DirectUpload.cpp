@@ -51,12 +51,14 @@ std::string readFldAnswer(LoadWorker& w) {
   return answer;
 }
 
-// The receiver restarts: drop the link, wait, and connect again with the entry kept before.
-bool waitAndReconnect(LoadWorker& w, int steps, int stepMs, int attempts, int pauseMs) {
+// The receiver restarts: drop the link (the streamed path empties its receive queue first), wait,
+// and connect again with the entry kept before.
+bool waitAndReconnect(LoadWorker& w, bool streamed, int steps, int stepMs, int attempts, int pauseMs) {
   const PortEntry entry = w.channel->connection();
   w.events.appendStatus("Disconnected from the receiver. Waiting...\r\n");
-  w.channel->Purge(CMNC::kPurgeRxClear);
+  if (streamed) w.channel->Purge(CMNC::kPurgeRxClear);
   w.channel->Disconnect();
+  if (streamed) w.events.setProgress(2);
   for (int n = 1; n <= steps; ++n) {
     w.events.setProgress(n);
     if (!w.sleep(stepMs)) return false;
@@ -86,7 +88,7 @@ bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
   w.channel->SendText(command);
   const std::string answer = readFldAnswer(w);
   if (!answer.empty()) {
-    waitAndReconnect(w, kStoredFlashRebootSteps, kStoredFlashRebootStepMs, kStoredFlashReconnects,
+    waitAndReconnect(w, false, kStoredFlashRebootSteps, kStoredFlashRebootStepMs, kStoredFlashReconnects,
                      kStoredFlashReconnectPauseMs);
   }
   w.events.setProgress(100);
@@ -171,8 +173,7 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
 StreamOutcome streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
   const bool streamed = streamImage(w, rs, image);
   if (!streamed || w.aborted()) return streamed ? StreamOutcome::Flashed : StreamOutcome::NotStreamed;
-  w.events.setProgress(2);
-  const bool back = waitAndReconnect(w, kStreamFlashRebootSteps, kStreamFlashRebootStepMs, kStreamFlashReconnects,
+  const bool back = waitAndReconnect(w, true, kStreamFlashRebootSteps, kStreamFlashRebootStepMs, kStreamFlashReconnects,
                                      kStreamFlashReconnectPauseMs);
   w.events.setProgress(100);
   if (back || w.aborted()) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "DataFileUpload.h"
@@ -104,4 +105,9 @@ TEST(UploadSteps, StreamedFlashWithoutTheReceiverComingBack) {
   EXPECT_EQ(streamFlash(ok.worker, fine, image), StreamOutcome::Flashed);
   EXPECT_TRUE(fine.ok);
   EXPECT_NE(ok.events.statusText().find("Reconnected!\r\n"), std::string::npos);
+  // The restart is said first, then the link is emptied and dropped, then the progress starts.
+  const auto events = ok.events.events();
+  const auto said = std::find(events.begin(), events.end(), "status:Disconnected from the receiver. Waiting...\r\n");
+  ASSERT_NE(said, events.end());
+  EXPECT_EQ(*(said + 1), "progress:2");
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "AbortableCall.h"
+#include "LoginPrompt.h"
 #include "SystemError.h"
 #include "Timing.h"
 
@@ -132,7 +133,7 @@ bool CTcpipPort::Open(const std::string& address) {
   }
   link_.adopt(fd);
 
-  WaitForPrompt("ogin: ");
+  waitForPrompt(link_, received_, "ogin: ");
   const uint8_t lf = '\n';
   std::string writeError;
   if (link_.write(&lf, 1, writeError) != 1) {
@@ -140,19 +141,8 @@ bool CTcpipPort::Open(const std::string& address) {
     link_.close();
     return false;
   }
-  WaitForPrompt("assword: ");
+  waitForPrompt(link_, received_, "assword: ");
   return true;
-}
-
-bool CTcpipPort::WaitForPrompt(const char* prompt) {
-  for (int i = 0; i < timing::kLoginPromptReads; ++i) {
-    if (received_.find(prompt) != std::string::npos) return true;
-    uint8_t buffer[256];
-    int n = link_.read(buffer, sizeof buffer, -1, -1);
-    if (n < 0) return false;
-    received_.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
-  }
-  return received_.find(prompt) != std::string::npos;
 }
 
 int CTcpipPort::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {

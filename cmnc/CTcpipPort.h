@@ -43,7 +43,6 @@ class CTcpipPort final : public CAbstractReceiverPort {
   // The host's address: a numeric one at once, a name within a bounded, abortable look-up. Null
   // with the error text set when there is none.
   std::shared_ptr<const Resolved> Resolve(const std::string& host, int port);
-  bool WaitForPrompt(const char* prompt);
 
   SocketLink link_;
   TcpipHost host_;

@@ -85,8 +85,7 @@ bool CommandChannel::Login() {
   const std::string password = port_->LoginPassword();
   std::string tag, body;
   bool ok = SendText(password) && Query("\n", tag, body);
-  const std::size_t greetingLength = std::strlen(lang::kLoginGreeting);
-  ok = ok && tag.size() == greetingLength + 1 && tag.compare(0, greetingLength, lang::kLoginGreeting) == 0;
+  ok = ok && lang::IsLoginGreeting(tag);
   if (!ok) {
     std::string text = port_->GetErrorText() + "Unable to login.";
     if (body.find("ogin incorrect") != std::string::npos) text += " Wrong password? " + MaskPassword(password);

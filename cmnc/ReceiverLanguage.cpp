@@ -37,6 +37,11 @@ bool ParseReply(const std::string& reply, std::string& tag, std::string& body) {
   return true;
 }
 
+bool IsLoginGreeting(const std::string& tag) {
+  const std::string greeting = kLoginGreeting;
+  return tag.size() == greeting.size() + 1 && tag.compare(0, greeting.size(), greeting) == 0;
+}
+
 bool IsProbeAnswer(const std::string& bytes) {
   if (bytes.empty()) return false;
   const std::string tail = bytes.size() > kProbeAnswerLength ? bytes.substr(bytes.size() - kProbeAnswerLength) : bytes;

@@ -53,6 +53,9 @@ inline constexpr char kHardwareVersionTag[] = "HardwareVersion";
 
 // TCP/IP login: the greeting that follows a good password ("Logged in on /dev/tcp/N").
 inline constexpr char kLoginGreeting[] = "Logged in on /dev/tcp/";
+// True when the tag of the reply to the first line after the password is the greeting with its
+// one-character port name.
+bool IsLoginGreeting(const std::string& tag);
 
 std::string setRateCommand(int rate);
 std::string removeCommand(const std::string& name);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -22,6 +23,10 @@ struct CallState {
   CallState(const CallState&) = delete;
   CallState& operator=(const CallState&) = delete;
   const int doneFd;
+  // Set by the helper once the work returned. Taking the mutex after the wake-up makes what the
+  // work wrote visible to the waiter (the event alone is a kernel object no checker can follow).
+  std::mutex mutex;
+  bool done = false;
 };
 
 }  // namespace
@@ -36,6 +41,10 @@ AbortableCall::Outcome AbortableCall::run(const AbortSignal& abort, int timeoutM
   try {
     std::thread([state, work] {
       work();
+      {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->done = true;
+      }
       const uint64_t one = 1;
       [[maybe_unused]] const ssize_t n = ::write(state->doneFd, &one, sizeof one);
     }).detach();
@@ -43,11 +52,10 @@ AbortableCall::Outcome AbortableCall::run(const AbortSignal& abort, int timeoutM
     work();
     return Outcome::Done;
   }
-  switch (abort.wait(state->doneFd, POLLIN, timeoutMs)) {
-    case AbortSignal::Wait::Ready: return Outcome::Done;
-    case AbortSignal::Wait::Aborted: return Outcome::Aborted;
-    default: return Outcome::Timeout;
-  }
+  const AbortSignal::Wait w = abort.wait(state->doneFd, POLLIN, timeoutMs);
+  if (w == AbortSignal::Wait::Aborted) return Outcome::Aborted;
+  std::lock_guard<std::mutex> lock(state->mutex);
+  return state->done ? Outcome::Done : Outcome::Timeout;
 }
 
 }  // namespace CMNC

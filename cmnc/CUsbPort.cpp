@@ -145,7 +145,7 @@ int CUsbPort::Write(const uint8_t* data, int size, int /*timeoutMs*/) {
 
 bool CUsbPort::Purge(uint32_t flags) {
   if (flags & (kPurgeTxAbort | kPurgeRxAbort)) aborted_ = true;
-  if (!handle_ || !(flags & kPurgeRxClear) || aborted_) return true;
+  if (!(flags & kPurgeRxClear) || !handle_ || aborted_) return true;  // an abort touches the latch only
   Clock& clock = Clock::system();
   const int64_t deadline = clock.nowMs() + timing::kDrainLimitMs;
   int drained = 0;

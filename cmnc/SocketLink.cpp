@@ -101,8 +101,10 @@ int SocketLink::write(const uint8_t* data, int size, std::string& errorText) {
 }
 
 bool SocketLink::purge(uint32_t flags) {
+  // The abort comes from another thread, also while the link opens or closes: it touches the
+  // latch only.
   if (flags & (kPurgeTxAbort | kPurgeRxAbort)) abort_.trigger();
-  if (fd_ < 0 || !(flags & kPurgeRxClear)) return true;
+  if (!(flags & kPurgeRxClear) || fd_ < 0) return true;
   // A chatty receiver never falls silent: stop after a bounded time and byte count.
   Clock& clock = Clock::system();
   const int64_t deadline = clock.nowMs() + timing::kDrainLimitMs;

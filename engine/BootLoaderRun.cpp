@@ -1,6 +1,8 @@
 #include "BootLoaderRun.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "BootBytes.h"
 #include "BootCapture.h"
@@ -53,6 +55,7 @@ void namedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images
 }
 
 void numberedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images, RunState& rs) {
+  std::vector<std::string> skipped;
   for (std::size_t i = 0; i < images.count(); ++i) {
     FirmwareImage& img = images.at(i);
     if (catalogue::isUtilityLoaderName(img.fileName) || !img.isLoaded()) continue;
@@ -76,10 +79,18 @@ void numberedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& ima
         ramCycle(w, rs, img);
       } else {
         w.events.appendLog("Skipped " + img.title + "...\r\nUpgrade Vestrel.");
+        skipped.push_back(img.title);
       }
     }
     w.events.appendStatus("");
     if (!going(w, rs)) return;
+  }
+  // The others are loaded, but the receiver lacks what was skipped: that is no success.
+  if (rs.ok && !skipped.empty()) {
+    std::string titles;
+    for (const std::string& t : skipped) titles += (titles.empty() ? "" : ", ") + t;
+    rs.ok = false;
+    rs.errorText = "Not loaded, this version of Vestrel does not know its type: " + titles;
   }
 }
 

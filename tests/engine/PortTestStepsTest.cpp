@@ -53,6 +53,7 @@ TEST(PortTestSteps, StopEndsTheWalk) {
 // An answer behind binary output with zero bytes in it is found on the first attempt.
 TEST(PortTestSteps, AnswerBehindBinaryOutput) {
   Walk w;
+  w.setup.method = LoadMethod::FileUpload;  // any port will do
   w.f.port->responder = [](const uint8_t* d, int n, FakePort& p) {
     const std::string line(reinterpret_cast<const char*>(d), static_cast<std::size_t>(n));
     if (line.find("%PORT TEST%") != std::string::npos)

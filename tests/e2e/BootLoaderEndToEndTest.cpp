@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -127,4 +128,39 @@ TEST_F(BootLoaderLoad, AbortAtRandomMoments) {
     EXPECT_FALSE(run.events.has("succeeded"));
     EXPECT_FALSE(run.session.channel().IsConnected());
   }
+}
+
+// A numbered type 3 image without its utility loader runs from RAM instead of being flashed.
+TEST_F(BootLoaderLoad, TypeThreeImageWithoutItsUtilityLoaderRunsFromRam) {
+  startReceiver();
+  const std::string alone = dir.path() + "/alone";
+  std::filesystem::create_directory(alone);
+  std::filesystem::copy_file(dir.path() + "/numbered/030.ldp", alone + "/030.ldp");
+  ASSERT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, alone + "/030.ldp"), "succeeded")
+      << h.events.logText();
+  const auto flashed = receiver->flashed();
+  ASSERT_EQ(flashed.size(), 1u);
+  EXPECT_EQ(flashed[0].how, "ram");
+  EXPECT_EQ(flashed[0].bytes, image(sample::numberedSet(options), "030.ldp"));
+  // The reboot wait comes last and its progress ends at 100.
+  const auto events = h.events.events();
+  const auto wait = std::find(events.begin(), events.end(), "status:Waiting for the receiver reboot...\r\n");
+  ASSERT_NE(wait, events.end());
+  const auto lastProgress = std::find_if(events.rbegin(), events.rend(), [](const std::string& e) {
+    return e.rfind("progress:", 0) == 0;
+  });
+  EXPECT_EQ(*lastProgress, "progress:100");
+  EXPECT_GT(lastProgress.base() - 1, wait);
+}
+
+// A boot loader that never answers the capture: the capture gives up after its 45 s and nothing
+// is written.
+TEST_F(BootLoaderLoad, SilentBootLoader) {
+  ReceiverConfig config;
+  config.faults.silentBootLoader = true;
+  startReceiver(config);
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
+            "aborted");
+  EXPECT_NE(h.events.logText().find("Boot connection error.\r\n"), std::string::npos) << h.events.logText();
+  EXPECT_TRUE(receiver->flashed().empty());
 }

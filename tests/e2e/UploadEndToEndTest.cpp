@@ -126,3 +126,16 @@ TEST_F(FileUpload, AbortAtRandomMoments) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // a receiver told to flash restarts
   }
 }
+
+// A receiver whose disk is detached gets it attached ("removed" set off) before the upload.
+TEST_F(FileUpload, DetachedDiskIsAttachedFirst) {
+  ReceiverConfig config;
+  config.diskRemoved = true;
+  startReceiver(config);
+  ASSERT_EQ(h.run(serialEntry(), LoadMethod::FileUpload, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
+            "succeeded")
+      << h.events.logText();
+  EXPECT_TRUE(sent("%notremoved%set,/par/dev/blk/a/removed,off"));
+  ASSERT_EQ(receiver->flashed().size(), 1u);
+  EXPECT_EQ(receiver->flashed()[0].bytes, image(sample::namedSet(options), "main.ldp"));
+}

@@ -11,7 +11,6 @@
 namespace CMNC {
 namespace {
 
-constexpr int kSliceMs = 100;
 constexpr int kInterface = 0;
 constexpr int kMaxConfigBytes = 512;
 
@@ -113,7 +112,7 @@ int CUsbPort::Read(uint8_t* buffer, int size, int timeoutMs, int /*intervalMs*/)
   Clock& clock = Clock::system();
   const int64_t deadline = clock.nowMs() + total;
   for (;;) {
-    const int slice = static_cast<int>(std::clamp<int64_t>(deadline - clock.nowMs(), 1, kSliceMs));
+    const int slice = static_cast<int>(std::clamp<int64_t>(deadline - clock.nowMs(), 1, timing::kUsbSliceMs));
     int transferred = 0;
     const int rc = libusb_bulk_transfer(handle_, endpoints_.in, buffer, size, &transferred, static_cast<unsigned>(slice));
     if (transferred > 0) return transferred;
@@ -131,7 +130,7 @@ int CUsbPort::Write(const uint8_t* data, int size, int /*timeoutMs*/) {
   while (done < size) {
     int transferred = 0;
     const int rc = libusb_bulk_transfer(handle_, endpoints_.out, const_cast<uint8_t*>(data + done), size - done,
-                                        &transferred, kSliceMs);
+                                        &transferred, timing::kUsbSliceMs);
     done += transferred;
     if (transferFailed(rc)) return done > 0 ? done : -1;
     if (aborted_) return done > 0 ? done : -1;

@@ -26,6 +26,7 @@ constexpr int kBluetoothConnectMs = 30000;       // service search and connect o
 constexpr int kUsbDefaultReadMs = 500;
 constexpr int kUsbWriteMs = 5000;
 constexpr int kUsbDrainReadMs = 100;
+constexpr int kUsbSliceMs = 100;                 // a bulk transfer waits at most this long between abort checks
 
 // DTP block transfer
 constexpr int kDtpReplyWaitMs = 40000;

@@ -2,6 +2,8 @@
 
 #include <minizip/unzip.h>
 
+#include "ZipFileReader.h"
+
 namespace {
 
 unzFile Handle(void* h) { return static_cast<unzFile>(h); }
@@ -12,7 +14,9 @@ ZipArchive::~ZipArchive() { close(); }
 
 bool ZipArchive::open(const std::string& path) {
   close();
-  handle_ = unzOpen64(path.c_str());
+  zlib_filefunc64_def functions{};
+  ZipFileReader::fillFunctions(&functions);
+  handle_ = unzOpen2_64(path.c_str(), &functions);
   return handle_ != nullptr;
 }
 

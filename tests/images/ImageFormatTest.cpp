@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FirmwareImage.h"
+#include "SampleFirmware.h"
+#include "TempDir.h"
+#include "ZipFileReader.h"
 
 namespace {
 FirmwareImage image(const std::string& name, std::vector<uint8_t> bytes) {
@@ -77,4 +82,32 @@ TEST(ImageFormat, DataFilesHaveNoHeader) {
   EXPECT_FALSE(data.isRamLoader);
   EXPECT_FALSE(data.isLdp);
   EXPECT_EQ(data.ldrVersion, 0u);
+}
+
+// The archive reader's window: reads that cross it, seeks from each origin, none outside the file.
+TEST(ImageFormat, ZipFileReaderWindow) {
+  TempDir dir;
+  std::vector<uint8_t> bytes(ZipFileReader::kWindowBytes * 2 + 100);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  std::string error;
+  ASSERT_TRUE(sample::writeFile(dir.file("a.zip"), bytes, error)) << error;
+  ZipFileReader r;
+  ASSERT_TRUE(r.open(dir.file("a.zip")));
+  std::vector<uint8_t> got(bytes.size() + 10);
+  ASSERT_TRUE(r.seek(ZipFileReader::kWindowBytes - 3, 0));
+  EXPECT_EQ(r.read(got.data(), 10), 10u);  // across the window's end
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 10, bytes.begin() + ZipFileReader::kWindowBytes - 3));
+  ASSERT_TRUE(r.seek(-5, 2));
+  EXPECT_EQ(r.read(got.data(), 10), 5u);  // short at the end
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5, bytes.end() - 5));
+  EXPECT_EQ(r.read(got.data(), 10), 0u);
+  ASSERT_TRUE(r.seek(0, 0));
+  EXPECT_EQ(r.read(got.data(), got.size()), bytes.size());  // all of it, window after window
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), got.begin()));
+  EXPECT_FALSE(r.seek(1, 2));
+  EXPECT_FALSE(r.seek(-1, 0));
+  EXPECT_EQ(r.tell(), bytes.size());
+  EXPECT_FALSE(r.failed());
+  ZipFileReader missing;
+  EXPECT_FALSE(missing.open(dir.file("none.zip")));
 }

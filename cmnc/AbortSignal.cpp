@@ -1,6 +1,7 @@
 #include "AbortSignal.h"
 
 #include <poll.h>
+#include <time.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -32,11 +33,17 @@ void AbortSignal::reset() {
 }
 
 AbortSignal::Wait AbortSignal::wait(int fd, short events, int timeoutMs) const {
+  return waitMicros(fd, events, timeoutMs < 0 ? 0 : static_cast<int64_t>(timeoutMs) * 1000);
+}
+
+AbortSignal::Wait AbortSignal::waitMicros(int fd, short events, int64_t timeoutUs) const {
   if (set_.load()) return Wait::Aborted;
   pollfd fds[2] = {{fd, events, 0}, {eventFd_, POLLIN, 0}};
-  const int count = eventFd_ >= 0 ? 2 : 1;
+  const nfds_t count = eventFd_ >= 0 ? 2 : 1;
+  const int64_t us = timeoutUs < 0 ? 0 : timeoutUs;
+  const timespec limit{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000};
   for (;;) {
-    int r = ::poll(fds, count, timeoutMs < 0 ? 0 : timeoutMs);
+    int r = ::ppoll(fds, count, &limit, nullptr);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return Wait::Failed;
     if (set_.load()) return Wait::Aborted;

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 
 namespace CMNC {
 
@@ -22,6 +23,8 @@ class AbortSignal {
   // Waits until fd reports one of events (POLLIN/POLLOUT), the timeout passes or the latch is set.
   // A negative timeout is not allowed; 0 polls.
   Wait wait(int fd, short events, int timeoutMs) const;
+  // The same with a time-out in microseconds, for waits shorter than a millisecond.
+  Wait waitMicros(int fd, short events, int64_t timeoutUs) const;
 
  private:
   int eventFd_ = -1;

@@ -12,6 +12,10 @@ bool CAbstractReceiverPort::SetLineRate(int /*rate*/) { return false; }
 
 int CAbstractReceiverPort::SetBridgeLatch(uint8_t /*mask*/, uint8_t /*state*/) { return kBridgeRequestFailed; }
 
+int CAbstractReceiverPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int /*gapUs*/) {
+  return Read(buffer, size, timeoutMs, 0);
+}
+
 bool CAbstractReceiverPort::Drain(int /*timeoutMs*/) { return IsOpen(); }
 
 std::string CAbstractReceiverPort::GetErrorText() const { return errorText_; }

@@ -45,6 +45,13 @@ class CAbstractReceiverPort {
   // aborted.
   virtual int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) = 0;
 
+  // Reads a short reply of the block transfer: waits up to timeoutMs (negative: the link's
+  // default) for the first byte, then gathers further bytes only while they follow within
+  // gapUs microseconds (negative: a few character times of the line), so a one-byte answer is
+  // judged as soon as it is complete. Links without a line of their own (TCP/IP, USB,
+  // Bluetooth) read as Read(buffer, size, timeoutMs, 0). Blocks and returns as Read.
+  virtual int ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs);
+
   // Sends size bytes within timeoutMs (negative: the link's default). Blocks at most that long.
   // Returns the count written (possibly short), -1 when closed, failed or aborted.
   virtual int Write(const uint8_t* data, int size, int timeoutMs) = 0;
@@ -63,6 +70,7 @@ class CAbstractReceiverPort {
     bool lineRate = false;     // SetLineRate changes the computer side's line speed (serial)
     bool bridgeLatch = false;  // SetBridgeLatch reaches a USB-serial bridge's output latch (serial)
     bool login = false;        // the link needs the login dialogue with LoginPassword (TCP/IP)
+    bool replyGap = false;     // ReadReply ends a few character times after the reply (serial)
   };
   virtual Capabilities capabilities() const { return {}; }
 

@@ -10,11 +10,12 @@
 
 namespace CMNC {
 
-CDtpSender::CDtpSender(CommandChannel* channel, int blockSize, Clock& clock)
+CDtpSender::CDtpSender(CommandChannel* channel, int blockSize, Clock& clock, int replyGapMs)
     : channel_(channel),
       clock_(clock),
       block_(dtp::kMaxBlockSize, 0),
       blockSize_(std::clamp(blockSize, 1, dtp::kMaxBlockSize)),
+      replyGapUs_(replyGapMs < 0 ? -1 : replyGapMs * 1000),
       frame_(static_cast<size_t>(blockSize_ + dtp::kFrameOverhead), 0) {
   Handshake();
 }
@@ -37,7 +38,7 @@ uint8_t CDtpSender::WaitReply() {
       break;
     }
     uint8_t buffer[32];
-    int n = channel_->Read(buffer, sizeof buffer, -1, 0);
+    int n = channel_->ReadReply(buffer, sizeof buffer, -1, replyGapUs_);
     if (n <= 0) {
       last = dtp::kNothing;
       if (n < 0) {  // failed or aborted link: no answer can come
@@ -102,6 +103,9 @@ bool CDtpSender::SendBlock(uint8_t type) {
   const uint16_t crc = FrameCrc(runningCrc_, type, number, block_.data(), blockSize_);
   uint8_t reply = dtp::kNothing;
   for (int attempt = 0; attempt < 3; ++attempt) {
+    // A reply read that ends right after its byte leaves anything that trails it (a repeated
+    // answer, line noise) in the queue; it must not pass for the answer to this frame.
+    if (channel_->HasReplyGap()) channel_->DiscardInput();
     if (!SendFrame(type, number, crc)) {
       reply = dtp::kNothing;
       break;

@@ -16,7 +16,12 @@ class CDtpSender {
  public:
   enum class State : int { None = 0, Wait = 1, Timeout = 2, Aborted = 3 };
 
-  CDtpSender(CommandChannel* channel, int blockSize, Clock& clock = Clock::system());
+  static constexpr int kLineReplyGap = -1;  // a reply ends a few character times after its last byte
+
+  // replyGapMs: on serial links, how long the line must stay quiet after a reply's last byte
+  // before the reply is judged (kLineReplyGap: a few character times of the line; 50 is the
+  // gap floor of the serial link's ordinary reads). Other links read replies their own way.
+  CDtpSender(CommandChannel* channel, int blockSize, Clock& clock = Clock::system(), int replyGapMs = kLineReplyGap);
   virtual ~CDtpSender();
   CDtpSender(const CDtpSender&) = delete;
   CDtpSender& operator=(const CDtpSender&) = delete;
@@ -46,6 +51,7 @@ class CDtpSender {
   uint16_t runningCrc_ = 0;
   std::vector<uint8_t> block_;
   int blockSize_;
+  int replyGapUs_;
   int fill_ = 0;
   uint16_t counter_ = 0;
   State state_ = State::None;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 
@@ -148,6 +149,37 @@ int CSerialPort::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) 
     if (n <= 0) return got > 0 ? got : -1;  // device gone (cable pulled, hang-up)
     got += static_cast<int>(n);
     if (poll) continue;
+  }
+  return got;
+}
+
+int CSerialPort::ReplyGapMicrosFor(int rate) {
+  const int bitsPerCharacter = 10;  // start bit, 8 data bits, stop bit
+  const int rateOrDefault = rate > 0 ? rate : timing::kSerialInitialRate;
+  return static_cast<int>((static_cast<int64_t>(timing::kReplyGapCharacters) * bitsPerCharacter * 1000000 +
+                           rateOrDefault - 1) / rateOrDefault);
+}
+
+int CSerialPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
+  if (fd_ < 0 || abort_.isSet()) return -1;
+  if (size <= 0) return 0;
+  const int64_t gap = gapUs < 0 ? ReplyGapMicrosFor(rate_) : gapUs;
+  const int total = timeoutMs < 0 ? timing::kSerialDefaultReadMs : timeoutMs;
+  using std::chrono::steady_clock;
+  const auto deadline = steady_clock::now() + std::chrono::milliseconds(total);
+  int got = 0;
+  while (got < size) {
+    const int64_t left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - steady_clock::now()).count();
+    if (left <= 0) break;
+    // The first byte may take the whole time-out; after it, only the gap.
+    AbortSignal::Wait w = abort_.waitMicros(fd_, POLLIN, got == 0 ? left : std::min(gap, left));
+    if (w == AbortSignal::Wait::Aborted) return -1;
+    if (w == AbortSignal::Wait::Failed) return got > 0 ? got : -1;
+    if (w == AbortSignal::Wait::Timeout) break;
+    ssize_t n = ::read(fd_, buffer + got, static_cast<size_t>(size - got));
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) return got > 0 ? got : -1;  // device gone (cable pulled, hang-up)
+    got += static_cast<int>(n);
   }
   return got;
 }

@@ -12,6 +12,8 @@ namespace CMNC {
 // Read waits up to the total time-out for the first byte and then while bytes follow within the
 // inter-byte gap: the gap is the larger of the interval and the character time, at least 50 ms;
 // a negative interval takes the character time, a negative time-out 500 ms, a time-out of 0 polls.
+// ReadReply, for the block transfer's one-byte answers, has no such floor: it ends as soon as the
+// line has been quiet for a few character times after the answer.
 class CSerialPort final : public CAbstractReceiverPort {
  public:
   CSerialPort();
@@ -26,7 +28,8 @@ class CSerialPort final : public CAbstractReceiverPort {
   int Write(const uint8_t* data, int size, int timeoutMs) override;
   bool Purge(uint32_t flags) override;
   bool Drain(int timeoutMs) override;
-  Capabilities capabilities() const override { return {true, true, false}; }
+  int ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) override;
+  Capabilities capabilities() const override { return {true, true, false, true}; }
   bool SetLineRate(int rate) override { return SetSpeed(rate); }
   int SetBridgeLatch(uint8_t mask, uint8_t state) override;
 
@@ -37,6 +40,8 @@ class CSerialPort final : public CAbstractReceiverPort {
   bool SetSpeed(int rate);
 
   int CharacterTimeMs() const { return characterTimeMs_; }
+  // The gap that ends a reply read by default: a few character times at the line's rate.
+  static int ReplyGapMicrosFor(int rate);
 
   // The device path a port name stands for: "COMn" is /dev/ttyS(n-1) (any case), a name
   // without "/" lives under /dev/, anything else is kept as given.

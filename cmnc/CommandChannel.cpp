@@ -134,6 +134,26 @@ int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs, int intervalM
   return port_->Read(buffer, size, timeoutMs, intervalMs);
 }
 
+int CommandChannel::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
+  if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
+  if (!IsConnected()) return -1;
+  return port_->ReadReply(buffer, size, timeoutMs, gapUs);
+}
+
+int CommandChannel::DiscardInput() {
+  if (!IsConnected()) return 0;
+  uint8_t scratch[256];
+  int dropped = 0;
+  for (int i = 0; i < CMNC::timing::kDiscardReadsLimit; ++i) {
+    const int n = port_->Read(scratch, sizeof scratch, 0, 0);
+    if (n <= 0) break;
+    dropped += n;
+  }
+  return dropped;
+}
+
+bool CommandChannel::HasReplyGap() const { return IsConnected() && port_->capabilities().replyGap; }
+
 int CommandChannel::Write(const uint8_t* data, int size, int timeoutMs) {
   if (size <= 0) return 0;
   if (!IsConnected()) return -1;

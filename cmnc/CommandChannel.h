@@ -43,6 +43,13 @@ class CommandChannel {
   int Read(uint8_t* buffer, int size);
   int Read(uint8_t* buffer, int size, int timeoutMs);
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs);
+  // One short reply of the block transfer (see CAbstractReceiverPort::ReadReply); zero-fills
+  // and returns as Read.
+  int ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs);
+  // Reads and drops what has already arrived, without waiting. Returns the count dropped.
+  int DiscardInput();
+  // True when the link's reply read ends a few character times after the reply (serial).
+  bool HasReplyGap() const;
   int Write(const uint8_t* data, int size, int timeoutMs = -1);
   // The abort flags end every blocked call (from any thread, never waiting for a drain); the
   // clear flags empty the queues (the channel's own thread only).

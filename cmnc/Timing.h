@@ -9,6 +9,7 @@ constexpr int kSerialDefaultReadMs = 500;        // total read time-out when the
 constexpr int kSerialWriteMsPerByte = 10;        // default write time-out: per byte ...
 constexpr int kSerialWriteConstMs = 100;         // ... plus this constant
 constexpr int kSerialInitialRate = 115200;       // bit/s applied on open
+constexpr int kReplyGapCharacters = 3;           // a block transfer's reply ends after this many quiet character times
 
 // Socket links (TCP/IP, Bluetooth)
 constexpr int kSocketDefaultReadMs = 10000;
@@ -33,6 +34,7 @@ constexpr int kDtpReplyWaitMs = 40000;
 constexpr int kDtpReplyAttempts = 20000;
 constexpr int kDtpHandshakeMs = 20000;
 constexpr int kDtpHandshakePauseMs = 100;
+constexpr int kDiscardReadsLimit = 64;           // stale-input reads before a frame at most
 
 // Command channel
 constexpr int kFsInitAttempts = 100;

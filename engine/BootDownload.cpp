@@ -113,7 +113,7 @@ FlashResult sendFlashImage(LoadWorker& w, FirmwareImage& image, const std::strin
                                  static_cast<uint8_t>(blockSize >> 8), static_cast<uint8_t>(blockSize)};
     ch.Write(announce, 4);
   }
-  auto sender = std::make_unique<CMNC::CDtpSender>(&ch, blockSize, w.clock);
+  auto sender = std::make_unique<CMNC::CDtpSender>(&ch, blockSize, w.clock, w.settings.replyGapMs);
   image.rewind();
   // A receiver that never said it is ready has taken nothing: the transfer fails at once.
   if (sender->state() != CMNC::CDtpSender::State::Wait && !w.aborted()) {

@@ -30,6 +30,7 @@ struct LoadRequest {
   int blockSizeChoice = kDefaultBlockSizeChoice;  // file upload's DTP block on non-serial links
   std::string receiverPort;      // the receiver's own name for its port, found by the port test
   bool portBPowerSlots = false;  // found by the port test
+  int replyGapMs = -1;           // quiet line that ends a block's reply on serial; -1: a few characters
 };
 
 // The engine as a front end drives it: one link to one receiver, at most one run (a port test

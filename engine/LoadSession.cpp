@@ -91,6 +91,7 @@ RunSettings LoadSession::settingsFor(const LoadRequest& r) {
   s.method = r.method;
   s.sourceKind = r.sourceKind;
   s.portBPowerSlots = r.portBPowerSlots;
+  s.replyGapMs = r.replyGapMs;
   if (r.method == LoadMethod::FileUpload) {
     const ConnectionKind kind = r.port.kind;
     s.blockSize = kind == ConnectionKind::Serial ? kSerialUploadBlockSize : r.blockSizeChoice;

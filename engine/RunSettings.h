@@ -14,6 +14,7 @@ struct RunSettings {
   bool portBPowerSlots = false;     // passed on to the ordering of the image set
   int blockSize = kDefaultBlockSize;
   int putTimeout = kPutTimeout;
+  int replyGapMs = -1;              // quiet line after a block's reply on serial links; -1: a few characters
 
   // The images go through the receiver's file system instead of its boot loader.
   bool fileUpload() const { return method == LoadMethod::FileUpload; }

@@ -53,6 +53,10 @@ int CVestrelApp::run() {
     std::cerr << "vestrel: unknown option " << check.badOption << "\n\n" << withoutCarriageReturns(usageText());
     return 2;
   }
+  if (!check.badValue.empty()) {
+    std::cerr << "vestrel: " << check.badValue << "\n";
+    return 2;
+  }
   const bool headless = noDisplay();
   if (headless && !probe.run) {
     std::cerr << "vestrel: no display. Start it on a desktop, or load unattended with /run (see --help).\n";

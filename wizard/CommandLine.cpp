@@ -13,6 +13,7 @@ namespace {
 constexpr uint32_t kMinSpeed = 4800;
 constexpr long long kMinMtu = 32;
 constexpr long long kMaxMtu = 32768;
+constexpr int kMaxReplyGapMs = 1000;
 
 bool endsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -60,6 +61,17 @@ void classifySource(LoadJob& job, SourceKind& kind) {
   if (!job.source.empty()) job.source = absolutePath(job.source);
 }
 
+// "--reply-gap": a whole number of milliseconds, 0 to 1000.
+bool readReplyGap(const std::string& value, int& gapMs) {
+  if (value.empty() || value.size() > 4 ||
+      !std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); }))
+    return false;
+  const int ms = std::stoi(value);
+  if (ms > kMaxReplyGapMs) return false;
+  gapMs = ms;
+  return true;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -89,6 +101,9 @@ std::string platformUsageNotes() {
   return "On Linux:\r\n"
          "  Options may also be written --port, --speed, --capture, --source, --exit, --run,\r\n"
          "  --log, --mtu; --help prints this text.\r\n"
+         "  --reply-gap MS waits MS ms of quiet line after each reply of a serial block\r\n"
+         "  transfer before judging it (0-1000; 50 is the classic timing, for a receiver\r\n"
+         "  that needs it); by default a reply is judged three character times after it.\r\n"
          "  /port takes a device name or path (ttyUSB0, /dev/ttyACM0, a pseudo-terminal);\r\n"
          "  COMn stands for /dev/ttyS(n-1). Other links:\r\n"
          "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n"
@@ -153,6 +168,9 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
         const long long mtu = readDecimal(value);
         job.mtu = mtu == 0 ? 0 : static_cast<uint32_t>(std::clamp(mtu, kMinMtu, kMaxMtu));
       }
+    } else if (arg == "--reply-gap") {
+      if (!hasValue || !readReplyGap(args[++i], job.replyGapMs))
+        result.badValue = "--reply-gap takes a whole number of milliseconds from 0 to 1000.";
     } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
       result.badOption = arg;
     }

@@ -10,6 +10,7 @@ struct CommandLineResult {
   std::vector<std::string> logFiles;  // "/log" values in order; each one is opened in turn
   bool showHelp = false;              // "--help", "-h" or "/?"
   std::string badOption;              // an unknown GNU-style option: bad usage
+  std::string badValue;               // what is wrong with a GNU-style option's value: bad usage
 };
 
 // The usage text, lines ending in CR LF.

@@ -16,6 +16,7 @@ struct LoadJob {
   LoadMethod method = LoadMethod::PowerOnCapture;
   bool methodGiven = false;   // "/capture" stood on the command line: the wizard selects method
   uint32_t mtu = 0;           // largest piece written to the port at once; 0 keeps the default
+  int replyGapMs = -1;        // "--reply-gap": quiet line that ends a block's reply; -1 a few characters
   ConnectionKind connection = ConnectionKind::Serial;
   bool directUpload = false;  // images go through the receiver's file system
   bool plainDataFile = false; // the source is one plain data file

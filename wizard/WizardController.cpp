@@ -418,6 +418,7 @@ void WizardController::startLoad() {
   request.sourceKind = sourceKind_;
   request.speed = job_.speed;
   request.mtu = job_.mtu;
+  request.replyGapMs = job_.replyGapMs;
   request.blockSizeChoice = state(kBlockSizeList).data(LoadRequest::kDefaultBlockSizeChoice);
   request.receiverPort = tested_.currentPort;
   request.portBPowerSlots = tested_.portBPowerSlots;

@@ -223,3 +223,131 @@ TEST(DtpSender, BlockNumbersPast255And65535) {
     EXPECT_EQ(f[4] | (f[5] << 8), CDtpSender::FrameCrc(previous, f[0], static_cast<uint16_t>(number(i)), &f[3], 1)) << i;
   }
 }
+
+namespace {
+
+// A serial line whose receiving side answers each frame with the bursts of a script: the bursts
+// of one answer come 10 ms apart, so a reply read that ends right after its byte takes one burst
+// and the classic 50 ms gap takes them all.
+struct SerialLine {
+  explicit SerialLine(std::deque<std::vector<std::vector<uint8_t>>> script) : answers(std::move(script)), f(&clock) {
+    f.responder = [this](const uint8_t* data, int size, FakePort& p) {
+      frames.emplace_back(data, data + size);
+      if (answers.empty()) return;
+      for (const auto& burst : answers.front()) p.feed(burst);
+      answers.pop_front();
+    };
+    EXPECT_TRUE(f.connect());
+    f.port->serialLike = true;
+    f.port->whenEmpty = [this](FakePort& p) {
+      if (!readyNakSent) p.feed(std::vector<uint8_t>{dtp::kNak});
+      readyNakSent = true;
+    };
+  }
+  std::deque<std::vector<std::vector<uint8_t>>> answers;
+  std::vector<std::vector<uint8_t>> frames;
+  bool readyNakSent = false;
+  FakeClock clock;
+  FakeChannel f;
+};
+
+class DtpReplyGap : public ::testing::TestWithParam<int> {};
+
+}  // namespace
+
+// Whatever the receiver answers, the verdict is the same whether a reply is judged right after
+// its byte or after the classic 50 ms of quiet line.
+TEST_P(DtpReplyGap, SameVerdictsAsTheClassicTiming) {
+  using Answer = std::vector<std::vector<uint8_t>>;
+  const std::vector<uint8_t> ack{dtp::kAck}, nak{dtp::kNak};
+  struct Case {
+    const char* what;
+    std::deque<Answer> script;
+    int taken;          // what Write returns for one block
+    std::size_t frames; // frames written
+  };
+  const std::vector<Case> cases = {
+      {"ACK", {{ack}}, kBlock, 1},
+      {"NAK then ACK on the resend", {{nak}, {ack}}, kBlock, 2},
+      {"two bytes at once, the last an ACK", {{{dtp::kNak, dtp::kAck}}}, kBlock, 1},
+      {"noise, then the ACK in a second read", {{{'x', 'y'}, ack}}, kBlock, 1},
+      {"ACK with a line feed behind it", {{{dtp::kAck, '\n'}}}, 0, 1},
+      {"refusal code", {{{0x25}}}, 0, 1},
+      {"three NAKs", {{nak}, {nak}, {nak}}, 0, 3},
+  };
+  for (const Case& c : cases) {
+    SerialLine line(c.script);
+    CDtpSender sender(&line.f.channel, kBlock, line.clock, GetParam());
+    const std::vector<uint8_t> data = pattern(kBlock);
+    EXPECT_EQ(sender.Write(data.data(), kBlock), c.taken) << c.what;
+    EXPECT_EQ(line.frames.size(), c.frames) << c.what;
+    ASSERT_FALSE(line.f.port->replyGaps.empty());
+    EXPECT_EQ(line.f.port->replyGaps.back(), GetParam() < 0 ? -1 : GetParam() * 1000) << c.what;
+  }
+}
+
+// A receiver that repeats its ACK: the second one must not pass for the answer to the next frame,
+// which the receiver refused with a NAK; the sender sends that frame again.
+TEST_P(DtpReplyGap, StaleInputCannotPassForTheNextReply) {
+  const std::vector<uint8_t> ack{dtp::kAck}, nak{dtp::kNak};
+  SerialLine line({{ack, ack}, {nak}, {ack}, {ack}});
+  CDtpSender sender(&line.f.channel, kBlock, line.clock, GetParam());
+  const std::vector<uint8_t> data = pattern(2 * kBlock);
+  EXPECT_EQ(sender.Write(data.data(), 2 * kBlock), 2 * kBlock);
+  ASSERT_EQ(line.frames.size(), 3u);
+  EXPECT_EQ(line.frames[1], line.frames[2]);
+  EXPECT_TRUE(sender.Finish());
+}
+
+// A late answer within the reply time counts; none within it fails the block, and an ACK that
+// comes after that cannot turn the failure into a success.
+TEST_P(DtpReplyGap, LateAnswersAndTimeOuts) {
+  {
+    SerialLine line({});
+    CDtpSender sender(&line.f.channel, kBlock, line.clock, GetParam());
+    const int64_t sentAt = line.clock.nowMs();
+    line.f.port->whenEmpty = [&](FakePort& p) {
+      if (line.clock.nowMs() - sentAt >= 3000) p.feed(std::vector<uint8_t>{dtp::kAck});
+    };
+    const std::vector<uint8_t> data = pattern(kBlock);
+    EXPECT_EQ(sender.Write(data.data(), kBlock), kBlock);
+  }
+  {
+    SerialLine line({});
+    CDtpSender sender(&line.f.channel, kBlock, line.clock, GetParam());
+    const std::vector<uint8_t> data = pattern(kBlock);
+    EXPECT_EQ(sender.Write(data.data(), kBlock), 0);
+    EXPECT_EQ(sender.state(), CDtpSender::State::Timeout);
+    line.f.port->feed(std::vector<uint8_t>{dtp::kAck});
+    EXPECT_EQ(sender.Write(data.data(), kBlock), -1);
+  }
+}
+
+// Damaged frames and NAKs against the receiver's own checks: the bytes arrive whole.
+TEST_P(DtpReplyGap, DamagedFramesAreSentAgain) {
+  FakeClock clock;
+  FakeChannel f(&clock);
+  std::unique_ptr<DtpReceiver> receiver;
+  f.responder = [&](const uint8_t* data, int size, FakePort&) { receiver->feed(data, static_cast<std::size_t>(size), 0); };
+  ASSERT_TRUE(f.connect());
+  f.port->serialLike = true;
+  DtpReceiver::Faults faults;
+  faults.corruptFrames = 1;  // the first frame is damaged, then refused once: sent three times
+  faults.nakFrames = 1;
+  receiver = std::make_unique<DtpReceiver>(kBlock, faults, [&](const uint8_t* d, std::size_t n) {
+    f.port->feed(std::vector<uint8_t>(d, d + n));
+  });
+  int64_t tick = 0;
+  f.port->whenEmpty = [&](FakePort&) { receiver->tick(tick += 1000); };
+  CDtpSender sender(&f.channel, kBlock, clock, GetParam());
+  const std::vector<uint8_t> data = pattern(5 * kBlock + 3);
+  EXPECT_EQ(sender.Write(data.data(), static_cast<int>(data.size())), static_cast<int>(data.size()));
+  EXPECT_TRUE(sender.Finish());
+  EXPECT_EQ(receiver->status(), DtpReceiver::Status::Done);
+  EXPECT_EQ(receiver->bytes(), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(LineAndClassic, DtpReplyGap, ::testing::Values(CDtpSender::kLineReplyGap, 50),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param < 0 ? std::string("LineGap") : "Gap" + std::to_string(info.param) + "ms";
+                         });

@@ -116,6 +116,40 @@ TEST(SerialPort, ReadTiming) {
   device.join();
 }
 
+TEST(SerialPort, ReplyReadEndsRightAfterTheReply) {
+  EXPECT_EQ(CSerialPort::ReplyGapMicrosFor(115200), 261);  // three characters of ten bits
+  EXPECT_EQ(CSerialPort::ReplyGapMicrosFor(921600), 33);
+  PtyPair pty;
+  CSerialPort port;
+  ASSERT_TRUE(port.Open(pty.path));
+  uint8_t buffer[32];
+  // The line's gap: the reply's byte alone, the bytes that come 30 ms later stay queued.
+  std::thread device([&] {
+    pty.send("\x06");
+    std::this_thread::sleep_for(milliseconds(30));
+    pty.send("\x15\x15");
+  });
+  EXPECT_EQ(port.ReadReply(buffer, sizeof buffer, 2000, -1), 1);
+  EXPECT_EQ(buffer[0], 0x06);
+  device.join();
+  EXPECT_EQ(port.ReadReply(buffer, sizeof buffer, 2000, -1), 2);
+  // The classic 50 ms gap gathers both pieces, as the ordinary read does.
+  device = std::thread([&] {
+    pty.send("\x15");
+    std::this_thread::sleep_for(milliseconds(10));
+    pty.send("\x06");
+  });
+  EXPECT_EQ(port.ReadReply(buffer, sizeof buffer, 2000, 50000), 2);
+  EXPECT_EQ(buffer[1], 0x06);
+  device.join();
+  // The first byte may take the whole time-out; nothing at all gives 0 after it.
+  const auto start = steady_clock::now();
+  EXPECT_EQ(port.ReadReply(buffer, sizeof buffer, 200, -1), 0);
+  EXPECT_GE(elapsedMs(start), 150);
+  port.Purge(CMNC::kPurgeRxAbort);
+  EXPECT_EQ(port.ReadReply(buffer, sizeof buffer, 200, -1), -1);
+}
+
 TEST(SerialPort, AbortPurgeEndsABlockedReadAtOnce) {
   PtyPair pty;
   CSerialPort port;

@@ -13,21 +13,41 @@ bool FakePort::Open(const std::string&) {
   return true;
 }
 
-int FakePort::Read(uint8_t* buffer, int size, int timeoutMs, int) {
+int FakePort::take(uint8_t* buffer, int size, bool oneBurst) {
+  int n = 0;
+  while (n < size && !bursts_.empty()) {
+    std::size_t& left = bursts_.front();
+    while (n < size && left > 0) {
+      buffer[n++] = incoming_.front();
+      incoming_.pop_front();
+      --left;
+    }
+    if (left > 0) break;
+    bursts_.pop_front();
+    if (oneBurst) break;
+  }
+  return n;
+}
+
+int FakePort::Read(uint8_t* buffer, int size, int timeoutMs, int) { return readQueued(buffer, size, timeoutMs, false); }
+
+int FakePort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
+  replyGaps.push_back(gapUs);
+  return readQueued(buffer, size, timeoutMs, serialLike && gapUs < burstSpacingUs);
+}
+
+int FakePort::readQueued(uint8_t* buffer, int size, int timeoutMs, bool oneBurst) {
   if (!open_ || aborted_) return -1;
+  const bool poll = serialLike && timeoutMs == 0;
   bool empty;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     empty = incoming_.empty();
   }
-  if (empty && whenEmpty) whenEmpty(*this);
+  if (empty && whenEmpty && !poll) whenEmpty(*this);
   std::lock_guard<std::mutex> lock(mutex_);
-  int n = 0;
-  while (n < size && !incoming_.empty()) {
-    buffer[n++] = incoming_.front();
-    incoming_.pop_front();
-  }
-  if (n == 0 && clock_) clock_->advance(timeoutMs < 0 ? 500 : std::max(timeoutMs, 1));
+  const int n = take(buffer, size, oneBurst);
+  if (n == 0 && clock_ && !poll) clock_->advance(timeoutMs < 0 ? 500 : std::max(timeoutMs, 1));
   return n;
 }
 
@@ -49,13 +69,17 @@ bool FakePort::Purge(uint32_t flags) {
   if ((flags & (CMNC::kPurgeTxClear | CMNC::kPurgeRxClear)) && whilePurging) whilePurging(*this);
   std::lock_guard<std::mutex> lock(mutex_);
   ++purges;
-  if (flags & CMNC::kPurgeRxClear) incoming_.clear();
+  if (flags & CMNC::kPurgeRxClear) {
+    incoming_.clear();
+    bursts_.clear();
+  }
   return true;
 }
 
 void FakePort::feed(const std::vector<uint8_t>& bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   incoming_.insert(incoming_.end(), bytes.begin(), bytes.end());
+  if (!bytes.empty()) bursts_.push_back(bytes.size());
 }
 
 void FakePort::feed(const std::string& text) { feed(std::vector<uint8_t>(text.begin(), text.end())); }

@@ -13,6 +13,11 @@
 // the receiver's answer; reads take queued bytes. It can stall (reads return nothing), refuse
 // writes, or take only part of each write. It keeps an abort latch as the real links do: after a
 // Purge with the abort flags every Open, Read and Write fails.
+//
+// As a serial link (serialLike), each feed is one burst of bytes that followed each other on the
+// line, the next burst coming burstSpacingUs later: ReadReply with a shorter gap takes one burst,
+// a longer gap (or Read, with its 50 ms floor) everything queued; a poll (time-out 0) takes
+// what is queued and never waits for more.
 class FakePort final : public CMNC::CAbstractReceiverPort {
  public:
   using Responder = std::function<void(const uint8_t* data, int size, FakePort& port)>;
@@ -23,6 +28,8 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
   bool Open(const std::string& address) override;
   void Close() override { open_ = false; }
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
+  int ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) override;
+  Capabilities capabilities() const override { return {false, false, false, serialLike}; }
   int Write(const uint8_t* data, int size, int timeoutMs) override;
   bool Purge(uint32_t flags) override;
 
@@ -42,13 +49,19 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
   bool failOpen = false;
   bool failWrites = false;
   int purges = 0;
+  bool serialLike = false;
+  int burstSpacingUs = 10000;
+  std::vector<int> replyGaps;  // the gap of every ReadReply
 
  private:
   FakeClock* clock_;
   bool open_ = false;
   std::atomic<bool> aborted_{false};
   mutable std::mutex mutex_;
+  int readQueued(uint8_t* buffer, int size, int timeoutMs, bool oneBurst);
+  int take(uint8_t* buffer, int size, bool oneBurst);  // with mutex_ held
   std::deque<uint8_t> incoming_;
+  std::deque<std::size_t> bursts_;  // sizes of the queued bursts, front first
   std::vector<uint8_t> written_;
   std::vector<int> writeSizes_;
 };

@@ -53,6 +53,20 @@ TEST(CommandLine, Numbers) {
   EXPECT_EQ(parse({"/mtu", "512"}).job.mtu, 0u);  // "/MTU" is written in capitals
 }
 
+TEST(CommandLine, ReplyGap) {
+  EXPECT_EQ(parse({"/run"}).job.replyGapMs, -1);  // by default a few character times of the line
+  EXPECT_EQ(parse({"--reply-gap", "50"}).job.replyGapMs, 50);
+  EXPECT_EQ(parse({"--reply-gap", "0"}).job.replyGapMs, 0);
+  EXPECT_EQ(parse({"--reply-gap", "1000"}).job.replyGapMs, 1000);
+  for (const char* bad : {"1001", "-5", "fast", "", "5ms"}) {
+    const Parsed p = parse({"--reply-gap", bad});
+    EXPECT_EQ(p.job.replyGapMs, -1) << bad;
+    EXPECT_NE(p.result.badValue.find("--reply-gap"), std::string::npos) << bad;
+  }
+  EXPECT_FALSE(parse({"--reply-gap"}).result.badValue.empty());  // its value missing
+  EXPECT_NE(platformUsageNotes().find("--reply-gap MS"), std::string::npos);
+}
+
 TEST(CommandLine, CaptureMethods) {
   EXPECT_EQ(parse({"/capture", "reset"}).job.method, LoadMethod::SoftBreakCapture);
   EXPECT_EQ(parse({"/capture", "power"}).job.method, LoadMethod::PowerOnCapture);

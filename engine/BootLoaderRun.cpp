@@ -35,7 +35,8 @@ void ramCycle(LoadWorker& w, RunState& rs, FirmwareImage& img) {
   if (going(w, rs)) loadRamStep(w, rs, img, img.title);
 }
 
-void namedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images, RunState& rs) {
+void namedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
+  FirmwareImage& firstImage = images.at(0);  // the RAM loader, when the set has one
   for (std::size_t i = firstImage.isRamLoader ? 1 : 0; i < images.count(); ++i) {
     FirmwareImage& img = images.at(i);
     if (!img.isLoaded()) continue;
@@ -54,7 +55,7 @@ void namedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images
   }
 }
 
-void numberedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& images, RunState& rs) {
+void numberedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
   std::vector<std::string> skipped;
   for (std::size_t i = 0; i < images.count(); ++i) {
     FirmwareImage& img = images.at(i);
@@ -67,8 +68,7 @@ void numberedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& ima
       if (type == 1 || type == 3) {
         const int u = findUtilityLoader(images, id);
         if (u >= 0) {
-          firstImage = images.at(static_cast<std::size_t>(u));
-          loaderCycle(w, rs, firstImage, img);
+          loaderCycle(w, rs, images.at(static_cast<std::size_t>(u)), img);
         } else if (type == 3) {
           ramCycle(w, rs, img);
         } else {
@@ -96,10 +96,9 @@ void numberedRun(LoadWorker& w, FirmwareImage& firstImage, FirmwareImageSet& ima
 
 }  // namespace
 
-void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, FirmwareImageSet& images,
-                   RunState& rs) {
-  if (numberedSet) numberedRun(w, firstImage, images, rs);
-  else namedRun(w, firstImage, images, rs);
+void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImageSet& images, RunState& rs) {
+  if (numberedSet) numberedRun(w, images, rs);
+  else namedRun(w, images, rs);
 }
 
 int findUtilityLoader(const FirmwareImageSet& images, int id) {

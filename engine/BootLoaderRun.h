@@ -14,9 +14,9 @@ enum class VersionCheck : int {
   FlashWrongHardware = -3,
 };
 
-// One cycle per image: capture, version exchange and check, RAM loader, flash image.
-void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, FirmwareImageSet& images,
-                   RunState& rs);
+// One cycle per image: capture, version exchange and check, RAM loader, flash image. The RAM
+// loader is the set's first image (named sets) or the image's utility loader (numbered sets).
+void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImageSet& images, RunState& rs);
 void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_t ramHardwareVersion,
                        uint32_t flashHardwareVersion);
 bool readBootVersions(LoadWorker& w, int& hardwareVersion, int& secondVersion);

@@ -33,10 +33,10 @@ void rebootWait(LoadWorker& w) {
   w.events.setProgress(100);
 }
 
-void runPath(LoadWorker& w, bool numberedSet, FirmwareImage& firstImage, RunState& rs) {
+void runPath(LoadWorker& w, bool numberedSet, RunState& rs) {
   FirmwareImageSet& set = *w.images;
   if (!w.settings.fileUpload()) {
-    bootLoaderRun(w, numberedSet, firstImage, set, rs);
+    bootLoaderRun(w, numberedSet, set, rs);
   } else if (set.content == SetContent::Firmware) {
     for (std::size_t i = 0; i < set.count() && rs.ok; ++i) fileUploadHardwareCheck(w, set.at(i), numberedSet, rs);
     if (rs.ok) fileUploadRun(w, set, numberedSet, rs);
@@ -100,7 +100,8 @@ void loadDriver(LoadWorker& w) {
     return;
   }
   if (rs.ok) {
-    FirmwareImage firstImage = set.at(0);
+    // Looked at in place: a copy would hold a main firmware's bytes twice for the whole run.
+    const FirmwareImage& firstImage = set.at(0);
     if (!numberedSet && !w.settings.fileUpload() && !firstImage.isRamLoader &&
         std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
       w.events.appendLog(std::string(catalogue::kEntries[0].title) + " is required but absent!\r\n");
@@ -108,7 +109,7 @@ void loadDriver(LoadWorker& w) {
       return;
     }
     w.events.appendLog("");
-    runPath(w, numberedSet, firstImage, rs);
+    runPath(w, numberedSet, rs);
   }
 
   CommandChannel& ch = *w.channel;

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: vestrel-mkfw DIR [--main-size BYTES] [--hardware N]\n";
+    std::cerr << "usage: vestrel-mkfw DIR [--main-size BYTES] [--hardware N] [--loader-version N]\n";
     return 2;
   }
   sample::Options options;
@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--main-size") options.mainSize = std::strtoull(argv[i + 1], nullptr, 10);
     else if (a == "--hardware") options.hardwareVersion = std::atoi(argv[i + 1]);
+    else if (a == "--loader-version") options.loaderVersion = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
   }
   std::string error;
   if (!sample::writeDistribution(argv[1], options, error)) {

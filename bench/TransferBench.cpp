@@ -12,11 +12,14 @@
 #include "EngineHarness.h"
 #include "SampleFirmware.h"
 #include "TempDir.h"
+#include "Timing.h"
 #include "VirtualReceiver.h"
 
 namespace {
 
-constexpr double kReplyGapSeconds = 0.050;  // a serial reply read waits one 50 ms gap after the reply
+// After each frame the sender reads the one-byte reply and then waits for the line to stay quiet
+// for a few character times before it judges the reply.
+constexpr int kReplyCharacters = 1 + CMNC::timing::kReplyGapCharacters;
 
 struct Outcome {
   std::string result;
@@ -49,8 +52,8 @@ void report(const char* what, const Outcome& o, int rate, int blockSize, double 
   std::printf("%-28s %-9s payload %9zu B in %7.2f s (%.2f s fixed waits): %10.0f B/s", what, o.result.c_str(), o.payload,
               o.seconds, fixedSeconds, bps);
   if (line > 0) {
-    const double frameSeconds = (blockSize + 6 + 1) / line;
-    const double floor = blockSize / (frameSeconds + kReplyGapSeconds);
+    const double frameSeconds = (blockSize + 6 + 1 + kReplyCharacters) / line;
+    const double floor = blockSize / frameSeconds;
     std::printf(", line %.0f B/s, efficiency %.1f%%, protocol floor %.0f B/s (%.1f%% of it)", line, 100 * bps / line,
                 floor, 100 * bps / floor);
   }

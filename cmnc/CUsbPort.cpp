@@ -18,7 +18,10 @@ std::string portPath(libusb_device* device) {
   uint8_t numbers[8];
   const int n = libusb_get_port_numbers(device, numbers, sizeof numbers);
   std::string path;
-  for (int i = 0; i < n; ++i) path += (i ? "." : "") + std::to_string(numbers[i]);
+  for (int i = 0; i < n; ++i) {
+    if (i > 0) path += '.';
+    path += std::to_string(numbers[i]);
+  }
   return path;
 }
 

@@ -13,13 +13,17 @@ inline constexpr char kProbe[] = "%PORT TEST%\n";
 inline constexpr char kProbeTag[] = "PORT TEST";
 inline constexpr std::size_t kProbeAnswerLength = 18;  // "RE", 3 length characters, "%PORT TEST%", CR LF
 
+// The running firmware's version, asked in the port test and again after a load.
+inline constexpr char kMainFirmwareQuery[] = "%Main  firmware%print,/par/rcv/ver/main\n";
+inline constexpr char kMainFirmwareTag[] = "Main  firmware";
+
 // Identity queries of the port test, in the order they are asked.
 inline constexpr const char* kIdentityRequests[] = {
     "\ndm\n##OFF##\ndm\n\n%Current port%print,/cur/term\n",
     "%Receiver model%print,/par/rcv/model\n",
     "%Receiver board%print,/par/rcv/ver/board\n",
     "%RAM size (KB)%print,/par/rcv/mem\n",
-    "%Main  firmware%print,/par/rcv/ver/main\n",
+    kMainFirmwareQuery,
     "%Port speed%print,/par/cur/term/rate\n",
 };
 inline constexpr char kCurrentPortTag[] = "Current port";

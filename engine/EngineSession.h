@@ -50,6 +50,9 @@ class EngineSession {
   virtual bool running() const = 0;
   // What the last port test found; read after stop().
   virtual PortTestSetup testResult() const = 0;
+  // The main firmware's version the receiver reported once it was back after the last load that
+  // worked; empty when it did not answer (or the load did not work). Read after stop().
+  virtual std::string firmwareAfterLoad() const = 0;
   // The channel's current line rate (where the port test left the receiver).
   virtual int currentRate() const = 0;
 };

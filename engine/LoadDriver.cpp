@@ -9,6 +9,7 @@
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 #include "LoadWorker.h"
+#include "PortTest.h"
 #include "ReceiverLanguage.h"
 #include "Timing.h"
 
@@ -18,19 +19,22 @@ namespace {
 
 bool isArchive(SourceKind kind) { return kind == SourceKind::ZipArchive || kind == SourceKind::ZipImage; }
 
-void rebootWait(LoadWorker& w) {
+// True when the receiver's file system answered ready before the polls ran out.
+bool rebootWait(LoadWorker& w) {
   CommandChannel& ch = *w.channel;
   ch.setCurrentRate(ch.previousRate());
   ch.SetRate(ch.previousRate(), false);
   w.events.appendStatus("Waiting for the receiver reboot...\r\n");
   w.sleep(kBeforeRebootWaitMs);
-  for (int n = 1; n <= kRebootPolls; ++n) {
+  bool back = false;
+  for (int n = 1; n <= kRebootPolls && !back; ++n) {
     w.events.setProgress(n);
     if (!w.sleep(kRebootPollMs)) break;
     ch.Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
-    if (ch.CheckFsInit()) break;
+    back = ch.CheckFsInit();
   }
   w.events.setProgress(100);
+  return back;
 }
 
 void runPath(LoadWorker& w, bool numberedSet, RunState& rs) {
@@ -88,7 +92,7 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
   return true;
 }
 
-void loadDriver(LoadWorker& w) {
+void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
   RunState rs;
   FirmwareImageSet& set = *w.images;
   const bool ramRuleFails = !set.findLdpWithoutRamLoader().first;
@@ -114,7 +118,7 @@ void loadDriver(LoadWorker& w) {
 
   CommandChannel& ch = *w.channel;
   if (!rs.errorText.empty()) w.events.appendLog(rs.errorText + "\r\n");
-  else if (rs.ok && ch.IsConnected()) rebootWait(w);
+  else if (rs.ok && ch.IsConnected() && rebootWait(w) && firmwareAfter) *firmwareAfter = askMainFirmware(w);
   if (w.settings.fileUpload() && ch.IsConnected() && set.content == SetContent::Firmware)
     ch.SendText(CMNC::lang::kRemoveFirmwareCommand);
   if (!w.aborted()) {

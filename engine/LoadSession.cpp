@@ -120,9 +120,10 @@ bool LoadSession::startTest(const TestRequest& request, LoadEvents& events) {
 
 bool LoadSession::startLoad(const LoadRequest& request, FirmwareImageSet& images, LoadEvents& events) {
   if (worker_) return false;
+  firmwareAfter_.clear();
   start(RunKind::Load, images, settingsFor(request),
-        [request](LoadWorker& w) {
-          if (prepareLoad(w, request)) loadDriver(w);
+        [this, request](LoadWorker& w) {
+          if (prepareLoad(w, request)) loadDriver(w, &firmwareAfter_);
         },
         events);
   return true;

@@ -23,6 +23,7 @@ class LoadSession final : public EngineSession {
   void stop() override;
   bool running() const override { return worker_ != nullptr; }
   PortTestSetup testResult() const override { return test_; }
+  std::string firmwareAfterLoad() const override { return firmwareAfter_; }
   int currentRate() const override { return channel_.currentRate(); }
 
   // The settings a load runs with: the DTP block size and put time-out by method and link.
@@ -43,6 +44,7 @@ class LoadSession final : public EngineSession {
   CMNC::Clock& clock_;
   FirmwareImageSet noImages_;  // the port test's worker has no set of its own
   PortTestSetup test_;
+  std::string firmwareAfter_;  // written by the load's worker, read after stop()
   RunKind kind_ = RunKind::None;
   std::unique_ptr<LoadWorker> worker_;
 };

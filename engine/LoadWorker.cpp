@@ -13,7 +13,7 @@ LoadWorker::LoadWorker(CommandChannel& channel_, FirmwareImageSet& images_, cons
       settings(settings_),
       events(events_),
       clock(clock_),
-      procedure_(procedure ? std::move(procedure) : Procedure(&loadDriver)) {}
+      procedure_(procedure ? std::move(procedure) : Procedure([](LoadWorker& w) { loadDriver(w); })) {}
 
 LoadWorker::~LoadWorker() { stop(); }
 

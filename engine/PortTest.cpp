@@ -51,12 +51,26 @@ void readIdentity(LoadWorker& w, PortTestSetup& setup) {
       w.events.appendLog(tag + ": " + body + "\r\n");
       if (tag == lang::kCurrentPortTag) setup.currentPort = body;
       if (tag == lang::kModelTag) setup.model = body;
+      if (tag == lang::kMainFirmwareTag) setup.mainFirmware = lang::TrimBlanks(body);
     } else {
       w.events.appendLog(reply);
     }
   }
   setup.model = lang::TrimBlanks(setup.model);
 }
+
+}  // namespace
+
+std::string askMainFirmware(LoadWorker& w) {
+  CommandChannel& ch = *w.channel;
+  if (w.aborted() || !ch.SendText(lang::kMainFirmwareQuery)) return {};
+  const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
+  std::string tag, body;
+  if (!lang::ParseReply(reply, tag, body) || tag != lang::kMainFirmwareTag) return {};
+  return lang::TrimBlanks(body);
+}
+
+namespace {
 
 void powerSlotRule(LoadWorker& w, PortTestSetup& setup) {
   if (setup.model != kPowerModel || setup.currentPort != kPowerPort) return;

@@ -20,8 +20,12 @@ struct PortTestSetup {
   LoadMethod method = LoadMethod::SoftBreakCapture;
   std::string currentPort;         // the receiver's name for the port it talks on
   std::string model;
+  std::string mainFirmware;        // the running firmware's version, as the receiver tells it
   bool portBPowerSlots = false;
 };
+
+// Asks the running firmware for its version; empty when it does not answer.
+std::string askMainFirmware(LoadWorker& w);
 
 // The worker procedure of "Test": finds the speed the receiver answers at, switches it to the
 // selected speed, reads its identity and applies the power-slot and cable rules.

@@ -44,7 +44,9 @@ void VirtualReceiver::command(const std::string& raw) {
     if (tagged) reply(tag, "");
   } else if (startsWith(cmd, "print,")) {
     bool known = true;
-    const std::string body = print(cmd.substr(6), known);
+    const std::string what = cmd.substr(6);
+    if (what == "/par/rcv/ver/main" && !flashed_.empty() && config_.faults.silentVersionAfterFlash) return;
+    const std::string body = print(what, known);
     answer(known ? body : "unknown parameter", !known);
   } else if (cmd == "set,reset,yes") {
     restart();
@@ -101,7 +103,7 @@ std::string VirtualReceiver::print(const std::string& what, bool& known) {
   if (what == "/par/rcv/model") return config_.model;
   if (what == "/par/rcv/ver/board") return config_.board;
   if (what == "/par/rcv/mem") return config_.memory;
-  if (what == "/par/rcv/ver/main") return config_.mainVersion;
+  if (what == "/par/rcv/ver/main") return flashed_.empty() ? config_.mainVersion : config_.versionAfterFlash;
   if (what == "/par/cur/term/rate") return std::to_string(rate_);
   if (what == "/par/pwr/slots") return config_.powerSlots;
   if (what == "/par/rcv/id") return config_.identity;

@@ -20,6 +20,7 @@ struct ReceiverFaults {
   int sizeShortBy = 0;               // the size query reports this many bytes less
   bool streamAlwaysFails = false;    // every streamed "fld" transfer is refused
   bool endAckFlash = true;           // the RAM loader ends a flash transfer with 0x1E
+  bool silentVersionAfterFlash = false;  // once an image was flashed the version query goes unanswered
 };
 
 // The virtual receiver's identity and behaviour.
@@ -29,6 +30,7 @@ struct ReceiverConfig {
   std::string board = "VB-2";
   std::string memory = "65536";
   std::string mainVersion = "4.2 Dec,01,2026";
+  std::string versionAfterFlash = "4.3 Dec,08,2026";  // reported once an image was flashed
   std::string identity = "VR100-0001234";
   std::string serialPortName = "/dev/ser/a";  // its name for the serial port in use
   std::string powerSlots = "always";

@@ -19,6 +19,7 @@ void onSignal(int) { g_stop = 1; }
 void usage() {
   std::cout << "usage: vestrel-sim [--rate N] [--tcp PORT] [--password TEXT] [--off] [--power-on-after MS]\n"
                "                   [--pace] [--hardware N] [--port-name NAME] [--path-file FILE]\n"
+               "                   [--main-version TEXT] [--version-after TEXT] [--silent-after-flash]\n"
                "Opens a pseudo-terminal and prints the path to open; with --tcp also listens on\n"
                "127.0.0.1:PORT. Runs until interrupted.\n";
 }
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
     else if (a == "--hardware" && more) config.faults.hardwareVersion = std::atoi(argv[++i]);
     else if (a == "--port-name" && more) config.serialPortName = argv[++i];
     else if (a == "--path-file" && more) pathFile = argv[++i];
+    else if (a == "--main-version" && more) config.mainVersion = argv[++i];
+    else if (a == "--version-after" && more) config.versionAfterFlash = argv[++i];
+    else if (a == "--silent-after-flash") config.faults.silentVersionAfterFlash = true;
     else {
       usage();
       return a == "--help" ? 0 : 2;

@@ -12,7 +12,13 @@
 #include "DeviceStore.h"
 #include "InterruptWatch.h"
 #include "LoadSession.h"
+#include "HeadlessConsole.h"
+#include "JsonConsole.h"
+#include "PortCheckRun.h"
 #include "PortEnumeration.h"
+#include "PortListing.h"
+#include "WizardModel.h"
+#include "Version.h"
 
 namespace {
 std::string withoutCarriageReturns(std::string s) {
@@ -57,7 +63,17 @@ int CVestrelApp::run() {
     std::cerr << "vestrel: " << check.badValue << "\n";
     return 2;
   }
-  const bool headless = noDisplay();
+  if (check.showVersion) {
+    std::cout << "vestrel " << VESTREL_VERSION << "\n";
+    return 0;
+  }
+  if (check.listPorts) return listPorts(check.json);
+  if (check.check) return checkPorts(probe.port);
+  if (check.json && !probe.run) {
+    std::cerr << "vestrel: --json goes with /run, --list-ports or --check (see --help).\n";
+    return 2;
+  }
+  const bool headless = noDisplay() || check.json;  // a script asking for JSON wants no window
   if (headless && !probe.run) {
     std::cerr << "vestrel: no display. Start it on a desktop, or load unattended with /run (see --help).\n";
     return 2;
@@ -74,12 +90,35 @@ int CVestrelApp::run() {
     WizardController::Options options;
     options.bluetoothAvailable = bluetoothAvailable;
     options.ports = portDirectory(bluetoothAvailable);
-    status = runConsoleWizard(job_, sourceKind_, images_, session, std::move(options));
+    std::unique_ptr<ConsoleEcho> echo;
+    if (check.json) echo = std::make_unique<JsonConsole>(std::cout);
+    else echo = std::make_unique<HeadlessConsole>();
+    status = runConsoleWizard(job_, sourceKind_, images_, session, std::move(options), std::move(echo));
   } else {
     status = runWindow(bluetoothAvailable);
   }
   ActivityLog::Instance().Close();
   return status;
+}
+
+int CVestrelApp::listPorts(bool json) {
+  const auto ports = portlisting::listPorts(portDirectory(CMNC::BluetoothAvailable()), CMNC::BluetoothAvailable());
+  std::cout << (json ? portlisting::asJson(ports) : portlisting::asText(ports)) << std::flush;
+  return 0;
+}
+
+// The port named with /port, or every enumerated serial and USB port.
+int CVestrelApp::checkPorts(const std::string& port) {
+  std::vector<PortEntry> ports;
+  if (!port.empty()) {
+    ports.push_back({port, "", wizard::addressOfPortName(port), wizard::kindOfPortName(port)});
+  } else {
+    for (ConnectionKind kind : {ConnectionKind::Serial, ConnectionKind::Usb}) {
+      const auto listed = portDirectory(false)(kind);
+      ports.insert(ports.end(), listed.begin(), listed.end());
+    }
+  }
+  return runPortCheck(ports, *CMNC::MakeSystemProbe(), std::cout);
 }
 
 int CVestrelApp::runWindow(bool bluetoothAvailable) {

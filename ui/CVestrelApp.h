@@ -20,6 +20,8 @@ class CVestrelApp {
 
  private:
   int runWindow(bool bluetoothAvailable);
+  static int listPorts(bool json);
+  static int checkPorts(const std::string& port);
   static WizardController::PortDirectory portDirectory(bool bluetoothAvailable);
 
   int argc_;

@@ -9,6 +9,10 @@
 struct CommandLineResult {
   std::vector<std::string> logFiles;  // "/log" values in order; each one is opened in turn
   bool showHelp = false;              // "--help", "-h" or "/?"
+  bool showVersion = false;           // "--version"
+  bool listPorts = false;             // "--list-ports"
+  bool check = false;                 // "--check": the pre-flight check of /port, or of every port
+  bool json = false;                  // "--json": the port list or the run as JSON
   std::string badOption;              // an unknown GNU-style option: bad usage
   std::string badValue;               // what is wrong with a GNU-style option's value: bad usage
 };

@@ -1,4 +1,7 @@
 #pragma once
+#include <memory>
+
+#include "ConsoleEcho.h"
 #include "WizardController.h"
 
 // The second stop signal while the first is being handled: the activity log is closed and the
@@ -6,7 +9,7 @@
 [[noreturn]] void exitOnSecondInterrupt(int signal);
 
 // An unattended run without a display: the wizard's controller on a console view and a plain
-// event loop, no window system at all; SIGINT, SIGTERM and SIGHUP abort it. Returns the wizard's
-// exit status.
+// event loop, no window system at all; SIGINT, SIGTERM and SIGHUP abort it. What the wizard shows
+// goes to echo, which is told the outcome at the end. Returns the wizard's exit status.
 int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, EngineSession& session,
-                     WizardController::Options options);
+                     WizardController::Options options, std::unique_ptr<ConsoleEcho> echo);

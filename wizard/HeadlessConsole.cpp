@@ -18,7 +18,9 @@ std::string kib(uint64_t bytes) {
 }
 }  // namespace
 
-HeadlessConsole::HeadlessConsole() : terminal_(::isatty(STDOUT_FILENO) != 0) {}
+HeadlessConsole::HeadlessConsole() : HeadlessConsole(std::cout, ::isatty(STDOUT_FILENO) != 0) {}
+
+HeadlessConsole::HeadlessConsole(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
 
 std::string HeadlessConsole::progressLine(int percent, uint64_t done, uint64_t total, double seconds) {
   char head[16];
@@ -32,28 +34,41 @@ std::string HeadlessConsole::progressLine(int percent, uint64_t done, uint64_t t
 }
 
 void HeadlessConsole::endProgressLine() {
-  if (progressShown_) std::cout << "\n";
+  if (progressShown_) {
+    out_ << "\n";
+    atLineStart_ = true;
+  }
   progressShown_ = false;
 }
 
 void HeadlessConsole::endLine() {
   endProgressLine();
-  if (!atLineStart_) std::cout << "\n" << std::flush;
+  if (!atLineStart_) out_ << "\n" << std::flush;
   atLineStart_ = true;
 }
 
-void HeadlessConsole::text(const std::string& text) {
-  if (text.empty()) return;
+void HeadlessConsole::text(EchoSource source, const std::string& text) {
+  const std::string shown = withoutCarriageReturns(text);
+  if (shown.empty()) return;
+  if (source != lastSource_ && shown == lastText_) {
+    lastSource_ = source;  // the same status in the other area: printed once
+    return;
+  }
+  if (source != lastSource_) endLine();
   endProgressLine();
-  std::cout << withoutCarriageReturns(text) << std::flush;
-  atLineStart_ = text.back() == '\n';
+  out_ << shown << std::flush;
+  atLineStart_ = shown.back() == '\n';
+  lastSource_ = source;
+  lastText_ = shown;
 }
 
 void HeadlessConsole::progress(int percent) {
   percent_ = percent;
   if (!terminal_) return;
+  if (!progressShown_ && !atLineStart_) out_ << "\n";  // the updating line must not overwrite a text
+  atLineStart_ = true;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
-  std::cout << "\r" << progressLine(percent_, done_, total_, seconds) << "\x1b[K" << std::flush;
+  out_ << "\r" << progressLine(percent_, done_, total_, seconds) << "\x1b[K" << std::flush;
   progressShown_ = true;
 }
 
@@ -65,5 +80,10 @@ void HeadlessConsole::transfer(uint64_t done, uint64_t total) {
 
 void HeadlessConsole::warning(const std::string& text) {
   endLine();
-  std::cout << "Warning: " << withoutCarriageReturns(text) << "\n" << std::flush;
+  std::string shown = withoutCarriageReturns(text);
+  while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+  out_ << "Warning: " << shown << "\n" << std::flush;
+  lastText_.clear();
 }
+
+void HeadlessConsole::finished(const RunOutcome&) { endLine(); }

@@ -207,6 +207,7 @@ void WizardController::back() {
 
 void WizardController::enterPage(Page page) {
   page_ = page;
+  view_.echoLineEnd();  // a new page starts on a new line
   if (page == Page::Connection) enterConnectionPage();
   else if (page == Page::Source) enterSourcePage();
   else enterLoadingPage();
@@ -429,6 +430,10 @@ void WizardController::loadFinished() {
   stopRun();  // the session brings the receiver back to its normal rate
   images_.clear();
   controls_.setPageText("Successfully loaded!");
+  if (sourceKind_ != SourceKind::DataFile) {
+    firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
+    controls_.append(kLogBox, "\r\n" + firmwareChange_.line() + "\r\n");
+  }
   controls_.setValue(kProgress, 100);
   controls_.setText(kCancel, "Exit");
   controls_.enable(kBack, true);
@@ -469,6 +474,21 @@ void WizardController::endUnattended(bool success) {
 }
 
 void WizardController::windowClosing() { stopRun(); }
+
+namespace {
+std::string lastLine(const std::string& text) {
+  std::size_t end = text.find_last_not_of("\r\n ");
+  if (end == std::string::npos) return {};
+  const std::size_t start = text.find_last_of("\r\n", end);
+  return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+}  // namespace
+
+std::string WizardController::outcomeReason() const {
+  if (exitStatus_ == 0) return "Successfully loaded!";
+  const std::string log = lastLine(state(kLogBox).text);
+  return log.empty() ? lastLine(state(kPageText).text) : log;
+}
 
 std::string WizardController::interruptAdvice() const {
   if (!session_.running() || page_ != Page::Loading)

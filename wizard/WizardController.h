@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EngineSession.h"
+#include "FirmwareChange.h"
 #include "LoadJob.h"
 #include "PortEntry.h"
 #include "SourceKind.h"
@@ -65,6 +66,10 @@ class WizardController {
   bool running() const { return session_.running(); }
   // 0 after a successful load or an interactive session, 1 after an unattended run failed.
   int exitStatus() const { return exitStatus_; }
+  // How the run ended, in one line: "Successfully loaded!" or the last thing said about why not.
+  std::string outcomeReason() const;
+  // The main firmware's version before and after the last successful load.
+  const FirmwareChange& firmwareChange() const { return firmwareChange_; }
   std::string title() const;
 
   // The engine's reports, on the front end's thread (WizardEvents queues them here).
@@ -133,5 +138,6 @@ class WizardController {
   std::string titleBase_ = "Vestrel", titlePort_, receiverModel_;
   std::atomic<bool> warningShowing_{false};
   int exitStatus_ = 0;
+  FirmwareChange firmwareChange_;
   int interrupted_ = 0;  // the signal that stops the program, once one came
 };

@@ -77,7 +77,8 @@ void WizardControls::append(int id, const std::string& text) {
   at(id).text += text;
   view_.textAppended(id, text);
   ActivityLog::Instance().Write(text);
-  if (id != kPageEdit) view_.echoText(text);  // the page edit box repeats the page text
+  if (id != kPageEdit)  // the page edit box repeats the page text
+    view_.echoText(id == kPageText ? EchoSource::Status : EchoSource::Log, text);
 }
 
 void WizardControls::clear(int id) {
@@ -91,7 +92,8 @@ void WizardControls::setPageText(const std::string& text) {
   setText(kPageEdit, text);
   if (text.empty()) return;
   ActivityLog::Instance().Write(text);
-  view_.echoText(text);
+  view_.echoLineEnd();
+  view_.echoText(EchoSource::Status, text);
   view_.echoLineEnd();
 }
 
@@ -99,5 +101,5 @@ void WizardControls::replaceLog(const std::string& text) {
   setText(kLogBox, text);
   ActivityLog::Instance().Write(text);
   view_.echoLineEnd();
-  view_.echoText(text);
+  view_.echoText(EchoSource::Log, text);
 }

@@ -9,6 +9,9 @@
 #include "LoadMethod.h"
 #include "SourceKind.h"
 
+// Which text area a console echo comes from: the page text or the log box.
+enum class EchoSource { Status, Log };
+
 // What the wizard controller needs from a front end: it renders the controls' states, runs
 // reports on its own thread and asks the operator what only the operator can answer. Every call
 // comes from the front end's thread, except post(), which any thread may call.
@@ -37,7 +40,7 @@ class WizardView {
   virtual void close(bool accepted) = 0;
 
   // The console's echo of what the wizard shows, for front ends without a window.
-  virtual void echoText(const std::string& /*text*/) {}
+  virtual void echoText(EchoSource /*source*/, const std::string& /*text*/) {}
   virtual void echoLineEnd() {}
   virtual void echoProgress(int /*percent*/) {}
   virtual void echoTransfer(uint64_t /*done*/, uint64_t /*total*/) {}

@@ -36,6 +36,7 @@ class FakeSession : public EngineSession {
   }
   bool running() const override { return running_; }
   PortTestSetup testResult() const override { return result; }
+  std::string firmwareAfterLoad() const override { return after; }
   int currentRate() const override { return rate; }
 
   LoadEvents& events() { return *events_; }
@@ -43,6 +44,7 @@ class FakeSession : public EngineSession {
   TestRequest test;
   LoadRequest load;
   PortTestSetup result;
+  std::string after;
 
  private:
   bool begin(LoadEvents& e) {
@@ -70,7 +72,7 @@ class FakeView : public WizardView {
   bool openSetUpDevices(ConnectionKind) override { return false; }
   void openAbout() override {}
   void close(bool accepted) override { closed.push_back(accepted); }
-  void echoText(const std::string& text) override { echo += text; }
+  void echoText(EchoSource, const std::string& text) override { echo += text; }
   void echoLineEnd() override { echo += "<eol>"; }
 
   // Runs the queue until it is empty, as the front end's loop would.

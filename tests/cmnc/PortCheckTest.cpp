@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "PortCheck.h"
+#include "TempDir.h"
+
+namespace {
+
+using CMNC::CheckFinding;
+using Verdict = CheckFinding::Verdict;
+
+// A system whose every answer the test sets.
+struct FakeProbe final : CMNC::SystemProbe {
+  std::string real = "/dev/ttyUSB0";
+  bool charDevice = true, terminal = true, access = true, exclusive = false, member = false, listed = false;
+  bool modemManager = false, bluetooth = true;
+  std::string group = "dialout", usbNode = "/dev/bus/usb/001/004", rule;
+  std::optional<std::string> ignore;
+  std::vector<CMNC::DeviceHolder> holding;
+
+  std::string resolve(const std::string&) const override { return real; }
+  bool isCharacterDevice(const std::string&) const override { return charDevice; }
+  bool isTerminal(const std::string&) const override { return terminal; }
+  bool mayReadWrite(const std::string&) const override { return access; }
+  bool heldExclusively(const std::string&) const override { return exclusive; }
+  std::string groupOf(const std::string&) const override { return group; }
+  bool inGroup(const std::string&) const override { return member; }
+  bool listedInGroup(const std::string&) const override { return listed; }
+  std::string userName() const override { return "surveyor"; }
+  std::vector<CMNC::DeviceHolder> holders(const std::string&) const override { return holding; }
+  bool modemManagerRunning() const override { return modemManager; }
+  std::optional<std::string> udevProperty(const std::string&, const std::string&) const override { return ignore; }
+  std::string usbDeviceNode(const std::string&) const override { return usbNode; }
+  std::string installedUdevRule() const override { return rule; }
+  bool bluetoothAdapterPresent() const override { return bluetooth; }
+};
+
+const PortEntry kSerial{"ttyUSB0", "", "/dev/ttyUSB0", ConnectionKind::Serial};
+const PortEntry kUsb{"USB", "", "usb:1-2", ConnectionKind::Usb};
+
+std::string last(const std::vector<CheckFinding>& findings) { return findings.empty() ? "" : findings.back().text; }
+
+}  // namespace
+
+TEST(PortCheck, AUsableSerialPortIsOkLineByLine) {
+  FakeProbe probe;
+  const auto findings = CMNC::CheckPort(kSerial, probe);
+  EXPECT_TRUE(CMNC::PortUsable(findings));
+  ASSERT_EQ(findings.size(), 5u);
+  EXPECT_EQ(CMNC::CheckLine("/dev/ttyUSB0", findings[0]), "OK      /dev/ttyUSB0: exists");
+  EXPECT_EQ(last(findings), "ModemManager is not running");
+}
+
+TEST(PortCheck, EachSerialProblemEndsTheCheckWithItsRemedy) {
+  FakeProbe missing;
+  missing.real.clear();
+  EXPECT_NE(last(CMNC::CheckPort(kSerial, missing)).find("no such device /dev/ttyUSB0: plug the receiver in"),
+            std::string::npos);
+
+  FakeProbe file;
+  file.charDevice = false;
+  EXPECT_NE(last(CMNC::CheckPort(kSerial, file)).find("not a serial device"), std::string::npos);
+
+  FakeProbe notTty;
+  notTty.terminal = false;
+  EXPECT_NE(last(CMNC::CheckPort(kSerial, notTty)).find("not a terminal"), std::string::npos);
+
+  FakeProbe noGroup;
+  noGroup.access = false;
+  auto findings = CMNC::CheckPort(kSerial, noGroup);
+  EXPECT_FALSE(CMNC::PortUsable(findings));
+  EXPECT_NE(last(findings).find("\"sudo usermod -aG dialout surveyor\", then log out and in again"), std::string::npos);
+
+  FakeProbe notYet;  // added to the group, but this login predates it
+  notYet.access = false;
+  notYet.listed = true;
+  EXPECT_NE(last(CMNC::CheckPort(kSerial, notYet)).find("log out and in again (or run \"newgrp dialout\")"),
+            std::string::npos);
+
+  FakeProbe rootOnly;  // a device only a udev rule opens up
+  rootOnly.access = false;
+  rootOnly.group = "root";
+  EXPECT_NE(last(CMNC::CheckPort(kSerial, rootOnly)).find("60-vestrel.rules"), std::string::npos);
+
+  FakeProbe held;
+  held.holding = {{4242, "minicom"}, {4343, ""}};
+  findings = CMNC::CheckPort(kSerial, held);
+  EXPECT_FALSE(CMNC::PortUsable(findings));
+  EXPECT_EQ(last(findings), "in use by minicom (process 4242), a program (process 4343): close that program first");
+
+  FakeProbe exclusive;
+  exclusive.exclusive = true;
+  EXPECT_NE(last(CMNC::CheckPort(kSerial, exclusive)).find("held exclusively"), std::string::npos);
+}
+
+TEST(PortCheck, ModemManagerIsAWarningUnlessToldToLeaveThePortAlone) {
+  FakeProbe probe;
+  probe.modemManager = true;
+  auto findings = CMNC::CheckPort(kSerial, probe);
+  EXPECT_TRUE(CMNC::PortUsable(findings));
+  EXPECT_EQ(findings.back().verdict, Verdict::Warning);
+  EXPECT_NE(last(findings).find("sudo systemctl stop ModemManager"), std::string::npos);
+  probe.ignore = "1";
+  findings = CMNC::CheckPort(kSerial, probe);
+  EXPECT_EQ(findings.back().verdict, Verdict::Ok);
+  probe.real = "/dev/pts/7";  // never probed; its other end holds it by design
+  probe.ignore.reset();
+  probe.holding = {{17, "vestrel-sim"}};
+  findings = CMNC::CheckPort({"", "", "/dev/pts/7", ConnectionKind::Serial}, probe);
+  EXPECT_TRUE(CMNC::PortUsable(findings));
+  EXPECT_EQ(findings.back().verdict, Verdict::Warning);
+}
+
+TEST(PortCheck, UsbAndBluetoothAndNetworkLinks) {
+  FakeProbe probe;
+  auto findings = CMNC::CheckPort(kUsb, probe);
+  EXPECT_TRUE(CMNC::PortUsable(findings));
+  EXPECT_EQ(findings[1].verdict, Verdict::Warning);  // no udev rule
+  probe.rule = "/usr/lib/udev/rules.d/60-vestrel.rules";
+  probe.access = false;
+  probe.group = "root";
+  findings = CMNC::CheckPort(kUsb, probe);
+  EXPECT_EQ(findings[1].text, "udev rule installed (/usr/lib/udev/rules.d/60-vestrel.rules)");
+  EXPECT_FALSE(CMNC::PortUsable(findings));
+  probe.usbNode.clear();
+  EXPECT_NE(last(CMNC::CheckPort(kUsb, probe)).find("no USB device at 1-2"), std::string::npos);
+
+  probe.bluetooth = false;
+  EXPECT_FALSE(CMNC::PortUsable(CMNC::CheckPort({"bt", "", "(00:11:22:33:44:55)", ConnectionKind::Bluetooth}, probe)));
+  EXPECT_TRUE(CMNC::PortUsable(CMNC::CheckPort({"h", "", "h:1:p", ConnectionKind::Tcpip}, probe)));
+}
+
+TEST(PortCheck, ThisSystemTellsAPseudoTerminalFromAFile) {
+  const auto probe = CMNC::MakeSystemProbe();
+  int master = -1, slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  char name[64];
+  ASSERT_EQ(::ttyname_r(slave, name, sizeof name), 0);
+  ::close(slave);
+  auto findings = CMNC::CheckPort({"", "", name, ConnectionKind::Serial}, *probe);
+  EXPECT_TRUE(CMNC::PortUsable(findings)) << last(findings);
+  ::close(master);
+
+  TempDir dir;
+  const std::string file = dir.path() + "/not-a-port";
+  std::ofstream(file) << "x";
+  findings = CMNC::CheckPort({"", "", file, ConnectionKind::Serial}, *probe);
+  EXPECT_FALSE(CMNC::PortUsable(findings));
+  EXPECT_NE(last(findings).find("not a serial device"), std::string::npos);
+  EXPECT_FALSE(CMNC::PortUsable(CMNC::CheckPort({"", "", dir.path() + "/gone", ConnectionKind::Serial}, *probe)));
+}

@@ -1,0 +1,103 @@
+#!/usr/bin/python3
+"""The JSON events of whole unattended loads into the virtual receiver, checked against the
+documented schema: a load that works (firmware before and after), one whose receiver does not
+say its version after the load (not confirmed), and one that fails (no such port).
+
+  json_events.py VESTREL SIM MKFW SCHEMA
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import jsonschema
+
+VESTREL, SIM, MKFW, SCHEMA = sys.argv[1:5]
+validator = jsonschema.Draft202012Validator(json.load(open(SCHEMA)))
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what, flush=True)
+
+
+def run(work, port, *extra):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    proc = subprocess.run([VESTREL, "--json", "/port", port, "/source", work + "/fw/named.zip", "/capture", "soft",
+                           "/exit", "/run", *extra], env=env, capture_output=True, text=True, timeout=240)
+    events = []
+    for number, line in enumerate(proc.stdout.splitlines(), 1):
+        try:
+            event = json.loads(line)
+        except ValueError:
+            check(False, "line %d is not JSON: %r" % (number, line))
+            continue
+        errors = list(validator.iter_errors(event))
+        check(not errors, "line %d breaks the schema: %s: %s" % (number, line, errors[:1]))
+        events.append(event)
+    check(proc.stdout.endswith("\n"), "the output ends with a line feed")
+    check(bool(events) and events[-1]["event"] == "result", "the last event is the result")
+    check([e["event"] for e in events].count("result") == 1, "one result")
+    return proc.returncode, events
+
+
+def with_receiver(work, *sim_args):
+    sim = subprocess.Popen([SIM, "--path-file", work + "/pty", *sim_args], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+    for _ in range(100):
+        if os.path.exists(work + "/pty") and os.path.getsize(work + "/pty") > 0:
+            break
+        time.sleep(0.05)
+    return sim, open(work + "/pty").read().strip()
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="vestrel-json-")
+    subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
+
+    sim, pty = with_receiver(work, "--main-version", "4.2 Dec,01,2026", "--version-after", "4.3 Dec,08,2026")
+    try:
+        status, events = run(work, pty)
+    finally:
+        sim.terminate()
+        sim.wait()
+    result = events[-1] if events else {}
+    check(status == 0 and result.get("success") is True and result.get("exit_status") == 0, "the load succeeded")
+    check(result.get("reason") == "Successfully loaded!", "the reason of success")
+    check(result.get("firmware") == {"before": "4.2 Dec,01,2026", "after": "4.3 Dec,08,2026", "confirmed": True},
+          "firmware before and after: %s" % result.get("firmware"))
+    texts = [e.get("text", "") for e in events]
+    check(any(e["event"] == "status" and e["text"] == "Successfully loaded!" for e in events), "the wizard's text")
+    check(any("Main firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026" in t for t in texts), "the before/after line")
+    check(any(e["event"] == "progress" and e["bytes"] > 0 and e["total"] >= e["bytes"] for e in events),
+          "progress with bytes")
+    check(not any("\r" in t for t in texts), "no carriage returns")
+
+    os.remove(work + "/pty")
+    sim, pty = with_receiver(work, "--silent-after-flash")
+    try:
+        status, events = run(work, pty)
+    finally:
+        sim.terminate()
+        sim.wait()
+    result = events[-1] if events else {}
+    check(status == 0 and result.get("success") is True, "a load whose version is not told still succeeded")
+    check(result.get("firmware", {}).get("confirmed") is False and result["firmware"]["after"] is None,
+          "not confirmed: %s" % result.get("firmware"))
+    check(any("not confirmed" in e.get("text", "") for e in events), "'not confirmed' said plainly")
+
+    status, events = run(work, work + "/no-such-port")
+    result = events[-1] if events else {}
+    check(status == 1 and result.get("success") is False and result.get("exit_status") == 1, "a failed run")
+    check(bool(result.get("reason")) and result.get("firmware") is None, "its reason: %r" % result.get("reason"))
+
+    print("%d failures" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "HeadlessConsole.h"
+#include "JsonConsole.h"
+#include "JsonText.h"
+
+namespace {
+
+std::chrono::system_clock::time_point fixedTime() {
+  return std::chrono::system_clock::time_point(std::chrono::milliseconds(1796702684029LL));  // 2026-12-08T04:04:44.029Z
+}
+
+}  // namespace
+
+TEST(HeadlessConsole, EveryLineEndsAndADoubledStatusIsPrintedOnce) {
+  std::ostringstream out;
+  HeadlessConsole console(out, false);
+  console.text(EchoSource::Log, "Opening /dev/ttyUSB0...");
+  console.text(EchoSource::Log, "Quering receiver parameters...\r\n");
+  console.text(EchoSource::Log, "Success!");
+  console.text(EchoSource::Status, "The firmware is distributed...");  // another area: a line of its own
+  console.endLine();
+  console.text(EchoSource::Status, "Loading Main firmware...\r\n");
+  console.text(EchoSource::Log, "Loading Main firmware...\r\n");  // shown twice by the wizard, printed once
+  console.text(EchoSource::Log, "Loading Main firmware...\r\n");  // the same area again is a new text
+  console.text(EchoSource::Status, "Successfully loaded!");
+  console.finished({0, "Successfully loaded!", {}});
+  EXPECT_EQ(out.str(),
+            "Opening /dev/ttyUSB0...Quering receiver parameters...\nSuccess!\nThe firmware is distributed...\n"
+            "Loading Main firmware...\nLoading Main firmware...\nSuccessfully loaded!\n");
+}
+
+TEST(HeadlessConsole, WarningsAndProgressOnATerminal) {
+  std::ostringstream out;
+  HeadlessConsole console(out, true);
+  console.text(EchoSource::Log, "Loading");
+  console.progress(5);
+  console.warning("Turn your receiver on.\r\n");
+  console.finished({1, "", {}});
+  EXPECT_EQ(out.str(), "Loading\n\r[  5%]\x1b[K\nWarning: Turn your receiver on.\n");
+}
+
+TEST(JsonText, QuotesEscapesAndReplacesWhatIsNotUtf8) {
+  EXPECT_EQ(json::quote("a \"b\" \\ c\n\t"), R"("a \"b\" \\ c\n\t")");
+  EXPECT_EQ(json::quote(std::string("\x01\r\x7f", 3)), R"("\u0001\u000d\u007f")");
+  EXPECT_EQ(json::quote("\xE2\x80\x94 ok"), "\"\xE2\x80\x94 ok\"");                   // a dash stays
+  EXPECT_EQ(json::quote("\xFF\xC3"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");               // garbage, a cut sequence
+  EXPECT_EQ(json::quote("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a surrogate is not UTF-8
+}
+
+TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
+  std::ostringstream out;
+  JsonConsole console(out, fixedTime);
+  console.text(EchoSource::Status, "Loading Main firmware...\r\n");
+  console.text(EchoSource::Log, "The last answer was: '%put%'");
+  console.transfer(2048, 8192);
+  console.progress(25);
+  console.progress(25);  // the bar did not move: no event
+  console.warning("Turn your receiver on.");
+  FirmwareChange firmware{true, "4.2 Dec,01,2026", ""};
+  console.finished({0, "Successfully loaded!", firmware});
+  std::istringstream lines(out.str());
+  std::string line;
+  std::vector<std::string> got;
+  while (std::getline(lines, line)) got.push_back(line);
+  ASSERT_EQ(got.size(), 5u);
+  const std::string head = R"({"time":"2026-12-08T04:04:44.029Z","event":)";
+  EXPECT_EQ(got[0], head + R"("status","text":"Loading Main firmware...\n"})");
+  EXPECT_EQ(got[1], head + R"("log","text":"The last answer was: '%put%'"})");
+  EXPECT_EQ(got[2].rfind(head + R"("progress","percent":25,"bytes":2048,"total":8192,"rate":)", 0), 0u) << got[2];
+  EXPECT_EQ(got[3], head + R"("warning","text":"Turn your receiver on."})");
+  EXPECT_EQ(got[4], head + R"("result","success":true,"exit_status":0,"reason":"Successfully loaded!",)"
+                           R"("firmware":{"before":"4.2 Dec,01,2026","after":null,"confirmed":false}})");
+}
+
+TEST(JsonConsole, AFailedRunHasNoFirmware) {
+  std::ostringstream out;
+  JsonConsole console(out, fixedTime);
+  console.finished({130, "Interrupted: nothing was written to the receiver.", {}});
+  EXPECT_EQ(out.str(), R"({"time":"2026-12-08T04:04:44.029Z","event":"result","success":false,"exit_status":130,)"
+                       R"("reason":"Interrupted: nothing was written to the receiver.","firmware":null})"
+                       "\n");
+}
+
+TEST(FirmwareChange, SaysPlainlyWhatIsNotKnown) {
+  EXPECT_EQ((FirmwareChange{true, "4.2 Dec,01,2026", "4.3 Dec,08,2026"}.line()),
+            "Main firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026");
+  EXPECT_EQ((FirmwareChange{true, "", ""}.line()),
+            "Main firmware: unknown (not asked before the load) -> not confirmed: the receiver did not answer when "
+            "asked after the load");
+}

@@ -1,0 +1,7 @@
+#include "FirmwareChange.h"
+
+std::string FirmwareChange::line() const {
+  const std::string from = before.empty() ? "unknown (not asked before the load)" : before;
+  const std::string to = after.empty() ? "not confirmed: the receiver did not answer when asked after the load" : after;
+  return "Main firmware: " + from + " -> " + to;
+}

@@ -1,0 +1,80 @@
+#include "JsonConsole.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "JsonText.h"
+
+namespace {
+
+std::string withoutCarriageReturns(std::string s) {
+  s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+  return s;
+}
+
+std::string field(const char* name, const std::string& jsonValue) {
+  return std::string(",\"") + name + "\":" + jsonValue;
+}
+
+}  // namespace
+
+JsonConsole::JsonConsole(std::ostream& out, Now now) : out_(out), now_(std::move(now)) {}
+
+std::string JsonConsole::timeStamp(std::chrono::system_clock::time_point t) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(ms % 1000));
+  return text;
+}
+
+void JsonConsole::writeEvent(const char* event, const std::string& fields) {
+  out_ << "{\"time\":" << json::quote(timeStamp(now_())) << ",\"event\":\"" << event << "\"" << fields << "}\n"
+       << std::flush;
+}
+
+void JsonConsole::text(EchoSource source, const std::string& text) {
+  const std::string shown = withoutCarriageReturns(text);
+  if (shown.empty()) return;
+  writeEvent(source == EchoSource::Status ? "status" : "log", field("text", json::quote(shown)));
+}
+
+void JsonConsole::progress(int percent) {
+  if (percent == percent_) return;  // one event a step of the bar, not one a block
+  percent_ = percent;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
+  const double rate = total_ > 0 && seconds > 0.05 ? static_cast<double>(done_) / seconds : 0.0;
+  char rateText[32];
+  std::snprintf(rateText, sizeof rateText, "%.0f", rate);
+  writeEvent("progress", field("percent", std::to_string(std::clamp(percent, 0, 100))) +
+                       field("bytes", std::to_string(done_)) + field("total", std::to_string(total_)) +
+                       field("rate", rateText));
+}
+
+void JsonConsole::transfer(uint64_t done, uint64_t total) {
+  if (total != total_ || done < done_) transferStart_ = std::chrono::steady_clock::now();
+  done_ = done;
+  total_ = total;
+}
+
+void JsonConsole::warning(const std::string& text) {
+  const std::string shown = withoutCarriageReturns(text);
+  writeEvent("warning", field("text", json::quote(shown)));
+}
+
+void JsonConsole::finished(const RunOutcome& outcome) {
+  const bool success = outcome.exitStatus == 0;
+  std::string firmware = "null";
+  if (outcome.firmware.loaded) {
+    const auto orNull = [](const std::string& s) { return s.empty() ? std::string("null") : json::quote(s); };
+    firmware = "{\"before\":" + orNull(outcome.firmware.before) + ",\"after\":" + orNull(outcome.firmware.after) +
+               ",\"confirmed\":" + (outcome.firmware.confirmed() ? "true" : "false") + "}";
+  }
+  writeEvent("result", field("success", success ? "true" : "false") +
+                     field("exit_status", std::to_string(outcome.exitStatus)) +
+                     field("reason", json::quote(outcome.reason)) + field("firmware", firmware));
+}

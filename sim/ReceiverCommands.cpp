@@ -111,7 +111,11 @@ std::string VirtualReceiver::print(const std::string& what, bool& known) {
   if (what == "/par/dev/blk/a/removed") return diskRemoved_ ? "on" : "off";
   if (what == "/par/stat/fsinit") {
     if (fsInitCount_ < config_.fsInitSteps) ++fsInitCount_;
-    return "{" + std::to_string(fsInitCount_) + "," + std::to_string(config_.fsInitSteps) + "}";
+    std::string steps = "{";
+    steps += std::to_string(fsInitCount_);
+    steps += ',';
+    steps += std::to_string(config_.fsInitSteps);
+    return steps + "}";
   }
   const std::string sizeSuffix = "&size";
   if (what.size() > sizeSuffix.size() && what.compare(what.size() - sizeSuffix.size(), sizeSuffix.size(), sizeSuffix) == 0) {

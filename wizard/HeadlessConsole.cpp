@@ -27,8 +27,15 @@ std::string HeadlessConsole::progressLine(int percent, uint64_t done, uint64_t t
   std::snprintf(head, sizeof head, "[%3d%%]", std::clamp(percent, 0, 100));
   std::string line = head;
   if (total > 0) {
-    line += " " + kib(done) + " of " + kib(total);
-    if (seconds > 0.05) line += ", " + kib(static_cast<uint64_t>(static_cast<double>(done) / seconds)) + "/s";
+    line += ' ';
+    line += kib(done);
+    line += " of ";
+    line += kib(total);
+    if (seconds > 0.05) {
+      line += ", ";
+      line += kib(static_cast<uint64_t>(static_cast<double>(done) / seconds));
+      line += "/s";
+    }
   }
   return line;
 }

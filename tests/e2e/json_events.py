@@ -28,7 +28,7 @@ def check(condition, what):
 def run(work, port, *extra):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     proc = subprocess.run([VESTREL, "--json", "/port", port, "/source", work + "/fw/named.zip", "/capture", "soft",
-                           "/exit", "/run", *extra], env=env, capture_output=True, text=True, timeout=240)
+                           "/exit", "/run", *extra], env=env, capture_output=True, text=True, timeout=500)
     events = []
     for number, line in enumerate(proc.stdout.splitlines(), 1):
         try:

@@ -106,3 +106,22 @@ TEST(CommandLine, UsageTextLines) {
   EXPECT_NE(usage.find("/MTU <mtu>        - set maximum transfer unit size in bytes.\r\n"), std::string::npos);
   EXPECT_EQ(usage.find('\n'), usage.find("\r\n") + 1);
 }
+
+TEST(CommandLine, ProgramOptionsBesideTheWrittenOnes) {
+  Parsed p = parse({"--version"});
+  EXPECT_TRUE(p.result.showVersion);
+  p = parse({"--list-ports", "--json"});
+  EXPECT_TRUE(p.result.listPorts);
+  EXPECT_TRUE(p.result.json);
+  EXPECT_FALSE(p.job.run);
+  p = parse({"--check", "/port", "ttyUSB0"});
+  EXPECT_TRUE(p.result.check);
+  EXPECT_EQ(p.job.port, "ttyUSB0");
+  p = parse({"--check"});
+  EXPECT_TRUE(p.job.port.empty());  // no /run default: every port is checked
+  p = parse({"--jsonl"});
+  EXPECT_EQ(p.result.badOption, "--jsonl");
+  EXPECT_NE(usageText().find("/MTU <mtu>"), std::string::npos);  // the written usage text is unchanged
+  EXPECT_EQ(usageText().find("--json"), std::string::npos);
+  EXPECT_NE(platformUsageNotes().find("--check [/port PORT]"), std::string::npos);
+}

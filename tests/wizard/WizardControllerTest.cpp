@@ -306,6 +306,8 @@ TEST_F(Controller, UnattendedWalkToSuccessAndExit) {
   open(LoadMethod::SoftBreakCapture, true, true);
   view.drain();  // the test is pressed by itself
   ASSERT_EQ(session.tests, 1);
+  session.result.mainFirmware = "4.2 Dec,01,2026";
+  session.after = "4.3 Dec,08,2026";
   succeed();  // then "Next", "Select" and "Next" again
   ASSERT_EQ(session.loads, 1);
   EXPECT_EQ(wizard->page(), WizardController::Page::Loading);
@@ -318,6 +320,10 @@ TEST_F(Controller, UnattendedWalkToSuccessAndExit) {
   EXPECT_NE(view.echo.find("Loading Main firmware...\r\n"), std::string::npos);
   EXPECT_NE(view.echo.find("Successfully loaded!<eol>"), std::string::npos);
   EXPECT_EQ(view.echo.find("Loading Main firmware...\r\nLoading Main firmware"), std::string::npos);  // echoed once
+  // The versions before and after, in the log box after the written texts.
+  EXPECT_NE(text(kLogBox).find("\r\nMain firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026\r\n"), std::string::npos);
+  EXPECT_TRUE(wizard->firmwareChange().confirmed());
+  EXPECT_EQ(wizard->outcomeReason(), "Successfully loaded!");
 }
 
 TEST_F(Controller, UnattendedFailuresExitWithOne) {

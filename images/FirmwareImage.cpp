@@ -1,14 +1,14 @@
 #include "FirmwareImage.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "ImageCatalogue.h"
+#include "PathText.h"
 #include "ZipArchive.h"
 
 namespace {
@@ -49,17 +49,28 @@ void FirmwareImage::describe(const std::string& fullPath, SourceKind kind) {
 }
 
 void FirmwareImage::loadFromFile() {
-  std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) {
-    loadError_ = std::strerror(errno);
+  const std::filesystem::path file = pathtext::fromUtf8(path);
+  std::error_code ec;
+  const auto status = std::filesystem::status(file, ec);
+  if (ec) {
+    loadError_ = ec.message();
     return;
   }
-  struct stat st {};
-  if (::fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (!std::filesystem::is_regular_file(status)) {
     loadError_ = "not a regular file";
     return;
   }
-  const uint64_t length = static_cast<uint64_t>(st.st_size);
+  errno = 0;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    loadError_ = errno != 0 ? std::strerror(errno) : "the file cannot be opened";
+    return;
+  }
+  const uint64_t length = std::filesystem::file_size(file, ec);
+  if (ec) {
+    loadError_ = ec.message();
+    return;
+  }
   if (length >= (1ull << 31)) {
     loadError_ = "the file is 2 GiB or larger; firmware images are at most 256 MiB";
     return;
@@ -73,7 +84,8 @@ void FirmwareImage::loadFromFile() {
     return;
   }
   data_.resize(static_cast<std::size_t>(length));
-  if (std::fread(data_.data(), 1, data_.size(), file.get()) != data_.size()) {
+  in.read(reinterpret_cast<char*>(data_.data()), static_cast<std::streamsize>(data_.size()));
+  if (in.gcount() != static_cast<std::streamsize>(data_.size())) {
     data_.clear();
     loadError_ = "the file could not be read to its end";
   }

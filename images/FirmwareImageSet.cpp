@@ -1,14 +1,13 @@
 #include "FirmwareImageSet.h"
 
-#include <dirent.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "ImageCatalogue.h"
+#include "PathText.h"
 #include "ZipArchive.h"
 
 using namespace catalogue;
@@ -72,22 +71,29 @@ std::pair<bool, int> FirmwareImageSet::findLdpWithoutRamLoader() const {
 }
 
 bool FirmwareImageSet::ramLoaderBesideSource() const {
-  std::unique_ptr<FILE, decltype(&std::fclose)> f(std::fopen((source + kRamLoaderFile).c_str(), "rb"), &std::fclose);
-  return f != nullptr;
+  std::ifstream f(pathtext::fromUtf8(source + kRamLoaderFile), std::ios::binary);
+  return f.is_open();
 }
 
+namespace {
+// "*.ld?" in any case.
+bool looksLikeImageFile(const std::string& name) {
+  const std::size_t n = name.size();
+  return n >= 4 && name[n - 4] == '.' && std::tolower(static_cast<unsigned char>(name[n - 3])) == 'l' &&
+         std::tolower(static_cast<unsigned char>(name[n - 2])) == 'd';
+}
+}  // namespace
+
 void FirmwareImageSet::scanFolder(bool includeLoaderImages) {
-  struct DirCloser {
-    void operator()(DIR* d) const { closedir(d); }
-  };
-  std::unique_ptr<DIR, DirCloser> dir(opendir(source.c_str()));
-  if (!dir) return;
+  std::error_code ec;
+  std::filesystem::directory_iterator dir(pathtext::fromUtf8(source), ec);
+  if (ec) return;
   std::vector<std::string> found;
-  while (dirent* e = readdir(dir.get())) {
-    const std::string name = e->d_name;
-    if (fnmatch("*.ld?", name.c_str(), FNM_CASEFOLD) != 0) continue;
-    struct stat st {};
-    if (::stat((source + name).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+  for (const auto& entry : dir) {
+    const std::string name = pathtext::toUtf8(entry.path().filename());
+    if (!looksLikeImageFile(name)) continue;
+    std::error_code statusEc;
+    if (!std::filesystem::exists(entry.status(statusEc)) || entry.is_directory(statusEc)) continue;
     if (isImageFileName(name) && (includeLoaderImages || isLdpName(name))) found.push_back(name);
   }
   // The directory's own order is arbitrary on Linux; list the files by name.

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include "PathText.h"
+
 bool ZipFileReader::open(const std::string& path) {
-  file_.open(path, std::ios::binary);
+  file_.open(pathtext::fromUtf8(path), std::ios::binary);
   if (!file_) return !(failed_ = true);
   file_.seekg(0, std::ios::end);
   const std::streamoff end = file_.tellg();

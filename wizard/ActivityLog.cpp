@@ -1,8 +1,11 @@
 #include "ActivityLog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <stdexcept>
+
+#include "PathText.h"
 
 namespace {
 bool g_logDestroyed = false;
@@ -19,12 +22,17 @@ ActivityLog::~ActivityLog() {
   g_logDestroyed = true;
 }
 
+// "Sun Dec  6 08:00:00 2026\n", as the C library's asctime writes it. Called under the log's lock.
 std::string ActivityLog::Timestamp() {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = *std::localtime(&now);
   char buffer[64] = {};
-  asctime_r(&local, buffer);  // "Sun Dec  6 08:00:00 2026\n"
+  std::snprintf(buffer, sizeof buffer, "%s %s %2d %02d:%02d:%02d %d\n", kDays[local.tm_wday % 7],
+                kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                local.tm_year + 1900);
   return buffer;
 }
 
@@ -32,7 +40,7 @@ void ActivityLog::Open(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   closeLocked();
   file_.clear();
-  file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
+  file_.open(pathtext::fromUtf8(path), std::ios::out | std::ios::app | std::ios::binary);
   if (file_.is_open()) file_ << "Log file started " << Timestamp() << std::flush;
 }
 

@@ -4,7 +4,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "FirmwareImage.h"
 #include "FirmwareImageSet.h"
+#include "PathText.h"
 #include "SampleFirmware.h"
 #include "TempDir.h"
 
@@ -159,4 +161,28 @@ TEST(SourceScan, FilesFromFolders) {
   EXPECT_FALSE(missing.isLoaded());
   EXPECT_NE(missing.loadError().find("No such file"), std::string::npos);
   EXPECT_FALSE(FirmwareImage(dir.path() + "/", "", SourceKind::Folder).isLoaded());
+}
+
+// Paths are UTF-8 everywhere; on Windows they reach the wide-character file functions.
+TEST(SourceScan, PathsWithCharactersBeyondAscii) {
+  TempDir dir;
+  const std::string folder = dir.file("Pr\xC3\xBC" "fung \xE5\x9B\xBA\xE4\xBB\xB6");  // "Prüfung 固件"
+  ASSERT_TRUE(std::filesystem::create_directory(pathtext::fromUtf8(folder)));
+  const std::vector<uint8_t> bytes(300, 0x42);
+  std::ofstream(pathtext::fromUtf8(folder + "/main.ldp"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  FirmwareImageSet set;
+  EXPECT_EQ(set.scanSource(folder + "/main.ldp", SourceKind::Folder, true), "");
+  EXPECT_EQ(set.names, (std::vector<std::string>{"main.ldp"}));
+  const FirmwareImage image(set.source, "main.ldp", SourceKind::Folder);
+  EXPECT_TRUE(image.isLoaded()) << image.loadError();
+
+  std::string error;
+  ASSERT_TRUE(sample::writeDistribution(dir.file("dist"), sample::Options{}, error)) << error;
+  const std::string zip = folder + "/n\xC3\xA9w.zip";  // "néw.zip"
+  std::filesystem::rename(dir.file("dist/named.zip"), pathtext::fromUtf8(zip));
+  EXPECT_EQ(set.scanSource(zip, SourceKind::ZipArchive, true), "");
+  ASSERT_FALSE(set.names.empty());
+  const FirmwareImage entry(zip, set.names.back(), SourceKind::ZipArchive);
+  EXPECT_TRUE(entry.isLoaded()) << entry.loadError();
 }

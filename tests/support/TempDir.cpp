@@ -1,15 +1,21 @@
 #include "TempDir.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <vector>
+#include <random>
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vestrel-test-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  const char* made = ::mkdtemp(buffer.data());
-  path_ = made ? made : pattern;
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("vestrel-test-" + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {  // false when it exists already
+      path_ = candidate.string();
+      return;
+    }
+  }
+  path_ = (base / "vestrel-test").string();
 }
 
 TempDir::~TempDir() {

@@ -1,9 +1,9 @@
 #pragma once
 #include "RunState.h"
 
-class LoadWorker;
-
 #include <string>
+
+class LoadWorker;
 
 // The default worker procedure: reads the chosen images, checks the set, runs the path of the
 // loading method, waits for the receiver's reboot and reports the outcome. After a load that

@@ -1,13 +1,14 @@
 #pragma once
+#include <memory>
 #include <string>
 
-#include "AbortSignal.h"
 #include "CAbstractReceiverPort.h"
 
 namespace CMNC {
 
-// A serial link on a tty device (RS-232, USB-serial bridge, rfcomm, a pseudo-terminal) in raw
-// mode, 8N1, no flow control.
+// A serial link (RS-232, USB-serial bridge, serial over Bluetooth, a pseudo-terminal), 8N1, no
+// flow control: a tty device in raw mode on Linux (CSerialPortPosix.cpp), a COM device through the
+// communications API on Windows (CSerialPortWindows.cpp).
 //
 // Read waits up to the total time-out for the first byte and then while bytes follow within the
 // inter-byte gap: the gap is the larger of the interval and the character time, at least 50 ms;
@@ -21,7 +22,7 @@ class CSerialPort final : public CAbstractReceiverPort {
   CSerialPort(const CSerialPort&) = delete;
   CSerialPort& operator=(const CSerialPort&) = delete;
 
-  bool IsOpen() const override { return fd_ >= 0; }
+  bool IsOpen() const override;
   bool Open(const std::string& address) override;
   void Close() override;
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
@@ -43,18 +44,18 @@ class CSerialPort final : public CAbstractReceiverPort {
   // The gap that ends a reply read by default: a few character times at the line's rate.
   static int ReplyGapMicrosFor(int rate);
 
-  // The device path a port name stands for: "COMn" is /dev/ttyS(n-1) (any case), a name
-  // without "/" lives under /dev/, anything else is kept as given.
+  // The device a port name stands for. Linux: "COMn" is /dev/ttyS(n-1) (any case), a name
+  // without "/" lives under /dev/, anything else is kept as given. Windows: a name that does not
+  // begin with a backslash gets "\\.\" before it (COM12 is opened as \\.\COM12).
   static std::string ResolveDevicePath(const std::string& name);
   // Character time in ms for a rate: 2 x max((rate + 319999) / rate, 2).
   static int CharacterTimeFor(int rate);
 
  private:
-  int fd_ = -1;
+  struct Private;  // the system's handle and what goes with it, in the platform's file
+  std::unique_ptr<Private> d_;
   int characterTimeMs_ = 50;
   int rate_ = 0;
-  int64_t lineFreeAtMs_ = 0;  // when the bytes written so far have left at the line rate
-  AbortSignal abort_;
 };
 
 }  // namespace CMNC

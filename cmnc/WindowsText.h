@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+// Texts between the loader (UTF-8) and the Windows API (UTF-16), and the system's messages.
+namespace CMNC::windowstext {
+
+std::wstring wide(const std::string& utf8);
+std::string utf8(const std::wstring& wide);
+// The system's message for an error code, as the system returns it (line break included),
+// from the system message table in the default language.
+std::string systemMessage(unsigned long code);
+
+}  // namespace CMNC::windowstext

@@ -1,0 +1,91 @@
+// The serial link on the Win32 communications API, against a real COM port: under Wine, COM5 is a
+// link to the virtual receiver's pseudo-terminal (VESTREL_TEST_COM names it; skipped without).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "CSerialPort.h"
+
+namespace {
+
+using CMNC::CSerialPort;
+using Clock = std::chrono::steady_clock;
+
+std::string testPort() {
+  const char* port = std::getenv("VESTREL_TEST_COM");
+  return port ? port : "";
+}
+
+long long msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// What the receiver answers to one tagged query, read with the given interval.
+std::string ask(CSerialPort& port, const std::string& command, int timeoutMs, int intervalMs) {
+  port.Purge(CMNC::kPurgeRxClear | CMNC::kPurgeTxClear);
+  if (port.Write(reinterpret_cast<const uint8_t*>(command.data()), static_cast<int>(command.size()), -1) !=
+      static_cast<int>(command.size()))
+    return "<write failed>";
+  uint8_t buffer[512];
+  const int n = port.Read(buffer, sizeof buffer, timeoutMs, intervalMs);
+  return n > 0 ? std::string(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(n)) : "";
+}
+
+}  // namespace
+
+TEST(SerialPortWindows, NamesAndLineRules) {
+  EXPECT_EQ(CSerialPort::ResolveDevicePath("COM5"), "\\\\.\\COM5");
+  EXPECT_EQ(CSerialPort::ResolveDevicePath("COM12"), "\\\\.\\COM12");
+  EXPECT_EQ(CSerialPort::ResolveDevicePath("\\\\?\\usb#vid_1209"), "\\\\?\\usb#vid_1209");  // kept as given
+  CSerialPort closed;
+  EXPECT_FALSE(closed.SetSpeed(9600));
+  EXPECT_EQ(closed.CharacterTimeMs(), 50);  // unchanged on a closed port
+  EXPECT_TRUE(closed.Purge(CMNC::kPurgeRxClear));
+  uint8_t b = 0;
+  EXPECT_EQ(closed.Read(&b, 1, 0, 0), -1);
+  EXPECT_EQ(closed.Write(&b, 1, -1), -1);
+  CSerialPort missing;
+  EXPECT_FALSE(missing.Open("COM87"));
+  EXPECT_FALSE(missing.GetErrorText().empty());
+}
+
+TEST(SerialPortWindows, ReadsAsTheDriverTimeOutsSay) {
+  if (testPort().empty()) GTEST_SKIP() << "VESTREL_TEST_COM is not set";
+  CSerialPort port;
+  ASSERT_TRUE(port.Open(testPort())) << port.GetErrorText();
+  EXPECT_EQ(port.CharacterTimeMs(), 6);  // 115200 bit/s on open
+  uint8_t buffer[64];
+  auto start = Clock::now();
+  EXPECT_EQ(port.Read(buffer, sizeof buffer, 0, -1), 0);  // a poll returns at once
+  EXPECT_LT(msSince(start), 40);
+  start = Clock::now();
+  EXPECT_EQ(port.Read(buffer, sizeof buffer, 300, -1), 0);  // nothing comes: the total time-out
+  EXPECT_GE(msSince(start), 250);
+  EXPECT_LT(msSince(start), 1000);
+
+  const std::string model = ask(port, "%m%print,/par/rcv/model\r\n", 1000, -1);
+  EXPECT_NE(model.find("VR-100"), std::string::npos) << model;
+  start = Clock::now();
+  EXPECT_NE(ask(port, "%m%print,/par/rcv/model\r\n", 1000, 10).find("VR-100"), std::string::npos);
+  EXPECT_GE(msSince(start), 50);    // an interval below 50 ms still waits 50 ms after the last byte
+  EXPECT_LT(msSince(start), 1000);  // the interval ends the read, not the total
+}
+
+TEST(SerialPortWindows, AStopEndsABlockedReadAndTheNextOpen) {
+  if (testPort().empty()) GTEST_SKIP() << "VESTREL_TEST_COM is not set";
+  CSerialPort port;
+  ASSERT_TRUE(port.Open(testPort())) << port.GetErrorText();
+  uint8_t buffer[16];
+  const auto start = Clock::now();
+  std::thread stopper([&port] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    port.Purge(CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort);
+  });
+  EXPECT_EQ(port.Read(buffer, sizeof buffer, 5000, -1), -1);
+  stopper.join();
+  EXPECT_LT(msSince(start), 1000);
+  EXPECT_FALSE(port.Open(testPort()));  // a stopped port stays stopped
+}

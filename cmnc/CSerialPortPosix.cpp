@@ -38,6 +38,8 @@ std::string OpenErrorText(int err, const std::string& path) {
 }  // namespace
 
 struct CSerialPort::Private {
+  int gather(uint8_t* buffer, int size, int64_t totalUs, int64_t gapUs, bool poll);
+
   int fd = -1;
   int64_t lineFreeAtMs = 0;  // when the bytes written so far have left at the line rate
   AbortSignal abort;
@@ -126,35 +128,39 @@ bool CSerialPort::SetSpeed(int rate) {
   return ok;
 }
 
+// Waits up to totalUs for the first byte (0 with poll: only what is there), then gathers further
+// bytes while they follow within gapUs. The count read, or -1 when stopped, or when the device
+// failed or went away before a byte came.
+int CSerialPort::Private::gather(uint8_t* buffer, int size, int64_t totalUs, int64_t gapUs, bool poll) {
+  using namespace std::chrono;
+  const auto deadline = steady_clock::now() + microseconds(totalUs);
+  int got = 0;
+  while (got < size) {
+    int64_t wait = 0;
+    if (!poll) {
+      const int64_t left = duration_cast<microseconds>(deadline - steady_clock::now()).count();
+      if (left <= 0) break;
+      wait = got == 0 ? left : std::min(gapUs, left);  // the first byte may take the whole time-out
+    }
+    const AbortSignal::Wait w = abort.waitMicros(fd, POLLIN, wait);
+    if (w == AbortSignal::Wait::Aborted) return -1;
+    if (w == AbortSignal::Wait::Failed) return got > 0 ? got : -1;
+    if (w == AbortSignal::Wait::Timeout) break;
+    const ssize_t n = ::read(fd, buffer + got, static_cast<size_t>(size - got));
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) return got > 0 ? got : -1;  // device gone (cable pulled, hang-up)
+    got += static_cast<int>(n);
+  }
+  return got;
+}
+
 int CSerialPort::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
   if (d_->fd < 0 || d_->abort.isSet()) return -1;
   if (size <= 0) return 0;
   int gap = intervalMs < 0 ? characterTimeMs_ : intervalMs > 0 ? std::max(intervalMs, characterTimeMs_) : 0;
   gap = std::max(gap, timing::kSerialMinGapMs);
   const int total = timeoutMs < 0 ? timing::kSerialDefaultReadMs : timeoutMs;
-  const bool poll = timeoutMs == 0;
-
-  Clock& clock = Clock::system();
-  const int64_t deadline = clock.nowMs() + total;
-  int got = 0;
-  while (got < size) {
-    int wait = 0;
-    if (!poll) {
-      int64_t left = deadline - clock.nowMs();
-      if (left <= 0) break;
-      wait = static_cast<int>(got == 0 ? left : std::min<int64_t>(gap, left));
-    }
-    AbortSignal::Wait w = d_->abort.wait(d_->fd, POLLIN, wait);
-    if (w == AbortSignal::Wait::Aborted) return -1;
-    if (w == AbortSignal::Wait::Failed) return got > 0 ? got : -1;
-    if (w == AbortSignal::Wait::Timeout) break;
-    ssize_t n = ::read(d_->fd, buffer + got, static_cast<size_t>(size - got));
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (n <= 0) return got > 0 ? got : -1;  // device gone (cable pulled, hang-up)
-    got += static_cast<int>(n);
-    if (poll) continue;
-  }
-  return got;
+  return d_->gather(buffer, size, int64_t{total} * 1000, int64_t{gap} * 1000, timeoutMs == 0);
 }
 
 int CSerialPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
@@ -162,23 +168,7 @@ int CSerialPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) 
   if (size <= 0) return 0;
   const int64_t gap = gapUs < 0 ? ReplyGapMicrosFor(rate_) : gapUs;
   const int total = timeoutMs < 0 ? timing::kSerialDefaultReadMs : timeoutMs;
-  using std::chrono::steady_clock;
-  const auto deadline = steady_clock::now() + std::chrono::milliseconds(total);
-  int got = 0;
-  while (got < size) {
-    const int64_t left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - steady_clock::now()).count();
-    if (left <= 0) break;
-    // The first byte may take the whole time-out; after it, only the gap.
-    AbortSignal::Wait w = d_->abort.waitMicros(d_->fd, POLLIN, got == 0 ? left : std::min(gap, left));
-    if (w == AbortSignal::Wait::Aborted) return -1;
-    if (w == AbortSignal::Wait::Failed) return got > 0 ? got : -1;
-    if (w == AbortSignal::Wait::Timeout) break;
-    ssize_t n = ::read(d_->fd, buffer + got, static_cast<size_t>(size - got));
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (n <= 0) return got > 0 ? got : -1;  // device gone (cable pulled, hang-up)
-    got += static_cast<int>(n);
-  }
-  return got;
+  return d_->gather(buffer, size, int64_t{total} * 1000, gap, false);
 }
 
 int CSerialPort::Write(const uint8_t* data, int size, int timeoutMs) {

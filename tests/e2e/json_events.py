@@ -45,26 +45,29 @@ def run(work, port, *extra):
     return proc.returncode, events
 
 
-def with_receiver(work, *sim_args):
-    sim = subprocess.Popen([SIM, "--path-file", work + "/pty", *sim_args], stdout=subprocess.DEVNULL,
+def load_into_receiver(work, *sim_args):
+    """One unattended load into a fresh virtual receiver started with sim_args."""
+    path_file = work + "/pty"
+    if os.path.exists(path_file):
+        os.remove(path_file)
+    sim = subprocess.Popen([SIM, "--path-file", path_file, *sim_args], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
-    for _ in range(100):
-        if os.path.exists(work + "/pty") and os.path.getsize(work + "/pty") > 0:
-            break
-        time.sleep(0.05)
-    return sim, open(work + "/pty").read().strip()
+    try:
+        for _ in range(100):
+            if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
+                break
+            time.sleep(0.05)
+        return run(work, open(path_file).read().strip())
+    finally:
+        sim.terminate()
+        sim.wait()
 
 
 def main():
     work = tempfile.mkdtemp(prefix="vestrel-json-")
     subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
 
-    sim, pty = with_receiver(work, "--main-version", "4.2 Dec,01,2026", "--version-after", "4.3 Dec,08,2026")
-    try:
-        status, events = run(work, pty)
-    finally:
-        sim.terminate()
-        sim.wait()
+    status, events = load_into_receiver(work, "--main-version", "4.2 Dec,01,2026", "--version-after", "4.3 Dec,08,2026")
     result = events[-1] if events else {}
     check(status == 0 and result.get("success") is True and result.get("exit_status") == 0, "the load succeeded")
     check(result.get("reason") == "Successfully loaded!", "the reason of success")
@@ -77,13 +80,7 @@ def main():
           "progress with bytes")
     check(not any("\r" in t for t in texts), "no carriage returns")
 
-    os.remove(work + "/pty")
-    sim, pty = with_receiver(work, "--silent-after-flash")
-    try:
-        status, events = run(work, pty)
-    finally:
-        sim.terminate()
-        sim.wait()
+    status, events = load_into_receiver(work, "--silent-after-flash")
     result = events[-1] if events else {}
     check(status == 0 and result.get("success") is True, "a load whose version is not told still succeeded")
     check(result.get("firmware", {}).get("confirmed") is False and result["firmware"]["after"] is None,

@@ -8,26 +8,18 @@
 #include "BluetoothAvailability.h"
 #include "CVestrelDlg.h"
 #include "CommandLine.h"
+#include "ConsoleText.h"
 #include "ConsoleWizard.h"
 #include "DeviceStore.h"
-#include "InterruptWatch.h"
-#include "LoadSession.h"
 #include "HeadlessConsole.h"
+#include "InterruptWatch.h"
 #include "JsonConsole.h"
+#include "LoadSession.h"
 #include "PortCheckRun.h"
 #include "PortEnumeration.h"
 #include "PortListing.h"
-#include "WizardModel.h"
 #include "Version.h"
-
-namespace {
-std::string withoutCarriageReturns(std::string s) {
-  std::string out;
-  for (char c : s)
-    if (c != '\r') out += c;
-  return out;
-}
-}  // namespace
+#include "WizardModel.h"
 
 CVestrelApp::CVestrelApp(int argc, char** argv) : argc_(argc), argv_(argv), args_(argv + 1, argv + argc) {}
 

@@ -6,11 +6,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "ConsoleText.h"
+
 namespace {
-std::string withoutCarriageReturns(std::string s) {
-  s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
-  return s;
-}
 std::string kib(uint64_t bytes) {
   char b[32];
   std::snprintf(b, sizeof b, "%.1f KiB", static_cast<double>(bytes) / 1024.0);

@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ConsoleText.h"
 #include "JsonText.h"
 
 namespace {
-
-std::string withoutCarriageReturns(std::string s) {
-  s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
-  return s;
-}
 
 std::string field(const char* name, const std::string& jsonValue) {
   return std::string(",\"") + name + "\":" + jsonValue;

@@ -23,14 +23,18 @@ class CBTRemoteDevice {
   CBTRemoteDevice& operator=(const CBTRemoteDevice&) = default;
 
   void Set(const std::string& name, uint64_t address, uint32_t classOfDevice);
+  // What Connect says when the device has no serial-port service.
+  static constexpr int kNoSerialPortService = -1;
+
   // Handles of the device's serial-port service records (SDP search for UUID 0x1101); returns 0
-  // or an errno value.
+  // or a socket error.
   int FindSerialPortRecords(std::vector<uint32_t>& handles) const;
   int CountSerialPortRecords() const;
   // The RFCOMM channel of the serial-port service, or -1.
   int SerialPortChannel() const;
-  // A socket connected to the serial-port service, or -1 (errno set).
-  int Connect() const;
+  // A socket connected to the serial-port service, or -1 with error set (kNoSerialPortService or
+  // a socket error for socketapi::errorText). Blocks for the service search and the connect.
+  int Connect(int& error) const;
 
   std::string name;
   std::string addressText;

@@ -1,14 +1,11 @@
 #include "CBluetoothPort.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <utility>
 
 #include "AbortableCall.h"
-#include "SystemError.h"
+#include "SocketApi.h"
 #include "Timing.h"
 
 namespace CMNC {
@@ -51,7 +48,7 @@ int CBluetoothPort::ConnectAbortably() {
     Attempt(const Attempt&) = delete;
     Attempt& operator=(const Attempt&) = delete;
     ~Attempt() {
-      if (fd >= 0) ::close(fd);
+      if (fd >= 0) socketapi::closeSocket(fd);
     }
     int fd = -1;
     int error = 0;
@@ -59,8 +56,7 @@ int CBluetoothPort::ConnectAbortably() {
   auto attempt = std::make_shared<Attempt>();
   const CBTRemoteDevice remote = remote_;
   const auto outcome = AbortableCall::run(link_.abortSignal(), timing::kBluetoothConnectMs, [attempt, remote] {
-    attempt->fd = remote.Connect();
-    attempt->error = errno;
+    attempt->fd = remote.Connect(attempt->error);
   });
   if (outcome == AbortableCall::Outcome::Aborted) {
     SetErrorText("Aborted.");
@@ -72,8 +68,9 @@ int CBluetoothPort::ConnectAbortably() {
     return -1;
   }
   if (attempt->fd < 0) {
-    SetErrorText(attempt->error == ENOENT ? "The device " + remote_.addressText + " offers no serial-port service."
-                                          : SystemMessage(attempt->error) + " (" + remote_.addressText + ")");
+    SetErrorText(attempt->error == CBTRemoteDevice::kNoSerialPortService
+                     ? "The device " + remote_.addressText + " offers no serial-port service."
+                     : socketapi::errorText(attempt->error) + " (" + remote_.addressText + ")");
     return -1;
   }
   return std::exchange(attempt->fd, -1);

@@ -1,40 +1,30 @@
 #include "CTcpipPort.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "AbortableCall.h"
 #include "LoginPrompt.h"
-#include "SystemError.h"
+#include "SocketApi.h"
 #include "Timing.h"
 
 namespace CMNC {
 namespace {
 
-int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, socklen_t len, std::string& error) {
-  const int flags = ::fcntl(fd, F_GETFL, 0);
-  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-  if (::connect(fd, addr, len) == 0) return 0;
-  if (errno != EINPROGRESS) {
-    error = SystemMessage(errno);
+int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, int len, std::string& error) {
+  socketapi::setNonBlocking(fd);
+  if (socketapi::startConnect(fd, addr, len) == 0) return 0;
+  const int started = socketapi::lastError();
+  if (!socketapi::connectPending(started)) {
+    error = socketapi::errorText(started);
     return -1;
   }
   if (!link.waitConnected(fd, timing::kTcpConnectMs)) {
-    error = "Connection timed out or stopped.";
+    // A refused connect shows as a failed wait on some systems: say why when the socket knows.
+    const int failed = socketapi::pendingError(fd);
+    error = failed != 0 && !link.aborted() ? socketapi::errorText(failed) : "Connection timed out or stopped.";
     return -1;
   }
-  int soError = 0;
-  socklen_t soLen = sizeof soError;
-  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &soLen);
+  const int soError = socketapi::pendingError(fd);
   if (soError != 0) {
-    error = SystemMessage(soError);
+    error = socketapi::errorText(soError);
     return -1;
   }
   return 0;
@@ -119,15 +109,15 @@ bool CTcpipPort::Open(const std::string& address) {
 
   const std::shared_ptr<const Resolved> resolved = Resolve(host_.host, host_.port);
   if (!resolved) return false;
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  const int fd = socketapi::openStream(AF_INET, IPPROTO_TCP);
   if (fd < 0) {
-    SetErrorText(SystemMessage(errno));
+    SetErrorText(socketapi::errorText(socketapi::lastError()));
     return false;
   }
   std::string error;
-  const int rc = ConnectWithTimeout(link_, fd, resolved->list->ai_addr, resolved->list->ai_addrlen, error);
+  const int rc = ConnectWithTimeout(link_, fd, resolved->list->ai_addr, static_cast<int>(resolved->list->ai_addrlen), error);
   if (rc != 0) {
-    ::close(fd);
+    socketapi::closeSocket(fd);
     SetErrorText(error + " (" + host_.description + ")");
     return false;
   }

@@ -1,17 +1,16 @@
 #pragma once
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "CAbstractReceiverPort.h"
-#include "UsbDescriptors.h"
-
-struct libusb_context;
-struct libusb_device_handle;
+#include "UsbBackend.h"
 
 namespace CMNC {
 
-// A receiver's native USB port: interface 0 with a bulk IN and a bulk OUT endpoint, through
-// libusb. The address is "usb:BUS-PORT[.PORT...]" as the enumeration lists it.
+// A receiver's native USB port: interface 0 with a bulk IN and a bulk OUT endpoint, through the
+// system's USB library (UsbBackend). The address is as the enumeration lists it: on Linux
+// "usb:BUS-PORT[.PORT...]", on Windows "usb:" and the device's interface path.
 //
 // Every transfer is bounded: reads by their time-out (0 still waits 1 ms, negative means 500 ms),
 // writes by 5 s; both run in 100 ms slices so that a purge with the abort flags ends them within
@@ -23,7 +22,7 @@ class CUsbPort final : public CAbstractReceiverPort {
   CUsbPort(const CUsbPort&) = delete;
   CUsbPort& operator=(const CUsbPort&) = delete;
 
-  bool IsOpen() const override { return handle_ != nullptr; }
+  bool IsOpen() const override { return backend_.isOpen(); }
   bool Open(const std::string& address) override;
   void Close() override;
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
@@ -34,10 +33,8 @@ class CUsbPort final : public CAbstractReceiverPort {
   static bool ParseAddress(const std::string& address, int& bus, std::string& ports);
 
  private:
-  bool transferFailed(int rc);
-  libusb_context* context_ = nullptr;
-  libusb_device_handle* handle_ = nullptr;
-  UsbEndpoints endpoints_;
+  bool transferFailed(const UsbTransfer& transfer);
+  UsbBackend backend_;
   std::atomic<bool> aborted_{false};
 };
 

@@ -1,15 +1,10 @@
 #include "SocketLink.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "CAbstractReceiverPort.h"
 #include "Clock.h"
-#include "SystemError.h"
+#include "SocketApi.h"
 #include "Timing.h"
 
 namespace CMNC {
@@ -19,6 +14,7 @@ SocketLink::~SocketLink() { close(); }
 void SocketLink::adopt(int fd) {
   close();
   fd_ = fd;
+  if (fd_ >= 0) socketapi::setNonBlocking(fd_);  // every call returns at once; waits are the latch's
 }
 
 bool SocketLink::waitConnected(int fd, int timeoutMs) const {
@@ -27,8 +23,7 @@ bool SocketLink::waitConnected(int fd, int timeoutMs) const {
 
 void SocketLink::close() {
   if (fd_ < 0) return;
-  ::shutdown(fd_, SHUT_RDWR);
-  ::close(fd_);
+  socketapi::closeSocket(fd_);
   fd_ = -1;
 }
 
@@ -47,18 +42,18 @@ int SocketLink::read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
   const int64_t start = clock.nowMs();
   int total = 0;
   for (;;) {
-    ssize_t n = ::recv(fd_, buffer + total, static_cast<size_t>(size - total), MSG_DONTWAIT);
+    const int n = socketapi::receive(fd_, buffer + total, size - total);
     if (n == 0) {  // the peer closed the link
       close();
       break;
     }
     int wait = interval;
     if (n < 0) {
-      if (errno != EINTR && errno != EAGAIN) break;
+      if (!socketapi::wouldBlock(socketapi::lastError())) break;
       // Woken with nothing to take: wait again within the read's time, never spin.
       wait = total == 0 ? static_cast<int>(std::max<int64_t>(0, timeout - (clock.nowMs() - start))) : interval;
     } else {
-      total += static_cast<int>(n);
+      total += n;
       if (total >= size) break;
     }
     if (clock.nowMs() - start >= timeout) break;
@@ -84,14 +79,14 @@ int SocketLink::write(const uint8_t* data, int size, std::string& errorText) {
   const int64_t deadline = clock.nowMs() + timing::kSocketWritableWaitMs;
   int sent = 0;
   while (sent < size) {
-    ssize_t n = ::send(fd_, data + sent, static_cast<size_t>(size - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const int n = socketapi::send(fd_, data + sent, size - sent);
     if (n > 0) {
-      sent += static_cast<int>(n);
+      sent += n;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) {
-      errorText = SystemMessage(errno);
+    const int error = n < 0 ? socketapi::lastError() : 0;
+    if (n < 0 && !socketapi::wouldBlock(error)) {
+      errorText = socketapi::errorText(error);
       return sent > 0 ? sent : -1;
     }
     const int64_t left = deadline - clock.nowMs();

@@ -22,6 +22,7 @@ constexpr int kLoginPromptReads = 5;
 constexpr int kTcpConnectMs = 10000;             // a TCP connection is given up after this long
 constexpr int kNameLookUpMs = 10000;             // a host name's look-up is given up after this long
 constexpr int kBluetoothConnectMs = 30000;       // service search and connect of a Bluetooth device
+constexpr int kAbortSliceMs = 10;                // Windows: a socket wait looks at the abort latch this often
 
 // USB link
 constexpr int kUsbDefaultReadMs = 500;

@@ -29,4 +29,10 @@ std::string systemMessage(unsigned long code) {
   return text;
 }
 
+std::string systemMessageLine(unsigned long code) {
+  std::string text = systemMessage(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
 }  // namespace CMNC::windowstext

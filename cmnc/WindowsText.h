@@ -9,5 +9,7 @@ std::string utf8(const std::wstring& wide);
 // The system's message for an error code, as the system returns it (line break included),
 // from the system message table in the default language.
 std::string systemMessage(unsigned long code);
+// The same without its line break, for a message that goes on in the same line.
+std::string systemMessageLine(unsigned long code);
 
 }  // namespace CMNC::windowstext

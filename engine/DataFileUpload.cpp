@@ -7,6 +7,7 @@
 #include "DirectUpload.h"
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
+#include "PathText.h"
 #include "ReceiverLanguage.h"
 
 namespace {
@@ -27,7 +28,7 @@ std::size_t sequenceLength(const std::string& s, std::size_t i) {
 }  // namespace
 
 std::string receiverFileName(const std::string& path, bool isGeMo) {
-  const auto cut = path.find_last_of("/\\");
+  const auto cut = pathtext::lastSeparator(path);
   const std::string base = cut == std::string::npos ? path : path.substr(cut + 1);
   std::string name = isGeMo ? "." : "";
   std::size_t characters = 0;

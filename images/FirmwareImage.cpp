@@ -40,9 +40,7 @@ FirmwareImage FirmwareImage::fromBytes(const std::string& path, std::vector<uint
 void FirmwareImage::describe(const std::string& fullPath, SourceKind kind) {
   path = fullPath;
   if (kind != SourceKind::DataFile) isLdp = catalogue::isLdpName(path);
-  const auto back = path.rfind('\\');
-  const auto slash = path.rfind('/');
-  const auto cut = back != std::string::npos && (slash == std::string::npos || back > slash) ? back : slash;
+  const auto cut = pathtext::lastSeparator(path);
   fileName = cut == std::string::npos ? path : path.substr(cut + 1);
   title = catalogue::titleOf(fileName);
   if (kind != SourceKind::DataFile) isRamLoader = fileName == catalogue::kRamLoaderFile;

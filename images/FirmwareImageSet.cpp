@@ -117,7 +117,7 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
   clear();
   names.clear();
   std::string error;
-  const auto slash = path.rfind('/');
+  const auto slash = pathtext::lastSeparator(path);
   source = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
   const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
   switch (kind) {

@@ -3,6 +3,8 @@
 #include <boost/regex.hpp>
 #include <cctype>
 
+#include "PathText.h"
+
 namespace catalogue {
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -10,12 +12,8 @@ bool endsWith(const std::string& text, const std::string& tail) {
 }
 
 std::string baseName(const std::string& name) {
-  std::string rest = name;
-  auto slash = rest.rfind('/');
-  if (slash != std::string::npos) rest = rest.substr(slash + 1);
-  auto back = rest.rfind('\\');
-  if (back != std::string::npos) rest = rest.substr(back + 1);
-  return rest;
+  const auto cut = pathtext::lastSeparator(name);
+  return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
 std::string titleOf(const std::string& name) {

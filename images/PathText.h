@@ -15,4 +15,7 @@ inline std::string toUtf8(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+// Where a path's last folder separator is: '/' or, as Windows writes it, '\\'; npos when none.
+inline std::size_t lastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+
 }  // namespace pathtext

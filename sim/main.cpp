@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -20,8 +21,19 @@ void usage() {
   std::cout << "usage: vestrel-sim [--rate N] [--tcp PORT] [--password TEXT] [--off] [--power-on-after MS]\n"
                "                   [--pace] [--hardware N] [--port-name NAME] [--path-file FILE]\n"
                "                   [--main-version TEXT] [--version-after TEXT] [--silent-after-flash]\n"
+               "                   [--flashed-dir DIR]\n"
                "Opens a pseudo-terminal and prints the path to open; with --tcp also listens on\n"
-               "127.0.0.1:PORT. Runs until interrupted.\n";
+               "127.0.0.1:PORT. Runs until interrupted; then, with --flashed-dir, writes each image\n"
+               "it flashed or ran, in order, to DIR/<n>-<how>.bin (how: flash, ram, fld, fld-stream).\n";
+}
+
+// What the receiver flashed, for a test on the other side of a process boundary to compare.
+void writeFlashed(const VirtualReceiver& receiver, const std::string& dir) {
+  int n = 0;
+  for (const FlashedImage& image : receiver.flashed()) {
+    std::ofstream out(dir + "/" + std::to_string(++n) + "-" + image.how + ".bin", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.bytes.data()), static_cast<std::streamsize>(image.bytes.size()));
+  }
 }
 
 }  // namespace
@@ -31,6 +43,7 @@ int main(int argc, char** argv) {
   int tcpPort = -1;
   int powerOnAfterMs = -1;
   std::string pathFile;
+  std::string flashedDir;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
@@ -46,6 +59,7 @@ int main(int argc, char** argv) {
     else if (a == "--main-version" && more) config.mainVersion = argv[++i];
     else if (a == "--version-after" && more) config.versionAfterFlash = argv[++i];
     else if (a == "--silent-after-flash") config.faults.silentVersionAfterFlash = true;
+    else if (a == "--flashed-dir" && more) flashedDir = argv[++i];
     else {
       usage();
       return a == "--help" ? 0 : 2;
@@ -79,5 +93,6 @@ int main(int argc, char** argv) {
     }
   }
   receiver.stop();
+  if (!flashedDir.empty()) writeFlashed(receiver, flashedDir);
   return 0;
 }

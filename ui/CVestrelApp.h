@@ -7,9 +7,9 @@
 #include "SourceKind.h"
 #include "WizardController.h"
 
-// The program: reads its command line, runs the wizard in its window, or without a display
-// runs it unattended on the console (no window system at all), and returns the exit status
-// (0 success, 1 failed or aborted unattended run, 2 bad usage).
+// The Linux program: the shared command-line flow (runProgram) with the Qt window, the settings
+// file's stored devices, udev's port lists and the pre-flight check. Without a display an
+// unattended "/run" runs on the console (no window system at all).
 class CVestrelApp {
  public:
   CVestrelApp(int argc, char** argv);
@@ -19,15 +19,10 @@ class CVestrelApp {
   static bool noDisplay();
 
  private:
-  int runWindow(bool bluetoothAvailable);
-  static int listPorts(bool json);
-  static int checkPorts(const std::string& port);
+  int runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable);
   static WizardController::PortDirectory portDirectory(bool bluetoothAvailable);
 
   int argc_;
   char** argv_;
   std::vector<std::string> args_;
-  LoadJob job_;
-  SourceKind sourceKind_ = SourceKind::ZipArchive;
-  FirmwareImageSet images_;
 };

@@ -6,8 +6,7 @@
 
 #include <algorithm>
 
-#include "CBTRemoteDevice.h"
-#include "CTcpipPort.h"
+#include "StoredDevice.h"
 
 namespace devicestore {
 namespace {
@@ -44,16 +43,9 @@ std::vector<PortEntry> loadHosts() {
   QSettings s = settings();
   std::vector<PortEntry> hosts;
   const int count = std::clamp(s.value(QStringLiteral("hosts/count"), 0).toInt(), 0, 10000);
-  for (int i = 0; i < count; ++i) {
-    const std::string address = text(s, QStringLiteral("hosts/host%1").arg(i));
-    if (address.empty()) continue;
-    std::string name = text(s, QStringLiteral("hosts/name%1").arg(i));
-    if (name.empty()) {
-      const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(address);
-      name = h.host + ":" + std::to_string(h.port);
-    }
-    hosts.push_back({name, name, address, ConnectionKind::Tcpip});
-  }
+  for (int i = 0; i < count; ++i)
+    if (auto entry = storeddevice::host(text(s, QStringLiteral("hosts/host%1").arg(i)), text(s, QStringLiteral("hosts/name%1").arg(i))))
+      hosts.push_back(*entry);
   return hosts;
 }
 
@@ -64,14 +56,10 @@ std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable) {
   if (!bluetoothAvailable) return devices;
   QSettings s = settings();
   const int count = std::clamp(s.value(QStringLiteral("bluetooth/count"), 0).toInt(), 0, 10000);
-  for (int i = 0; i < count; ++i) {
-    const std::string address = text(s, QStringLiteral("bluetooth/btaddr%1").arg(i));
-    const uint64_t parsed = CMNC::ParseDeviceAddress(address);
-    if (parsed == 0) continue;  // empty or broken: nothing could connect to it
-    std::string name = text(s, QStringLiteral("bluetooth/name%1").arg(i));
-    if (name.empty()) name = CMNC::CBTRemoteDevice("", parsed, 0).name;
-    devices.push_back({name, name, address, ConnectionKind::Bluetooth});
-  }
+  for (int i = 0; i < count; ++i)
+    if (auto entry = storeddevice::bluetooth(text(s, QStringLiteral("bluetooth/btaddr%1").arg(i)),
+                                             text(s, QStringLiteral("bluetooth/name%1").arg(i))))
+      devices.push_back(*entry);
   return devices;
 }
 

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "PathText.h"
 #include "WizardModel.h"
 
 #include <algorithm>
@@ -37,10 +38,12 @@ bool isOption(const std::string& arg, const char* slashForm, const char* gnuForm
 
 std::string absolutePath(const std::string& path) {
   std::error_code ec;
-  std::filesystem::path abs = std::filesystem::absolute(path, ec);
+  const std::filesystem::path abs = std::filesystem::absolute(pathtext::fromUtf8(path), ec);
   if (ec) return path;
-  std::string result = abs.lexically_normal().string();
-  if (endsWith(path, "/") && !endsWith(result, "/")) result += "/";
+  std::string result = pathtext::toUtf8(abs.lexically_normal());
+  // A folder keeps its closing separator (a normalised Windows path may already end in one).
+  const bool folder = !path.empty() && pathtext::lastSeparator(path) == path.size() - 1;
+  if (folder && pathtext::lastSeparator(result) != result.size() - 1) result += path.back();
   return result;
 }
 

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Whole unattended loads of the Windows program under Wine into the virtual receiver (the Linux
+# vestrel-sim): a Soft Break Capture load and a file upload over COM5, linked to the receiver's
+# pseudo-terminal, and a file upload over TCP/IP from a folder with a non-ASCII name. Each image
+# the receiver flashed is compared byte for byte with the distribution's.
+#   tests/windows/end-to-end.sh VESTREL_EXE SIM MKFW
+# Needs WINEPREFIX set to a ready prefix.
+set -euo pipefail
+exe=$(realpath "$1") sim=$(realpath "$2") mkfw=$(realpath "$3")
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+"$mkfw" "$work/fw" >/dev/null
+unicode="$work/Übertragung für Empfänger"
+cp -r "$work/fw/named" "$unicode"
+failures=0
+
+winpath() { echo "Z:${1//\//\\}"; }
+
+start_receiver() {
+  rm -rf "$work/flashed" "$work/pty" "$work/sim.log"
+  mkdir -p "$work/flashed"
+  "$sim" --path-file "$work/pty" --tcp 0 --flashed-dir "$work/flashed" "$@" >"$work/sim.log" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 50); do [ -s "$work/pty" ] && break; sleep 0.1; done
+  ln -sfn "$(cat "$work/pty")" "$WINEPREFIX/dosdevices/com5"
+  for _ in $(seq 50); do grep -q '^tcp:' "$work/sim.log" && break; sleep 0.1; done
+}
+
+# Stops the receiver, which then writes what it flashed.
+stop_receiver() {
+  kill "$sim_pid"
+  wait "$sim_pid" || true
+  sim_pid=
+}
+
+# run NAME EXPECTED_STATUS ARGS...: one run of the program, its output kept for a failure.
+run() {
+  local name=$1 expected=$2
+  shift 2
+  local status=0
+  (cd "$work" && wine "$exe" "$@" /log "$(winpath "$work/$name.log")" /run /exit >"$work/$name.out" 2>&1) || status=$?
+  if [ "$status" -ne "$expected" ]; then
+    echo "FAIL $name: exit status $status, expected $expected"
+    tail -20 "$work/$name.out"
+    failures=$((failures + 1))
+    return 1
+  fi
+}
+
+# flashed NAME FILE=IMAGE...: the receiver flashed exactly these, in this order.
+flashed() {
+  local name=$1
+  shift
+  local got
+  got=$(cd "$work/flashed" && ls | sort -n | tr '\n' ' ')
+  local want="" i=0
+  for pair in "$@"; do
+    i=$((i + 1))
+    want+="$i-${pair%%=*}.bin "
+    if ! cmp -s "$work/flashed/$i-${pair%%=*}.bin" "${pair#*=}"; then
+      echo "FAIL $name: image $i (${pair%%=*}) differs from ${pair#*=}"
+      failures=$((failures + 1))
+      return 1
+    fi
+  done
+  if [ "$got" != "$want" ]; then
+    echo "FAIL $name: the receiver flashed '$got', expected '$want'"
+    failures=$((failures + 1))
+    return 1
+  fi
+  echo "ok   $name"
+}
+
+named=$work/fw/named
+start_receiver
+run soft-break-com5 0 /port COM5 /speed 115200 /source "$(winpath "$work/fw/named.zip")" /capture soft || true
+stop_receiver
+flashed soft-break-com5 flash="$named/boot.ldp" ram="$named/rfbrd.ldr" ram="$named/powbrd.ldr" flash="$named/main.ldp" || true
+
+start_receiver
+run upload-com5 0 /port COM5 /speed 115200 /source "$(winpath "$work/fw/numbered/010.ldp")" /capture fldp || true
+stop_receiver
+flashed upload-com5 fld-stream="$work/fw/numbered/010.ldp" || true
+
+start_receiver
+tcp=$(grep '^tcp:' "$work/sim.log")
+run upload-tcp 0 /port "$tcp" /source "$(winpath "$unicode/main.ldp")" /capture fldp || true
+stop_receiver
+flashed upload-tcp fld="$unicode/main.ldp" || true
+
+# A port that is not there: a clear error, exit status 1, nothing reported as loaded.
+if run missing-port 1 /port COM9 /speed 115200 /source "$(winpath "$work/fw/named.zip")" /capture soft; then
+  if grep -q "Check the port name" "$work/missing-port.out"; then echo "ok   missing-port"
+  else
+    echo "FAIL missing-port: no remedy in the output"
+    tail -5 "$work/missing-port.out"
+    failures=$((failures + 1))
+  fi
+fi
+
+[ "$failures" -eq 0 ] && echo "end-to-end under Wine: all passed" || echo "end-to-end under Wine: $failures failed"
+exit "$failures"

@@ -1,0 +1,84 @@
+#include "WindowsApp.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "DeviceStore.h"
+#include "PortEnumeration.h"
+#include "ProgramRun.h"
+#include "WindowsText.h"
+
+namespace {
+
+// Bluetooth sockets and the service look-up want version 2.2 of Windows Sockets.
+constexpr WORD kSocketsVersion = MAKEWORD(2, 2);
+
+bool usableHandle(DWORD which) {
+  const HANDLE h = ::GetStdHandle(which);
+  return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetFileType(h) != FILE_TYPE_UNKNOWN;
+}
+
+}  // namespace
+
+WindowsApp::WindowsApp() {
+  WSADATA data{};
+  socketsStarted_ = ::WSAStartup(kSocketsVersion, &data) == 0;
+}
+
+WindowsApp::~WindowsApp() {
+  if (socketsStarted_) ::WSACleanup();
+}
+
+void WindowsApp::attachParentConsole() {
+  const bool out = usableHandle(STD_OUTPUT_HANDLE);
+  const bool err = usableHandle(STD_ERROR_HANDLE);
+  if (out && err) return;
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!out) std::freopen("CONOUT$", "w", stdout);
+  if (!err) std::freopen("CONOUT$", "w", stderr);
+  std::cout.clear();
+  std::cerr.clear();
+}
+
+std::vector<std::string> WindowsApp::arguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!list) return args;
+  for (int i = 1; i < count; ++i) args.push_back(CMNC::windowstext::utf8(list[i]));
+  ::LocalFree(list);
+  return args;
+}
+
+// The port box lists the stored hosts and devices, or the enumerated ports.
+WizardController::PortDirectory WindowsApp::portDirectory(bool bluetoothAvailable) {
+  return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
+    if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
+    if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
+    CMNC::EnumeratePorts(kind);
+    return CMNC::PortList();
+  };
+}
+
+int WindowsApp::run() {
+  attachParentConsole();
+  ::SetConsoleOutputCP(CP_UTF8);
+  if (!socketsStarted_) {
+    const char* text = "Windows sockets initialization failed.";
+    std::cerr << text << "\n" << std::flush;
+    ::MessageBoxW(nullptr, CMNC::windowstext::wide(text).c_str(), L"Vestrel", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  ProgramHooks hooks;
+  hooks.portDirectory = portDirectory;
+  hooks.noWindowText =
+      "vestrel: this build has no wizard window yet. Load unattended from a console with /run (see --help).";
+  const int status = runProgram(arguments(), hooks);
+  std::cout << std::flush;
+  std::cerr << std::flush;
+  return status;
+}

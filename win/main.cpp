@@ -1,0 +1,6 @@
+#include "WindowsApp.h"
+
+int main() {
+  WindowsApp app;
+  return app.run();
+}

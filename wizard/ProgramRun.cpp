@@ -1,0 +1,102 @@
+#include "ProgramRun.h"
+
+#include <iostream>
+#include <memory>
+
+#include "ActivityLog.h"
+#include "BluetoothAvailability.h"
+#include "CommandLine.h"
+#include "ConsoleText.h"
+#include "ConsoleWizard.h"
+#include "HeadlessConsole.h"
+#include "JsonConsole.h"
+#include "LoadSession.h"
+#include "PortListing.h"
+#include "Version.h"
+#include "WizardModel.h"
+
+namespace {
+
+int listPorts(const ProgramHooks& hooks, bool json) {
+  const bool bluetooth = CMNC::BluetoothAvailable();
+  const auto ports = portlisting::listPorts(hooks.portDirectory(bluetooth), bluetooth);
+  std::cout << (json ? portlisting::asJson(ports) : portlisting::asText(ports)) << std::flush;
+  return 0;
+}
+
+// The port named with /port, or every enumerated serial and USB port.
+int checkPorts(const ProgramHooks& hooks, const std::string& port) {
+  if (!hooks.checkPorts) {
+    std::cerr << "vestrel: --check is not available on this system; try the port with a test run instead.\n";
+    return 2;
+  }
+  std::vector<PortEntry> ports;
+  if (!port.empty()) {
+    ports.push_back({port, "", wizard::addressOfPortName(port), wizard::kindOfPortName(port)});
+  } else {
+    for (ConnectionKind kind : {ConnectionKind::Serial, ConnectionKind::Usb}) {
+      const auto listed = hooks.portDirectory(false)(kind);
+      ports.insert(ports.end(), listed.begin(), listed.end());
+    }
+  }
+  return hooks.checkPorts(ports);
+}
+
+int runUnattended(const ProgramHooks& hooks, LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool json,
+                  bool bluetoothAvailable) {
+  LoadSession session;
+  WizardController::Options options;
+  options.bluetoothAvailable = bluetoothAvailable;
+  options.ports = hooks.portDirectory(bluetoothAvailable);
+  std::unique_ptr<ConsoleEcho> echo;
+  if (json) echo = std::make_unique<JsonConsole>(std::cout);
+  else echo = std::make_unique<HeadlessConsole>();
+  return runConsoleWizard(job, kind, images, session, std::move(options), std::move(echo));
+}
+
+}  // namespace
+
+int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) {
+  LoadJob probe;
+  SourceKind probeKind = SourceKind::ZipArchive;
+  const CommandLineResult check = parseCommandLine(args, probe, probeKind);
+  if (check.showHelp) {
+    std::cout << withoutCarriageReturns(usageText() + "\r\n" + platformUsageNotes());
+    return 0;
+  }
+  if (!check.badOption.empty()) {
+    std::cerr << "vestrel: unknown option " << check.badOption << "\n\n" << withoutCarriageReturns(usageText());
+    return 2;
+  }
+  if (!check.badValue.empty()) {
+    std::cerr << "vestrel: " << check.badValue << "\n";
+    return 2;
+  }
+  if (check.showVersion) {
+    std::cout << "vestrel " << VESTREL_VERSION << "\n";
+    return 0;
+  }
+  if (check.listPorts) return listPorts(hooks, check.json);
+  if (check.check) return checkPorts(hooks, probe.port);
+  if (check.json && !probe.run) {
+    std::cerr << "vestrel: --json goes with /run, --list-ports or --check (see --help).\n";
+    return 2;
+  }
+  const bool headless = !hooks.displayAvailable || !hooks.runWindow || check.json;  // a script asking for JSON wants no window
+  if (headless && !probe.run) {
+    std::cerr << hooks.noWindowText << "\n";
+    return 2;
+  }
+  LoadJob job;
+  SourceKind sourceKind = SourceKind::ZipArchive;
+  FirmwareImageSet images;
+  if (!args.empty()) {
+    const CommandLineResult result = parseCommandLine(args, job, sourceKind);
+    for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
+  }
+  const bool bluetoothAvailable = CMNC::BluetoothAvailable();
+  const int status = headless ? runUnattended(hooks, job, sourceKind, images, check.json, bluetoothAvailable)
+                              : hooks.runWindow(job, sourceKind, images, bluetoothAvailable);
+  ActivityLog::Instance().Close();
+  return status;
+}

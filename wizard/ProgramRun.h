@@ -1,0 +1,29 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FirmwareImageSet.h"
+#include "LoadJob.h"
+#include "SourceKind.h"
+#include "WizardController.h"
+
+// What a platform's program gives the shared command-line flow.
+struct ProgramHooks {
+  // The port box's lists: the stored hosts and devices, the enumerated ports.
+  std::function<WizardController::PortDirectory(bool bluetoothAvailable)> portDirectory;
+  // A window can be opened (a desktop session).
+  bool displayAvailable = false;
+  // Runs the wizard in its window; empty where the program has none.
+  std::function<int(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable)> runWindow;
+  // What "--check" runs on these ports; empty where the program has no pre-flight check.
+  std::function<int(const std::vector<PortEntry>& ports)> checkPorts;
+  // Said (with exit status 2) when the wizard's window is wanted but cannot be had.
+  std::string noWindowText;
+};
+
+// The program's flow, the same on every platform: reads the command line, answers --help,
+// --version, --list-ports and --check, runs an unattended "/run" on the console or the wizard in
+// its window, and returns the exit status (0 success, 1 failed or aborted unattended run, 2 bad
+// usage, 128 + a signal's number when stopped by one).
+int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks);

@@ -1,6 +1,8 @@
 #include "BluetoothAvailability.h"
 
-// Windows: Bluetooth is there when Winsock makes an RFCOMM socket and a local radio answers.
+// Windows: Bluetooth is there when Winsock makes an RFCOMM socket and a local radio answers. The
+// radio query's library is loaded at run time: a Windows without the Bluetooth stack still runs
+// the program.
 #include <winsock2.h>
 #include <ws2bth.h>
 #include <windows.h>
@@ -13,13 +15,24 @@ bool detect() {
   const SOCKET s = ::socket(AF_BTH, SOCK_STREAM, BTHPROTO_RFCOMM);
   if (s == INVALID_SOCKET) return false;
   ::closesocket(s);
-  BLUETOOTH_FIND_RADIO_PARAMS params{sizeof(BLUETOOTH_FIND_RADIO_PARAMS)};
-  HANDLE radio = nullptr;
-  const HBLUETOOTH_RADIO_FIND find = ::BluetoothFindFirstRadio(&params, &radio);
-  if (!find) return false;
-  ::CloseHandle(radio);
-  ::BluetoothFindRadioClose(find);
-  return true;
+  const HMODULE module = ::LoadLibraryW(L"bthprops.cpl");
+  if (!module) return false;
+  using FindFirst = HBLUETOOTH_RADIO_FIND(WINAPI*)(const BLUETOOTH_FIND_RADIO_PARAMS*, HANDLE*);
+  using FindClose = BOOL(WINAPI*)(HBLUETOOTH_RADIO_FIND);
+  const auto findFirst = reinterpret_cast<FindFirst>(reinterpret_cast<void*>(::GetProcAddress(module, "BluetoothFindFirstRadio")));
+  const auto findClose = reinterpret_cast<FindClose>(reinterpret_cast<void*>(::GetProcAddress(module, "BluetoothFindRadioClose")));
+  bool found = false;
+  if (findFirst && findClose) {
+    BLUETOOTH_FIND_RADIO_PARAMS params{sizeof(BLUETOOTH_FIND_RADIO_PARAMS)};
+    HANDLE radio = nullptr;
+    if (const HBLUETOOTH_RADIO_FIND find = findFirst(&params, &radio)) {
+      ::CloseHandle(radio);
+      findClose(find);
+      found = true;
+    }
+  }
+  ::FreeLibrary(module);
+  return found;
 }
 
 }  // namespace

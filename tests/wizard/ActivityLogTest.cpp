@@ -26,7 +26,7 @@ TEST(ActivityLog, SilentUntilOpened) {
 TEST(ActivityLog, AppendsFramedTextWithoutCarriageReturns) {
   TempDir dir;
   const std::string path = dir.file("activity.log");
-  { std::ofstream(path) << "earlier run\n"; }
+  { std::ofstream(path, std::ios::binary) << "earlier run\n"; }
   ActivityLog& log = ActivityLog::Instance();
   log.Open(path);
   log.Write("first line\r\nsecond line\r\n");

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "CommandLine.h"
+#include "PathText.h"
 
 namespace {
 
@@ -18,7 +19,12 @@ Parsed parse(std::vector<std::string> args) {
   return p;
 }
 
-std::string cwd() { return std::filesystem::current_path().string(); }
+std::string cwd() { return pathtext::toUtf8(std::filesystem::current_path()); }
+const std::string kSep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+// A rooted path as this system writes it: as it is on Linux, "<drive>:\fw\..." on Windows.
+std::string rooted(const std::string& path) {
+  return pathtext::toUtf8(std::filesystem::absolute(pathtext::fromUtf8(path)).make_preferred());
+}
 
 }  // namespace
 
@@ -29,7 +35,7 @@ TEST(CommandLine, RunAloneTakesTheDefaults) {
   EXPECT_EQ(p.job.speed, 115200u);
   EXPECT_EQ(p.job.method, LoadMethod::SoftBreakCapture);
   EXPECT_EQ(p.kind, SourceKind::Folder);
-  EXPECT_EQ(p.job.source, cwd() + "/");
+  EXPECT_EQ(p.job.source, cwd() + kSep);
 }
 
 TEST(CommandLine, PortNames) {
@@ -78,16 +84,16 @@ TEST(CommandLine, CaptureMethods) {
   const Parsed data = parse({"/capture", "data", "/source", "cfg.ZIP"});
   EXPECT_EQ(data.kind, SourceKind::DataFile);
   EXPECT_TRUE(data.job.plainDataFile);
-  EXPECT_EQ(data.job.source, cwd() + "/cfg.ZIP");
+  EXPECT_EQ(data.job.source, cwd() + kSep + "cfg.ZIP");
 }
 
 TEST(CommandLine, SourceClassification) {
   EXPECT_EQ(parse({"/source", "fw.zip"}).kind, SourceKind::ZipArchive);
   EXPECT_EQ(parse({"/source", "/fw/main.ldp"}).kind, SourceKind::ImageFile);
-  EXPECT_EQ(parse({"/source", "/fw/main.ldp"}).job.source, "/fw/main.ldp");
+  EXPECT_EQ(parse({"/source", "/fw/main.ldp"}).job.source, rooted("/fw/main.ldp"));
   const Parsed upper = parse({"/source", "/fw/FW.ZIP"});  // the extension test is case-sensitive
   EXPECT_EQ(upper.kind, SourceKind::Folder);
-  EXPECT_EQ(upper.job.source, "/fw/FW.ZIP/");
+  EXPECT_EQ(upper.job.source, rooted("/fw/FW.ZIP/"));
   EXPECT_EQ(parse({}).kind, SourceKind::ZipArchive);  // nothing to classify
 }
 

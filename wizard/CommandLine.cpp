@@ -101,7 +101,8 @@ std::string usageText() {
 }
 
 std::string platformUsageNotes() {
-  return "On Linux:\r\n"
+  const PlatformUsage platform = platformUsage();
+  return "On " + platform.name + ":\r\n"
          "  Options may also be written --port, --speed, --capture, --source, --exit, --run,\r\n"
          "  --log, --mtu; --help prints this text.\r\n"
          "  --reply-gap MS waits MS ms of quiet line after each reply of a serial block\r\n"
@@ -109,20 +110,16 @@ std::string platformUsageNotes() {
          "  that needs it); by default a reply is judged three character times after it.\r\n"
          "  --version prints the version. --list-ports lists the ports the wizard would\r\n"
          "  offer (name, description, kind, the /port value), one a line; with --json as a\r\n"
-         "  JSON array. --check [/port PORT] checks that a port (or every listed port) can be\r\n"
-         "  used: it exists, is a terminal, may be opened by this user, is not held by\r\n"
-         "  another program, is left alone by ModemManager; each line says OK or the remedy;\r\n"
-         "  exit 0 only when it can be used. --json with /run prints the run as JSON lines\r\n"
-         "  (status, log, progress, warning, result) instead of text.\r\n"
-         "  /port takes a device name or path (ttyUSB0, /dev/ttyACM0, a pseudo-terminal);\r\n"
-         "  COMn stands for /dev/ttyS(n-1). Other links:\r\n"
-         "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n"
-         "    usb:BUS-PORT[.PORT...]         a receiver's native USB port\r\n"
+         "  JSON array. " + platform.check +
+         "--json with /run prints the run as JSON lines\r\n"
+         "  (status, log, progress, warning, result) instead of text.\r\n" +
+         platform.ports +
+         "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n" +
+         platform.usb +
          "    bt:(XX:XX:XX:XX:XX:XX)         a receiver over Bluetooth\r\n"
          "  Exit status: 0 after a successful load, 1 after a failed or aborted one,\r\n"
-         "  2 for bad usage (also --json without /run, --list-ports or --check);\r\n"
-         "  128 + the signal's number when a signal stopped the run\r\n"
-         "  (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP): the run is aborted, the log closed.\r\n";
+         "  2 for bad usage (also --json without /run, --list-ports or --check);\r\n" +
+         platform.stopSignals;
 }
 
 long long readDecimal(const std::string& text) {

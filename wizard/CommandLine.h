@@ -22,6 +22,16 @@ std::string usageText();
 // Extra notes for this platform shown by --help after the usage text.
 std::string platformUsageNotes();
 
+// The lines of the usage notes that differ by platform (UsageNotesLinux.cpp, UsageNotesWindows.cpp).
+struct PlatformUsage {
+  std::string name;     // "Linux"
+  std::string check;    // what --check does here, ending where "--json ..." goes on
+  std::string ports;    // what /port takes, up to "Other links:"
+  std::string usb;      // the usb: form
+  std::string stopSignals;  // the exit statuses of a stop signal
+};
+PlatformUsage platformUsage();
+
 // Fills job and kind from the arguments (the program name excluded). job is first reset to the
 // defaults of a run with a command line.
 CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob& job, SourceKind& kind);

@@ -1,13 +1,16 @@
 // The Windows sides of the links and the settings under Wine: Winsock connects, reads, peer
 // closes and stops; the registry's stored devices; links that have no device here failing with
-// their texts; the port list.
+// their texts; the port list; the console's control events as stop signals.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -15,6 +18,7 @@
 #include "CTcpipPort.h"
 #include "CUsbPort.h"
 #include "DeviceStore.h"
+#include "InterruptWatch.h"
 #include "PortEnumeration.h"
 
 namespace {
@@ -180,4 +184,29 @@ TEST(WindowsLinks, PortListHasTheComPorts) {
     found = found || entry.name == com;
   }
   EXPECT_TRUE(found) << com << " is not listed";
+}
+
+TEST(WindowsInterrupt, CtrlCIsTheFirstStopSignalThenTheSecond) {
+  // Under Wine a console needs a terminal: scripts/build-windows runs the tests on one.
+  if (!::GetConsoleWindow()) ::AllocConsole();  // fails when the process has a console already
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::string> calls;
+  const auto record = [&](const char* which) {
+    return [&, which](int signal) {
+      std::lock_guard<std::mutex> lock(mutex);
+      calls.push_back(std::string(which) + " " + std::to_string(signal));
+      changed.notify_all();
+    };
+  };
+  const InterruptWatch watch(record("first"), record("again"));
+  const auto waitFor = [&](std::size_t n) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(5), [&] { return calls.size() >= n; });
+  };
+  if (!::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) GTEST_SKIP() << "no console to send Ctrl-C to";
+  ASSERT_TRUE(waitFor(1));
+  ASSERT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+  ASSERT_TRUE(waitFor(2));
+  EXPECT_EQ(calls, (std::vector<std::string>{"first 2", "again 2"}));  // 128 + 2 = 130, as for SIGINT
 }

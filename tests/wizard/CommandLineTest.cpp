@@ -129,5 +129,5 @@ TEST(CommandLine, ProgramOptionsBesideTheWrittenOnes) {
   EXPECT_EQ(p.result.badOption, "--jsonl");
   EXPECT_NE(usageText().find("/MTU <mtu>"), std::string::npos);  // the written usage text is unchanged
   EXPECT_EQ(usageText().find("--json"), std::string::npos);
-  EXPECT_NE(platformUsageNotes().find("--check [/port PORT]"), std::string::npos);
+  EXPECT_NE(platformUsageNotes().find("--check "), std::string::npos);
 }

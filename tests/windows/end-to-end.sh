@@ -2,7 +2,8 @@
 # Whole unattended loads of the Windows program under Wine into the virtual receiver (the Linux
 # vestrel-sim): a Soft Break Capture load and a file upload over COM5, linked to the receiver's
 # pseudo-terminal, and a file upload over TCP/IP from a folder with a non-ASCII name. Each image
-# the receiver flashed is compared byte for byte with the distribution's.
+# the receiver flashed is compared byte for byte with the distribution's. Then Ctrl-C during a
+# load, and a port that is not there.
 #   tests/windows/end-to-end.sh VESTREL_EXE SIM MKFW
 # Needs WINEPREFIX set to a ready prefix.
 set -euo pipefail
@@ -92,6 +93,26 @@ tcp=$(grep '^tcp:' "$work/sim.log")
 run upload-tcp 0 /port "$tcp" /source "$(winpath "$unicode/main.ldp")" /capture fldp || true
 stop_receiver
 flashed upload-tcp fld="$unicode/main.ldp" || true
+
+# Ctrl-C during a load: Wine turns SIGINT to the program into the console's Ctrl-C event (the
+# program runs on a terminal of its own, so that it has a console). The run stops with 130, the
+# abort texts and the activity log's close line.
+start_receiver
+(status=0; cd "$work" && script -qec "wine '$exe' /port COM5 /speed 115200 /source '$(winpath "$work/fw/named.zip")' \
+   /capture soft /log '$(winpath "$work/ctrl-c.log")' /run /exit >'$work/ctrl-c.out' 2>&1" /dev/null \
+   </dev/null >/dev/null 2>&1 || status=$?; echo "$status" >"$work/ctrl-c.status") &
+for _ in $(seq 300); do grep -q "^Loading " "$work/ctrl-c.out" 2>/dev/null && break; sleep 0.1; done
+kill -INT "$(pgrep -f "^$exe" | head -1)" 2>/dev/null || true
+for _ in $(seq 100); do [ -s "$work/ctrl-c.status" ] && break; sleep 0.1; done
+stop_receiver
+if [ "$(cat "$work/ctrl-c.status" 2>/dev/null)" = 130 ] && grep -q "^Aborted by user" "$work/ctrl-c.out" &&
+   grep -q "^Log file closed " "$work/ctrl-c.log"; then
+  echo "ok   ctrl-c-com5"
+else
+  echo "FAIL ctrl-c-com5: status $(cat "$work/ctrl-c.status" 2>/dev/null), expected 130 with the abort texts"
+  tail -5 "$work/ctrl-c.out" 2>/dev/null || true
+  failures=$((failures + 1))
+fi
 
 # A port that is not there: a clear error, exit status 1, nothing reported as loaded.
 if run missing-port 1 /port COM9 /speed 115200 /source "$(winpath "$work/fw/named.zip")" /capture soft; then

@@ -6,11 +6,9 @@
 
 #include "CVestrelDlg.h"
 #include "ConsoleWizard.h"
-#include "DeviceStore.h"
 #include "InterruptWatch.h"
 #include "LoadSession.h"
 #include "PortCheckRun.h"
-#include "PortEnumeration.h"
 #include "ProgramRun.h"
 
 CVestrelApp::CVestrelApp(int argc, char** argv) : argc_(argc), argv_(argv), args_(argv + 1, argv + argc) {}
@@ -21,19 +19,8 @@ bool CVestrelApp::noDisplay() {
   return (!x || !*x) && (!w || !*w);
 }
 
-// The port box lists the stored hosts and devices, or the enumerated ports.
-WizardController::PortDirectory CVestrelApp::portDirectory(bool bluetoothAvailable) {
-  return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
-    if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
-    if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
-    CMNC::EnumeratePorts(kind);
-    return CMNC::PortList();
-  };
-}
-
 int CVestrelApp::run() {
   ProgramHooks hooks;
-  hooks.portDirectory = portDirectory;
   hooks.displayAvailable = !noDisplay();
   hooks.runWindow = [this](LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool bluetoothAvailable) {
     return runWindow(job, kind, images, bluetoothAvailable);
@@ -52,7 +39,7 @@ int CVestrelApp::runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSe
   LoadSession session;
   CVestrelDlg::Options options;
   options.bluetoothAvailable = bluetoothAvailable;
-  options.ports = portDirectory(bluetoothAvailable);
+  options.ports = storedOrEnumeratedPorts(bluetoothAvailable);
   CVestrelDlg dialog(job, sourceKind, images, session, std::move(options));
   const InterruptWatch watch(
       [&dialog](int signal) {

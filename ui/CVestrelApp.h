@@ -20,7 +20,6 @@ class CVestrelApp {
 
  private:
   int runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable);
-  static WizardController::PortDirectory portDirectory(bool bluetoothAvailable);
 
   int argc_;
   char** argv_;

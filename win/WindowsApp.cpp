@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include "DeviceStore.h"
-#include "PortEnumeration.h"
 #include "ProgramRun.h"
 #include "WindowsText.h"
 
@@ -54,16 +52,6 @@ std::vector<std::string> WindowsApp::arguments() {
   return args;
 }
 
-// The port box lists the stored hosts and devices, or the enumerated ports.
-WizardController::PortDirectory WindowsApp::portDirectory(bool bluetoothAvailable) {
-  return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
-    if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
-    if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
-    CMNC::EnumeratePorts(kind);
-    return CMNC::PortList();
-  };
-}
-
 int WindowsApp::run() {
   attachParentConsole();
   ::SetConsoleOutputCP(CP_UTF8);
@@ -74,7 +62,6 @@ int WindowsApp::run() {
     return 1;
   }
   ProgramHooks hooks;
-  hooks.portDirectory = portDirectory;
   hooks.noWindowText =
       "vestrel: this build has no wizard window yet. Load unattended from a console with /run (see --help).";
   const int status = runProgram(arguments(), hooks);

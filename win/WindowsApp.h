@@ -23,7 +23,6 @@ class WindowsApp {
   static void attachParentConsole();
   // The command line as UTF-8 texts, without the program's name.
   static std::vector<std::string> arguments();
-  static WizardController::PortDirectory portDirectory(bool bluetoothAvailable);
 
   bool socketsStarted_ = false;
 };

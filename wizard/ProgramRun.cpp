@@ -8,18 +8,20 @@
 #include "CommandLine.h"
 #include "ConsoleText.h"
 #include "ConsoleWizard.h"
+#include "DeviceStore.h"
 #include "HeadlessConsole.h"
 #include "JsonConsole.h"
 #include "LoadSession.h"
+#include "PortEnumeration.h"
 #include "PortListing.h"
 #include "Version.h"
 #include "WizardModel.h"
 
 namespace {
 
-int listPorts(const ProgramHooks& hooks, bool json) {
+int listPorts(bool json) {
   const bool bluetooth = CMNC::BluetoothAvailable();
-  const auto ports = portlisting::listPorts(hooks.portDirectory(bluetooth), bluetooth);
+  const auto ports = portlisting::listPorts(storedOrEnumeratedPorts(bluetooth), bluetooth);
   std::cout << (json ? portlisting::asJson(ports) : portlisting::asText(ports)) << std::flush;
   return 0;
 }
@@ -35,19 +37,19 @@ int checkPorts(const ProgramHooks& hooks, const std::string& port) {
     ports.push_back({port, "", wizard::addressOfPortName(port), wizard::kindOfPortName(port)});
   } else {
     for (ConnectionKind kind : {ConnectionKind::Serial, ConnectionKind::Usb}) {
-      const auto listed = hooks.portDirectory(false)(kind);
+      const auto listed = storedOrEnumeratedPorts(false)(kind);
       ports.insert(ports.end(), listed.begin(), listed.end());
     }
   }
   return hooks.checkPorts(ports);
 }
 
-int runUnattended(const ProgramHooks& hooks, LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool json,
+int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool json,
                   bool bluetoothAvailable) {
   LoadSession session;
   WizardController::Options options;
   options.bluetoothAvailable = bluetoothAvailable;
-  options.ports = hooks.portDirectory(bluetoothAvailable);
+  options.ports = storedOrEnumeratedPorts(bluetoothAvailable);
   std::unique_ptr<ConsoleEcho> echo;
   if (json) echo = std::make_unique<JsonConsole>(std::cout);
   else echo = std::make_unique<HeadlessConsole>();
@@ -55,6 +57,15 @@ int runUnattended(const ProgramHooks& hooks, LoadJob& job, SourceKind& kind, Fir
 }
 
 }  // namespace
+
+WizardController::PortDirectory storedOrEnumeratedPorts(bool bluetoothAvailable) {
+  return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
+    if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
+    if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
+    CMNC::EnumeratePorts(kind);
+    return CMNC::PortList();
+  };
+}
 
 int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) {
   LoadJob probe;
@@ -76,7 +87,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     std::cout << "vestrel " << VESTREL_VERSION << "\n";
     return 0;
   }
-  if (check.listPorts) return listPorts(hooks, check.json);
+  if (check.listPorts) return listPorts(check.json);
   if (check.check) return checkPorts(hooks, probe.port);
   if (check.json && !probe.run) {
     std::cerr << "vestrel: --json goes with /run, --list-ports or --check (see --help).\n";
@@ -95,7 +106,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
   }
   const bool bluetoothAvailable = CMNC::BluetoothAvailable();
-  const int status = headless ? runUnattended(hooks, job, sourceKind, images, check.json, bluetoothAvailable)
+  const int status = headless ? runUnattended(job, sourceKind, images, check.json, bluetoothAvailable)
                               : hooks.runWindow(job, sourceKind, images, bluetoothAvailable);
   ActivityLog::Instance().Close();
   return status;

@@ -10,8 +10,6 @@
 
 // What a platform's program gives the shared command-line flow.
 struct ProgramHooks {
-  // The port box's lists: the stored hosts and devices, the enumerated ports.
-  std::function<WizardController::PortDirectory(bool bluetoothAvailable)> portDirectory;
   // A window can be opened (a desktop session).
   bool displayAvailable = false;
   // Runs the wizard in its window; empty where the program has none.
@@ -21,6 +19,10 @@ struct ProgramHooks {
   // Said (with exit status 2) when the wizard's window is wanted but cannot be had.
   std::string noWindowText;
 };
+
+// The port box's lists every program offers: the stored hosts and devices (DeviceStore, the
+// platform's settings), the enumerated serial and USB ports.
+WizardController::PortDirectory storedOrEnumeratedPorts(bool bluetoothAvailable);
 
 // The program's flow, the same on every platform: reads the command line, answers --help,
 // --version, --list-ports and --check, runs an unattended "/run" on the console or the wizard in

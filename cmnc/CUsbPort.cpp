@@ -88,7 +88,9 @@ int CUsbPort::Write(const uint8_t* data, int size, int /*timeoutMs*/) {
 
 bool CUsbPort::Purge(uint32_t flags) {
   if (flags & (kPurgeTxAbort | kPurgeRxAbort)) aborted_ = true;
-  if (!(flags & kPurgeRxClear) || !backend_.isOpen() || aborted_) return true;  // an abort touches the latch only
+  if (!backend_.isOpen() || aborted_) return true;  // an abort touches the latch only
+  backend_.clearQueues(flags & (kPurgeTxClear | kPurgeRxClear));
+  if (!(flags & kPurgeRxClear)) return true;
   Clock& clock = Clock::system();
   const int64_t deadline = clock.nowMs() + timing::kDrainLimitMs;
   int drained = 0;

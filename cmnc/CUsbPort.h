@@ -10,7 +10,8 @@ namespace CMNC {
 
 // A receiver's native USB port: interface 0 with a bulk IN and a bulk OUT endpoint, through the
 // system's USB library (UsbBackend). The address is as the enumeration lists it: on Linux
-// "usb:BUS-PORT[.PORT...]", on Windows "usb:" and the device's interface path.
+// "usb:BUS-PORT[.PORT...]", on Windows the device's interface path ("\\?\usb#vid_..."), with or
+// without "usb:" before it.
 //
 // Every transfer is bounded: reads by their time-out (0 still waits 1 ms, negative means 500 ms),
 // writes by 5 s; both run in 100 ms slices so that a purge with the abort flags ends them within

@@ -37,6 +37,9 @@ class UsbBackend {
   bool isOpen() const;
   UsbTransfer bulkIn(uint8_t* buffer, int size, int sliceMs);
   UsbTransfer bulkOut(const uint8_t* data, int size, int sliceMs);
+  // The purge's queue flags (kPurgeTxClear, kPurgeRxClear): WinUSB flushes the pipes; libusb keeps
+  // no queue of its own. A stop never comes here: its abort flags only set the port's latch.
+  void clearQueues(uint32_t flags);
 
  private:
   struct Impl;

@@ -118,4 +118,6 @@ UsbTransfer UsbBackend::bulkOut(const uint8_t* data, int size, int sliceMs) {
   return outcome(rc, transferred);
 }
 
+void UsbBackend::clearQueues(uint32_t /*flags*/) {}
+
 }  // namespace CMNC

@@ -23,6 +23,7 @@ std::string portArgument(const PortEntry& entry) {
       return "tcp:" + host.host + ":" + std::to_string(host.port);
     }
     case ConnectionKind::Bluetooth: return "bt:" + entry.address;
+    case ConnectionKind::Usb: return entry.address.rfind("usb:", 0) == 0 ? entry.address : "usb:" + entry.address;
     default: return entry.address.empty() ? entry.name : entry.address;
   }
 }

@@ -1,0 +1,77 @@
+; The Windows installer: vestrel.exe into Program Files, a Start-menu entry, an uninstaller
+; registered with Windows. Built by scripts/build-windows with Debian's makensis:
+;   makensis -DVERSION=1.0.0 -DEXE=vestrel.exe -DNOTICES=NOTICES.txt -DICON=vestrel.ico -DOUTFILE=setup.exe vestrel.nsi
+; "/S" installs and uninstalls silently.
+; A 64-bit installer for a 64-bit program (it also runs under a Wine without 32-bit support).
+Target amd64-unicode
+!include "MUI2.nsh"
+!include "x64.nsh"
+
+Name "Vestrel"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Vestrel"
+InstallDirRegKey HKLM "Software\Telmora\Vestrel" "InstallDir"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "Vestrel"
+VIAddVersionKey "CompanyName" "Telmora"
+VIAddVersionKey "FileDescription" "Vestrel installer"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 Telmora"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestrel"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_OK|MB_ICONSTOP "Vestrel needs a 64-bit Windows." /SD IDOK
+    Abort
+  ${EndIf}
+  SetRegView 64
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+FunctionEnd
+
+Section "Vestrel"
+  SetOutPath "$INSTDIR"
+  File "/oname=vestrel.exe" "${EXE}"
+  File "/oname=NOTICES.txt" "${NOTICES}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  SetShellVarContext all
+  CreateDirectory "$SMPROGRAMS\Vestrel"
+  CreateShortcut "$SMPROGRAMS\Vestrel\Vestrel.lnk" "$INSTDIR\vestrel.exe"
+  WriteRegStr HKLM "Software\Telmora\Vestrel" "InstallDir" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Vestrel"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Telmora"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vestrel.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Vestrel\Vestrel.lnk"
+  RMDir "$SMPROGRAMS\Vestrel"
+  Delete "$INSTDIR\vestrel.exe"
+  Delete "$INSTDIR\NOTICES.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegValue HKLM "Software\Telmora\Vestrel" "InstallDir"
+  DeleteRegKey /ifempty HKLM "Software\Telmora\Vestrel"
+  DeleteRegKey /ifempty HKLM "Software\Telmora"
+SectionEnd

@@ -3,10 +3,15 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <iostream>
 
+#include "CVestrelDlg.h"
+#include "ConsoleWizard.h"
+#include "InterruptWatch.h"
+#include "LoadSession.h"
 #include "ProgramRun.h"
 #include "WindowsText.h"
 
@@ -31,15 +36,28 @@ WindowsApp::~WindowsApp() {
   if (socketsStarted_) ::WSACleanup();
 }
 
-void WindowsApp::attachParentConsole() {
+bool WindowsApp::attachParentConsole() {
   const bool out = usableHandle(STD_OUTPUT_HANDLE);
   const bool err = usableHandle(STD_ERROR_HANDLE);
-  if (out && err) return;
-  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (out && err) return true;
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return out || err;
   if (!out) std::freopen("CONOUT$", "w", stdout);
   if (!err) std::freopen("CONOUT$", "w", stderr);
   std::cout.clear();
   std::cerr.clear();
+  return true;
+}
+
+int WindowsApp::runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  LoadSession session;
+  CVestrelDlg::Options options;
+  options.bluetoothAvailable = bluetoothAvailable;
+  options.ports = storedOrEnumeratedPorts(bluetoothAvailable);
+  CVestrelDlg dialog(job, sourceKind, images, session, std::move(options));
+  const InterruptWatch watch([&dialog](int signal) { dialog.interrupt(signal); }, exitOnSecondInterrupt);
+  return dialog.run();
 }
 
 std::vector<std::string> WindowsApp::arguments() {
@@ -53,7 +71,7 @@ std::vector<std::string> WindowsApp::arguments() {
 }
 
 int WindowsApp::run() {
-  attachParentConsole();
+  const bool console = attachParentConsole();
   ::SetConsoleOutputCP(CP_UTF8);
   if (!socketsStarted_) {
     const char* text = "Windows sockets initialization failed.";
@@ -62,8 +80,9 @@ int WindowsApp::run() {
     return 1;
   }
   ProgramHooks hooks;
-  hooks.noWindowText =
-      "vestrel: this build has no wizard window yet. Load unattended from a console with /run (see --help).";
+  hooks.displayAvailable = true;
+  hooks.startedFromConsole = console;
+  hooks.runWindow = runWindow;
   const int status = runProgram(arguments(), hooks);
   std::cout << std::flush;
   std::cerr << std::flush;

@@ -162,6 +162,8 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       result.check = true;
     } else if (arg == "--json") {
       result.json = true;
+    } else if (arg == "--window") {
+      result.window = true;
     } else if (isOption(arg, "/port", "port") || isOption(arg, "/source", "source") ||
                isOption(arg, "/speed", "speed") || isOption(arg, "/MTU", "MTU") || arg == "--mtu" ||
                isOption(arg, "/capture", "capture") || isOption(arg, "/log", "log")) {

@@ -13,6 +13,7 @@ struct CommandLineResult {
   bool listPorts = false;             // "--list-ports"
   bool check = false;                 // "--check": the pre-flight check of /port, or of every port
   bool json = false;                  // "--json": the port list or the run as JSON
+  bool window = false;                // "--window": "/run" in the wizard's window, not on the console
   std::string badOption;              // an unknown GNU-style option: bad usage
   std::string badValue;               // what is wrong with a GNU-style option's value: bad usage
 };

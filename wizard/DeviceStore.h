@@ -7,7 +7,7 @@
 // The stored TCP/IP hosts and Bluetooth devices, one implementation per platform: on Linux the
 // program's settings file (~/.config/Telmora/Vestrel.conf, ui/DeviceStore.cpp), readable by its
 // owner only since it holds receiver passwords; on Windows the current user's registry under
-// "Software\Telmora\Vestrel" (win/DeviceStoreRegistry.cpp). Both use the same keys.
+// "Software\Telmora\Vestrel" (wizard/DeviceStoreRegistry.cpp). Both use the same keys.
 namespace devicestore {
 
 // Hosts: "hosts/count", "hosts/host<i>" (host:port:password), "hosts/name<i>".

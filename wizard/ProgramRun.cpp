@@ -93,7 +93,9 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     std::cerr << "vestrel: --json goes with /run, --list-ports or --check (see --help).\n";
     return 2;
   }
-  const bool headless = !hooks.displayAvailable || !hooks.runWindow || check.json;  // a script asking for JSON wants no window
+  const bool onConsole = probe.run && hooks.startedFromConsole && !check.window;
+  // A script asking for JSON wants no window.
+  const bool headless = !hooks.displayAvailable || !hooks.runWindow || check.json || onConsole;
   if (headless && !probe.run) {
     std::cerr << hooks.noWindowText << "\n";
     return 2;

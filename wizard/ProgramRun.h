@@ -12,6 +12,9 @@
 struct ProgramHooks {
   // A window can be opened (a desktop session).
   bool displayAvailable = false;
+  // The program was started from a console: an unattended "/run" runs on it unless "--window"
+  // asks for the window.
+  bool startedFromConsole = false;
   // Runs the wizard in its window; empty where the program has none.
   std::function<int(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable)> runWindow;
   // What "--check" runs on these ports; empty where the program has no pre-flight check.

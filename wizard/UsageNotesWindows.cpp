@@ -3,7 +3,8 @@
 PlatformUsage platformUsage() {
   return {"Windows",
           "--check is the Linux pre-flight check and is not\r\n"
-          "  available here. ",
+          "  available here. An unattended /run started from a console runs on it (its\r\n"
+          "  texts printed there); --window runs it in the wizard's window instead. ",
           "  /port takes a port name (COM1, COM12). Other links:\r\n",
           "    usb:PATH                       a receiver's native USB port, as --list-ports\r\n"
           "                                   shows it (the WinUSB driver bound to it)\r\n",

@@ -3,7 +3,7 @@
 # vestrel-sim): a Soft Break Capture load and a file upload over COM5, linked to the receiver's
 # pseudo-terminal, and a file upload over TCP/IP from a folder with a non-ASCII name. Each image
 # the receiver flashed is compared byte for byte with the distribution's. Then Ctrl-C during a
-# load, and a port that is not there.
+# load, and a port that is not there; with a display, the Soft Break load through the dialog.
 #   tests/windows/end-to-end.sh VESTREL_EXE SIM MKFW
 # Needs WINEPREFIX set to a ready prefix.
 set -euo pipefail
@@ -82,6 +82,17 @@ start_receiver
 run soft-break-com5 0 /port COM5 /speed 115200 /source "$(winpath "$work/fw/named.zip")" /capture soft || true
 stop_receiver
 flashed soft-break-com5 flash="$named/boot.ldp" ram="$named/rfbrd.ldr" ram="$named/powbrd.ldr" flash="$named/main.ldp" || true
+
+# The same load through the wizard's dialog ("--window": the dialog presses its own buttons), on
+# the display the tests run on.
+if [ -n "${DISPLAY:-}" ]; then
+  start_receiver
+  run dialog-soft-break-com5 0 /port COM5 /speed 115200 /source "$(winpath "$work/fw/named.zip")" /capture soft \
+    --window || true
+  stop_receiver
+  flashed dialog-soft-break-com5 flash="$named/boot.ldp" ram="$named/rfbrd.ldr" ram="$named/powbrd.ldr" \
+    flash="$named/main.ldp" || true
+fi
 
 start_receiver
 run upload-com5 0 /port COM5 /speed 115200 /source "$(winpath "$work/fw/numbered/010.ldp")" /capture fldp || true

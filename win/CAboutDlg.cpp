@@ -1,0 +1,66 @@
+#include "CAboutDlg.h"
+
+#include <vector>
+
+#include "CStaticLink.h"
+#include "CommandLine.h"
+#include "WindowsText.h"
+
+namespace {
+
+constexpr int kAboutLayout = 100;
+constexpr int kProductLine = 1018;
+constexpr int kCopyrightLine = 1017;
+constexpr int kLink = 1021;
+constexpr int kUsage = 1023;
+
+}  // namespace
+
+std::string CAboutDlg::versionString(const wchar_t* name) {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  DWORD handle = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path, &handle);
+  if (size == 0) return {};
+  std::vector<uint8_t> info(size);
+  if (!::GetFileVersionInfoW(path, 0, size, info.data())) return {};
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  const std::wstring key = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+  if (!::VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return {};
+  return CMNC::windowstext::utf8(std::wstring(value, length > 0 ? length - 1 : 0));
+}
+
+void CAboutDlg::run(HWND owner) {
+  ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAboutLayout), owner, dialogProc, 0);
+}
+
+void CAboutDlg::initialise(HWND hwnd) {
+  using CMNC::windowstext::wide;
+  ::SetDlgItemTextW(hwnd, kCopyrightLine, wide("Copyright " + versionString(L"LegalCopyright")).c_str());
+  ::SetDlgItemTextW(hwnd, kProductLine,
+                    wide(versionString(L"ProductName") + " version " + versionString(L"ProductVersion")).c_str());
+  CStaticLink::attach(::GetDlgItem(hwnd, kLink));
+  if (HWND usage = ::GetDlgItem(hwnd, kUsage)) {
+    const HFONT fixed = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+    ::SetPropW(hwnd, L"VestrelFixedFont", fixed);
+    ::SendMessageW(usage, WM_SETFONT, reinterpret_cast<WPARAM>(fixed), FALSE);
+    ::SetWindowTextW(usage, wide(usageText() + "\r\n" + platformUsageNotes()).c_str());
+  }
+}
+
+INT_PTR CALLBACK CAboutDlg::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      initialise(hwnd);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) ::EndDialog(hwnd, LOWORD(wParam));
+      return TRUE;
+    case WM_DESTROY:
+      if (HANDLE font = ::RemovePropW(hwnd, L"VestrelFixedFont")) ::DeleteObject(font);
+      return FALSE;
+    default: return FALSE;
+  }
+}

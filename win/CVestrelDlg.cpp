@@ -1,0 +1,259 @@
+#include "CVestrelDlg.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "CAboutDlg.h"
+#include "CFileSelectorDialog.h"
+#include "ControlIds.h"
+#include "WindowsText.h"
+#include "WizardModel.h"
+
+namespace {
+
+constexpr int kWizardLayout = 102;
+constexpr UINT kPostedMessage = WM_APP + 1;  // "run what post() queued"
+constexpr UINT kAboutCommand = ids::kAboutCommand;
+
+using CMNC::windowstext::utf8;
+using CMNC::windowstext::wide;
+
+// Edit controls want CR LF; the controller's texts already end lines so, page texts included.
+std::wstring windowText(const std::string& text) { return wide(text); }
+
+bool isList(HWND control) {
+  wchar_t name[32] = {};
+  ::GetClassNameW(control, name, 32);
+  return ::lstrcmpiW(name, L"ComboBox") == 0;
+}
+
+bool isEdit(HWND control) {
+  wchar_t name[32] = {};
+  ::GetClassNameW(control, name, 32);
+  return ::lstrcmpiW(name, L"Edit") == 0;
+}
+
+bool isProgress(HWND control) {
+  wchar_t name[32] = {};
+  ::GetClassNameW(control, name, 32);
+  return ::lstrcmpiW(name, PROGRESS_CLASSW) == 0;
+}
+
+// "ZIP archive (*.zip)" as the open-file dialog's filter: the text, then its patterns.
+std::wstring filterOf(const std::string& description) {
+  const auto open = description.rfind('(');
+  const auto close = description.rfind(')');
+  std::string patterns = open != std::string::npos && close > open ? description.substr(open + 1, close - open - 1) : "*";
+  for (char& c : patterns)
+    if (c == ' ') c = ';';
+  std::wstring filter = wide(description);
+  filter.push_back(L'\0');
+  filter += wide(patterns);
+  filter.push_back(L'\0');
+  filter.push_back(L'\0');
+  return filter;
+}
+
+}  // namespace
+
+CVestrelDlg::CVestrelDlg(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, EngineSession& session,
+                         Options options)
+    : bluetoothAvailable_(options.bluetoothAvailable) {
+  WizardController::Options wizard;
+  wizard.bluetoothAvailable = options.bluetoothAvailable;
+  wizard.ports = std::move(options.ports);
+  controller_ = std::make_unique<WizardController>(static_cast<WizardView&>(*this), session, job, sourceKind, images,
+                                                   std::move(wizard));
+}
+
+CVestrelDlg::~CVestrelDlg() {
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    windowGone_ = true;
+  }
+  controller_.reset();  // stops a run before the window's state goes
+  if (fixedFont_) ::DeleteObject(fixedFont_);
+}
+
+int CVestrelDlg::run() {
+  ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kWizardLayout), nullptr, dialogProc,
+                    reinterpret_cast<LPARAM>(this));
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    windowGone_ = true;
+    posted_.clear();
+  }
+  return controller_->exitStatus();
+}
+
+void CVestrelDlg::interrupt(int signal) {
+  post([this, signal] { controller_->interrupt(signal); });
+}
+
+INT_PTR CALLBACK CVestrelDlg::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    auto* self = reinterpret_cast<CVestrelDlg*>(lParam);
+    self->hwnd_ = hwnd;
+    self->initialise();
+    return FALSE;  // the controller set the focus
+  }
+  auto* self = reinterpret_cast<CVestrelDlg*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+  return self ? self->handle(message, wParam, lParam) : FALSE;
+}
+
+void CVestrelDlg::initialise() {
+  const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  // "&About Vestrel..." below a separator in the system menu.
+  if (HMENU menu = ::GetSystemMenu(hwnd_, FALSE)) {
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About Vestrel...");
+  }
+  fixedFont_ = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+  for (int id : {ids::kLogBox, ids::kSpinner})
+    ::SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+  ::SendDlgItemMessageW(hwnd_, ids::kProgress, PBM_SETRANGE32, 0, 100);
+  for (const auto& [id, state] : controller_->controls().all()) controlChanged(id, state, ~0u);
+  titleChanged(controller_->title());
+  controller_->start();
+}
+
+INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  switch (message) {
+    case WM_COMMAND:
+      command(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == kAboutCommand) {
+        openAbout();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_HELP:
+      openAbout();
+      return TRUE;
+    case kPostedMessage:
+      runPosted();
+      return TRUE;
+    default: return FALSE;
+  }
+}
+
+void CVestrelDlg::command(int id, int notification) {
+  if (id == IDCANCEL) {  // the close box or Escape: a running load is stopped first
+    controller_->windowClosing();
+    ::EndDialog(hwnd_, IDCANCEL);
+    return;
+  }
+  const HWND control = ::GetDlgItem(hwnd_, id);
+  if (!control) return;
+  if (isList(control)) {
+    if (notification != CBN_SELCHANGE) return;
+    const int index = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
+    if (index >= 0) controller_->choose(id, index);
+  } else if (notification == BN_CLICKED) {
+    controller_->press(id);
+  }
+}
+
+void CVestrelDlg::runPosted() {
+  for (;;) {
+    std::function<void()> next;
+    {
+      std::lock_guard<std::mutex> lock(postedMutex_);
+      if (posted_.empty() || windowGone_) return;
+      next = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    next();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rendering the controller's states
+
+void CVestrelDlg::controlChanged(int id, const ControlState& state, unsigned aspects) {
+  const HWND control = hwnd_ ? ::GetDlgItem(hwnd_, id) : nullptr;
+  if (!control) return;
+  if (aspects & ControlState::kVisible) ::ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
+  if (aspects & ControlState::kEnabled) ::EnableWindow(control, state.enabled);
+  if ((aspects & ControlState::kValue) && isProgress(control)) ::SendMessageW(control, PBM_SETPOS, state.value, 0);
+  if (isList(control)) {
+    if (aspects & ControlState::kItems) {
+      ::SendMessageW(control, CB_RESETCONTENT, 0, 0);
+      for (const auto& item : state.items)
+        ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(windowText(item.text).c_str()));
+    }
+    if (aspects & ControlState::kCurrent) ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(state.current), 0);
+  } else if (aspects & ControlState::kText) {
+    ::SetWindowTextW(control, windowText(state.text).c_str());
+    if (isEdit(control)) ::SendMessageW(control, EM_SCROLLCARET, 0, 0);
+  }
+}
+
+void CVestrelDlg::textAppended(int id, const std::string& added) {
+  const HWND control = ::GetDlgItem(hwnd_, id);
+  if (!control) return;
+  if (isEdit(control)) {
+    const int end = ::GetWindowTextLengthW(control);
+    ::SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(end), end);
+    ::SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(windowText(added).c_str()));
+    ::SendMessageW(control, EM_SCROLLCARET, 0, 0);
+  } else {
+    ::SetWindowTextW(control, windowText(controller_->controls().state(id).text).c_str());
+  }
+}
+
+void CVestrelDlg::titleChanged(const std::string& title) {
+  if (hwnd_) ::SetWindowTextW(hwnd_, wide(title).c_str());
+}
+
+void CVestrelDlg::post(std::function<void()> fn) {
+  std::lock_guard<std::mutex> lock(postedMutex_);
+  if (windowGone_) return;
+  posted_.push_back(std::move(fn));
+  if (hwnd_) ::PostMessageW(hwnd_, kPostedMessage, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Questions to the operator
+
+void CVestrelDlg::showWarning(const std::string& text) {
+  ::MessageBoxW(hwnd_, wide(text).c_str(), L"Warning", MB_OK | MB_ICONINFORMATION);
+}
+
+std::string CVestrelDlg::chooseSourcePath(SourceKind kind, LoadMethod method) {
+  const std::wstring filter = filterOf(wizard::fileFilter(kind, method));
+  std::vector<wchar_t> path(32768, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = hwnd_;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrTitle = L"Select the firmware";
+  dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  return ::GetOpenFileNameW(&dialog) ? utf8(path.data()) : std::string();
+}
+
+bool CVestrelDlg::pickImages(std::vector<std::string>& names, bool loaders) {
+  CFileSelectorDialog picker(names, loaders);
+  return picker.run(hwnd_);
+}
+
+bool CVestrelDlg::openSetUpDevices(ConnectionKind /*kind*/) {
+  ::MessageBoxW(hwnd_, L"The set-up of TCP/IP hosts and Bluetooth devices is not in this build yet.", L"Vestrel",
+                MB_OK | MB_ICONINFORMATION);
+  return false;
+}
+
+void CVestrelDlg::openAbout() { CAboutDlg::run(hwnd_); }
+
+void CVestrelDlg::close(bool accepted) {
+  if (hwnd_) ::EndDialog(hwnd_, accepted ? IDOK : IDCANCEL);
+}

@@ -33,8 +33,14 @@ constexpr std::array<const char*, 20> kFunctionNames = {
     "WinUsb_SetCurrentAlternateSetting", "WinUsb_GetPipePolicy",
     "WinUsb_ControlTransfer",   "WinUsb_ResetPipe",
     "WinUsb_SetPowerPolicy",    "WinUsb_GetPowerPolicy"};
-enum Function { kInitialize, kFree, kQueryInterfaceSettings, kQueryPipe, kSetPipePolicy, kReadPipe, kWritePipe,
-                kAbortPipe, kFlushPipe, kGetOverlappedResult = 12, kSetPowerPolicy = 18 };
+// Their places in the table, in the same order.
+enum Function {
+  kInitialize, kFree, kQueryInterfaceSettings, kQueryPipe, kSetPipePolicy, kReadPipe, kWritePipe, kAbortPipe,
+  kFlushPipe, kGetAssociatedInterface, kGetDescriptor, kQueryDeviceInformation, kGetOverlappedResult,
+  kGetCurrentAlternateSetting, kSetCurrentAlternateSetting, kGetPipePolicy, kControlTransfer, kResetPipe,
+  kSetPowerPolicy, kGetPowerPolicy, kFunctionCount
+};
+static_assert(kFunctionCount == kFunctionNames.size());
 
 using InitializeFn = BOOL(WINAPI*)(HANDLE, PWINUSB_INTERFACE_HANDLE);
 using FreeFn = BOOL(WINAPI*)(WINUSB_INTERFACE_HANDLE);

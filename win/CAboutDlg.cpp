@@ -4,6 +4,7 @@
 
 #include "CStaticLink.h"
 #include "CommandLine.h"
+#include "FixedFont.h"
 #include "WindowsText.h"
 
 namespace {
@@ -42,8 +43,7 @@ void CAboutDlg::initialise(HWND hwnd) {
                     wide(versionString(L"ProductName") + " version " + versionString(L"ProductVersion")).c_str());
   CStaticLink::attach(::GetDlgItem(hwnd, kLink));
   if (HWND usage = ::GetDlgItem(hwnd, kUsage)) {
-    const HFONT fixed = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+    const HFONT fixed = CreateFixedFont();
     ::SetPropW(hwnd, L"VestrelFixedFont", fixed);
     ::SendMessageW(usage, WM_SETFONT, reinterpret_cast<WPARAM>(fixed), FALSE);
     ::SetWindowTextW(usage, wide(usageText() + "\r\n" + platformUsageNotes()).c_str());

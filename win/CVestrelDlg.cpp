@@ -8,6 +8,7 @@
 #include "CAboutDlg.h"
 #include "CFileSelectorDialog.h"
 #include "ControlIds.h"
+#include "FixedFont.h"
 #include "WindowsText.h"
 #include "WizardModel.h"
 
@@ -20,26 +21,14 @@ constexpr UINT kAboutCommand = ids::kAboutCommand;
 using CMNC::windowstext::utf8;
 using CMNC::windowstext::wide;
 
-// Edit controls want CR LF; the controller's texts already end lines so, page texts included.
-std::wstring windowText(const std::string& text) { return wide(text); }
-
-bool isList(HWND control) {
+// Which kind of control a window is, by its class: "ComboBox", "Edit", PROGRESS_CLASSW.
+bool isClass(HWND control, const wchar_t* className) {
   wchar_t name[32] = {};
   ::GetClassNameW(control, name, 32);
-  return ::lstrcmpiW(name, L"ComboBox") == 0;
+  return ::lstrcmpiW(name, className) == 0;
 }
-
-bool isEdit(HWND control) {
-  wchar_t name[32] = {};
-  ::GetClassNameW(control, name, 32);
-  return ::lstrcmpiW(name, L"Edit") == 0;
-}
-
-bool isProgress(HWND control) {
-  wchar_t name[32] = {};
-  ::GetClassNameW(control, name, 32);
-  return ::lstrcmpiW(name, PROGRESS_CLASSW) == 0;
-}
+bool isList(HWND control) { return isClass(control, L"ComboBox"); }
+bool isEdit(HWND control) { return isClass(control, L"Edit"); }
 
 // "ZIP archive (*.zip)" as the open-file dialog's filter: the text, then its patterns.
 std::wstring filterOf(const std::string& description) {
@@ -113,8 +102,7 @@ void CVestrelDlg::initialise() {
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About Vestrel...");
   }
-  fixedFont_ = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+  fixedFont_ = CreateFixedFont();
   for (int id : {ids::kLogBox, ids::kSpinner})
     ::SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
   ::SendDlgItemMessageW(hwnd_, ids::kProgress, PBM_SETRANGE32, 0, 100);
@@ -182,16 +170,16 @@ void CVestrelDlg::controlChanged(int id, const ControlState& state, unsigned asp
   if (!control) return;
   if (aspects & ControlState::kVisible) ::ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
   if (aspects & ControlState::kEnabled) ::EnableWindow(control, state.enabled);
-  if ((aspects & ControlState::kValue) && isProgress(control)) ::SendMessageW(control, PBM_SETPOS, state.value, 0);
+  if ((aspects & ControlState::kValue) && isClass(control, PROGRESS_CLASSW)) ::SendMessageW(control, PBM_SETPOS, state.value, 0);
   if (isList(control)) {
     if (aspects & ControlState::kItems) {
       ::SendMessageW(control, CB_RESETCONTENT, 0, 0);
       for (const auto& item : state.items)
-        ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(windowText(item.text).c_str()));
+        ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item.text).c_str()));
     }
     if (aspects & ControlState::kCurrent) ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(state.current), 0);
   } else if (aspects & ControlState::kText) {
-    ::SetWindowTextW(control, windowText(state.text).c_str());
+    ::SetWindowTextW(control, wide(state.text).c_str());
     if (isEdit(control)) ::SendMessageW(control, EM_SCROLLCARET, 0, 0);
   }
 }
@@ -202,10 +190,10 @@ void CVestrelDlg::textAppended(int id, const std::string& added) {
   if (isEdit(control)) {
     const int end = ::GetWindowTextLengthW(control);
     ::SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(end), end);
-    ::SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(windowText(added).c_str()));
+    ::SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide(added).c_str()));
     ::SendMessageW(control, EM_SCROLLCARET, 0, 0);
   } else {
-    ::SetWindowTextW(control, windowText(controller_->controls().state(id).text).c_str());
+    ::SetWindowTextW(control, wide(controller_->controls().state(id).text).c_str());
   }
 }
 

@@ -18,6 +18,10 @@ bool AcceptsDevice(uint32_t classOfDevice, int serialPortRecords);
 
 // Inquires for about 25 s, then checks each candidate's services. Each accepted device is appended
 // to DiscoveredDevices and passed to onDevice. Returns 0 or an errno value.
+// One implementation per platform (BlueZ's HCI inquiry, Winsock's Bluetooth name space).
 int InquireDevices(const std::function<void(const CBTRemoteDevice&)>& onDevice);
+
+// What the set-up dialog's "Search" runs: empties DiscoveredDevices, inquires, returns them.
+std::vector<CBTRemoteDevice> SearchDevices();
 
 }  // namespace CMNC

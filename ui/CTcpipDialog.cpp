@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CTcpipPort.h"
 #include "DeviceStore.h"
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s(const QLineEdit* e) { return e->text().toStdString(); }
 }  // namespace
 
-CTcpipDialog::CTcpipDialog(QWidget* parent) : CDeviceListDialog(devicestore::loadHosts(), parent) {
+CTcpipDialog::CTcpipDialog(QWidget* parent) : CDeviceListDialog(parent), model_(devicestore::loadHosts()) {
   setWindowTitle(QStringLiteral("Set up TCP/IP connections"));
   message = [this](const QString& text) { QMessageBox::critical(this, QStringLiteral("Device properties"), text); };
   host_ = new QLineEdit(this);
@@ -46,65 +46,63 @@ CTcpipDialog::CTcpipDialog(QWidget* parent) : CDeviceListDialog(devicestore::loa
   layout->addLayout(top);
   layout->addLayout(form);
   layout->addLayout(buttons);
-  refill(entries_.empty() ? -1 : 0);
+  render();
 }
 
-void CTcpipDialog::selectionChange() {
-  add_->setText(QStringLiteral("Add"));
-  editing_ = false;
-  new_->setEnabled(false);
-  const int entry = selectedEntry();
-  delete_->setEnabled(entry >= 0);
-  if (entry < 0) return;
-  const PortEntry& e = entries_[static_cast<std::size_t>(entry)];
-  const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(e.address);
-  host_->setText(q(h.host));
-  port_->setText(h.port ? QString::number(h.port) : QString());
-  password_->setText(q(h.password));
-  description_->setText(q(e.description));
-  editing_ = true;
-  add_->setText(QStringLiteral("Update"));
-  new_->setEnabled(true);
+void CTcpipDialog::readFields() {
+  model_.setFields({s(host_), s(port_), s(password_), s(description_)});
+}
+
+void CTcpipDialog::render() {
+  showList(model_.list(), model_.deleteEnabled());
+  const HostFields& f = model_.fields();
+  host_->setText(q(f.host));
+  port_->setText(q(f.port));
+  password_->setText(q(f.password));
+  description_->setText(q(f.description));
+  add_->setText(QString::fromLatin1(model_.addLabel()));
+  new_->setEnabled(model_.newEnabled());
+}
+
+void CTcpipDialog::listSelected(int row) {
+  readFields();
+  model_.select(row);
+  render();
 }
 
 void CTcpipDialog::newHost() {
-  for (QLineEdit* e : {host_, port_, password_, description_}) e->clear();
-  list_->setCurrentIndex(-1);
-  selectionChange();
+  model_.newHost();
+  render();
 }
 
 void CTcpipDialog::addOrUpdate() {
-  const std::string host = host_->text().trimmed().toStdString();
-  if (host.empty() || host.find(':') != std::string::npos) {
-    message(QStringLiteral("Host name or IP address is required."));
+  readFields();
+  const std::string error = model_.addOrUpdate();
+  if (!error.empty()) {
+    message(q(error));
     return;
   }
-  bool number = false;
-  const int port = port_->text().trimmed().toInt(&number);
-  if (!number || port < 1 || port > 65535) {
-    message(QStringLiteral("Port number is required."));
-    return;
-  }
-  const std::string hostPort = host + ":" + std::to_string(port);
-  std::string description = description_->text().toStdString();
-  if (description.empty()) description = hostPort;
-  if (editing_ && selectedEntry() >= 0) entries_.erase(entries_.begin() + selectedEntry());
-  entries_.push_back({description, description, hostPort + ":" + password_->text().toStdString(), ConnectionKind::Tcpip});
-  refill(static_cast<int>(entries_.size()) - 1);
+  render();
 }
 
-void CTcpipDialog::deleteHost() { deleteSelected(); }
+void CTcpipDialog::deleteHost() {
+  readFields();
+  model_.deleteSelected();
+  render();
+}
 
 bool CTcpipDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == description_ && event->type() == QEvent::FocusIn && description_->text().isEmpty() &&
-      !host_->text().isEmpty() && !port_->text().isEmpty()) {
-    description_->setText(host_->text() + QStringLiteral(":") + port_->text());
-    description_->selectAll();
+  if (watched == description_ && event->type() == QEvent::FocusIn) {
+    readFields();
+    if (model_.descriptionFocused()) {
+      description_->setText(q(model_.fields().description));
+      description_->selectAll();
+    }
   }
   return QDialog::eventFilter(watched, event);
 }
 
 void CTcpipDialog::accept() {
-  devicestore::saveHosts(shownEntries());
+  devicestore::saveHosts(model_.hostsToStore());
   QDialog::accept();
 }

@@ -1,0 +1,72 @@
+#include "TcpipSetUp.h"
+
+#include <charconv>
+
+#include "CTcpipPort.h"
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// The port number 1..65535, or 0.
+int portNumber(const std::string& text) {
+  int port = 0;
+  const char* end = text.data() + text.size();
+  const auto [last, error] = std::from_chars(text.data(), end, port);
+  return error == std::errc() && last == end && port >= 1 && port <= 65535 ? port : 0;
+}
+
+}  // namespace
+
+TcpipSetUp::TcpipSetUp(std::vector<PortEntry> hosts) : list_(std::move(hosts)) {
+  list_.selectRow(0);
+  selectionChange();
+}
+
+void TcpipSetUp::select(int row) {
+  list_.selectRow(row);
+  selectionChange();
+}
+
+void TcpipSetUp::selectionChange() {
+  editing_ = false;
+  const PortEntry* e = list_.selected();
+  if (e == nullptr) return;
+  const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(e->address);
+  fields_ = {h.host, h.port ? std::to_string(h.port) : "", h.password, e->description};
+  editing_ = true;
+}
+
+void TcpipSetUp::newHost() {
+  fields_ = {};
+  select(-1);
+}
+
+bool TcpipSetUp::descriptionFocused() {
+  if (!fields_.description.empty() || fields_.host.empty() || fields_.port.empty()) return false;
+  fields_.description = fields_.host + ":" + fields_.port;
+  return true;
+}
+
+std::string TcpipSetUp::addOrUpdate() {
+  // A colon would end the host inside the stored "host:port:password".
+  const std::string host = trimmed(fields_.host);
+  if (host.empty() || host.find(':') != std::string::npos) return "Host name or IP address is required.";
+  const int port = portNumber(trimmed(fields_.port));
+  if (port == 0) return "Port number is required.";
+  const std::string hostPort = host + ":" + std::to_string(port);
+  const std::string description = fields_.description.empty() ? hostPort : fields_.description;
+  if (editing_ && list_.selected() != nullptr) list_.deleteSelected();
+  list_.append({description, description, hostPort + ":" + fields_.password, ConnectionKind::Tcpip});
+  selectionChange();
+  return "";
+}
+
+void TcpipSetUp::deleteSelected() {
+  list_.deleteSelected();
+  selectionChange();
+}

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "CAboutDlg.h"
+#include "CBluetoothDialog.h"
 #include "CFileSelectorDialog.h"
+#include "CTcpipDialog.h"
 #include "ControlIds.h"
 #include "FixedFont.h"
 #include "WindowsText.h"
@@ -234,9 +236,15 @@ bool CVestrelDlg::pickImages(std::vector<std::string>& names, bool loaders) {
   return picker.run(hwnd_);
 }
 
-bool CVestrelDlg::openSetUpDevices(ConnectionKind /*kind*/) {
-  ::MessageBoxW(hwnd_, L"The set-up of TCP/IP hosts and Bluetooth devices is not in this build yet.", L"Vestrel",
-                MB_OK | MB_ICONINFORMATION);
+bool CVestrelDlg::openSetUpDevices(ConnectionKind kind) {
+  if (kind == ConnectionKind::Tcpip) {
+    CTcpipDialog dialog;
+    return dialog.run(hwnd_);
+  }
+  if (kind == ConnectionKind::Bluetooth && bluetoothAvailable_) {
+    CBluetoothDialog dialog(bluetoothAvailable_);
+    return dialog.run(hwnd_);
+  }
   return false;
 }
 

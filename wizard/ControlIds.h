@@ -30,4 +30,14 @@ constexpr int kAboutCommand = 16;
 // The picker
 constexpr int kPickerText = 1041;
 constexpr int kPickerList = 1040;
+// The set-up dialogs of TCP/IP hosts and Bluetooth devices
+constexpr int kDeviceList = 1030;
+constexpr int kDeviceDelete = 1028;
+constexpr int kDeviceAdd = 1034;       // "Add" / "Update"
+constexpr int kDeviceNew = 1037;       // "New" for hosts, "Search" for Bluetooth devices
+constexpr int kHostEdit = 1035;
+constexpr int kHostPortEdit = 1032;
+constexpr int kPasswordEdit = 1033;
+constexpr int kDescriptionEdit = 1036;
+constexpr int kFoundList = 1043;
 }  // namespace ids

@@ -13,7 +13,10 @@
 #include <thread>
 
 #include "CVestrelDlg.h"
+#include "CTcpipDialog.h"
+#include "CBluetoothDialog.h"
 #include "ControlIds.h"
+#include "DeviceStore.h"
 #include "FirmwareImageSet.h"
 #include "LoadSession.h"
 #include "SampleFirmware.h"
@@ -38,13 +41,17 @@ class Operator {
  public:
   explicit Operator(DWORD dialogThread) : thread_(dialogThread) {}
 
-  bool waitForDialog() {
+  // Waits for a visible window of the thread whose title starts with the text.
+  bool waitForDialog(const std::wstring& titleStart = L"Vestrel") {
+    titleStart_ = titleStart;
+    dialog_ = nullptr;
     return waitUntil([this] {
-      ::EnumThreadWindows(thread_, [](HWND w, LPARAM self) {
+      ::EnumThreadWindows(thread_, [](HWND w, LPARAM param) {
+        auto* self = reinterpret_cast<Operator*>(param);
         wchar_t title[64] = {};
         ::GetWindowTextW(w, title, 64);
-        if (::IsWindowVisible(w) && std::wstring(title).rfind(L"Vestrel", 0) == 0) {
-          reinterpret_cast<Operator*>(self)->dialog_ = w;
+        if (::IsWindowVisible(w) && std::wstring(title).rfind(self->titleStart_, 0) == 0) {
+          self->dialog_ = w;
           return FALSE;
         }
         return TRUE;
@@ -65,6 +72,10 @@ class Operator {
     return CMNC::windowstext::utf8(buffer);
   }
   bool visible(int id) const { return (::GetWindowLongW(control(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+  void type(int id, const std::string& text) const {
+    ::SendMessageW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(CMNC::windowstext::wide(text).c_str()));
+  }
+  int count(int id) const { return static_cast<int>(::SendMessageW(control(id), CB_GETCOUNT, 0, 0)); }
   bool enabled(int id) const { return ::IsWindowEnabled(control(id)) != 0; }
   int progress() const { return static_cast<int>(::SendMessageW(control(kProgress), PBM_GETPOS, 0, 0)); }
   void press(int id) const { ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id))); }
@@ -92,6 +103,7 @@ class Operator {
 
  private:
   DWORD thread_;
+  std::wstring titleStart_;
   HWND dialog_ = nullptr;
 };
 
@@ -111,11 +123,19 @@ class Dialog : public ::testing::Test {
   // Runs the dialog on this thread while operate runs on a second one; returns the exit status.
   int run(const std::function<void(Operator&)>& operate) {
     CVestrelDlg::Options options;
-    options.ports = [](ConnectionKind) { return std::vector<PortEntry>{}; };
+    options.ports = [](ConnectionKind kind) {
+      return kind == ConnectionKind::Tcpip ? devicestore::loadHosts() : std::vector<PortEntry>{};
+    };
     CVestrelDlg dialog(job, kind, images, session, std::move(options));
+    return operateOn([&] { return dialog.run(); }, L"Vestrel", operate);
+  }
+  // Runs a modal window on this thread while operate runs on a second one once the window with
+  // the title is there; returns what runModal returned.
+  template <typename RunModal>
+  int operateOn(RunModal runModal, const std::wstring& title, const std::function<void(Operator&)>& operate) {
     Operator op(::GetCurrentThreadId());
     std::thread operatorThread([&] {
-      if (!op.waitForDialog()) {
+      if (!op.waitForDialog(title)) {
         ADD_FAILURE() << "the dialog did not open";
         return;
       }
@@ -123,7 +143,7 @@ class Dialog : public ::testing::Test {
       // An operator that stopped early (a failed expectation) leaves the window to its close box.
       if (::IsWindow(op.dialog())) ::PostMessageW(op.dialog(), WM_COMMAND, IDCANCEL, 0);
     });
-    const int status = dialog.run();
+    const int status = static_cast<int>(runModal());
     operatorThread.join();
     return status;
   }
@@ -210,4 +230,85 @@ TEST_F(Dialog, AbortDuringALoadStopsItAtOnce) {
         << op.text(kPageEdit);
   });
   EXPECT_EQ(status, 1);  // an aborted unattended run
+}
+
+// The TCP/IP set-up: the refused Add's message box, a host added and stored in the registry, and
+// from the wizard's "Set up devices" the port list rebuilt with it.
+TEST_F(Dialog, TcpipSetUpStoresHostsAndTheWizardListsThem) {
+  devicestore::saveHosts({});
+  CTcpipDialog setUp;
+  const int saved = operateOn([&] { return setUp.run(nullptr); }, L"Set up TCP/IP connections", [](Operator& op) {
+    for (int id : {kDeviceList, kDeviceDelete, kDeviceAdd, kDeviceNew, kHostEdit, kHostPortEdit, kPasswordEdit,
+                   kDescriptionEdit, IDOK, IDCANCEL})
+      EXPECT_NE(op.control(id), nullptr) << id;
+    EXPECT_FALSE(op.enabled(kDeviceNew));
+    EXPECT_FALSE(op.enabled(kDeviceDelete));
+    op.press(kDeviceAdd);  // nothing typed
+    Operator box(::GetWindowThreadProcessId(op.dialog(), nullptr));
+    ASSERT_TRUE(box.waitForDialog(L"Device properties"));
+    ::PostMessageW(box.dialog(), WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(Operator::waitUntil([&] { return !::IsWindow(box.dialog()); }, 5000));
+    op.type(kHostEdit, "rover.local");
+    op.type(kHostPortEdit, "8002");
+    op.type(kPasswordEdit, "pw:with:colons");
+    op.type(kDescriptionEdit, "Zulu base");
+    op.press(kDeviceAdd);
+    ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kDeviceAdd) == "Update"; }, 5000));
+    EXPECT_EQ(op.count(kDeviceList), 1);
+    EXPECT_EQ(op.text(kDeviceList), "Zulu base");
+    EXPECT_TRUE(op.enabled(kDeviceNew));
+    op.picture("windows-setup-tcpip.png");
+    op.press(IDOK);
+  });
+  EXPECT_EQ(saved, 1);
+  const std::vector<PortEntry> hosts = devicestore::loadHosts();
+  ASSERT_EQ(hosts.size(), 1u);
+  EXPECT_EQ(hosts[0].address, "rover.local:8002:pw:with:colons");
+
+  job.connection = ConnectionKind::Tcpip;
+  run([&](Operator& op) {
+    EXPECT_NE(op.text(kPortList).find("Zulu base"), std::string::npos) << op.text(kPortList);
+    op.press(kSetUpDevices);
+    Operator setUpOp(::GetWindowThreadProcessId(op.dialog(), nullptr));
+    ASSERT_TRUE(setUpOp.waitForDialog(L"Set up TCP/IP connections"));
+    setUpOp.press(kDeviceNew);
+    ASSERT_TRUE(Operator::waitUntil([&] { return setUpOp.text(kDeviceAdd) == "Add"; }, 5000));
+    setUpOp.type(kHostEdit, "10.0.0.7");
+    setUpOp.type(kHostPortEdit, "8000");
+    setUpOp.press(kDeviceAdd);  // no description: host and port stand in
+    ASSERT_TRUE(Operator::waitUntil([&] { return setUpOp.count(kDeviceList) == 2; }, 5000));
+    setUpOp.press(IDOK);
+    ASSERT_TRUE(Operator::waitUntil([&] { return !::IsWindow(setUpOp.dialog()); }, 5000));
+    EXPECT_EQ(::SendMessageW(op.control(kPortList), CB_GETCOUNT, 0, 0), 2);
+    op.press(kCancel);
+  });
+  EXPECT_EQ(devicestore::loadHosts().size(), 2u);
+  devicestore::saveHosts({});
+}
+
+// The Bluetooth set-up: stored devices listed, a search (no radio here: a replaced inquiry) adds
+// one, Cancel stores nothing, OK stores in the order shown.
+TEST_F(Dialog, BluetoothSetUpSearchesAndStores) {
+  devicestore::saveBluetooth({{"Rover", "Rover", "(00:11:22:33:44:01)", ConnectionKind::Bluetooth}});
+  for (const bool ok : {false, true}) {
+    CBluetoothDialog setUp(true);
+    setUp.search = [] { return std::vector<CMNC::CBTRemoteDevice>{CMNC::CBTRemoteDevice("Base", 0x0011223344AAull, 0)}; };
+    operateOn([&] { return setUp.run(nullptr); }, L"Set up Bluetooth devices", [&](Operator& op) {
+      EXPECT_EQ(op.text(kDeviceList), "Rover");
+      EXPECT_EQ(op.text(kDeviceAdd), "Update");
+      op.press(kDeviceNew);  // "Search"
+      ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kDeviceAdd) == "Add"; }, 5000));
+      EXPECT_EQ(op.text(kDescriptionEdit), "Base");
+      EXPECT_TRUE(op.enabled(kFoundList));
+      op.press(kDeviceAdd);
+      ASSERT_TRUE(Operator::waitUntil([&] { return op.count(kDeviceList) == 2; }, 5000));
+      EXPECT_EQ(op.text(kDeviceList), "Base");
+      op.press(ok ? IDOK : IDCANCEL);
+    });
+    EXPECT_EQ(devicestore::loadBluetooth(true).size(), ok ? 2u : 1u);
+  }
+  const std::vector<PortEntry> stored = devicestore::loadBluetooth(true);
+  EXPECT_EQ(stored[0].description, "Base");  // sorted
+  EXPECT_EQ(stored[1].address, "(00:11:22:33:44:01)");
+  devicestore::saveBluetooth({});
 }

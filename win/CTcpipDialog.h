@@ -1,0 +1,22 @@
+#pragma once
+#include <windows.h>
+
+#include "TcpipSetUp.h"
+
+// The set-up of TCP/IP hosts on Windows (layout 129): host, port, password and description of each
+// receiver, stored in the registry on OK. The rules are TcpipSetUp's; this dialog renders them.
+class CTcpipDialog {
+ public:
+  // The working list comes from the registry.
+  CTcpipDialog();
+  // Runs modally; true when it ended with OK (the hosts are stored then).
+  bool run(HWND owner);
+  INT_PTR handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  void command(HWND hwnd, int id, int notification);
+  void readFields(HWND hwnd);
+  void render(HWND hwnd);
+
+  TcpipSetUp model_;
+};

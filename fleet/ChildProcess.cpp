@@ -1,0 +1,94 @@
+#include "ChildProcess.h"
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+void closeFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+// In the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void execChild(const std::string& program, const std::vector<char*>& argv, int out, int err, int report) {
+  ::setpgid(0, 0);
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  const int devNull = ::open("/dev/null", O_RDONLY);
+  if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+  ::dup2(out, STDOUT_FILENO);
+  ::dup2(err, STDERR_FILENO);
+  ::execv(program.c_str(), argv.data());
+  const int error = errno;
+  [[maybe_unused]] const ssize_t n = ::write(report, &error, sizeof error);
+  ::_exit(127);
+}
+
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) {
+    ::kill(-pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  closeFd(out_);
+  closeFd(err_);
+}
+
+bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args, std::string& error) {
+  int out[2], err[2], report[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return error = std::strerror(errno), false;
+  if (::pipe2(err, O_CLOEXEC) != 0) {
+    ::close(out[0]), ::close(out[1]);
+    return error = std::strerror(errno), false;
+  }
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
+    return error = std::strerror(errno), false;
+  }
+  std::vector<std::string> all{program};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) execChild(program, argv, out[1], err[1], report[1]);
+  for (int fd : {out[1], err[1], report[1]}) ::close(fd);
+  int execError = 0;
+  const bool forked = pid > 0;
+  const ssize_t got = forked ? ::read(report[0], &execError, sizeof execError) : 0;
+  ::close(report[0]);
+  if (!forked || got == static_cast<ssize_t>(sizeof execError)) {
+    if (forked) ::waitpid(pid, nullptr, 0);
+    ::close(out[0]), ::close(err[0]);
+    error = "cannot run " + program + ": " + std::strerror(forked ? execError : errno);
+    return false;
+  }
+  ::setpgid(pid, pid);  // also here, so that a signal sent at once reaches the group
+  pid_ = pid;
+  out_ = out[0];
+  err_ = err[0];
+  for (int fd : {out_, err_}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+void ChildProcess::closeOut() { closeFd(out_); }
+void ChildProcess::closeErr() { closeFd(err_); }
+
+void ChildProcess::signal(int sig) const {
+  if (pid_ > 0) ::kill(-pid_, sig);
+}
+
+bool ChildProcess::reap(int& waitStatus) {
+  if (pid_ <= 0) return false;
+  const pid_t done = ::waitpid(pid_, &waitStatus, WNOHANG);
+  if (done != pid_) return false;
+  pid_ = -1;
+  return true;
+}

@@ -1,0 +1,102 @@
+#include "FleetDisplay.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "JsonText.h"
+
+namespace {
+
+std::string fixed(double value, int decimals) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  return buffer;
+}
+
+std::string orDash(const std::string& s) { return s.empty() ? "-" : s; }
+
+// Rows of cells as columns padded to their widest cell, two blanks apart.
+std::string columns(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> width;
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (width.size() <= c) width.push_back(0);
+      width[c] = std::max(width[c], row[c].size());
+    }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      line += row[c];
+      if (c + 1 < row.size()) line += std::string(width[c] - row[c].size() + 2, ' ');
+    }
+    text += line + "\n";
+  }
+  return text;
+}
+
+std::string jsonOrNull(const std::string& s) { return s.empty() ? "null" : json::quote(s); }
+
+}  // namespace
+
+std::string FleetDisplay::rateText(double bytesPerSecond) {
+  if (bytesPerSecond <= 0) return "";
+  if (bytesPerSecond < 1000) return fixed(bytesPerSecond, 0) + " B/s";
+  return fixed(bytesPerSecond / 1000, 1) + " kB/s";
+}
+
+void FleetDisplay::stageChanged(const ReceiverState& r) {
+  if (live_) return;
+  out_ << r.shownPort() << ": " << r.stageText();
+  if (r.stage() == Stage::Failed && !r.reason().empty()) out_ << ": " << r.reason();
+  out_ << "\n" << std::flush;
+}
+
+void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
+  if (!live_) return;
+  std::vector<std::vector<std::string>> rows{{"PORT", "MODEL", "SERIAL", "STAGE", "%", "RATE"}};
+  for (const ReceiverState& r : receivers)
+    rows.push_back({r.shownPort(), orDash(r.model()), orDash(r.serial()), r.stageText(),
+                    r.percent() < 0 ? "" : std::to_string(r.percent()), rateText(r.rate())});
+  std::string text;
+  if (drawnLines_ > 0) text += "\x1b[" + std::to_string(drawnLines_) + "A";  // back to the table's top
+  std::istringstream lines(columns(rows));
+  for (std::string line; std::getline(lines, line);) text += "\r\x1b[2K" + line + "\n";
+  drawnLines_ = rows.size();
+  out_ << text << std::flush;
+}
+
+std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers) {
+  std::vector<std::vector<std::string>> rows{{"PORT", "RESULT", "BEFORE", "AFTER", "TIME", "REASON"}};
+  int loaded = 0;
+  for (const ReceiverState& r : receivers) {
+    loaded += r.loaded() ? 1 : 0;
+    rows.push_back({r.shownPort(), r.loaded() ? "loaded" : "FAILED", orDash(r.firmwareBefore()),
+                    orDash(r.firmwareAfter()), fixed(r.seconds(), 1) + " s", r.loaded() ? "" : r.reason()});
+  }
+  return columns(rows) + std::to_string(loaded) + " of " + std::to_string(receivers.size()) + " receivers loaded.\n";
+}
+
+std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receivers, int exitStatus,
+                                      ReceiverState::Clock::time_point fleetStart) {
+  const auto since = [fleetStart](ReceiverState::Clock::time_point t) {
+    return fixed(std::chrono::duration<double>(t - fleetStart).count(), 3);
+  };
+  std::string text = "{\"receivers\":[";
+  int loaded = 0;
+  for (std::size_t i = 0; i < receivers.size(); ++i) {
+    const ReceiverState& r = receivers[i];
+    loaded += r.loaded() ? 1 : 0;
+    if (i) text += ",";
+    text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + json::quote(r.logPath()) +
+            ",\"model\":" + jsonOrNull(r.model()) + ",\"serial\":" + jsonOrNull(r.serial()) +
+            ",\"loaded\":" + (r.loaded() ? "true" : "false") + ",\"exit_status\":" + std::to_string(r.exitStatus()) +
+            ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + jsonOrNull(r.firmwareBefore()) +
+            ",\"after\":" + jsonOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
+            ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) + "}";
+  }
+  text += "],\"loaded\":" + std::to_string(loaded) + ",\"failed\":" + std::to_string(receivers.size() - loaded) +
+          ",\"exit_status\":" + std::to_string(exitStatus) + "}\n";
+  return text;
+}

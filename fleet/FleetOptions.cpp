@@ -1,0 +1,126 @@
+#include "FleetOptions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <regex>
+
+#include "PortNames.h"
+
+namespace {
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+// vestrel's own spelling of an option: "/port", "--port" and "-port" alike, any case.
+std::string optionName(const std::string& arg) {
+  std::string name = lower(arg);
+  if (name.rfind("--", 0) == 0) return name.substr(2);
+  if (!name.empty() && (name[0] == '/' || name[0] == '-')) return name.substr(1);
+  return "";
+}
+
+// What the fleet gives each child itself, or what has no place in a fleet's run.
+std::string refusedOption(const std::vector<std::string>& args) {
+  static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
+                                         "help", "version"};
+  for (const std::string& arg : args) {
+    const std::string name = optionName(arg);
+    for (const char* refused : kRefused)
+      if (name == refused) return arg;
+  }
+  return "";
+}
+
+bool positiveNumber(const std::string& text, int& value) {
+  if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
+  value = std::stoi(text);
+  return value > 0;
+}
+
+}  // namespace
+
+bool FleetOptions::powerOnCapture() const {
+  for (std::size_t i = 0; i + 1 < vestrelArgs.size(); ++i)
+    if (optionName(vestrelArgs[i]) == "capture" && lower(vestrelArgs[i + 1]) == "power") return true;
+  return false;
+}
+
+std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions& o) {
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool more = i + 1 < args.size();
+    if (a == "--") break;
+    if (a == "--help" || a == "-h") o.help = true;
+    else if (a == "--version") o.version = true;
+    else if (a == "--all") o.all = true;
+    else if (a == "--json") o.json = true;
+    else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--jobs" || a == "--vestrel") && !more)
+      return a + " needs a value.";
+    else if (a == "--port") o.ports.push_back(args[++i]);
+    else if (a == "--match") o.match = args[++i];
+    else if (a == "--log-dir") o.logDir = args[++i];
+    else if (a == "--vestrel") o.vestrel = args[++i];
+    else if (a == "--jobs") {
+      if (!positiveNumber(args[++i], o.jobs)) return "--jobs takes a number of 1 or more, not \"" + args[i] + "\".";
+    } else {
+      return "Unknown option \"" + a + "\" (the options for vestrel go after \"--\").";
+    }
+  }
+  if (o.help || o.version) return "";
+  if (i == args.size()) return "The vestrel options are missing: put them after \"--\".";
+  o.vestrelArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (const std::string refused = refusedOption(o.vestrelArgs); !refused.empty())
+    return "\"" + refused + "\" is the fleet's to give: leave it out of the vestrel options.";
+  if (o.all == !o.ports.empty()) return o.all ? "--all and --port exclude each other." : "Name the receivers' ports with --port, or take them all with --all.";
+  if (!o.match.empty() && !o.all) return "--match goes with --all.";
+  if (!o.match.empty()) {
+    try {
+      std::regex check(o.match);
+    } catch (const std::regex_error&) {
+      return "--match: \"" + o.match + "\" is not a regular expression.";
+    }
+  }
+  if (o.logDir.empty()) return "--log-dir needs a folder.";
+  return checkDistinctPorts(o.ports);
+}
+
+std::string checkDistinctPorts(const std::vector<std::string>& ports) {
+  std::map<std::string, std::string> seen;
+  for (const std::string& port : ports) {
+    const auto [at, added] = seen.emplace(portnames::identityKey(port), port);
+    if (added) continue;
+    if (at->second == port) return "The port " + portnames::shownName(port) + " is named twice.";
+    return "The ports " + portnames::shownName(at->second) + " and " + portnames::shownName(port) +
+           " are the same receiver.";
+  }
+  return "";
+}
+
+const char* fleetUsage() {
+  return "usage: vestrel-fleet --port PORT [--port PORT]... [options] -- VESTREL-OPTIONS\n"
+         "       vestrel-fleet --all [--match REGEX] [options] -- VESTREL-OPTIONS\n"
+         "Loads the same firmware into several receivers side by side, each in a vestrel\n"
+         "process of its own.\n"
+         "\n"
+         "  --port PORT     a receiver's port, in any form /port takes (/dev/ttyUSB0, COM3,\n"
+         "                  tcp:HOST:PORT[:PASSWORD], usb:BUS-PORT, bt:(XX:XX:XX:XX:XX:XX))\n"
+         "  --all           every port vestrel --list-ports shows\n"
+         "  --match REGEX   with --all: only ports whose name or description matches\n"
+         "  --log-dir DIR   one activity log per receiver in DIR (./vestrel-logs)\n"
+         "  --jobs N        at most N loads at once (all)\n"
+         "  --json          print the summary as JSON\n"
+         "  --vestrel PATH  the vestrel program (the one beside vestrel-fleet)\n"
+         "  --help, --version\n"
+         "\n"
+         "VESTREL-OPTIONS are those of an unattended run without /port, /log, /run and\n"
+         "/exit, which the fleet adds, e.g. -- /speed 115200 /source fw.zip /capture soft\n"
+         "\n"
+         "On a terminal a table shows each receiver's stage, progress and rate as it goes;\n"
+         "otherwise one line per stage change. A summary follows.\n"
+         "Exit status: 0 when every receiver was loaded, 1 when any failed, 2 for bad\n"
+         "usage, 128 + the signal's number when interrupted (every load stopped first).\n";
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The fleet's command line:
+//   vestrel-fleet (--port P)... | --all [--match REGEX]  [--log-dir DIR] [--jobs N] [--json]
+//                 [--vestrel PATH] -- <vestrel options>
+struct FleetOptions {
+  std::vector<std::string> ports;
+  bool all = false;
+  std::string match;                 // with --all: a regular expression on name or description
+  std::string logDir = "vestrel-logs";
+  int jobs = 0;                      // how many run at once; 0: all
+  bool json = false;
+  std::string vestrel;               // the vestrel program; empty: found beside the fleet
+  std::vector<std::string> vestrelArgs;  // what follows "--"
+  bool help = false;
+  bool version = false;
+
+  // Whether the vestrel options ask for a power-on capture.
+  bool powerOnCapture() const;
+};
+
+// Reads the command line (without the program's name) into options; "" when it is usable, else
+// what is wrong with it, for the usage error.
+std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions& options);
+// "" when no two ports reach the same receiver, else the error naming the two.
+std::string checkDistinctPorts(const std::vector<std::string>& ports);
+// The fleet's --help text.
+const char* fleetUsage();

@@ -1,0 +1,158 @@
+#include "FleetRun.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+
+struct FleetRun::Slot {
+  ChildProcess child;
+  std::string out, err;      // what came after the last line end
+  std::string lastErrorLine;
+  bool running = false;
+};
+
+namespace {
+using Clock = ReceiverState::Clock;
+constexpr std::size_t kReadChunk = 65536;
+}  // namespace
+
+FleetRun::FleetRun(Settings settings, FleetDisplay& display) : settings_(std::move(settings)), display_(display) {
+  for (std::size_t i = 0; i < settings_.ports.size(); ++i) {
+    receivers_.emplace_back(settings_.ports[i], settings_.logPaths[i]);
+    slots_.push_back(std::make_unique<Slot>());
+  }
+}
+
+FleetRun::~FleetRun() = default;
+
+void FleetRun::startNext() {
+  const std::size_t limit = settings_.jobs > 0 ? static_cast<std::size_t>(settings_.jobs) : slots_.size();
+  auto running = static_cast<std::size_t>(std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->running; }));
+  while (!stopSignal_ && next_ < slots_.size() && running < limit) {
+    const std::size_t i = next_++;
+    std::vector<std::string> args{"--json"};
+    args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
+    args.insert(args.end(), {"/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"});
+    std::string error;
+    if (!slots_[i]->child.start(settings_.vestrel, args, error)) {
+      receivers_[i].startFailed(error, Clock::now());
+    } else {
+      slots_[i]->running = true;
+      ++running;
+      receivers_[i].started(Clock::now());
+    }
+    display_.stageChanged(receivers_[i]);
+  }
+}
+
+void FleetRun::lineFrom(std::size_t index, const std::string& line, bool errorStream) {
+  if (errorStream) {
+    if (!line.empty()) slots_[index]->lastErrorLine = line;
+    return;
+  }
+  if (receivers_[index].applyLine(line)) display_.stageChanged(receivers_[index]);
+}
+
+void FleetRun::readFrom(std::size_t index, bool errorStream) {
+  Slot& slot = *slots_[index];
+  std::string& pending = errorStream ? slot.err : slot.out;
+  char buffer[kReadChunk];
+  for (;;) {
+    const int fd = errorStream ? slot.child.errFd() : slot.child.outFd();
+    if (fd < 0) return;
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return;  // nothing more for now
+    if (n == 0) {
+      errorStream ? slot.child.closeErr() : slot.child.closeOut();
+      if (!pending.empty()) lineFrom(index, pending, errorStream);  // a last line without its end
+      pending.clear();
+      return;
+    }
+    pending.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+      std::string line = pending.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lineFrom(index, line, errorStream);
+    }
+  }
+}
+
+void FleetRun::reapEnded() {
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    Slot& slot = *slots_[i];
+    int status = 0;
+    if (!slot.running || !slot.child.reap(status)) continue;
+    // What the child wrote before it ended may still be in the pipes (a grandchild holding them
+    // open would not keep the fleet waiting: they are read once and closed).
+    readFrom(i, false);
+    readFrom(i, true);
+    slot.child.closeOut();
+    slot.child.closeErr();
+    slot.running = false;
+    receivers_[i].childEnded(status, slot.lastErrorLine, Clock::now());
+    display_.stageChanged(receivers_[i]);
+  }
+}
+
+void FleetRun::stop(int signal) {
+  if (!stopSignal_) {
+    stopSignal_ = signal;
+    stopDeadline_ = Clock::now() + std::chrono::milliseconds(kStopGraceMs);
+    for (std::size_t i = next_; i < receivers_.size(); ++i) {
+      receivers_[i].startFailed("not started: the fleet was stopped", Clock::now());
+      display_.stageChanged(receivers_[i]);
+    }
+    next_ = receivers_.size();
+  }
+  // Each child stops as vestrel does on the signal: the run aborted, the log closed.
+  for (const auto& slot : slots_)
+    if (slot->running) slot->child.signal(signal);
+}
+
+int FleetRun::run(int stopFd) {
+  start_ = Clock::now();
+  auto lastRefresh = Clock::now();
+  display_.refresh(receivers_);
+  for (;;) {
+    startNext();
+    reapEnded();
+    startNext();
+    const bool anyRunning = std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->running; });
+    if (!anyRunning && next_ >= slots_.size()) break;
+    if (stopSignal_ && Clock::now() > stopDeadline_)
+      for (const auto& slot : slots_) slot->child.signal(SIGKILL);  // a child that does not stop
+    std::vector<pollfd> fds{{stopFd, POLLIN, 0}};
+    std::vector<std::pair<std::size_t, bool>> owners{{0, false}};
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i]->child.outFd() >= 0) fds.push_back({slots_[i]->child.outFd(), POLLIN, 0}), owners.emplace_back(i, false);
+      if (slots_[i]->child.errFd() >= 0) fds.push_back({slots_[i]->child.errFd(), POLLIN, 0}), owners.emplace_back(i, true);
+    }
+    // A child's end is seen by its pipes closing or, for one that closed them early, by the
+    // timeout's next reap.
+    if (::poll(fds.data(), fds.size(), kRefreshMs) < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) {
+      unsigned char signal = 0;
+      if (::read(stopFd, &signal, 1) == 1) stop(signal);
+    }
+    for (std::size_t k = 1; k < fds.size(); ++k)
+      if (fds[k].revents) readFrom(owners[k].first, owners[k].second);
+    if (Clock::now() - lastRefresh >= std::chrono::milliseconds(kRefreshMs)) {
+      display_.refresh(receivers_);
+      lastRefresh = Clock::now();
+    }
+  }
+  display_.refresh(receivers_);
+  return exitStatus();
+}
+
+int FleetRun::exitStatus() const {
+  if (stopSignal_) return 128 + stopSignal_;
+  if (std::all_of(receivers_.begin(), receivers_.end(), [](const ReceiverState& r) { return r.loaded(); })) return 0;
+  if (std::all_of(receivers_.begin(), receivers_.end(), [](const ReceiverState& r) { return r.exitStatus() == 2; }))
+    return 2;  // every child refused the options: a usage error
+  return 1;
+}

@@ -1,0 +1,53 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "FleetDisplay.h"
+#include "ReceiverState.h"
+
+// One fleet run: a headless vestrel process per receiver, at most jobs at once, their JSON lines
+// turned into each receiver's state. A stop stops every child cleanly (each gets the signal and
+// closes its log) before the run returns. Runs on the caller's thread; everything it waits on is
+// in one poll.
+class FleetRun {
+ public:
+  struct Settings {
+    std::string vestrel;                   // the program
+    std::vector<std::string> vestrelArgs;  // the options every child gets
+    std::vector<std::string> ports;
+    std::vector<std::string> logPaths;     // one per port
+    int jobs = 0;                          // 0: all at once
+  };
+  // How long stopped children get to end before they are killed.
+  static constexpr int kStopGraceMs = 15000;
+  static constexpr int kRefreshMs = 250;
+
+  FleetRun(Settings settings, FleetDisplay& display);
+  ~FleetRun();
+  // Runs every load to its end; stopFd is readable with a signal's number when the fleet is asked
+  // to stop. Returns the exit status: 0 all loaded, 1 any failed, 2 every child refused its
+  // options, 128 + the signal after a stop.
+  int run(int stopFd);
+  const std::vector<ReceiverState>& receivers() const { return receivers_; }
+  ReceiverState::Clock::time_point startTime() const { return start_; }
+
+ private:
+  struct Slot;
+  void startNext();
+  // Reads what a child's pipe holds; its lines go to the receiver's state.
+  void readFrom(std::size_t index, bool errorStream);
+  void lineFrom(std::size_t index, const std::string& line, bool errorStream);
+  void reapEnded();
+  void stop(int signal);
+  int exitStatus() const;
+
+  Settings settings_;
+  FleetDisplay& display_;
+  std::vector<ReceiverState> receivers_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+  std::size_t next_ = 0;
+  int stopSignal_ = 0;
+  ReceiverState::Clock::time_point start_, stopDeadline_;
+};

@@ -1,0 +1,66 @@
+#pragma once
+#include <chrono>
+#include <string>
+
+struct JsonValue;
+
+// Where one receiver's load stands, as its vestrel process reports it in JSON lines.
+enum class Stage { Queued, Starting, Testing, Capturing, Loading, Rebooting, Done, Failed };
+
+// One receiver of the fleet: what its child reported, and how the child ended. Used on the
+// fleet's one thread only.
+class ReceiverState {
+ public:
+  using Clock = std::chrono::steady_clock;
+  ReceiverState(std::string port, std::string logPath);
+
+  // One JSON line of the child's standard output; true when the stage (or the image) changed.
+  // Lines that are not JSON events are ignored.
+  bool applyLine(const std::string& line);
+  bool applyEvent(const JsonValue& event);
+  void started(Clock::time_point at);
+  // The child could not be started at all.
+  void startFailed(const std::string& reason, Clock::time_point at);
+  // The child ended with this wait status; its last standard-error line says why when it printed
+  // no result (a usage error, a crash). Decides the receiver's result.
+  void childEnded(int waitStatus, const std::string& lastErrorLine, Clock::time_point at);
+
+  const std::string& port() const { return port_; }
+  std::string shownPort() const;
+  const std::string& logPath() const { return logPath_; }
+  const std::string& model() const { return model_; }
+  const std::string& serial() const { return serial_; }
+  Stage stage() const { return stage_; }
+  // "testing", "loading Main firmware", "done", "failed", ...
+  std::string stageText() const;
+  int percent() const { return percent_; }          // -1 before the first progress
+  double rate() const { return rate_; }              // bytes a second, 0 when not known
+  const std::string& firmwareBefore() const { return before_; }
+  const std::string& firmwareAfter() const { return after_; }
+  const std::string& reason() const { return reason_; }
+  bool loaded() const { return stage_ == Stage::Done; }
+  int exitStatus() const { return exitStatus_; }     // the child's, -1 while it runs
+  bool ended() const { return stage_ == Stage::Done || stage_ == Stage::Failed; }
+  double seconds() const;
+  Clock::time_point startTime() const { return start_; }
+  Clock::time_point endTime() const { return end_; }
+
+ private:
+  bool setStage(Stage stage, const std::string& image = "");
+  bool statusText(const std::string& text);
+  void logText(const std::string& text);
+  void result(const JsonValue& event);
+
+  std::string port_, logPath_;
+  std::string model_, serial_;
+  Stage stage_ = Stage::Queued;
+  std::string image_;
+  int percent_ = -1;
+  double rate_ = 0;
+  std::string before_, after_;
+  std::string reason_, lastLog_;
+  std::string firstError_, failedWhile_;  // the first error the log showed, and the stage then
+  bool resultSeen_ = false, success_ = false;
+  int exitStatus_ = -1;
+  Clock::time_point start_{}, end_{};
+};

@@ -1,0 +1,111 @@
+// vestrel-fleet: the same firmware into several receivers at once, one vestrel process each.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+
+#include "FleetOptions.h"
+#include "FleetRun.h"
+#include "InterruptWatch.h"
+#include "PortDiscovery.h"
+#include "PortNames.h"
+#include "Version.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+// The vestrel program: --vestrel, else the one beside vestrel-fleet (installed side by side, or
+// the build tree's ui/vestrel), else the one on the PATH.
+std::string findVestrel(const std::string& given) {
+  if (!given.empty()) return given;
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    for (const auto& candidate : {self.parent_path() / "vestrel", self.parent_path().parent_path() / "ui" / "vestrel"})
+      if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  }
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin";
+  for (std::size_t from = 0; from <= dirs.size();) {
+    const std::size_t to = std::min(dirs.find(':', from), dirs.size());
+    const std::filesystem::path candidate = std::filesystem::path(dirs.substr(from, to - from)) / "vestrel";
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    from = to + 1;
+  }
+  return "/usr/bin/vestrel";
+}
+
+int usageError(const std::string& text) {
+  std::cerr << "vestrel-fleet: " << text << "\n(vestrel-fleet --help shows the usage.)\n";
+  return kUsageError;
+}
+
+// Turns stop signals into a byte on a pipe the run polls.
+class StopPipe {
+ public:
+  StopPipe() {
+    if (::pipe2(fds_, O_CLOEXEC) != 0) fds_[0] = fds_[1] = -1;
+  }
+  ~StopPipe() {
+    for (int fd : fds_)
+      if (fd >= 0) ::close(fd);
+  }
+  StopPipe(const StopPipe&) = delete;
+  StopPipe& operator=(const StopPipe&) = delete;
+  int readEnd() const { return fds_[0]; }
+  void post(int signal) const {
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(fds_[1], &byte, 1);
+  }
+
+ private:
+  int fds_[2];
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  FleetOptions options;
+  const std::string error = parseFleetOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+  if (!error.empty()) return usageError(error);
+  if (options.help) return std::cout << fleetUsage(), 0;
+  if (options.version) return std::cout << "vestrel-fleet " << VESTREL_VERSION << "\n", 0;
+  const std::string vestrel = findVestrel(options.vestrel);
+
+  std::vector<std::string> ports = options.ports;
+  if (options.all) {
+    std::string reason;
+    if (!discoverPorts(vestrel, options.match, ports, reason)) return std::cerr << "vestrel-fleet: " << reason << "\n", 1;
+    if (ports.empty()) return std::cerr << "vestrel-fleet: no port matches.\n", 1;
+    if (const std::string twice = checkDistinctPorts(ports); !twice.empty()) return usageError(twice);
+  }
+  std::error_code dirError;
+  std::filesystem::create_directories(options.logDir, dirError);
+  if (dirError) {
+    std::cerr << "vestrel-fleet: cannot make the log folder " << options.logDir << ": " << dirError.message() << "\n";
+    return 1;
+  }
+  FleetRun::Settings settings{vestrel, options.vestrelArgs, ports, {}, options.jobs};
+  for (const std::string& name : portnames::logFileNames(ports))
+    settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
+
+  std::ostream& progress = options.json ? std::cerr : std::cout;
+  if (options.powerOnCapture())
+    progress << "Power On Capture: switch on the " << (ports.size() == 1 ? "receiver" : std::to_string(ports.size()) + " receivers")
+             << " now; each load waits for its receiver's boot loader after power-on.\n" << std::flush;
+  const bool terminal = ::isatty(options.json ? STDERR_FILENO : STDOUT_FILENO) != 0;
+  FleetDisplay display(progress, terminal);
+  FleetRun run(std::move(settings), display);
+  StopPipe stops;
+  const int status = [&] {
+    InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
+    return run.run(stops.readEnd());
+  }();
+  if (options.json) std::cout << FleetDisplay::summaryJson(run.receivers(), status, run.startTime());
+  else std::cout << "\n" << FleetDisplay::summaryText(run.receivers());
+  std::cout << std::flush;
+  return status;
+}

@@ -1,0 +1,170 @@
+#!/usr/bin/python3
+"""vestrel-fleet end to end against virtual receivers, each a process of its own: three at once with
+one pulling its cable mid-flash, a healthy fleet one at a time (--jobs 1), a child killed mid-load,
+Ctrl-C of the fleet, and the usage refusals.
+
+  fleet.py FLEET VESTREL SIM MKFW
+"""
+import glob
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+FLEET, VESTREL, SIM, MKFW = sys.argv[1:5]
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+
+
+class Receivers:
+    """Virtual receivers on pseudo-terminals; what each flashed is in its folder once stopped."""
+
+    def __init__(self, work, *faults):
+        self.sims, self.ports, self.flashed = [], [], []
+        for n, fault in enumerate(faults):
+            path_file, flashed = "%s/pty%d" % (work, n), "%s/flashed%d" % (work, n)
+            os.makedirs(flashed)
+            self.sims.append(subprocess.Popen([SIM, "--path-file", path_file, "--flashed-dir", flashed, *fault],
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            self.flashed.append(flashed)
+            for _ in range(100):
+                if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
+                    break
+                time.sleep(0.05)
+            self.ports.append(open(path_file).read().strip())
+
+    def stop(self):
+        for sim in self.sims:
+            sim.send_signal(signal.SIGINT)
+        for sim in self.sims:
+            sim.wait(10)
+
+    def flashed_main(self, n):
+        images = sorted(glob.glob(self.flashed[n] + "/*-flash.bin"))
+        return open(images[-1], "rb").read() if images else None
+
+
+def fleet(work, ports, *options, start_only=False):
+    command = [FLEET, "--vestrel", VESTREL, "--log-dir", work + "/logs", "--json"]
+    for port in ports:
+        command += ["--port", port]
+    command += [*options, "--", "/speed", "115200", "/source", work + "/fw/named/main.ldp", "/capture", "soft"]
+    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    if start_only:
+        return proc
+    out, err = proc.communicate(timeout=300)
+    return proc.returncode, out, err
+
+
+def summary(out):
+    try:
+        return json.loads(out)
+    except ValueError:
+        check(False, "the summary is JSON: %r" % out)
+        return {"receivers": []}
+
+
+def by_port(result, port):
+    return next(r for r in result["receivers"] if r["port"] == port)
+
+
+def wait_for_stage(proc, text, seconds=60):
+    """Reads the fleet's stage lines (standard error with --json) until one contains text."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        line = proc.stderr.readline()
+        if not line:
+            return False
+        if text in line:
+            return True
+    return False
+
+
+def three_at_once_one_faulty(work):
+    receivers = Receivers(work, [], [], ["--drop-link-after", "40"])
+    status, out, _ = fleet(work, receivers.ports)
+    receivers.stop()
+    result = summary(out)
+    main = open(work + "/fw/named/main.ldp", "rb").read()
+    check(status == 1, "three receivers, one faulty: exit status 1 (%s)" % status)
+    for n in (0, 1):
+        check(receivers.flashed_main(n) == main, "healthy receiver %d flashed byte-identical" % n)
+        check(by_port(result, receivers.ports[n])["loaded"], "healthy receiver %d reported loaded" % n)
+    faulty = by_port(result, receivers.ports[2])
+    check(not faulty["loaded"] and "Send file error" in faulty["reason"],
+          "the faulty one failed with its reason: %r" % faulty["reason"])
+    check(receivers.flashed_main(2) is None, "the faulty one flashed nothing")
+    rows = result["receivers"]
+    check(max(r["started"] for r in rows) < min(r["ended"] for r in rows), "the three loads overlapped in time")
+    check(all(os.path.exists(r["log"]) for r in rows), "one activity log per receiver")
+
+
+def healthy_one_at_a_time(work):
+    receivers = Receivers(work, [], [])
+    status, out, _ = fleet(work, receivers.ports, "--jobs", "1")
+    receivers.stop()
+    rows = summary(out)["receivers"]
+    check(status == 0 and all(r["loaded"] for r in rows), "a healthy fleet exits 0 (%s)" % status)
+    check(len(rows) == 2 and rows[0]["ended"] <= rows[1]["started"] + 0.01, "--jobs 1 ran them one after the other")
+    check(all(r["firmware"]["before"] and r["firmware"]["after"] for r in rows), "firmware before and after")
+
+
+def killed_child(work):
+    receivers = Receivers(work, [], [])
+    proc = fleet(work, receivers.ports, start_only=True)
+    victim = receivers.ports[0]
+    check(wait_for_stage(proc, victim + ": loading"), "the victim's load started")
+    subprocess.run(["pkill", "-KILL", "-f", "/port %s " % victim])
+    out, _ = proc.communicate(timeout=120)
+    receivers.stop()
+    result = summary(out)
+    check(proc.returncode == 1, "a killed child: exit status 1 (%s)" % proc.returncode)
+    check("killed by signal 9" in by_port(result, victim)["reason"], "the killed one says so: %r" % by_port(result, victim)["reason"])
+    check(by_port(result, receivers.ports[1])["loaded"], "the other one went on to the end")
+
+
+def interrupted(work):
+    receivers = Receivers(work, [], [])
+    proc = fleet(work, receivers.ports, start_only=True)
+    check(wait_for_stage(proc, ": loading"), "a load started")
+    proc.send_signal(signal.SIGINT)
+    out, _ = proc.communicate(timeout=60)
+    receivers.stop()
+    check(proc.returncode == 130, "Ctrl-C: exit status 130 (%s)" % proc.returncode)
+    rows = summary(out)["receivers"]
+    check(rows and not any(r["loaded"] for r in rows), "nothing reported loaded after Ctrl-C")
+    for r in rows:
+        log = open(r["log"], errors="replace").read()
+        check("Log file closed" in log, "the child's log was closed: " + r["log"])
+        check(r["exit_status"] == 130, "the child stopped on the signal (%s)" % r["exit_status"])
+
+
+def usage(work):
+    status, _, err = fleet(work, ["/dev/null", "/dev/../dev/null"])
+    check(status == 2 and "same receiver" in err, "the same port twice is refused: %r" % err.strip())
+    proc = subprocess.run([FLEET, "--port", "a", "--", "/port", "b"], capture_output=True, text=True)
+    check(proc.returncode == 2, "/port after -- is refused")
+    proc = subprocess.run([FLEET, "--help"], capture_output=True, text=True)
+    check(proc.returncode == 0 and "--jobs" in proc.stdout, "--help")
+    proc = subprocess.run([FLEET, "--vestrel", VESTREL, "--log-dir", work + "/logs", "--port", "/dev/null", "--",
+                           "/capture", "power", "/source", work + "/fw/named/main.ldp"],
+                          capture_output=True, text=True, timeout=120)
+    check("Power On Capture: switch on the receiver now" in proc.stdout, "a power-on capture prompts to switch the receivers on")
+    check(proc.returncode == 1 and "FAILED" in proc.stdout, "a port that is no receiver fails: %r" % proc.stdout[-300:])
+
+
+for case in (usage, three_at_once_one_faulty, healthy_one_at_a_time, killed_child, interrupted):
+    with tempfile.TemporaryDirectory() as work:
+        subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
+        print("==", case.__name__, flush=True)
+        case(work)
+print("%d failures" % len(failures))
+sys.exit(1 if failures else 0)

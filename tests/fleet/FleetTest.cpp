@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "FleetDisplay.h"
+#include "FleetOptions.h"
+#include "JsonValue.h"
+#include "PortDiscovery.h"
+#include "PortNames.h"
+#include "ReceiverState.h"
+#include "TempDir.h"
+
+namespace {
+
+std::string parse(std::vector<std::string> args, FleetOptions& o) { return parseFleetOptions(args, o); }
+
+int exited(int code) { return code << 8; }  // a wait status
+
+ReceiverState fed(const std::vector<std::string>& lines) {
+  ReceiverState r("/dev/ttyUSB0", "logs/dev_ttyUSB0.log");
+  r.started(ReceiverState::Clock::now());
+  for (const std::string& line : lines) r.applyLine(line);
+  return r;
+}
+
+const char kSuccess[] =
+    R"({"event":"result","success":true,"exit_status":0,"reason":"Successfully loaded!","firmware":{"before":"4.2","after":"4.3","confirmed":true}})";
+
+}  // namespace
+
+TEST(FleetOptions, TakesPortsAndPassesTheRestOn) {
+  FleetOptions o;
+  ASSERT_EQ(parse({"--port", "/dev/ttyUSB0", "--port", "tcp:base:8000:pw", "--jobs", "2", "--json", "--", "/source",
+                   "fw.zip", "/capture", "Power"},
+                  o),
+            "");
+  EXPECT_EQ(o.ports.size(), 2u);
+  EXPECT_EQ(o.jobs, 2);
+  EXPECT_EQ(o.vestrelArgs, (std::vector<std::string>{"/source", "fw.zip", "/capture", "Power"}));
+  EXPECT_TRUE(o.powerOnCapture());
+  EXPECT_EQ(o.logDir, "vestrel-logs");
+}
+
+TEST(FleetOptions, RefusesWhatTheFleetGivesAndBadUsage) {
+  for (const char* given : {"/port", "--log", "/RUN", "-exit", "--json"}) {
+    FleetOptions o;
+    EXPECT_NE(parse({"--port", "a", "--", given, "x"}, o).find("the fleet's to give"), std::string::npos) << given;
+  }
+  const std::vector<std::vector<std::string>> bad = {
+      {"--port", "a"},                                  // no "--"
+      {"--", "/source", "x"},                           // no port
+      {"--all", "--port", "a", "--"},                   // both
+      {"--port", "a", "--match", "x", "--"},            // --match without --all
+      {"--all", "--match", "(", "--"},                  // not a regular expression
+      {"--port", "a", "--jobs", "0", "--"},
+      {"--port", "a", "--jobs", "many", "--"},
+      {"--port"},
+      {"--frobnicate", "--"},
+  };
+  for (const auto& args : bad) {
+    FleetOptions o;
+    EXPECT_NE(parse(args, o), "") << args.front();
+  }
+  FleetOptions help;
+  EXPECT_EQ(parse({"--help"}, help), "");
+  EXPECT_TRUE(help.help);
+}
+
+TEST(FleetOptions, OnePortNamedTwiceIsRefusedInAnyOfItsForms) {
+  EXPECT_EQ(checkDistinctPorts({"/dev/ttyUSB0", "/dev/ttyUSB1", "tcp:a:1:x", "tcp:a:2:x"}), "");
+  EXPECT_NE(checkDistinctPorts({"/dev/ttyUSB0", "/dev/ttyUSB0"}), "");
+  EXPECT_NE(checkDistinctPorts({"ttyUSB0", "/dev/ttyUSB0"}), "");
+  EXPECT_NE(checkDistinctPorts({"COM1", "/dev/ttyS0"}), "");
+  const std::string twice = checkDistinctPorts({"tcp:Base:8000:one", "tcp:base:8000:two"});
+  EXPECT_NE(twice, "");
+  EXPECT_EQ(twice.find("one"), std::string::npos) << "a password in a message: " << twice;
+  // A link to a device is the device.
+  TempDir dir;
+  const std::string link = dir.path() + "/by-id-receiver";
+  ASSERT_EQ(::symlink("/dev/null", link.c_str()), 0);
+  EXPECT_NE(checkDistinctPorts({link, "/dev/null"}), "");
+}
+
+TEST(FleetLogNames, SafeDistinctAndWithoutPasswords) {
+  const std::vector<std::string> names =
+      portnames::logFileNames({"/dev/ttyUSB0", "tcp:10.0.0.7:8000:secret", "usb:1-2.3", "/dev/tty/USB0", "../..", ""});
+  EXPECT_EQ(names[0], "dev_ttyUSB0.log");
+  EXPECT_EQ(names[1], "tcp_10.0.0.7_8000.log");
+  EXPECT_EQ(names[2], "usb_1-2.3.log");
+  EXPECT_EQ(names[3], "dev_tty_USB0.log");
+  EXPECT_EQ(names[4], "port.log");  // never a way out of the log folder
+  EXPECT_EQ(names[5], "port-2.log");
+  const std::vector<std::string> same = portnames::logFileNames({"/dev/tty:1", "/dev/tty_1"});
+  EXPECT_NE(same[0], same[1]);
+}
+
+TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
+  ReceiverState r = fed({R"({"event":"log","text":"Opening /dev/ttyUSB0..."})"});
+  EXPECT_EQ(r.stageText(), "testing");
+  for (const char* line : {R"({"event":"log","text":"Receiver model: VR-100\n"})",
+                           R"({"event":"log","text":"Main  firmware: 4.2 Dec,01,2026\n"})",
+                           R"({"event":"status","text":"Capturing...\n"})"})
+    r.applyLine(line);
+  EXPECT_EQ(r.model(), "VR-100");
+  EXPECT_EQ(r.firmwareBefore(), "4.2 Dec,01,2026");
+  EXPECT_EQ(r.stageText(), "capturing");
+  EXPECT_TRUE(r.applyLine(R"({"event":"status","text":"Loading Main firmware...\r\n"})"));
+  EXPECT_EQ(r.stageText(), "loading Main firmware");
+  EXPECT_FALSE(r.applyLine(R"({"event":"progress","percent":45,"bytes":1,"total":2,"rate":11520})"));
+  EXPECT_EQ(r.percent(), 45);
+  EXPECT_EQ(FleetDisplay::rateText(r.rate()), "11.5 kB/s");
+  EXPECT_FALSE(r.applyLine("not json at all"));
+  EXPECT_TRUE(r.applyLine(R"({"event":"status","text":"Waiting for the receiver reboot...\n"})"));
+  EXPECT_EQ(r.stageText(), "waiting for the reboot");
+  r.applyLine(kSuccess);
+  EXPECT_FALSE(r.ended());  // decided by how the child ends
+  r.childEnded(exited(0), "", ReceiverState::Clock::now());
+  EXPECT_TRUE(r.loaded());
+  EXPECT_EQ(r.firmwareAfter(), "4.3");
+}
+
+TEST(FleetReceiverState, NoSuccessWithoutTheResultAndAClean0) {
+  ReceiverState crashed = fed({kSuccess});
+  crashed.childEnded(SIGSEGV, "", ReceiverState::Clock::now());  // killed after its result
+  EXPECT_EQ(crashed.stage(), Stage::Failed);
+  EXPECT_NE(crashed.reason().find("killed by signal 11"), std::string::npos) << crashed.reason();
+  EXPECT_EQ(crashed.exitStatus(), 128 + SIGSEGV);
+
+  ReceiverState silent = fed({R"({"event":"status","text":"Capturing...\n"})"});
+  silent.childEnded(exited(0), "", ReceiverState::Clock::now());  // exit 0 but no result
+  EXPECT_EQ(silent.stage(), Stage::Failed);
+
+  ReceiverState usage = fed({});
+  usage.childEnded(exited(2), "vestrel: /source is missing.", ReceiverState::Clock::now());
+  EXPECT_EQ(usage.reason(), "vestrel: /source is missing.");
+  EXPECT_EQ(usage.exitStatus(), 2);
+}
+
+TEST(FleetReceiverState, AnAbortSaysWhatWentWrong) {
+  ReceiverState r = fed({R"({"event":"status","text":"Loading Main firmware...\n"})",
+                         R"({"event":"log","text":"TIMEOUT\nSend file error. Send: 41%.\n"})",
+                         R"({"event":"log","text":"Error in Main firmware loading.\n"})",
+                         R"({"event":"result","success":false,"exit_status":1,"reason":"The process aborted.","firmware":null})"});
+  r.childEnded(exited(1), "", ReceiverState::Clock::now());
+  EXPECT_EQ(r.reason(), "Send file error. Send: 41%. (loading Main firmware)");
+
+  ReceiverState plain = fed({R"({"event":"result","success":false,"exit_status":1,"reason":"Receiver not found.","firmware":null})"});
+  plain.childEnded(exited(1), "", ReceiverState::Clock::now());
+  EXPECT_EQ(plain.reason(), "Receiver not found.");
+}
+
+TEST(FleetJson, ReadsWhatVestrelWritesAndRefusesTheRest) {
+  const auto v = parseJson(R"( {"a":"x\"\\\/\n\u00e9\ud83d\ude00","n":-1.5e2,"t":true,"z":null,"l":[1,{}]} )");
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->string("a"), "x\"\\/\n\xc3\xa9\xf0\x9f\x98\x80");
+  EXPECT_EQ(v->num("n"), -150);
+  EXPECT_TRUE(v->flag("t"));
+  EXPECT_EQ(v->find("l")->items.size(), 2u);
+  EXPECT_EQ(v->string("missing", "fallback"), "fallback");
+  for (const char* bad : {"", "{", "{\"a\":}", "[1,]", "\"\\ud800\"", "\"\\q\"", "{} x", "\"a\nb\"", "tru", "-"})
+    EXPECT_FALSE(parseJson(bad)) << bad;
+  EXPECT_FALSE(parseJson(std::string(100, '[') + std::string(100, ']')));  // too deep
+}
+
+TEST(FleetDiscovery, TakesTheListedPortsThatMatch) {
+  const std::string listing =
+      R"([{"name":"ttyUSB0","description":"CP2102 USB to UART","kind":"serial","port":"/dev/ttyUSB0"},)"
+      R"({"name":"ttyS0","description":"ttyS0","kind":"serial","port":"/dev/ttyS0"},)"
+      R"({"name":"USB","description":"VR-100 receiver","kind":"usb","port":"usb:1-2"}])";
+  std::vector<std::string> ports;
+  std::string error;
+  ASSERT_TRUE(portsFromListing(listing, "USB|receiver", ports, error));
+  EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyUSB0", "usb:1-2"}));
+  ports.clear();
+  ASSERT_TRUE(portsFromListing(listing, "", ports, error));
+  EXPECT_EQ(ports.size(), 3u);
+  EXPECT_FALSE(portsFromListing("oops", "", ports, error));
+}

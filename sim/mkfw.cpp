@@ -6,10 +6,9 @@
 #include "SampleFirmware.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "usage: vestrel-mkfw DIR [--main-size BYTES] [--hardware N] [--loader-version N]\n";
-    return 2;
-  }
+  const char* usage = "usage: vestrel-mkfw DIR [--main-size BYTES] [--hardware N] [--loader-version N]\n";
+  if (argc >= 2 && std::string(argv[1]) == "--help") return std::cout << usage, 0;
+  if (argc < 2 || argv[1][0] == '-') return std::cerr << usage, 2;  // never a folder named like an option
   sample::Options options;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string a = argv[i];

@@ -20,17 +20,9 @@ CBluetoothDialog::CBluetoothDialog(bool bluetoothAvailable)
 
 bool CBluetoothDialog::run(HWND owner) { return runModal(owner, kBluetoothLayout, *this); }
 
-INT_PTR CBluetoothDialog::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  if (message == WM_INITDIALOG) {
-    render(hwnd);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  command(hwnd, LOWORD(wParam), HIWORD(wParam));
-  return TRUE;
-}
+void CBluetoothDialog::save() const { devicestore::saveBluetooth(model_.devicesToStore()); }
 
-void CBluetoothDialog::command(HWND hwnd, int id, int notification) {
+bool CBluetoothDialog::command(HWND hwnd, int id, int notification) {
   using namespace ids;
   model_.setDescription(text(hwnd, kDescriptionEdit));
   if (id == kDeviceList && notification == CBN_SELCHANGE) {
@@ -44,17 +36,10 @@ void CBluetoothDialog::command(HWND hwnd, int id, int notification) {
     runSearch(hwnd);
   } else if (id == kDeviceDelete && notification == BN_CLICKED) {
     model_.deleteSelected();
-  } else if (id == IDOK) {
-    devicestore::saveBluetooth(model_.devicesToStore());
-    ::EndDialog(hwnd, IDOK);
-    return;
-  } else if (id == IDCANCEL) {
-    ::EndDialog(hwnd, IDCANCEL);
-    return;
   } else {
-    return;
+    return false;
   }
-  render(hwnd);
+  return true;
 }
 
 void CBluetoothDialog::runSearch(HWND hwnd) {

@@ -16,15 +16,17 @@ class CBluetoothDialog {
   explicit CBluetoothDialog(bool bluetoothAvailable);
   // Runs modally; true when it ended with OK (the devices are stored then).
   bool run(HWND owner);
-  INT_PTR handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // For the dialog procedure: see devicelistcontrols::runModal.
+  void render(HWND hwnd);
+  bool command(HWND hwnd, int id, int notification);
+  void save() const;
 
   // The inquiry; tests replace it.
   Search search;
 
  private:
-  void command(HWND hwnd, int id, int notification);
   void runSearch(HWND hwnd);
-  void render(HWND hwnd);
 
   BluetoothSetUp model_;
 };

@@ -14,17 +14,9 @@ CTcpipDialog::CTcpipDialog() : model_(devicestore::loadHosts()) {}
 
 bool CTcpipDialog::run(HWND owner) { return runModal(owner, kTcpipLayout, *this); }
 
-INT_PTR CTcpipDialog::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  if (message == WM_INITDIALOG) {
-    render(hwnd);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  command(hwnd, LOWORD(wParam), HIWORD(wParam));
-  return TRUE;
-}
+void CTcpipDialog::save() const { devicestore::saveHosts(model_.hostsToStore()); }
 
-void CTcpipDialog::command(HWND hwnd, int id, int notification) {
+bool CTcpipDialog::command(HWND hwnd, int id, int notification) {
   using namespace ids;
   if (id == kDeviceList && notification == CBN_SELCHANGE) {
     readFields(hwnd);
@@ -35,27 +27,23 @@ void CTcpipDialog::command(HWND hwnd, int id, int notification) {
       setText(hwnd, kDescriptionEdit, model_.fields().description);
       ::SendDlgItemMessageW(hwnd, kDescriptionEdit, EM_SETSEL, 0, -1);
     }
-    return;
+    return false;
   } else if (id == kDeviceAdd && notification == BN_CLICKED) {
     readFields(hwnd);
     const std::string error = model_.addOrUpdate();
-    if (!error.empty()) return showError(hwnd, error);
+    if (!error.empty()) {
+      showError(hwnd, error);
+      return false;
+    }
   } else if (id == kDeviceNew && notification == BN_CLICKED) {
     model_.newHost();
   } else if (id == kDeviceDelete && notification == BN_CLICKED) {
     readFields(hwnd);
     model_.deleteSelected();
-  } else if (id == IDOK) {
-    devicestore::saveHosts(model_.hostsToStore());
-    ::EndDialog(hwnd, IDOK);
-    return;
-  } else if (id == IDCANCEL) {
-    ::EndDialog(hwnd, IDCANCEL);
-    return;
   } else {
-    return;
+    return false;
   }
-  render(hwnd);
+  return true;
 }
 
 void CTcpipDialog::readFields(HWND hwnd) {

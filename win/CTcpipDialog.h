@@ -11,12 +11,14 @@ class CTcpipDialog {
   CTcpipDialog();
   // Runs modally; true when it ended with OK (the hosts are stored then).
   bool run(HWND owner);
-  INT_PTR handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // For the dialog procedure: see devicelistcontrols::runModal.
+  void render(HWND hwnd);
+  bool command(HWND hwnd, int id, int notification);
+  void save() const;
 
  private:
-  void command(HWND hwnd, int id, int notification);
   void readFields(HWND hwnd);
-  void render(HWND hwnd);
 
   TcpipSetUp model_;
 };

@@ -19,14 +19,31 @@ void setText(HWND dialog, int id, const std::string& text);
 // The validation message of both dialogs: "Device properties", error icon.
 void showError(HWND dialog, const std::string& text);
 
-// Runs the dialog of the layout modally with handle(hwnd, message, wParam, lParam) as its
-// procedure (WM_INITDIALOG included); true when it ended with OK.
+// Runs the dialog of the layout modally; true when it ended with OK. The dialog object renders
+// its model (render(hwnd), also when the dialog opens), handles a control's notification
+// (command(hwnd, id, notification), true when the model changed and wants rendering) and stores
+// its list on OK (save()); Cancel ends without storing.
 template <typename Dialog>
 bool runModal(HWND owner, int layout, Dialog& dialog) {
   const auto proc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> INT_PTR {
     if (message == WM_INITDIALOG) ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     auto* self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
-    return self ? self->handle(hwnd, message, wParam, lParam) : FALSE;
+    if (!self) return FALSE;
+    if (message == WM_INITDIALOG) {
+      self->render(hwnd);
+      return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    const int id = LOWORD(wParam);
+    if (id == IDOK) {
+      self->save();
+      ::EndDialog(hwnd, IDOK);
+    } else if (id == IDCANCEL) {
+      ::EndDialog(hwnd, IDCANCEL);
+    } else if (self->command(hwnd, id, HIWORD(wParam))) {
+      self->render(hwnd);
+    }
+    return TRUE;
   };
   return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(layout), owner, proc,
                            reinterpret_cast<LPARAM>(&dialog)) == IDOK;

@@ -27,6 +27,7 @@ bool queryIdentity(LoadWorker& w, RunState& rs, std::string& identity) {
   if (!w.aborted()) ok = w.channel->Query(lang::kIdentityQuery, tag, identity);
   if (!w.aborted()) ok = ok && tag == lang::kIdentityTag;
   if (!ok) rs.errorText = "Can't obtain the Receiver ID";
+  else w.events.receiverIdentified(identity);
   return ok;
 }
 

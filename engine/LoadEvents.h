@@ -29,4 +29,6 @@ class LoadEvents {
   virtual void showWarning(const std::string& text) = 0;
   // Bytes of the current transfer sent so far, for displays that show them; optional.
   virtual void transferProgress(uint64_t /*done*/, uint64_t /*total*/) {}
+  // The receiver told its identity (its serial number), for displays that show it; optional.
+  virtual void receiverIdentified(const std::string& /*identity*/) {}
 };

@@ -89,6 +89,7 @@ bool ReceiverState::applyEvent(const JsonValue& event) {
     rate_ = event.num("rate", rate_);
     return false;
   }
+  if (kind == "receiver") serial_ = event.string("identity", serial_);
   if (kind == "result") result(event);
   return false;  // the stage of a result is decided when the child has ended
 }

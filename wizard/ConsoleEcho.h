@@ -24,6 +24,8 @@ class ConsoleEcho {
   virtual void progress(int percent) = 0;
   // Bytes of the current transfer, for the next progress report.
   virtual void transfer(uint64_t done, uint64_t total) = 0;
+  // The receiver's identity, when a run asked for it (the text echo shows nothing more).
+  virtual void identity(const std::string& /*identity*/) {}
   virtual void warning(const std::string& text) = 0;
   // The run is over; nothing follows.
   virtual void finished(const RunOutcome& outcome) = 0;

@@ -26,6 +26,7 @@ class ConsoleView final : public WizardView {
   void echoLineEnd() override { echo_->endLine(); }
   void echoProgress(int percent) override { echo_->progress(percent); }
   void echoTransfer(uint64_t done, uint64_t total) override { echo_->transfer(done, total); }
+  void echoIdentity(const std::string& identity) override { echo_->identity(identity); }
 
   // The run is over: the echo says how it ended.
   void finished(const RunOutcome& outcome) { echo_->finished(outcome); }

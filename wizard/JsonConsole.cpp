@@ -64,6 +64,10 @@ void JsonConsole::warning(const std::string& text) {
   writeEvent("warning", field("text", json::quote(shown)));
 }
 
+void JsonConsole::identity(const std::string& identity) {
+  writeEvent("receiver", field("identity", json::quote(identity)));
+}
+
 void JsonConsole::finished(const RunOutcome& outcome) {
   const bool success = outcome.exitStatus == 0;
   std::string firmware = "null";

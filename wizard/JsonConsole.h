@@ -12,6 +12,7 @@
 //   log      - text appended to the log box            {"text"}
 //   progress - the progress bar moved                  {"percent", "bytes", "total", "rate"}
 //   warning  - a warning box                           {"text"}
+//   receiver - the receiver told its identity          {"identity"}
 //   result   - the run is over                         {"success", "exit_status", "reason", "firmware"}
 // Texts are the wizard's own, carriage returns left out. Nothing else is written to the stream.
 class JsonConsole final : public ConsoleEcho {
@@ -24,6 +25,7 @@ class JsonConsole final : public ConsoleEcho {
   void progress(int percent) override;
   void transfer(uint64_t done, uint64_t total) override;
   void warning(const std::string& text) override;
+  void identity(const std::string& identity) override;
   void finished(const RunOutcome& outcome) override;
 
   // "2026-12-08T04:10:00.123Z"

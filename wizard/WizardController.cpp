@@ -149,6 +149,7 @@ void WizardController::pulseReport() {
 }
 
 void WizardController::transferReport(uint64_t done, uint64_t total) { view_.echoTransfer(done, total); }
+void WizardController::identityReport(const std::string& identity) { view_.echoIdentity(identity); }
 
 void WizardController::warningReport(const std::string& text) {
   if (warningShowing_.exchange(true)) return;

@@ -79,6 +79,7 @@ class WizardController {
   void progressReport(int percent);
   void pulseReport();
   void transferReport(uint64_t done, uint64_t total);
+  void identityReport(const std::string& identity);
   void warningReport(const std::string& text);
   bool warningShowing() const { return warningShowing_.load(); }
   // The end of a run; reports of a run that was already stopped or replaced are dropped.

@@ -42,6 +42,10 @@ void WizardEvents::showWarning(const std::string& text) {
   view_.post([c = &controller_, text] { c->warningReport(text); });
 }
 
+void WizardEvents::receiverIdentified(const std::string& identity) {
+  view_.post([c = &controller_, identity] { c->identityReport(identity); });
+}
+
 void WizardEvents::transferProgress(uint64_t done, uint64_t total) {
   view_.post([c = &controller_, done, total] { c->transferReport(done, total); });
 }

@@ -25,6 +25,7 @@ class WizardEvents final : public LoadEvents {
   void startRefused(const std::string& pageText, const std::string& logText) override;
   void showWarning(const std::string& text) override;
   void transferProgress(uint64_t done, uint64_t total) override;
+  void receiverIdentified(const std::string& identity) override;
 
  private:
   WizardController& controller_;

@@ -44,4 +44,5 @@ class WizardView {
   virtual void echoLineEnd() {}
   virtual void echoProgress(int /*percent*/) {}
   virtual void echoTransfer(uint64_t /*done*/, uint64_t /*total*/) {}
+  virtual void echoIdentity(const std::string& /*identity*/) {}
 };

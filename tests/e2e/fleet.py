@@ -117,6 +117,17 @@ def healthy_one_at_a_time(work):
     check(all(r["firmware"]["before"] and r["firmware"]["after"] for r in rows), "firmware before and after")
 
 
+def file_upload_shows_the_serial(work):
+    receivers = Receivers(work, ["--identity", "VR100-0000042"])
+    command = [FLEET, "--vestrel", VESTREL, "--log-dir", work + "/logs", "--json", "--port", receivers.ports[0], "--",
+               "/source", work + "/fw/named/main.ldp", "/capture", "fldp"]
+    proc = subprocess.run(command, capture_output=True, text=True, timeout=300)
+    receivers.stop()
+    row = summary(proc.stdout)["receivers"][0]
+    check(proc.returncode == 0 and row["loaded"], "a file upload through the fleet (%s)" % proc.returncode)
+    check(row["serial"] == "VR100-0000042" and row["model"] == "VR-100", "model and serial once known: %r %r" % (row["model"], row["serial"]))
+
+
 def killed_child(work):
     receivers = Receivers(work, [], [])
     proc = fleet(work, receivers.ports, start_only=True)
@@ -161,7 +172,8 @@ def usage(work):
     check(proc.returncode == 1 and "FAILED" in proc.stdout, "a port that is no receiver fails: %r" % proc.stdout[-300:])
 
 
-for case in (usage, three_at_once_one_faulty, healthy_one_at_a_time, killed_child, interrupted):
+for case in (usage, three_at_once_one_faulty, healthy_one_at_a_time, file_upload_shows_the_serial, killed_child,
+             interrupted):
     with tempfile.TemporaryDirectory() as work:
         subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
         print("==", case.__name__, flush=True)

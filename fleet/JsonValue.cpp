@@ -55,7 +55,8 @@ class Reader {
       if (i_ >= t_.size() || t_[i_] != '"' || !string(key) || !take(':')) return false;
       JsonValue member;
       if (!value(member, depth + 1)) return false;
-      v.members.emplace_back(std::move(key), std::move(member));
+      v.keys.push_back(std::move(key));
+      v.items.push_back(std::move(member));
     } while (take(','));
     return take('}');
   }
@@ -160,8 +161,9 @@ class Reader {
 }  // namespace
 
 const JsonValue* JsonValue::find(const std::string& key) const {
-  for (const auto& [name, value] : members)
-    if (name == key) return &value;
+  if (type != Type::Object) return nullptr;
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    if (keys[i] == key) return &items[i];
   return nullptr;
 }
 

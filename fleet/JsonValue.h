@@ -2,7 +2,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 // One JSON value as read from a child's event line or from the port list: enough of JSON for
@@ -13,8 +12,8 @@ struct JsonValue {
   bool boolean = false;
   double number = 0;
   std::string text;
-  std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;
+  std::vector<JsonValue> items;          // an array's values, or an object's member values
+  std::vector<std::string> keys;         // an object's member names, one per item
 
   // The member of an object, or nullptr.
   const JsonValue* find(const std::string& key) const;

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "JsonValue.h"
@@ -85,8 +86,11 @@ bool ReceiverState::applyEvent(const JsonValue& event) {
     return false;
   }
   if (kind == "progress") {
-    percent_ = static_cast<int>(event.num("percent", percent_));
-    rate_ = event.num("rate", rate_);
+    // Whatever a child prints: a number out of range or not finite is clamped, never converted.
+    const double percent = event.num("percent", percent_);
+    if (std::isfinite(percent)) percent_ = static_cast<int>(std::clamp(percent, 0.0, 100.0));
+    const double rate = event.num("rate", rate_);
+    if (std::isfinite(rate)) rate_ = std::max(rate, 0.0);
     return false;
   }
   if (kind == "receiver") serial_ = event.string("identity", serial_);

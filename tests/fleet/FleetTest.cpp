@@ -113,6 +113,10 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
   EXPECT_EQ(r.percent(), 45);
   EXPECT_EQ(FleetDisplay::rateText(r.rate()), "11.5 kB/s");
   EXPECT_FALSE(r.applyLine("not json at all"));
+  r.applyLine(R"({"event":"progress","percent":4422222222,"rate":-1e999})");  // garbage from a child
+  EXPECT_EQ(r.percent(), 100);
+  EXPECT_EQ(r.rate(), 11520);
+  r.applyLine(R"({"event":"progress","percent":45,"rate":11520})");
   EXPECT_TRUE(r.applyLine(R"({"event":"status","text":"Waiting for the receiver reboot...\n"})"));
   EXPECT_EQ(r.stageText(), "waiting for the reboot");
   r.applyLine(kSuccess);

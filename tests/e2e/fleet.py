@@ -32,9 +32,16 @@ class Receivers:
         for n, fault in enumerate(faults):
             path_file, flashed = "%s/pty%d" % (work, n), "%s/flashed%d" % (work, n)
             os.makedirs(flashed)
-            self.sims.append(subprocess.Popen([SIM, "--path-file", path_file, "--flashed-dir", flashed, *fault],
-                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            tcp = "--tcp" in fault  # reached as tcp:127.0.0.1:PORT:PASSWORD, its second line
+            sim = subprocess.Popen([SIM, "--path-file", path_file, "--flashed-dir", flashed, *fault],
+                                   stdout=subprocess.PIPE if tcp else subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   text=True)
+            self.sims.append(sim)
             self.flashed.append(flashed)
+            if tcp:
+                sim.stdout.readline()
+                self.ports.append(sim.stdout.readline().strip())
+                continue
             for _ in range(100):
                 if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
                     break
@@ -108,13 +115,15 @@ def three_at_once_one_faulty(work):
 
 
 def healthy_one_at_a_time(work):
-    receivers = Receivers(work, [], [])
+    receivers = Receivers(work, [], ["--tcp", "0"])  # a serial link and a TCP/IP one
     status, out, _ = fleet(work, receivers.ports, "--jobs", "1")
     receivers.stop()
     rows = summary(out)["receivers"]
     check(status == 0 and all(r["loaded"] for r in rows), "a healthy fleet exits 0 (%s)" % status)
     check(len(rows) == 2 and rows[0]["ended"] <= rows[1]["started"] + 0.01, "--jobs 1 ran them one after the other")
     check(all(r["firmware"]["before"] and r["firmware"]["after"] for r in rows), "firmware before and after")
+    check(receivers.ports[1].startswith("tcp:") and ":vestrel" not in json.dumps(rows),
+          "a TCP/IP receiver, its password nowhere in the summary")
 
 
 def file_upload_shows_the_serial(work):

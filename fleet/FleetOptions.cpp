@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <regex>
+
+#include <boost/regex.hpp>
 
 #include "PortNames.h"
 
@@ -79,8 +80,8 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
   if (!o.match.empty() && !o.all) return "--match goes with --all.";
   if (!o.match.empty()) {
     try {
-      std::regex check(o.match);
-    } catch (const std::regex_error&) {
+      boost::regex check(o.match);
+    } catch (const boost::regex_error&) {
       return "--match: \"" + o.match + "\" is not a regular expression.";
     }
   }

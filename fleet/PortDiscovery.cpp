@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <regex>
+
+#include <boost/regex.hpp>
 
 #include "ChildProcess.h"
 #include "JsonValue.h"
@@ -18,11 +19,11 @@ bool portsFromListing(const std::string& listing, const std::string& match, std:
                       std::string& error) {
   const std::optional<JsonValue> list = parseJson(listing);
   if (!list || list->type != JsonValue::Type::Array) return error = "vestrel --list-ports --json printed no port list.", false;
-  const std::regex pattern(match.empty() ? std::string(".*") : match);
+  const boost::regex pattern(match.empty() ? std::string(".*") : match);
   for (const JsonValue& port : list->items) {
     const std::string value = port.string("port");
     if (value.empty()) continue;
-    if (std::regex_search(port.string("name"), pattern) || std::regex_search(port.string("description"), pattern))
+    if (boost::regex_search(port.string("name"), pattern) || boost::regex_search(port.string("description"), pattern))
       ports.push_back(value);
   }
   return true;

@@ -77,10 +77,10 @@ bool ReceiverState::applyLine(const std::string& line) {
 bool ReceiverState::applyEvent(const JsonValue& event) {
   if (ended()) return false;
   const std::string kind = event.string("event");
-  if (kind == "status") return statusText(event.string("text"));
+  const std::string text = event.string("text");
+  if (kind == "status") return statusText(text);
   if (kind == "log") {
-    logText(event.string("text"));
-    const std::string text = event.string("text");
+    logText(text);
     if (stage_ == Stage::Starting && (startsWith(text, "Opening ") || startsWith(text, "Quering receiver parameters")))
       return setStage(Stage::Testing);
     return false;

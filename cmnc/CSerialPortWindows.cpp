@@ -1,8 +1,11 @@
 // The serial link on Windows: a COM device through the communications API, driven the way the
 // loader always has: the driver's queue sizes, the line settings, and five communications
 // time-outs that decide when a read or write ends, handed to the driver only when they change.
-// I/O is synchronous, as written; a stop (Purge with the abort flags, from another thread) cancels
-// a read or write that is waiting, so it ends at once.
+// I/O is synchronous, as written. A stop (Purge with the abort flags, from another thread) cancels
+// a read or write that is waiting; where a cancelled call runs on (Wine cancels neither), or the
+// stop lands between the look at the latch and the call, every read and write is cut into driver
+// calls of at most kSliceMs, and the latch is looked at between them: a stop is seen within one
+// slice whatever the line does (a receiver that never drains it included).
 #include <windows.h>
 
 #include <algorithm>
@@ -23,7 +26,7 @@ constexpr DWORD kInputQueueBytes = 10240;
 constexpr DWORD kOutputQueueBytes = 1024;
 constexpr COMMTIMEOUTS kInitialTimeouts = {50, 0, 1000, 200, 100};  // interval, read x/+, write x/+ (ms)
 constexpr DWORD kPollInterval = MAXDWORD;                           // with a total of 0: return what is there
-constexpr int64_t kSliceMs = 100;  // a read waits at most this long in one driver call, then looks for a stop
+constexpr int64_t kSliceMs = 100;  // a read or write waits at most this long in one driver call, then looks for a stop
 
 // Device I/O control of the USB-serial bridge's driver.
 constexpr DWORD kIoctlBridgeConfig = 0x222014;
@@ -112,6 +115,7 @@ struct CSerialPort::Private {
   }
 
   int readSliced(uint8_t* buffer, int size, int64_t totalMs, int64_t gapMs);
+  int writeSliced(const uint8_t* data, int size, int64_t totalMs);
 
   int fail(DWORD code) {
     lastError = code;
@@ -249,14 +253,33 @@ int CSerialPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) 
   return d_->readSliced(buffer, size, total, gapMs);
 }
 
+// A write whose time-out the driver applies in slices of at most kSliceMs: the bytes the driver
+// took count, the rest goes in the next slice, until all are taken, the total has passed or a
+// stop came. A total of 0 still gives the driver one slice of its own.
+int CSerialPort::Private::writeSliced(const uint8_t* data, int size, int64_t totalMs) {
+  Clock& clock = Clock::system();
+  const int64_t deadline = clock.nowMs() + std::max<int64_t>(totalMs, 1);
+  int done = 0;
+  while (done < size && !aborted) {
+    const int64_t limit = deadline - clock.nowMs();
+    if (limit <= 0) break;
+    COMMTIMEOUTS wanted = applied;
+    wanted.WriteTotalTimeoutMultiplier = 0;
+    wanted.WriteTotalTimeoutConstant = static_cast<DWORD>(std::min(limit, kSliceMs));
+    apply(wanted);
+    const int n = transfer(false, const_cast<uint8_t*>(data + done), static_cast<DWORD>(size - done));
+    if (n < 0) return done > 0 && !aborted ? done : -1;
+    done += n;
+  }
+  return aborted ? -1 : done;
+}
+
 int CSerialPort::Write(const uint8_t* data, int size, int timeoutMs) {
   if (!IsOpen() || d_->aborted) return -1;
   if (size <= 0) return 0;
-  COMMTIMEOUTS wanted = d_->applied;
-  wanted.WriteTotalTimeoutMultiplier = timeoutMs < 0 ? timing::kSerialWriteMsPerByte : 0;
-  wanted.WriteTotalTimeoutConstant = timeoutMs < 0 ? timing::kSerialWriteConstMs : static_cast<DWORD>(timeoutMs);
-  d_->apply(wanted);
-  const int n = d_->transfer(false, const_cast<uint8_t*>(data), static_cast<DWORD>(size));
+  const int64_t total = timeoutMs < 0 ? int64_t{timing::kSerialWriteMsPerByte} * size + timing::kSerialWriteConstMs
+                                      : int64_t{timeoutMs};
+  const int n = d_->writeSliced(data, size, total);
   if (n < 0) {
     if (!d_->aborted) SetErrorText(windowstext::systemMessage(d_->lastError));
     return -1;

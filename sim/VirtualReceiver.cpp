@@ -30,6 +30,7 @@ constexpr int kHandshakeNaks = 3;
 constexpr int kDefaultLoaderBlock = 512;
 constexpr int64_t kRamGapMs = 300;
 constexpr int kPollMs = 10;
+constexpr int64_t kPaceSliceMs = 20;  // paced, the line is read in pieces of this much line time
 constexpr std::size_t kMaxLine = 4096;
 
 int64_t nowMs() {
@@ -177,7 +178,10 @@ int VirtualReceiver::rate() const {
 
 void VirtualReceiver::loop() {
   while (running_) {
-    pollfd fds[4] = {{wakeFd_, POLLIN, 0}, {ptyMaster_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {clientFd_, POLLIN, 0}};
+    // The line is read whatever the receiver's state (switched off or silent, bytes are dropped
+    // as a cable drains them), unless the fault holds it.
+    const int lineFd = holdingLine() ? -1 : ptyMaster_;
+    pollfd fds[4] = {{wakeFd_, POLLIN, 0}, {lineFd, POLLIN, 0}, {listenFd_, POLLIN, 0}, {clientFd_, POLLIN, 0}};
     ::poll(fds, 4, kPollMs);
     if (!running_) break;
     if (fds[1].revents & POLLIN) readPty();
@@ -188,10 +192,22 @@ void VirtualReceiver::loop() {
   }
 }
 
+bool VirtualReceiver::holdingLine() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.faults.holdLine;
+}
+
+// Paced, one read takes what the line carries in kPaceSliceMs, so the line drains evenly, as a
+// cable does, and a stop is seen between the slices also at a low rate.
 void VirtualReceiver::readPty() {
   uint8_t buffer[4096];
   if (ptyMaster_ < 0) return;
-  ssize_t n = ::read(ptyMaster_, buffer, sizeof buffer);
+  std::size_t want = sizeof buffer;
+  if (config_.pace) {
+    const int64_t perSlice = static_cast<int64_t>(lineSpeed()) / 10 * kPaceSliceMs / 1000;
+    want = static_cast<std::size_t>(std::clamp<int64_t>(perSlice, 1, static_cast<int64_t>(sizeof buffer)));
+  }
+  ssize_t n = ::read(ptyMaster_, buffer, want);
   if (n <= 0) return;
   if (config_.pace) pace(static_cast<std::size_t>(n), lineSpeed());
   std::lock_guard<std::mutex> lock(mutex_);

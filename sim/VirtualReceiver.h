@@ -77,6 +77,7 @@ class VirtualReceiver {
 
   void loop();
   void readPty();
+  bool holdingLine() const;
   void acceptTcp();
   void readTcp();
   void input(Link link, const uint8_t* data, std::size_t size);

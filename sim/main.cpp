@@ -21,11 +21,12 @@ void usage() {
   std::cout << "usage: vestrel-sim [--rate N] [--tcp PORT] [--password TEXT] [--off] [--power-on-after MS]\n"
                "                   [--pace] [--hardware N] [--port-name NAME] [--path-file FILE]\n"
                "                   [--main-version TEXT] [--version-after TEXT] [--silent-after-flash]\n"
-               "                   [--flashed-dir DIR] [--drop-link-after FRAMES] [--identity TEXT]\n"
+               "                   [--flashed-dir DIR] [--drop-link-after FRAMES] [--identity TEXT] [--hold-line]\n"
                "Opens a pseudo-terminal and prints the path to open; with --tcp also listens on\n"
                "127.0.0.1:PORT. Runs until interrupted; then, with --flashed-dir, writes each image\n"
                "it flashed or ran, in order, to DIR/<n>-<how>.bin (how: flash, ram, fld, fld-stream).\n"
-               "--drop-link-after FRAMES pulls the cable after that many accepted DTP frames.\n";
+               "--drop-link-after FRAMES pulls the cable after that many accepted DTP frames.\n"
+               "--hold-line reads nothing off the serial line, so that writes to it wait.\n";
 }
 
 // What the receiver flashed, for a test on the other side of a process boundary to compare.
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     else if (a == "--flashed-dir" && more) flashedDir = argv[++i];
     else if (a == "--drop-link-after" && more) config.faults.dropLinkAfterFrames = std::atoi(argv[++i]);
     else if (a == "--identity" && more) config.identity = argv[++i];
+    else if (a == "--hold-line") config.faults.holdLine = true;
     else {
       usage();
       return a == "--help" ? 0 : 2;

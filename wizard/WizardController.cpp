@@ -157,20 +157,22 @@ void WizardController::warningReport(const std::string& text) {
   warningShowing_.store(false);
 }
 
+bool WizardController::isCurrentRun(uint64_t run) const { return session_.running() && run == run_; }
+
 void WizardController::runSucceeded(uint64_t run) {
-  if (!session_.running() || run != run_) return;
+  if (!isCurrentRun(run)) return;
   if (page_ == Page::Connection) testFinished();
   else if (page_ == Page::Loading) loadFinished();
 }
 
 void WizardController::runAborted(uint64_t run) {
-  if (!session_.running() || run != run_) return;
+  if (!isCurrentRun(run)) return;
   cancel();
 }
 
 // The run never started: the link could not be opened or refused the loading speed.
 void WizardController::runRefused(uint64_t run, const std::string& pageText, const std::string& logText) {
-  if (!session_.running() || run != run_) return;
+  if (!isCurrentRun(run)) return;
   stopRun();
   controls_.setText(kCancel, "Cancel");
   if (page_ == Page::Loading) {

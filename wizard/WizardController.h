@@ -73,6 +73,8 @@ class WizardController {
   std::string title() const;
 
   // The engine's reports, on the front end's thread (WizardEvents queues them here).
+  // The run with this serial is the one under way (not stopped, not replaced by a newer one).
+  bool isCurrentRun(uint64_t run) const;
   void statusReport(const std::string& text);
   void pageTextReport(const std::string& text);
   void logReport(const std::string& text);

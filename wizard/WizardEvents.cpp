@@ -3,12 +3,21 @@
 #include "WizardController.h"
 #include "WizardView.h"
 
+// A report that changes the page (its text, the progress bar) is dropped once its run has been
+// stopped: the worker's last reports are still queued when the stop returns, and would otherwise
+// blank what the stop itself put on the page ("The firmware loading was aborted.").
+void WizardEvents::postPageReport(std::function<void(WizardController&)> report) {
+  view_.post([c = &controller_, run = run_, report = std::move(report)] {
+    if (c->isCurrentRun(run)) report(*c);
+  });
+}
+
 void WizardEvents::appendStatus(const std::string& text) {
-  view_.post([c = &controller_, text] { c->statusReport(text); });
+  postPageReport([text](WizardController& c) { c.statusReport(text); });
 }
 
 void WizardEvents::replaceStatus(const std::string& text) {
-  view_.post([c = &controller_, text] { c->pageTextReport(text); });
+  postPageReport([text](WizardController& c) { c.pageTextReport(text); });
 }
 
 void WizardEvents::appendLog(const std::string& text) {
@@ -16,11 +25,11 @@ void WizardEvents::appendLog(const std::string& text) {
 }
 
 void WizardEvents::setProgress(int percent) {
-  view_.post([c = &controller_, percent] { c->progressReport(percent); });
+  postPageReport([percent](WizardController& c) { c.progressReport(percent); });
 }
 
 void WizardEvents::pulse() {
-  view_.post([c = &controller_] { c->pulseReport(); });
+  postPageReport([](WizardController& c) { c.pulseReport(); });
 }
 
 void WizardEvents::loadSucceeded() {

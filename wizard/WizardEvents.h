@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "LoadEvents.h"
@@ -8,8 +9,9 @@ class WizardController;
 class WizardView;
 
 // The engine's reports as the wizard receives them: each one is queued to the front end's
-// thread in order, and the end of a run carries the run's serial, so that the controller drops
-// the end of a run it has already stopped.
+// thread in order, and the end of a run and every report that changes the page carry the run's
+// serial, so that the controller drops them for a run it has already stopped. Log lines of a
+// stopped run still arrive (the reason it ended, "Aborted by user", is written last).
 class WizardEvents final : public LoadEvents {
  public:
   WizardEvents(WizardController& controller, WizardView& view, uint64_t run)
@@ -28,6 +30,8 @@ class WizardEvents final : public LoadEvents {
   void receiverIdentified(const std::string& identity) override;
 
  private:
+  void postPageReport(std::function<void(WizardController&)> report);
+
   WizardController& controller_;
   WizardView& view_;
   uint64_t run_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CSerialPort.h"
+#include "VirtualReceiver.h"
 
 using namespace std::chrono;
 using CMNC::CSerialPort;
@@ -168,6 +169,34 @@ TEST(SerialPort, AbortPurgeEndsABlockedReadAtOnce) {
   CSerialPort next;  // the channel's next connection makes a new port
   ASSERT_TRUE(next.Open(pty.path));
   EXPECT_EQ(next.Write(buffer, 4, -1), 4);
+}
+
+// A line nobody reads fills, and a write waits for room: a stop must end it all the same. A
+// receiver that is switched off drains its line as a cable does, so writes to it never wait.
+TEST(SerialPort, AbortEndsAWriteToAFullLineAndAnOffReceiverDrainsIt) {
+  PtyPair held;
+  CSerialPort port;
+  ASSERT_TRUE(port.Open(held.path));
+  const std::vector<uint8_t> flood(1 << 20, 0x55);
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(milliseconds(200));
+    port.Purge(CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort);
+  });
+  const auto start = steady_clock::now();
+  EXPECT_EQ(port.Write(flood.data(), static_cast<int>(flood.size()), -1), -1);
+  EXPECT_LT(elapsedMs(start), 5000);  // only a hang fails: its own time-out is hours
+  stopper.join();
+
+  ReceiverConfig off;
+  off.poweredOn = false;
+  VirtualReceiver receiver(off);
+  std::string error;
+  ASSERT_TRUE(receiver.startPty(error)) << error;
+  receiver.run();
+  CSerialPort line;
+  ASSERT_TRUE(line.Open(receiver.ptyPath()));
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(line.Write(flood.data(), 128 * 1024, 5000), 128 * 1024) << i;
+  receiver.stop();
 }
 
 TEST(SerialPort, DrainWaitsForTheLineTime) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CSerialPort.h"
 
@@ -88,4 +89,23 @@ TEST(SerialPortWindows, AStopEndsABlockedReadAndTheNextOpen) {
   stopper.join();
   EXPECT_LT(msSince(start), 1000);
   EXPECT_FALSE(port.Open(testPort()));  // a stopped port stays stopped
+}
+
+// A line whose far end reads nothing (VESTREL_TEST_COM_HELD: a virtual receiver holding it) fills,
+// and a write waits for room; Wine cancels no waiting call, so only the write's slices let a stop
+// through. The bound catches a hang only: the write's own time-out is hours.
+TEST(SerialPortWindows, AStopEndsAWriteToALineThatDoesNotDrain) {
+  const char* held = std::getenv("VESTREL_TEST_COM_HELD");
+  if (!held) GTEST_SKIP() << "VESTREL_TEST_COM_HELD is not set";
+  CSerialPort port;
+  ASSERT_TRUE(port.Open(held)) << port.GetErrorText();
+  const std::vector<uint8_t> flood(1 << 20, 0x55);
+  std::thread stopper([&port] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    port.Purge(CMNC::kPurgeTxAbort | CMNC::kPurgeRxAbort);
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(port.Write(flood.data(), static_cast<int>(flood.size()), -1), -1);
+  stopper.join();
+  EXPECT_LT(msSince(start), 10000);
 }

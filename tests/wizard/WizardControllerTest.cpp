@@ -389,9 +389,19 @@ TEST_F(Controller, AbortWhileLoadingThenCloseTheWindow) {
   open(LoadMethod::PowerOnCapture);
   toLoadingPage(dir.path() + "/named.zip");
   ASSERT_TRUE(wizard->running());
+  session.events().appendStatus("Capturing...\r\n");
+  view.drain();
+  // The worker's last reports are still queued when the stop returns: they must not blank the
+  // page the stop left, but the reason still reaches the log.
+  session.events().appendStatus("");
+  session.events().setProgress(40);
+  session.events().appendLog("Aborted by user\r\n");
   wizard->press(kCancel);
+  view.drain();
   EXPECT_FALSE(wizard->running());
   EXPECT_EQ(text(kPageEdit), "The firmware loading was aborted.");
+  EXPECT_NE(text(kLogBox).find("Aborted by user"), std::string::npos);
+  EXPECT_NE(wizard->state(kProgress).value, 40);
   EXPECT_EQ(text(kCancel), "Cancel");
   EXPECT_TRUE(enabled(kBack));
   EXPECT_TRUE(view.closed.empty());

@@ -21,15 +21,22 @@ constexpr int kRamMatchB = 22;
 
 bool going(const LoadWorker& w, const RunState& rs) { return rs.ok && !w.aborted(); }
 
-void loaderCycle(LoadWorker& w, RunState& rs, FirmwareImage& loader, FirmwareImage& img) {
+// Catches the boot loader for the image; then the image goes to the receiver.
+void captureFor(LoadWorker& w, RunState& rs, const FirmwareImage& img) {
+  w.enterStage(LoadStage::Capturing, img.title);
   captureBootLoader(w, rs);
+  if (going(w, rs)) w.enterStage(LoadStage::Loading, img.title);
+}
+
+void loaderCycle(LoadWorker& w, RunState& rs, FirmwareImage& loader, FirmwareImage& img) {
+  captureFor(w, rs, img);
   if (going(w, rs)) checkBootVersions(w, rs, !img.isLdp, loader.ldrHardwareVersion, img.ldpHardwareVersion);
   if (going(w, rs)) loadRamStep(w, rs, loader, "RAM Loader for " + img.title);
   if (going(w, rs)) loadFlashStep(w, rs, img, loader.ldrVersion, img.title, w.settings.blockSize);
 }
 
 void ramCycle(LoadWorker& w, RunState& rs, FirmwareImage& img) {
-  captureBootLoader(w, rs);
+  captureFor(w, rs, img);
   img.ldrHardwareVersion = img.ldpHardwareVersion;
   if (going(w, rs)) checkBootVersions(w, rs, false, img.ldrHardwareVersion, img.ldpHardwareVersion);
   if (going(w, rs)) loadRamStep(w, rs, img, img.title);
@@ -41,7 +48,7 @@ void namedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
     FirmwareImage& img = images.at(i);
     if (!img.isLoaded()) continue;
     w.events.appendLog("Loading " + img.title + "...\r\n");
-    captureBootLoader(w, rs);
+    captureFor(w, rs, img);
     if (img.isLdp) {
       if (going(w, rs)) checkBootVersions(w, rs, false, firstImage.ldrHardwareVersion, img.ldpHardwareVersion);
       if (going(w, rs)) loadRamStep(w, rs, firstImage, "RAM Loader for " + img.title);

@@ -57,6 +57,7 @@ std::string readFldAnswer(LoadWorker& w) {
 bool waitAndReconnect(LoadWorker& w, bool streamed, int steps, int stepMs, int attempts, int pauseMs) {
   const PortEntry entry = w.channel->connection();
   w.events.appendStatus("Disconnected from the receiver. Waiting...\r\n");
+  w.enterStage(LoadStage::Rebooting);
   if (streamed) w.channel->Purge(CMNC::kPurgeRxClear);
   w.channel->Disconnect();
   if (streamed) w.events.setProgress(2);
@@ -86,6 +87,7 @@ bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
     return rs.ok = false;
   }
   w.events.appendStatus("Command the receiver to flash the firmware...\r\n");
+  w.enterStage(LoadStage::Flashing, img.title);
   w.channel->SendText(command);
   const std::string answer = readFldAnswer(w);
   if (!answer.empty()) {
@@ -157,16 +159,18 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
       rs.errorText = kAbortedByUser;
       return;
     }
+    const std::string answer = tag.empty() ? "The last answer was: '" + body + "'"
+                                           : "The last answer was: '%" + tag + "%" + body + "'";
     w.events.appendLog("Unable to configure the receiver to accept a file.\r\n");
-    w.events.appendLog(tag.empty() ? "The last answer was: '" + body + "'"
-                                   : "The last answer was: '%" + tag + "%" + body + "'");
+    w.events.appendLog(answer);
     ch.Disconnect();
-    w.events.loadAborted();
+    w.endFailed("Unable to configure the receiver to accept a file. " + answer);
     rs.abortReported = true;
     return;
   }
   w.sleep(kAfterPutMs);
   w.events.appendLog("Loading " + image.title + "...\r\n");
+  w.enterStage(LoadStage::Loading, image.title);
   if (!w.aborted()) loadFlashStep(w, rs, image, 0, image.title, w.settings.blockSize);
   else rs.ok = false, rs.errorText = kAbortedByUser;
 }
@@ -194,6 +198,7 @@ namespace {
 bool streamImage(LoadWorker& w, RunState& rs, FirmwareImage& image) {
   CommandChannel& ch = *w.channel;
   w.events.appendLog("Loading " + image.title + "...\r\n");
+  w.enterStage(LoadStage::Loading, image.title);
   if (!rs.ok || w.aborted()) return rs.ok;
   ch.Purge(CMNC::kPurgeRxClear);
   w.events.appendStatus("Detecting the Receiver ID...\r\n");

@@ -25,6 +25,7 @@ bool rebootWait(LoadWorker& w) {
   ch.setCurrentRate(ch.previousRate());
   ch.SetRate(ch.previousRate(), false);
   w.events.appendStatus("Waiting for the receiver reboot...\r\n");
+  w.enterStage(LoadStage::Rebooting);
   w.sleep(kBeforeRebootWaitMs);
   bool back = false;
   for (int n = 1; n <= kRebootPolls && !back; ++n) {
@@ -61,10 +62,11 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
   } else if (!w.settings.fileUpload()) {
     const auto [passes, index] = set.findLdpWithoutRamLoader();
     if (!passes) {
-      w.events.appendLog("The file " + set.names[static_cast<std::size_t>(index)] + " requires " +
-                         catalogue::kRamLoaderFile +
-                         ", but it was not found. Please return back and correct the problem.");
-      w.events.loadAborted();
+      const std::string reason = "The file " + set.names[static_cast<std::size_t>(index)] + " requires " +
+                                 catalogue::kRamLoaderFile +
+                                 ", but it was not found. Please return back and correct the problem.";
+      w.events.appendLog(reason);
+      w.endFailed(reason);
       return false;
     }
   } else if (set.names.size() == 2) {
@@ -100,7 +102,7 @@ void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
   if (!readImages(w, numberedSet, rs)) return;
   if (rs.ok && set.count() == 0) {
     w.events.appendLog("Nothing to load\r\n");
-    w.events.loadAborted();
+    w.endFailed("Nothing to load");
     return;
   }
   if (rs.ok) {
@@ -108,8 +110,9 @@ void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
     const FirmwareImage& firstImage = set.at(0);
     if (!numberedSet && !w.settings.fileUpload() && !firstImage.isRamLoader &&
         std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
-      w.events.appendLog(std::string(catalogue::kEntries[0].title) + " is required but absent!\r\n");
-      w.events.loadAborted();
+      const std::string reason = std::string(catalogue::kEntries[0].title) + " is required but absent!";
+      w.events.appendLog(reason + "\r\n");
+      w.endFailed(reason);
       return;
     }
     w.events.appendLog("");
@@ -117,12 +120,21 @@ void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
   }
 
   CommandChannel& ch = *w.channel;
-  if (!rs.errorText.empty()) w.events.appendLog(rs.errorText + "\r\n");
-  else if (rs.ok && ch.IsConnected() && rebootWait(w) && firmwareAfter) *firmwareAfter = askMainFirmware(w);
+  if (!rs.errorText.empty()) {
+    w.events.appendLog(rs.errorText + "\r\n");
+    if (!rs.ok) w.events.failureReason(rs.errorText);
+  } else if (rs.ok && ch.IsConnected() && rebootWait(w) && firmwareAfter) {
+    w.enterStage(LoadStage::Confirming);
+    *firmwareAfter = askMainFirmware(w);
+  }
   if (w.settings.fileUpload() && ch.IsConnected() && set.content == SetContent::Firmware)
     ch.SendText(CMNC::lang::kRemoveFirmwareCommand);
   if (!w.aborted()) {
-    if (rs.ok) w.events.loadSucceeded();
-    else if (!rs.abortReported) w.events.loadAborted();
+    if (rs.ok) {
+      w.enterStage(LoadStage::Done);
+      w.events.loadSucceeded();
+    } else if (!rs.abortReported) {
+      w.events.loadAborted();
+    }
   }
 }

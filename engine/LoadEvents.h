@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "LoadStage.h"
+
 // The engine's reports. The engine calls them from the worker thread; an implementation hands
 // each one to its own thread in order (never dropping one) and never blocks the worker.
 class LoadEvents {
@@ -31,4 +33,9 @@ class LoadEvents {
   virtual void transferProgress(uint64_t /*done*/, uint64_t /*total*/) {}
   // The receiver told its identity (its serial number), for displays that show it; optional.
   virtual void receiverIdentified(const std::string& /*identity*/) {}
+  // The run entered a stage; image is the catalogue title of the image it concerns ("Main
+  // firmware"), or empty. Sent beside the texts, which stay as they are.
+  virtual void stageChanged(LoadStage /*stage*/, const std::string& /*image*/) {}
+  // Why the run failed, once, before loadAborted (the text the log shows for it).
+  virtual void failureReason(const std::string& /*reason*/) {}
 };

@@ -22,10 +22,12 @@ std::string openError(const CommandChannel& channel, const std::string& port) {
 
 // "Test": connect, raise the bridge's output latch on a serial link, then the test procedure.
 void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
+  w.enterStage(LoadStage::Connecting);
   if (!w.channel->Connect(port)) {
     if (!w.aborted()) w.events.startRefused("", openError(*w.channel, port.name));
     return;
   }
+  w.enterStage(LoadStage::Testing);
   w.channel->SetBridgeLatch(2, 2);
   w.events.appendLog("Quering receiver parameters...\r\n");
   portTestProcedure(w, setup);
@@ -34,6 +36,7 @@ void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
 // Power-on capture: the bridge switches the receiver off and on; without a bridge the operator
 // must do it.
 bool switchPower(LoadWorker& w) {
+  w.enterStage(LoadStage::Capturing);
   if (w.channel->SetBridgeLatch(6, 6) != CMNC::kBridgeDone) {
     w.events.replaceStatus("Turn your receiver on.\r\n");
     return true;
@@ -45,6 +48,7 @@ bool switchPower(LoadWorker& w) {
 
 // Soft break: the receiver resets and its boot loader can be caught as it restarts.
 bool softReset(LoadWorker& w) {
+  w.enterStage(LoadStage::Capturing);
   w.events.appendLog("Resetting the receiver...\r\n");
   w.channel->Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
   w.channel->SendText(CMNC::lang::kSoftReset);
@@ -54,6 +58,7 @@ bool softReset(LoadWorker& w) {
 // What the loading page does before the load driver; false when the run ends here.
 bool prepareLoad(LoadWorker& w, const LoadRequest& r) {
   CommandChannel& ch = *w.channel;
+  w.enterStage(LoadStage::Connecting);
   if (!ch.Connect(r.port)) {
     if (!w.aborted())
       w.events.startRefused("The port " + r.port.name + " can't be opened. Please return back and correct the problem.",

@@ -37,6 +37,13 @@ class LoadWorker {
   bool aborted() const { return abortRequested.load(); }
   // Sleeps ms in short slices, watching the abort flag. False when an abort came.
   bool sleep(int64_t ms);
+  // Reports the stage the run enters, for the image with this title (or none).
+  void enterStage(LoadStage stage, const std::string& image = "") { events.stageChanged(stage, image); }
+  // The run ends failed for this reason: the reason as a fact, then the end of the run.
+  void endFailed(const std::string& reason) {
+    events.failureReason(reason);
+    events.loadAborted();
+  }
 
   // Set by stop() (any thread), read by every step; never cleared during a run.
   std::atomic<bool> abortRequested{false};

@@ -129,7 +129,7 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
   }
   if (answers < 2) {
     w.events.appendLog("\r\nReceiver not found.");
-    w.events.loadAborted();
+    w.endFailed("Receiver not found.");
     return;
   }
   readIdentity(w, setup);
@@ -137,8 +137,9 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
   powerSlotRule(w, setup);
   if (setup.method != LoadMethod::FileUpload &&
       (setup.currentPort.size() < 10 || setup.currentPort.compare(0, 9, kSerialPortPrefix) != 0)) {
-    w.events.appendLog("Error: The receiver must be connected by its serial port using a cable.");
-    w.events.loadAborted();
+    const std::string reason = "Error: The receiver must be connected by its serial port using a cable.";
+    w.events.appendLog(reason);
+    w.endFailed(reason);
     return;
   }
   w.events.loadSucceeded();

@@ -75,6 +75,31 @@ bool readReplyGap(const std::string& value, int& gapMs) {
   return true;
 }
 
+// Every spelling of an option the parser knows: with "/run", an option's value may not be one.
+bool isOptionSpelling(const std::string& word) {
+  static const char* const kNames[] = {"port", "speed", "capture", "source", "log", "MTU", "exit", "run"};
+  for (const char* name : kNames)
+    if (word == std::string("/") + name || word == std::string("--") + name) return true;
+  for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--help", "--version", "--list-ports",
+                          "--check", "--window"})
+    if (word == gnu) return true;
+  return false;
+}
+
+bool hasRunOption(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(), [](const std::string& a) { return isOption(a, "/run", "run"); });
+}
+
+// Unattended, a value-taking option without its value is refused: taking the next option as the
+// value has loaded another receiver than the one named ("/speed /port ttyUSB1 ... /run" falls
+// back to COM1). Values that merely begin with "/" are values.
+std::string missingValue(const std::vector<std::string>& args, std::size_t i) {
+  if (i + 1 >= args.size()) return args[i] + " needs a value, but it stands last.";
+  if (isOptionSpelling(args[i + 1]))
+    return args[i] + " needs a value, but the option " + args[i + 1] + " follows it.";
+  return "";
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -117,8 +142,14 @@ std::string platformUsageNotes() {
          "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n" +
          platform.usb +
          "    bt:(XX:XX:XX:XX:XX:XX)         a receiver over Bluetooth\r\n"
-         "  Exit status: 0 after a successful load, 1 after a failed or aborted one,\r\n"
-         "  2 for bad usage (also --json without /run, --list-ports or --check);\r\n" +
+         "  --expect-version TEXT: after a firmware load the receiver's main firmware\r\n"
+         "  must begin with TEXT, else the run fails.\r\n"
+         "  With /run an option that needs a value may not stand last nor be followed by\r\n"
+         "  another option (bad usage); a word that is no option is said and ignored.\r\n"
+         "  Exit status: 0 after a load the receiver confirmed, 1 after a failed or\r\n"
+         "  aborted one, 2 for bad usage (also --json without /run, --list-ports or\r\n"
+         "  --check), 3 after a firmware load the receiver did not confirm (it did not\r\n"
+         "  answer for its version afterwards);\r\n" +
          platform.stopSignals;
 }
 
@@ -144,6 +175,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.method = LoadMethod::SoftBreakCapture;
   job.directUpload = false;
   long long speed = job.speed;
+  const bool strict = hasRunOption(args);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -167,6 +199,12 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     } else if (isOption(arg, "/port", "port") || isOption(arg, "/source", "source") ||
                isOption(arg, "/speed", "speed") || isOption(arg, "/MTU", "MTU") || arg == "--mtu" ||
                isOption(arg, "/capture", "capture") || isOption(arg, "/log", "log")) {
+      if (strict) {
+        if (const std::string missing = missingValue(args, i); !missing.empty()) {
+          if (result.badValue.empty()) result.badValue = missing;
+          continue;
+        }
+      }
       if (!hasValue) continue;  // an option that needs a value but stands last is ignored
       const std::string& value = args[++i];
       if (isOption(arg, "/port", "port")) job.port = normalisePort(value);
@@ -189,8 +227,15 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     } else if (arg == "--reply-gap") {
       if (!hasValue || !readReplyGap(args[++i], job.replyGapMs))
         result.badValue = "--reply-gap takes a whole number of milliseconds from 0 to 1000.";
+    } else if (arg == "--expect-version") {
+      if (!hasValue || isOptionSpelling(args[i + 1]) || args[i + 1].empty())
+        result.badValue = "--expect-version takes the version the main firmware must begin with after the load.";
+      else
+        job.expectVersion = args[++i];
     } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
       result.badOption = arg;
+    } else if (strict) {
+      result.ignoredWords.push_back(arg);
     }
   }
   job.speed = static_cast<uint32_t>(std::max<long long>(speed, kMinSpeed));

@@ -15,7 +15,8 @@ struct CommandLineResult {
   bool json = false;                  // "--json": the port list or the run as JSON
   bool window = false;                // "--window": "/run" in the wizard's window, not on the console
   std::string badOption;              // an unknown GNU-style option: bad usage
-  std::string badValue;               // what is wrong with a GNU-style option's value: bad usage
+  std::string badValue;               // what is wrong with an option's value: bad usage
+  std::vector<std::string> ignoredWords;  // with "/run": words that are no option, ignored (said on standard error)
 };
 
 // The usage text, lines ending in CR LF.

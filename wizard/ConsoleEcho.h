@@ -2,14 +2,14 @@
 #include <cstdint>
 #include <string>
 
-#include "FirmwareChange.h"
+#include "RunOutcome.h"
 #include "WizardView.h"
 
-// How an unattended run without a display ended.
-struct RunOutcome {
-  int exitStatus = 0;  // what the program exits with
-  std::string reason;  // "Successfully loaded!", or the last thing the wizard said about the failure
-  FirmwareChange firmware;
+// What an unattended run was asked to do.
+struct RunStart {
+  std::string port;    // as given, any password left out
+  std::string method;  // "soft", "power", "fldp", "data", as /capture names them
+  std::string source;
 };
 
 // Where a console front end sends what the wizard shows: as text for a person, or as JSON lines
@@ -24,8 +24,12 @@ class ConsoleEcho {
   virtual void progress(int percent) = 0;
   // Bytes of the current transfer, for the next progress report.
   virtual void transfer(uint64_t done, uint64_t total) = 0;
-  // The receiver's identity, when a run asked for it (the text echo shows nothing more).
-  virtual void identity(const std::string& /*identity*/) {}
+  // The run starts: what it was asked to do.
+  virtual void started(const RunStart& /*start*/) {}
+  // The run entered a stage (the text echo shows the texts that go with it instead).
+  virtual void stage(LoadStage /*stage*/, const std::string& /*image*/) {}
+  // What the run learned of the receiver so far (the text echo shows nothing more).
+  virtual void receiver(const ReceiverFacts& /*facts*/) {}
   virtual void warning(const std::string& text) = 0;
   // The run is over; nothing follows.
   virtual void finished(const RunOutcome& outcome) = 0;

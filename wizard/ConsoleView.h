@@ -26,7 +26,11 @@ class ConsoleView final : public WizardView {
   void echoLineEnd() override { echo_->endLine(); }
   void echoProgress(int percent) override { echo_->progress(percent); }
   void echoTransfer(uint64_t done, uint64_t total) override { echo_->transfer(done, total); }
-  void echoIdentity(const std::string& identity) override { echo_->identity(identity); }
+  void echoStage(LoadStage stage, const std::string& image) override { echo_->stage(stage, image); }
+  void echoReceiver(const ReceiverFacts& facts) override { echo_->receiver(facts); }
+
+  // The run starts: the echo says what it was asked to do.
+  void started(const RunStart& start) { echo_->started(start); }
 
   // The run is over: the echo says how it ended.
   void finished(const RunOutcome& outcome) { echo_->finished(outcome); }

@@ -6,6 +6,19 @@
 #include "ConsoleView.h"
 #include "EventLoop.h"
 #include "InterruptWatch.h"
+#include "WizardModel.h"
+
+namespace {
+
+// What the command line asked the run to do, named as "/capture" names the methods.
+RunStart runStartOf(const LoadJob& job) {
+  const char* method = job.method == LoadMethod::PowerOnCapture ? "power"
+                       : job.method == LoadMethod::FileUpload   ? (job.plainDataFile ? "data" : "fldp")
+                                                                : "soft";
+  return {wizard::displayPortName(job.port), method, job.source};
+}
+
+}  // namespace
 
 void exitOnSecondInterrupt(int signal) {
   ActivityLog::Instance().Close();
@@ -20,8 +33,9 @@ int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& ima
   WizardController controller(view, session, job, sourceKind, images, std::move(options));
   const InterruptWatch watch([&](int signal) { loop.post([&controller, signal] { controller.interrupt(signal); }); },
                              exitOnSecondInterrupt);
+  view.started(runStartOf(job));
   controller.start();
   loop.run();
-  view.finished({controller.exitStatus(), controller.outcomeReason(), controller.firmwareChange()});
+  view.finished(controller.outcome());
   return controller.exitStatus();
 }

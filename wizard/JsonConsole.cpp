@@ -5,11 +5,29 @@
 
 #include "ConsoleText.h"
 #include "JsonText.h"
+#include "Version.h"
 
 namespace {
 
 std::string field(const char* name, const std::string& jsonValue) {
   return std::string(",\"") + name + "\":" + jsonValue;
+}
+
+std::string orNull(const std::string& s) { return s.empty() ? std::string("null") : json::quote(s); }
+
+std::string receiverFields(const ReceiverFacts& r) {
+  return field("model", orNull(r.model)) + field("hardware", orNull(r.hardware)) +
+         field("firmware_before", orNull(r.firmwareBefore));
+}
+
+std::string imagesArray(const std::vector<LoadedImage>& images) {
+  std::string text = "[";
+  for (const LoadedImage& image : images) {
+    if (text.size() > 1) text += ",";
+    text += "{\"file\":" + json::quote(image.file) + field("title", json::quote(image.title)) +
+            field("size", std::to_string(image.size)) + "}";
+  }
+  return text + "]";
 }
 
 }  // namespace
@@ -64,19 +82,39 @@ void JsonConsole::warning(const std::string& text) {
   writeEvent("warning", field("text", json::quote(shown)));
 }
 
-void JsonConsole::identity(const std::string& identity) {
-  writeEvent("receiver", field("identity", json::quote(identity)));
+void JsonConsole::started(const RunStart& start) {
+  writeEvent("start", field("schema", std::to_string(kSchema)) + field("version", json::quote(VESTREL_VERSION)) +
+                          field("port", json::quote(start.port)) + field("method", json::quote(start.method)) +
+                          field("source", json::quote(start.source)));
+}
+
+void JsonConsole::stage(LoadStage stage, const std::string& image) {
+  writeEvent("stage", field("stage", json::quote(stageName(stage))) + field("image", orNull(image)));
+}
+
+void JsonConsole::receiver(const ReceiverFacts& facts) {
+  const std::string fields = field("identity", orNull(facts.id)) + receiverFields(facts);
+  if (fields == lastReceiver_) return;
+  lastReceiver_ = fields;
+  writeEvent("receiver", fields);
 }
 
 void JsonConsole::finished(const RunOutcome& outcome) {
-  const bool success = outcome.exitStatus == 0;
+  // Success is a load the receiver confirmed, nothing less.
+  const bool success = outcome.kind == OutcomeKind::Confirmed && outcome.exitStatus == 0;
   std::string firmware = "null";
   if (outcome.firmware.loaded) {
-    const auto orNull = [](const std::string& s) { return s.empty() ? std::string("null") : json::quote(s); };
     firmware = "{\"before\":" + orNull(outcome.firmware.before) + ",\"after\":" + orNull(outcome.firmware.after) +
                ",\"confirmed\":" + (outcome.firmware.confirmed() ? "true" : "false") + "}";
   }
+  const ReceiverFacts& r = outcome.receiver;
+  const std::string receiver = "{\"id\":" + orNull(r.id) + receiverFields(r) +
+                               field("firmware_after", orNull(r.firmwareAfter)) + "}";
   writeEvent("result", field("success", success ? "true" : "false") +
-                     field("exit_status", std::to_string(outcome.exitStatus)) +
-                     field("reason", json::quote(outcome.reason)) + field("firmware", firmware));
+                           field("exit_status", std::to_string(outcome.exitStatus)) +
+                           field("reason", json::quote(outcome.reason)) + field("firmware", firmware) +
+                           field("outcome", json::quote(outcomeName(outcome.kind))) +
+                           field("stage", outcome.stage ? json::quote(stageName(*outcome.stage)) : "null") +
+                           field("port", json::quote(outcome.port)) + field("receiver", receiver) +
+                           field("images", imagesArray(outcome.images)));
 }

@@ -8,12 +8,15 @@
 
 // The console echo for scripts ("--json"): one JSON object a line on standard output, each with
 // a time stamp and an event. The events and their fields are documented in docs/json-events.md:
+//   start    - the run starts (always the first line)  {"schema", "version", "port", "method", "source"}
+//   stage    - the run entered a stage                 {"stage", "image"}
 //   status   - text appended to the page text          {"text"}
 //   log      - text appended to the log box            {"text"}
 //   progress - the progress bar moved                  {"percent", "bytes", "total", "rate"}
 //   warning  - a warning box                           {"text"}
-//   receiver - the receiver told its identity          {"identity"}
-//   result   - the run is over                         {"success", "exit_status", "reason", "firmware"}
+//   receiver - what the run learned of the receiver    {"identity", "model", "hardware", "firmware_before"}
+//   result   - the run is over (always the last line)  {"success", "exit_status", "reason", "firmware",
+//              "outcome", "stage", "port", "receiver", "images"}
 // Texts are the wizard's own, carriage returns left out. Nothing else is written to the stream.
 class JsonConsole final : public ConsoleEcho {
  public:
@@ -25,11 +28,15 @@ class JsonConsole final : public ConsoleEcho {
   void progress(int percent) override;
   void transfer(uint64_t done, uint64_t total) override;
   void warning(const std::string& text) override;
-  void identity(const std::string& identity) override;
+  void started(const RunStart& start) override;
+  void stage(LoadStage stage, const std::string& image) override;
+  void receiver(const ReceiverFacts& facts) override;
   void finished(const RunOutcome& outcome) override;
 
   // "2026-12-08T04:10:00.123Z"
   static std::string timeStamp(std::chrono::system_clock::time_point t);
+  // The version of the events' layout the start event names.
+  static constexpr int kSchema = 2;
 
  private:
   void writeEvent(const char* event, const std::string& fields);
@@ -37,6 +44,7 @@ class JsonConsole final : public ConsoleEcho {
   std::ostream& out_;
   Now now_;
   int percent_ = -1;
+  std::string lastReceiver_;  // the fields of the last receiver event: one event a change
   uint64_t done_ = 0, total_ = 0;
   std::chrono::steady_clock::time_point transferStart_;
 };

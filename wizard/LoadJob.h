@@ -20,4 +20,5 @@ struct LoadJob {
   ConnectionKind connection = ConnectionKind::Serial;
   bool directUpload = false;  // images go through the receiver's file system
   bool plainDataFile = false; // the source is one plain data file
+  std::string expectVersion;  // "--expect-version": the main firmware's version after the load begins so
 };

@@ -83,6 +83,12 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     std::cerr << "vestrel: " << check.badValue << "\n";
     return 2;
   }
+  if (!probe.expectVersion.empty() && probe.plainDataFile) {
+    std::cerr << "vestrel: --expect-version asks for a firmware's version; a plain data file (/capture data) has none.\n";
+    return 2;
+  }
+  for (const std::string& word : check.ignoredWords)
+    std::cerr << "vestrel: ignored " << word << ": it is no option (see --help)\n";
   if (check.showVersion) {
     std::cout << "vestrel " << VESTREL_VERSION << "\n";
     return 0;

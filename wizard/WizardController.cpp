@@ -81,7 +81,10 @@ void WizardController::press(int id) {
   switch (id) {
     case kBack: back(); break;
     case kNext: next(); break;
-    case kCancel: cancel(); break;
+    case kCancel:
+      if (session_.running()) operatorStopped_ = true;
+      cancel();
+      break;
     case kTestSelect:
       if (page_ == Page::Connection) test();
       else if (page_ == Page::Source) selectSource();
@@ -149,7 +152,26 @@ void WizardController::pulseReport() {
 }
 
 void WizardController::transferReport(uint64_t done, uint64_t total) { view_.echoTransfer(done, total); }
-void WizardController::identityReport(const std::string& identity) { view_.echoIdentity(identity); }
+void WizardController::identityReport(const std::string& identity) {
+  identity_ = identity;
+  view_.echoReceiver(receiverFacts());
+}
+
+void WizardController::stageReport(LoadStage stage, const std::string& image) {
+  stage_ = stage;
+  view_.echoStage(stage, image);
+}
+
+void WizardController::failureReport(const std::string& reason) { failure_ = reason; }
+
+ReceiverFacts WizardController::receiverFacts() const {
+  ReceiverFacts facts;
+  facts.model = tested_.model;
+  facts.id = identity_;
+  facts.firmwareBefore = tested_.mainFirmware;
+  facts.firmwareAfter = firmwareChange_.after;
+  return facts;
+}
 
 void WizardController::warningReport(const std::string& text) {
   if (warningShowing_.exchange(true)) return;
@@ -173,6 +195,7 @@ void WizardController::runAborted(uint64_t run) {
 // The run never started: the link could not be opened or refused the loading speed.
 void WizardController::runRefused(uint64_t run, const std::string& pageText, const std::string& logText) {
   if (!isCurrentRun(run)) return;
+  refused_ = true;
   stopRun();
   controls_.setText(kCancel, "Cancel");
   if (page_ == Page::Loading) {
@@ -369,6 +392,7 @@ void WizardController::updateTitle() { view_.titleChanged(title()); }
 // Runs
 
 WizardEvents& WizardController::newRunEvents() {
+  failure_.clear();
   events_ = std::make_unique<WizardEvents>(*this, view_, ++run_);
   return *events_;
 }
@@ -398,6 +422,7 @@ void WizardController::testFinished() {
   images_.clear();
   tested_ = session_.testResult();
   testedMethod_ = selectedMethod_;
+  view_.echoReceiver(receiverFacts());
   receiverModel_ = tested_.model;
   methodChange();
   controls_.setText(kCancel, "Cancel");
@@ -412,6 +437,8 @@ void WizardController::testFinished() {
 }
 
 void WizardController::startLoad() {
+  firmwareChange_ = {};
+  loaded_.clear();
   controls_.setValue(kProgress, 0);
   controls_.show(kProgress, true);
   controls_.enable(kProgress, true);
@@ -431,18 +458,39 @@ void WizardController::startLoad() {
 
 void WizardController::loadFinished() {
   stopRun();  // the session brings the receiver back to its normal rate
+  loaded_.clear();
+  for (const FirmwareImage& image : images_.images) loaded_.push_back({image.fileName, image.title, image.size()});
   images_.clear();
   controls_.setPageText("Successfully loaded!");
+  exitStatus_ = kExitLoaded;
   if (sourceKind_ != SourceKind::DataFile) {
     firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
     controls_.append(kLogBox, "\r\n" + firmwareChange_.line() + "\r\n");
+    // Only the receiver's answer confirms a firmware load; a plain data file is confirmed by the
+    // size check of the upload itself.
+    if (!firmwareChange_.confirmed()) exitStatus_ = kExitUnconfirmed;
+    if (const std::string mismatch = expectedVersionMismatch(); !mismatch.empty()) {
+      controls_.append(kLogBox, mismatch + "\r\n");
+      failure_ = mismatch;
+      exitStatus_ = kExitFailed;
+    }
   }
   controls_.setValue(kProgress, 100);
   controls_.setText(kCancel, "Exit");
   controls_.enable(kBack, true);
-  exitStatus_ = 0;
-  if (job_.run && job_.exitWhenDone) post(kCancel);
-  endUnattended(true);
+  if (job_.run && job_.exitWhenDone && exitStatus_ != kExitFailed) post(kCancel);
+  endUnattended(exitStatus_ != kExitFailed);
+}
+
+// "--expect-version": what is wrong with the version the receiver runs after the load, or "".
+std::string WizardController::expectedVersionMismatch() const {
+  const std::string& expected = job_.expectVersion;
+  if (expected.empty()) return "";
+  const std::string& after = firmwareChange_.after;
+  if (after.empty())
+    return "The receiver did not answer for its main firmware after the load; " + expected + " was expected.";
+  if (after.rfind(expected, 0) == 0) return "";
+  return "The receiver runs main firmware " + after + ", but " + expected + " was expected.";
 }
 
 void WizardController::cancel() {
@@ -476,7 +524,10 @@ void WizardController::endUnattended(bool success) {
     view_.post([this] { view_.close(exitStatus_ == 0); });
 }
 
-void WizardController::windowClosing() { stopRun(); }
+void WizardController::windowClosing() {
+  if (session_.running()) operatorStopped_ = true;
+  stopRun();
+}
 
 namespace {
 std::string lastLine(const std::string& text) {
@@ -488,9 +539,33 @@ std::string lastLine(const std::string& text) {
 }  // namespace
 
 std::string WizardController::outcomeReason() const {
-  if (exitStatus_ == 0) return "Successfully loaded!";
+  if (exitStatus_ == kExitLoaded) return "Successfully loaded!";
+  if (exitStatus_ != kExitUnconfirmed && !failure_.empty()) return failure_;
   const std::string log = lastLine(state(kLogBox).text);
   return log.empty() ? lastLine(state(kPageText).text) : log;
+}
+
+RunOutcome WizardController::outcome() const {
+  RunOutcome o;
+  o.exitStatus = exitStatus_;
+  o.reason = outcomeReason();
+  o.firmware = firmwareChange_;
+  if (exitStatus_ == kExitLoaded) o.kind = OutcomeKind::Confirmed;
+  else if (exitStatus_ == kExitUnconfirmed) o.kind = OutcomeKind::Unconfirmed;
+  else if (operatorStopped_) o.kind = OutcomeKind::Aborted;
+  else if (refused_ || !stage_) o.kind = OutcomeKind::Refused;
+  else o.kind = OutcomeKind::Failed;
+  o.stage = stage_;
+  // A firmware load ends confirming: the receiver's answer (or its silence, or another version)
+  // is what decided it.
+  if (o.kind == OutcomeKind::Unconfirmed || (firmwareChange_.loaded && exitStatus_ == kExitFailed))
+    o.stage = LoadStage::Confirming;
+  o.port = wizard::displayPortName(job_.port.empty() ? portEntry_.name : job_.port);
+  o.receiver = receiverFacts();
+  if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed ||
+      (firmwareChange_.loaded && exitStatus_ == kExitFailed))
+    o.images = loaded_;
+  return o;
 }
 
 std::string WizardController::interruptAdvice() const {
@@ -506,6 +581,7 @@ std::string WizardController::interruptAdvice() const {
 void WizardController::interrupt(int signal) {
   if (interrupted_ != 0) return;
   interrupted_ = signal;
+  if (session_.running()) operatorStopped_ = true;
   const std::string advice = interruptAdvice();
   if (session_.running()) cancel();  // the run's last reports are queued before what follows
   job_.run = false;

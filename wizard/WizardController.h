@@ -9,6 +9,7 @@
 
 #include "EngineSession.h"
 #include "FirmwareChange.h"
+#include "RunOutcome.h"
 #include "LoadJob.h"
 #include "PortEntry.h"
 #include "SourceKind.h"
@@ -64,10 +65,20 @@ class WizardController {
   const WizardControls& controls() const { return controls_; }
   std::optional<Page> page() const { return page_; }
   bool running() const { return session_.running(); }
-  // 0 after a successful load or an interactive session, 1 after an unattended run failed.
+  // The program's exit status: kExitLoaded (a load the receiver confirmed), kExitFailed (failed or
+  // aborted), kExitUnconfirmed (a firmware load the receiver did not confirm afterwards), or
+  // 128 + the stop signal.
+  static constexpr int kExitLoaded = 0;
+  static constexpr int kExitFailed = 1;
+  static constexpr int kExitUnconfirmed = 3;
   int exitStatus() const { return exitStatus_; }
   // How the run ended, in one line: "Successfully loaded!" or the last thing said about why not.
   std::string outcomeReason() const;
+  // How the run ended, as facts: its kind, the stage it ended in, the port, the receiver, the
+  // images loaded.
+  RunOutcome outcome() const;
+  // What the run learned of the receiver so far.
+  ReceiverFacts receiverFacts() const;
   // The main firmware's version before and after the last successful load.
   const FirmwareChange& firmwareChange() const { return firmwareChange_; }
   std::string title() const;
@@ -82,6 +93,8 @@ class WizardController {
   void pulseReport();
   void transferReport(uint64_t done, uint64_t total);
   void identityReport(const std::string& identity);
+  void stageReport(LoadStage stage, const std::string& image);
+  void failureReport(const std::string& reason);
   void warningReport(const std::string& text);
   bool warningShowing() const { return warningShowing_.load(); }
   // The end of a run; reports of a run that was already stopped or replaced are dropped.
@@ -111,6 +124,7 @@ class WizardController {
   void startLoad();
   void testFinished();
   void loadFinished();
+  std::string expectedVersionMismatch() const;
   void cancel();
   void stopRun();
   WizardEvents& newRunEvents();
@@ -143,4 +157,11 @@ class WizardController {
   int exitStatus_ = 0;
   FirmwareChange firmwareChange_;
   int interrupted_ = 0;  // the signal that stops the program, once one came
+  // The facts of the run so far, for its outcome.
+  std::optional<LoadStage> stage_;   // the last stage the engine reported
+  std::string failure_;              // why the last run failed, as the engine (or the check after it) said
+  std::string identity_;             // the receiver's identity, when a run asked for it
+  bool operatorStopped_ = false;     // Abort, the window's close or a stop signal ended a run
+  bool refused_ = false;             // a run could not start
+  std::vector<LoadedImage> loaded_;  // what the last load that ended wrote
 };

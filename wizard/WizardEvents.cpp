@@ -58,3 +58,11 @@ void WizardEvents::receiverIdentified(const std::string& identity) {
 void WizardEvents::transferProgress(uint64_t done, uint64_t total) {
   view_.post([c = &controller_, done, total] { c->transferReport(done, total); });
 }
+
+void WizardEvents::stageChanged(LoadStage stage, const std::string& image) {
+  postPageReport([stage, image](WizardController& c) { c.stageReport(stage, image); });
+}
+
+void WizardEvents::failureReason(const std::string& reason) {
+  postPageReport([reason](WizardController& c) { c.failureReport(reason); });
+}

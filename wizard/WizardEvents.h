@@ -28,6 +28,8 @@ class WizardEvents final : public LoadEvents {
   void showWarning(const std::string& text) override;
   void transferProgress(uint64_t done, uint64_t total) override;
   void receiverIdentified(const std::string& identity) override;
+  void stageChanged(LoadStage stage, const std::string& image) override;
+  void failureReason(const std::string& reason) override;
 
  private:
   void postPageReport(std::function<void(WizardController&)> report);

@@ -7,6 +7,7 @@
 #include "ConnectionKind.h"
 #include "ControlState.h"
 #include "LoadMethod.h"
+#include "RunOutcome.h"
 #include "SourceKind.h"
 
 // Which text area a console echo comes from: the page text or the log box.
@@ -44,5 +45,6 @@ class WizardView {
   virtual void echoLineEnd() {}
   virtual void echoProgress(int /*percent*/) {}
   virtual void echoTransfer(uint64_t /*done*/, uint64_t /*total*/) {}
-  virtual void echoIdentity(const std::string& /*identity*/) {}
+  virtual void echoStage(LoadStage /*stage*/, const std::string& /*image*/) {}
+  virtual void echoReceiver(const ReceiverFacts& /*facts*/) {}
 };

@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """The JSON events of whole unattended loads into the virtual receiver, checked against the
-documented schema: a load that works (firmware before and after), one whose receiver does not
-say its version after the load (not confirmed), and one that fails (no such port).
+documented schema, with their stages and outcome: a load by each method that works (firmware
+before and after, confirmed), one whose receiver does not say its version after the load
+(unconfirmed, exit 3), one whose receiver runs another version than expected (failed while
+confirming), one that cannot start (no such port: refused) and an unattended command line that
+is refused before anything is opened.
 
   json_events.py VESTREL SIM MKFW SCHEMA
 """
@@ -25,9 +28,9 @@ def check(condition, what):
         print("FAIL:", what, flush=True)
 
 
-def run(work, port, *extra):
+def run(work, port, *extra, method="soft", source="/fw/named.zip"):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    proc = subprocess.run([VESTREL, "--json", "/port", port, "/source", work + "/fw/named.zip", "/capture", "soft",
+    proc = subprocess.run([VESTREL, "--json", "/port", port, "/source", work + source, "/capture", method,
                            "/exit", "/run", *extra], env=env, capture_output=True, text=True, timeout=500)
     events = []
     for number, line in enumerate(proc.stdout.splitlines(), 1):
@@ -40,12 +43,13 @@ def run(work, port, *extra):
         check(not errors, "line %d breaks the schema: %s: %s" % (number, line, errors[:1]))
         events.append(event)
     check(proc.stdout.endswith("\n"), "the output ends with a line feed")
+    check(bool(events) and events[0]["event"] == "start" and events[0]["port"] == port, "the first event is the start")
     check(bool(events) and events[-1]["event"] == "result", "the last event is the result")
     check([e["event"] for e in events].count("result") == 1, "one result")
     return proc.returncode, events
 
 
-def load_into_receiver(work, *sim_args):
+def load_into_receiver(work, *sim_args, extra=(), **options):
     """One unattended load into a fresh virtual receiver started with sim_args."""
     path_file = work + "/pty"
     if os.path.exists(path_file):
@@ -57,7 +61,7 @@ def load_into_receiver(work, *sim_args):
             if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
                 break
             time.sleep(0.05)
-        return run(work, open(path_file).read().strip())
+        return run(work, open(path_file).read().strip(), *extra, **options)
     finally:
         sim.terminate()
         sim.wait()
@@ -80,17 +84,59 @@ def main():
           "progress with bytes")
     check(not any("\r" in t for t in texts), "no carriage returns")
 
+    check(result.get("outcome") == "confirmed" and result.get("stage") == "done", "confirmed: %s" % result)
+    check(result.get("receiver", {}).get("model") == "VR-100", "the receiver's model: %s" % result.get("receiver"))
+    check(result.get("receiver", {}).get("firmware_after") == "4.3 Dec,08,2026", "the firmware after")
+    check([i["title"] for i in result.get("images", [])] == ["RAM loader", "Main firmware"] or
+          "Main firmware" in [i["title"] for i in result.get("images", [])], "the images: %s" % result.get("images"))
+    stages = [e["stage"] for e in events if e["event"] == "stage"]
+    check(stages[:2] == ["connecting", "testing"] and "capturing" in stages and "loading" in stages and
+          stages[-3:] == ["rebooting", "confirming", "done"], "the stages of Soft Break Capture: %s" % stages)
+    check(any(e["event"] == "stage" and e["stage"] == "loading" and e["image"] == "Main firmware" for e in events),
+          "the image being loaded")
+
+    # The other methods end to end: Power On Capture (switched on half a second in) and the file upload.
+    status, events = load_into_receiver(work, "--power-on-after", "500", method="power")
+    result = events[-1] if events else {}
+    check(status == 0 and result.get("outcome") == "confirmed", "Power On Capture confirmed: %s" % result)
+    stages = [e["stage"] for e in events if e["event"] == "stage"]
+    check("capturing" in stages and stages[-1] == "done", "the stages of Power On Capture: %s" % stages)
+    status, events = load_into_receiver(work, method="fldp", source="/fw/named/main.ldp")
+    result = events[-1] if events else {}
+    check(status == 0 and result.get("outcome") == "confirmed", "the file upload confirmed: %s" % result)
+    check(result.get("receiver", {}).get("id") == "VR100-0001234", "the receiver's identity: %s" % result.get("receiver"))
+    stages = [e["stage"] for e in events if e["event"] == "stage"]
+    check("loading" in stages and stages[-3:] == ["rebooting", "confirming", "done"],
+          "the stages of the file upload: %s" % stages)
+
     status, events = load_into_receiver(work, "--silent-after-flash")
     result = events[-1] if events else {}
-    check(status == 0 and result.get("success") is True, "a load whose version is not told still succeeded")
+    check(status == 3 and result.get("success") is False and result.get("exit_status") == 3,
+          "a load whose version is not told is unconfirmed: exit %d" % status)
+    check(result.get("outcome") == "unconfirmed" and result.get("stage") == "confirming", "unconfirmed: %s" % result)
     check(result.get("firmware", {}).get("confirmed") is False and result["firmware"]["after"] is None,
           "not confirmed: %s" % result.get("firmware"))
     check(any("not confirmed" in e.get("text", "") for e in events), "'not confirmed' said plainly")
+
+    status, events = load_into_receiver(work, "--version-after", "4.2 Dec,01,2026", extra=("--expect-version", "4.3"))
+    result = events[-1] if events else {}
+    check(status == 1 and result.get("outcome") == "failed" and result.get("stage") == "confirming",
+          "another version than expected fails: %s" % result)
+    check("4.2 Dec,01,2026" in result.get("reason", "") and "4.3" in result.get("reason", ""),
+          "what runs and what was expected: %r" % result.get("reason"))
 
     status, events = run(work, work + "/no-such-port")
     result = events[-1] if events else {}
     check(status == 1 and result.get("success") is False and result.get("exit_status") == 1, "a failed run")
     check(bool(result.get("reason")) and result.get("firmware") is None, "its reason: %r" % result.get("reason"))
+    check(result.get("outcome") == "refused" and result.get("stage") == "connecting", "refused: %s" % result)
+
+    # Unattended, an option without its value is refused before any port is opened.
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    proc = subprocess.run([VESTREL, "--json", "/speed", "/port", work + "/no-such-port", "/run"], env=env,
+                          capture_output=True, text=True, timeout=60)
+    check(proc.returncode == 2 and proc.stdout == "" and "/speed needs a value" in proc.stderr,
+          "a swallowed option is bad usage: %d %r" % (proc.returncode, proc.stderr))
 
     print("%d failures" % len(failures))
     return 1 if failures else 0

@@ -131,3 +131,29 @@ TEST(CommandLine, ProgramOptionsBesideTheWrittenOnes) {
   EXPECT_EQ(usageText().find("--json"), std::string::npos);
   EXPECT_NE(platformUsageNotes().find("--check "), std::string::npos);
 }
+
+// Unattended, an option without its value is refused before anything is opened: taking the next
+// option as the value loaded another receiver. Values that merely begin with "/" stay values, and
+// without "/run" the lenient reading stays.
+TEST(CommandLine, UnattendedRunsRefuseAnOptionWithoutItsValue) {
+  const Parsed swallowed = parse({"/speed", "/port", "ttyUSB1", "/source", "fw.zip", "/run"});
+  EXPECT_EQ(swallowed.result.badValue, "/speed needs a value, but the option /port follows it.");
+  EXPECT_EQ(parse({"/run", "/source", "fw.zip", "--speed"}).result.badValue, "--speed needs a value, but it stands last.");
+  EXPECT_NE(parse({"--run", "/port", "--json"}).result.badValue, "");
+  EXPECT_NE(parse({"/run", "/source", "/exit"}).result.badValue, "");
+
+  const Parsed paths = parse({"/port", "/dev/ttyUSB0", "/source", "/home/op/fw.zip", "/log", "/tmp/a.log", "/run"});
+  EXPECT_EQ(paths.result.badValue, "");
+  EXPECT_EQ(paths.job.port, "/dev/ttyUSB0");
+  EXPECT_EQ(paths.job.source, "/home/op/fw.zip");
+  EXPECT_EQ(parse({"/run", "stray", "/port", "ttyS1"}).result.ignoredWords, std::vector<std::string>{"stray"});
+
+  const Parsed lenient = parse({"/speed", "/port", "ttyUSB1", "stray", "/source"});
+  EXPECT_EQ(lenient.result.badValue, "");
+  EXPECT_TRUE(lenient.result.ignoredWords.empty());
+  EXPECT_EQ(lenient.job.port, "");  // as written: /speed took "/port" as its value
+
+  EXPECT_EQ(parse({"/run", "--expect-version", "4.3"}).job.expectVersion, "4.3");
+  EXPECT_NE(parse({"/run", "--expect-version"}).result.badValue, "");
+  EXPECT_NE(parse({"/run", "--expect-version", "/port", "x"}).result.badValue, "");
+}

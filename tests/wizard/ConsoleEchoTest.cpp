@@ -5,8 +5,16 @@
 #include "HeadlessConsole.h"
 #include "JsonConsole.h"
 #include "JsonText.h"
+#include "Version.h"
 
 namespace {
+
+RunOutcome outcomeOf(int exitStatus, const std::string& reason) {
+  RunOutcome outcome;
+  outcome.exitStatus = exitStatus;
+  outcome.reason = reason;
+  return outcome;
+}
 
 std::chrono::system_clock::time_point fixedTime() {
   return std::chrono::system_clock::time_point(std::chrono::milliseconds(1796702684029LL));  // 2026-12-08T04:04:44.029Z
@@ -26,7 +34,7 @@ TEST(HeadlessConsole, EveryLineEndsAndADoubledStatusIsPrintedOnce) {
   console.text(EchoSource::Log, "Loading Main firmware...\r\n");  // shown twice by the wizard, printed once
   console.text(EchoSource::Log, "Loading Main firmware...\r\n");  // the same area again is a new text
   console.text(EchoSource::Status, "Successfully loaded!");
-  console.finished({0, "Successfully loaded!", {}});
+  console.finished(outcomeOf(0, "Successfully loaded!"));
   EXPECT_EQ(out.str(),
             "Opening /dev/ttyUSB0...Quering receiver parameters...\nSuccess!\nThe firmware is distributed...\n"
             "Loading Main firmware...\nLoading Main firmware...\nSuccessfully loaded!\n");
@@ -38,7 +46,7 @@ TEST(HeadlessConsole, WarningsAndProgressOnATerminal) {
   console.text(EchoSource::Log, "Loading");
   console.progress(5);
   console.warning("Turn your receiver on.\r\n");
-  console.finished({1, "", {}});
+  console.finished(outcomeOf(1, ""));
   EXPECT_EQ(out.str(), "Loading\n\r[  5%]\x1b[K\nWarning: Turn your receiver on.\n");
 }
 
@@ -53,34 +61,64 @@ TEST(JsonText, QuotesEscapesAndReplacesWhatIsNotUtf8) {
 TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
   std::ostringstream out;
   JsonConsole console(out, fixedTime);
+  console.started({"tcp:rover:8002", "fldp", "/fw/main.ldp"});
+  console.stage(LoadStage::Loading, "Main firmware");
   console.text(EchoSource::Status, "Loading Main firmware...\r\n");
   console.text(EchoSource::Log, "The last answer was: '%put%'");
   console.transfer(2048, 8192);
   console.progress(25);
   console.progress(25);  // the bar did not move: no event
   console.warning("Turn your receiver on.");
-  FirmwareChange firmware{true, "4.2 Dec,01,2026", ""};
-  console.finished({0, "Successfully loaded!", firmware});
+  ReceiverFacts facts{"VR-100", "", "", "4.2 Dec,01,2026", ""};
+  console.receiver(facts);
+  console.receiver(facts);  // nothing new: no event
+  facts.id = "VR100-0001234";
+  console.receiver(facts);
+  RunOutcome outcome = outcomeOf(3, "Main firmware: 4.2 Dec,01,2026 -> not confirmed");
+  outcome.firmware = {true, "4.2 Dec,01,2026", ""};
+  outcome.kind = OutcomeKind::Unconfirmed;
+  outcome.stage = LoadStage::Confirming;
+  outcome.port = "tcp:rover:8002";
+  outcome.receiver = facts;
+  outcome.images = {{"main.ldp", "Main firmware", 262144}};
+  console.finished(outcome);
   std::istringstream lines(out.str());
   std::string line;
   std::vector<std::string> got;
   while (std::getline(lines, line)) got.push_back(line);
-  ASSERT_EQ(got.size(), 5u);
+  ASSERT_EQ(got.size(), 9u);
   const std::string head = R"({"time":"2026-12-08T04:04:44.029Z","event":)";
-  EXPECT_EQ(got[0], head + R"("status","text":"Loading Main firmware...\n"})");
-  EXPECT_EQ(got[1], head + R"("log","text":"The last answer was: '%put%'"})");
-  EXPECT_EQ(got[2].rfind(head + R"("progress","percent":25,"bytes":2048,"total":8192,"rate":)", 0), 0u) << got[2];
-  EXPECT_EQ(got[3], head + R"("warning","text":"Turn your receiver on."})");
-  EXPECT_EQ(got[4], head + R"("result","success":true,"exit_status":0,"reason":"Successfully loaded!",)"
-                           R"("firmware":{"before":"4.2 Dec,01,2026","after":null,"confirmed":false}})");
+  EXPECT_EQ(got[0], head + R"("start","schema":2,"version":")" + VESTREL_VERSION +
+                        R"(","port":"tcp:rover:8002","method":"fldp","source":"/fw/main.ldp"})");
+  EXPECT_EQ(got[1], head + R"("stage","stage":"loading","image":"Main firmware"})");
+  EXPECT_EQ(got[2], head + R"("status","text":"Loading Main firmware...\n"})");
+  EXPECT_EQ(got[3], head + R"("log","text":"The last answer was: '%put%'"})");
+  EXPECT_EQ(got[4].rfind(head + R"("progress","percent":25,"bytes":2048,"total":8192,"rate":)", 0), 0u) << got[4];
+  EXPECT_EQ(got[5], head + R"("warning","text":"Turn your receiver on."})");
+  EXPECT_EQ(got[6], head + R"("receiver","identity":null,"model":"VR-100","hardware":null,"firmware_before":"4.2 Dec,01,2026"})");
+  EXPECT_EQ(got[7], head + R"("receiver","identity":"VR100-0001234","model":"VR-100","hardware":null,)"
+                           R"("firmware_before":"4.2 Dec,01,2026"})");
+  // An unconfirmed load is no success.
+  EXPECT_EQ(got[8], head + R"("result","success":false,"exit_status":3,)"
+                           R"("reason":"Main firmware: 4.2 Dec,01,2026 -> not confirmed",)"
+                           R"("firmware":{"before":"4.2 Dec,01,2026","after":null,"confirmed":false},)"
+                           R"("outcome":"unconfirmed","stage":"confirming","port":"tcp:rover:8002",)"
+                           R"("receiver":{"id":"VR100-0001234","model":"VR-100","hardware":null,)"
+                           R"("firmware_before":"4.2 Dec,01,2026","firmware_after":null},)"
+                           R"("images":[{"file":"main.ldp","title":"Main firmware","size":262144}]})");
 }
 
 TEST(JsonConsole, AFailedRunHasNoFirmware) {
   std::ostringstream out;
   JsonConsole console(out, fixedTime);
-  console.finished({130, "Interrupted: nothing was written to the receiver.", {}});
+  RunOutcome outcome = outcomeOf(130, "Interrupted: nothing was written to the receiver.");
+  outcome.kind = OutcomeKind::Aborted;
+  outcome.port = "/dev/ttyUSB0";
+  console.finished(outcome);
   EXPECT_EQ(out.str(), R"({"time":"2026-12-08T04:04:44.029Z","event":"result","success":false,"exit_status":130,)"
-                       R"("reason":"Interrupted: nothing was written to the receiver.","firmware":null})"
+                       R"("reason":"Interrupted: nothing was written to the receiver.","firmware":null,)"
+                       R"("outcome":"aborted","stage":null,"port":"/dev/ttyUSB0","receiver":{"id":null,"model":null,)"
+                       R"("hardware":null,"firmware_before":null,"firmware_after":null},"images":[]})"
                        "\n");
 }
 

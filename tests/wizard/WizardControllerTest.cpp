@@ -326,6 +326,46 @@ TEST_F(Controller, UnattendedWalkToSuccessAndExit) {
   EXPECT_EQ(wizard->outcomeReason(), "Successfully loaded!");
 }
 
+// Only the receiver's answer after the load confirms it: no answer exits with 3 (the written
+// texts stay), and "--expect-version" fails a load whose version does not begin as expected.
+TEST_F(Controller, AFirmwareLoadIsConfirmedByTheReceiversAnswer) {
+  struct Case {
+    std::string after, expected;
+    int status;
+    std::string logLine;
+  };
+  const std::vector<Case> cases = {
+      {"4.3 Dec,08,2026", "", 0, ""},
+      {"", "", 3, "not confirmed: the receiver did not answer"},
+      {"4.3 Dec,08,2026", "4.3", 0, ""},
+      {"4.2 Dec,01,2026", "4.3", 1, "The receiver runs main firmware 4.2 Dec,01,2026, but 4.3 was expected."},
+      {"", "4.3", 1, "did not answer for its main firmware after the load; 4.3 was expected."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.after + "/" + c.expected);
+    session = FakeSession{};
+    view.queue.clear();
+    view.closed.clear();
+    job.source = dir.path() + "/named.zip";
+    job.exitWhenDone = true;
+    job.expectVersion = c.expected;
+    open(LoadMethod::SoftBreakCapture, true, true);
+    view.drain();
+    session.result.mainFirmware = "4.2 Dec,01,2026";
+    session.after = c.after;
+    succeed();
+    ASSERT_EQ(session.loads, 1);
+    succeed();
+    EXPECT_EQ(text(kPageEdit), "Successfully loaded!");
+    EXPECT_EQ(wizard->exitStatus(), c.status);
+    if (!c.logLine.empty()) {
+      EXPECT_NE(text(kLogBox).find(c.logLine), std::string::npos) << text(kLogBox);
+    }
+    EXPECT_EQ(wizard->outcomeReason() == "Successfully loaded!", c.status == 0) << wizard->outcomeReason();
+    EXPECT_EQ(view.closed.size(), 1u);
+  }
+}
+
 TEST_F(Controller, UnattendedFailuresExitWithOne) {
   struct Case {
     const char* name;

@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FirmwareChange.h"
+#include "LoadStage.h"
+
+// How a run ended, as a fact a script or the fleet can rely on.
+enum class OutcomeKind {
+  Confirmed,    // loaded, and the receiver confirmed it (answered for its firmware; a data file's size)
+  Unconfirmed,  // loaded, but the receiver did not answer for its firmware afterwards
+  Failed,       // a step failed (or the firmware is not the one expected)
+  Aborted,      // the operator stopped it (Abort, the window's close, a stop signal)
+  Refused,      // it never started: the port could not be opened, the speed was refused, no usable source
+};
+
+// "confirmed", "unconfirmed", "failed", "aborted", "refused".
+const char* outcomeName(OutcomeKind kind);
+
+// The receiver as far as the run learned it; an empty text was not asked or not answered.
+struct ReceiverFacts {
+  std::string model;
+  std::string id;               // its identity (serial number)
+  std::string hardware;         // its hardware version
+  std::string firmwareBefore;   // the main firmware's version the port test read
+  std::string firmwareAfter;    // the main firmware's version it told after the load
+};
+
+// An image the run wrote into the receiver.
+struct LoadedImage {
+  std::string file;   // its name in the source
+  std::string title;  // the catalogue's title, "Main firmware"
+  uint64_t size = 0;  // bytes
+};
+
+// How an unattended run ended.
+struct RunOutcome {
+  int exitStatus = 0;  // what the program exits with
+  std::string reason;  // "Successfully loaded!", or why not
+  FirmwareChange firmware;
+  OutcomeKind kind = OutcomeKind::Failed;
+  std::optional<LoadStage> stage;  // the stage it ended in; none when it never started
+  std::string port;                // the port as given, any password left out
+  ReceiverFacts receiver;
+  std::vector<LoadedImage> images;  // what was loaded (on a load that ended, confirmed or not)
+};

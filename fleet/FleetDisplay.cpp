@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "JsonText.h"
+#include "PrintableText.h"
 
 namespace {
 
@@ -14,7 +15,22 @@ std::string fixed(double value, int decimals) {
   return buffer;
 }
 
-std::string orDash(const std::string& s) { return s.empty() ? "-" : s; }
+// What a child reported (a receiver's answer inside it) as one line safe to print: no control
+// character reaches the terminal, and no line end breaks a row.
+std::string cell(const std::string& s) {
+  std::string shown = printable(s);
+  std::replace_if(shown.begin(), shown.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+  return shown;
+}
+
+std::string orDash(const std::string& s) { return s.empty() ? "-" : cell(s); }
+
+// The result column: what the summary calls each end.
+std::string resultText(const ReceiverState& r) {
+  if (r.loaded()) return "loaded";
+  if (r.unconfirmed()) return "UNCONFIRMED";
+  return "FAILED";
+}
 
 // Rows of cells as columns padded to their widest cell, two blanks apart.
 std::string columns(const std::vector<std::vector<std::string>>& rows) {
@@ -48,8 +64,8 @@ std::string FleetDisplay::rateText(double bytesPerSecond) {
 
 void FleetDisplay::stageChanged(const ReceiverState& r) {
   if (live_) return;
-  out_ << r.shownPort() << ": " << r.stageText();
-  if (r.stage() == Stage::Failed && !r.reason().empty()) out_ << ": " << r.reason();
+  out_ << cell(r.shownPort()) << ": " << cell(r.stageText());
+  if ((r.stage() == Stage::Failed || r.unconfirmed()) && !r.reason().empty()) out_ << ": " << cell(r.reason());
   out_ << "\n" << std::flush;
 }
 
@@ -57,7 +73,7 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
   if (!live_) return;
   std::vector<std::vector<std::string>> rows{{"PORT", "MODEL", "SERIAL", "STAGE", "%", "RATE"}};
   for (const ReceiverState& r : receivers)
-    rows.push_back({r.shownPort(), orDash(r.model()), orDash(r.serial()), r.stageText(),
+    rows.push_back({cell(r.shownPort()), orDash(r.model()), orDash(r.serial()), cell(r.stageText()),
                     r.percent() < 0 ? "" : std::to_string(r.percent()), rateText(r.rate())});
   std::string text;
   if (drawnLines_ > 0) text += "\x1b[" + std::to_string(drawnLines_) + "A";  // back to the table's top
@@ -67,19 +83,25 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
   out_ << text << std::flush;
 }
 
-std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers) {
+std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers, bool allowUnconfirmed) {
   std::vector<std::vector<std::string>> rows{{"PORT", "RESULT", "BEFORE", "AFTER", "TIME", "REASON"}};
-  int loaded = 0;
+  int loaded = 0, unconfirmed = 0;
   for (const ReceiverState& r : receivers) {
     loaded += r.loaded() ? 1 : 0;
-    rows.push_back({r.shownPort(), r.loaded() ? "loaded" : "FAILED", orDash(r.firmwareBefore()),
-                    orDash(r.firmwareAfter()), fixed(r.seconds(), 1) + " s", r.loaded() ? "" : r.reason()});
+    unconfirmed += r.unconfirmed() ? 1 : 0;
+    rows.push_back({cell(r.shownPort()), resultText(r), orDash(r.firmwareBefore()), orDash(r.firmwareAfter()),
+                    fixed(r.seconds(), 1) + " s", r.loaded() ? "" : cell(r.reason())});
   }
-  return columns(rows) + std::to_string(loaded) + " of " + std::to_string(receivers.size()) + " receivers loaded.\n";
+  std::string total = std::to_string(allowUnconfirmed ? loaded + unconfirmed : loaded) + " of " +
+                      std::to_string(receivers.size()) + " receivers loaded";
+  if (unconfirmed > 0)
+    total += std::string("; ") + std::to_string(unconfirmed) + " did not confirm the load" +
+             (allowUnconfirmed ? " (counted as loaded)" : "");
+  return columns(rows) + total + ".\n";
 }
 
 std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receivers, int exitStatus,
-                                      ReceiverState::Clock::time_point fleetStart) {
+                                      ReceiverState::Clock::time_point fleetStart, bool allowUnconfirmed) {
   const auto since = [fleetStart](ReceiverState::Clock::time_point t) {
     return fixed(std::chrono::duration<double>(t - fleetStart).count(), 3);
   };
@@ -87,11 +109,13 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
   int loaded = 0;
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     const ReceiverState& r = receivers[i];
-    loaded += r.loaded() ? 1 : 0;
+    const bool counted = r.loaded() || (allowUnconfirmed && r.unconfirmed());
+    loaded += counted ? 1 : 0;
     if (i) text += ",";
     text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + json::quote(r.logPath()) +
             ",\"model\":" + jsonOrNull(r.model()) + ",\"serial\":" + jsonOrNull(r.serial()) +
-            ",\"loaded\":" + (r.loaded() ? "true" : "false") + ",\"exit_status\":" + std::to_string(r.exitStatus()) +
+            ",\"loaded\":" + (counted ? "true" : "false") + ",\"outcome\":" + json::quote(r.outcome()) +
+            ",\"exit_status\":" + std::to_string(r.exitStatus()) +
             ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + jsonOrNull(r.firmwareBefore()) +
             ",\"after\":" + jsonOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
             ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) + "}";

@@ -17,10 +17,11 @@ class FleetDisplay {
   void refresh(const std::vector<ReceiverState>& receivers);
 
   // The end: each receiver's result, firmware before and after, time and failure reason.
-  static std::string summaryText(const std::vector<ReceiverState>& receivers);
+  // A load the receiver did not confirm counts as loaded only when allowed.
+  static std::string summaryText(const std::vector<ReceiverState>& receivers, bool allowUnconfirmed = false);
   // Start and end of each load are seconds since the fleet started.
   static std::string summaryJson(const std::vector<ReceiverState>& receivers, int exitStatus,
-                                 ReceiverState::Clock::time_point fleetStart);
+                                 ReceiverState::Clock::time_point fleetStart, bool allowUnconfirmed = false);
   // "11.3 kB/s", "" when not known.
   static std::string rateText(double bytesPerSecond);
 

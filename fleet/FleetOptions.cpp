@@ -24,6 +24,25 @@ std::string optionName(const std::string& arg) {
 }
 
 // What the fleet gives each child itself, or what has no place in a fleet's run.
+// A vestrel option that takes a value but stands last, or is followed by another option: with the
+// fleet's own options around it, one of them would be taken for its value.
+std::string optionWithoutValue(const std::vector<std::string>& args) {
+  static const char* const kTakesValue[] = {"speed", "capture", "source", "mtu", "reply-gap", "expect-version"};
+  static const char* const kOthers[] = {"port", "log", "exit", "run", "json", "window"};
+  const auto named = [](const std::string& arg, const auto& names) {
+    const std::string name = lower(optionName(arg));
+    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (!named(args[i], kTakesValue)) continue;
+    if (i + 1 == args.size()) return args[i] + " needs a value, but it stands last.";
+    if (named(args[i + 1], kTakesValue) || named(args[i + 1], kOthers))
+      return args[i] + " needs a value, but the option " + args[i + 1] + " follows it.";
+    ++i;
+  }
+  return "";
+}
+
 std::string refusedOption(const std::vector<std::string>& args) {
   static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
                                          "help", "version"};
@@ -59,6 +78,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--version") o.version = true;
     else if (a == "--all") o.all = true;
     else if (a == "--json") o.json = true;
+    else if (a == "--allow-unconfirmed") o.allowUnconfirmed = true;
     else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--jobs" || a == "--vestrel") && !more)
       return a + " needs a value.";
     else if (a == "--port") o.ports.push_back(args[++i]);
@@ -76,6 +96,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
   o.vestrelArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
   if (const std::string refused = refusedOption(o.vestrelArgs); !refused.empty())
     return "\"" + refused + "\" is the fleet's to give: leave it out of the vestrel options.";
+  if (const std::string missing = optionWithoutValue(o.vestrelArgs); !missing.empty()) return missing;
   if (o.all == !o.ports.empty()) return o.all ? "--all and --port exclude each other." : "Name the receivers' ports with --port, or take them all with --all.";
   if (!o.match.empty() && !o.all) return "--match goes with --all.";
   if (!o.match.empty()) {
@@ -115,6 +136,8 @@ const char* fleetUsage() {
          "  --jobs N        at most N loads at once (all)\n"
          "  --json          print the summary as JSON\n"
          "  --vestrel PATH  the vestrel program (the one beside vestrel-fleet)\n"
+         "  --allow-unconfirmed  count a load the receiver did not confirm afterwards\n"
+         "                  (it did not answer for its firmware) as loaded\n"
          "  --help, --version\n"
          "\n"
          "VESTREL-OPTIONS are those of an unattended run without /port, /log, /run and\n"
@@ -122,6 +145,7 @@ const char* fleetUsage() {
          "\n"
          "On a terminal a table shows each receiver's stage, progress and rate as it goes;\n"
          "otherwise one line per stage change. A summary follows.\n"
-         "Exit status: 0 when every receiver was loaded, 1 when any failed, 2 for bad\n"
+         "Exit status: 0 when every receiver was loaded and confirmed it, 1 when any\n"
+         "failed or did not confirm, 2 for bad\n"
          "usage, 128 + the signal's number when interrupted (every load stopped first).\n";
 }

@@ -4,7 +4,7 @@
 
 // The fleet's command line:
 //   vestrel-fleet (--port P)... | --all [--match REGEX]  [--log-dir DIR] [--jobs N] [--json]
-//                 [--vestrel PATH] -- <vestrel options>
+//                 [--vestrel PATH] [--allow-unconfirmed] -- <vestrel options>
 struct FleetOptions {
   std::vector<std::string> ports;
   bool all = false;
@@ -13,6 +13,7 @@ struct FleetOptions {
   int jobs = 0;                      // how many run at once; 0: all
   bool json = false;
   std::string vestrel;               // the vestrel program; empty: found beside the fleet
+  bool allowUnconfirmed = false;     // a load the receiver did not confirm counts as loaded
   std::vector<std::string> vestrelArgs;  // what follows "--"
   bool help = false;
   bool version = false;

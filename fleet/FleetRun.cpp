@@ -6,10 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 struct FleetRun::Slot {
   ChildProcess child;
   std::string out, err;      // what came after the last line end
+  bool outCut = false, errCut = false;  // the line under way was too long: dropped to its end
+  bool cutSaid = false;
   std::string lastErrorLine;
   bool running = false;
 };
@@ -17,6 +21,7 @@ struct FleetRun::Slot {
 namespace {
 using Clock = ReceiverState::Clock;
 constexpr std::size_t kReadChunk = 65536;
+constexpr int kMaxReadsAtTheEnd = 64;  // a grandchild still writing into the pipe does not hold the fleet
 }  // namespace
 
 FleetRun::FleetRun(Settings settings, FleetDisplay& display) : settings_(std::move(settings)), display_(display) {
@@ -33,9 +38,9 @@ void FleetRun::startNext() {
   auto running = static_cast<std::size_t>(std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->running; }));
   while (!stopSignal_ && next_ < slots_.size() && running < limit) {
     const std::size_t i = next_++;
-    std::vector<std::string> args{"--json"};
+    // The fleet's own options first: an operator's option can never take one of them as its value.
+    std::vector<std::string> args{"--json", "/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"};
     args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
-    args.insert(args.end(), {"/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"});
     std::string error;
     if (!slots_[i]->child.start(settings_.vestrel, args, error)) {
       receivers_[i].startFailed(error, Clock::now());
@@ -56,11 +61,13 @@ void FleetRun::lineFrom(std::size_t index, const std::string& line, bool errorSt
   if (receivers_[index].applyLine(line)) display_.stageChanged(receivers_[index]);
 }
 
-void FleetRun::readFrom(std::size_t index, bool errorStream) {
+void FleetRun::readFrom(std::size_t index, bool errorStream, Reading reading) {
   Slot& slot = *slots_[index];
   std::string& pending = errorStream ? slot.err : slot.out;
+  bool& cut = errorStream ? slot.errCut : slot.outCut;
   char buffer[kReadChunk];
-  for (;;) {
+  const int reads = reading == Reading::Once ? 1 : kMaxReadsAtTheEnd;
+  for (int done = 0; done < reads; ++done) {
     const int fd = errorStream ? slot.child.errFd() : slot.child.outFd();
     if (fd < 0) return;
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -68,15 +75,38 @@ void FleetRun::readFrom(std::size_t index, bool errorStream) {
     if (n < 0) return;  // nothing more for now
     if (n == 0) {
       errorStream ? slot.child.closeErr() : slot.child.closeOut();
-      if (!pending.empty()) lineFrom(index, pending, errorStream);  // a last line without its end
+      if (!pending.empty() && !cut) lineFrom(index, pending, errorStream);  // a last line without its end
       pending.clear();
+      cut = false;
       return;
     }
-    pending.append(buffer, static_cast<std::size_t>(n));
-    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-      std::string line = pending.substr(0, end);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lineFrom(index, line, errorStream);
+    // The line end is looked for in the new bytes only; a line longer than the cap is cut there,
+    // the rest of it dropped up to its end.
+    const char* at = buffer;
+    const char* const end = buffer + n;
+    while (at < end) {
+      const char* newline = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+      const char* stop = newline ? newline : end;
+      if (!cut) {
+        const std::size_t room = kMaxLineBytes - pending.size();
+        const std::size_t piece = static_cast<std::size_t>(stop - at);
+        pending.append(at, std::min(piece, room));
+        if (piece > room) {
+          cut = true;
+          if (!slot.cutSaid) std::fprintf(stderr, "vestrel-fleet: %s: a line longer than %zu bytes was cut\n",
+                                          receivers_[index].shownPort().c_str(), kMaxLineBytes);
+          slot.cutSaid = true;
+          pending.clear();
+        }
+      }
+      if (!newline) break;
+      if (!cut) {
+        if (!pending.empty() && pending.back() == '\r') pending.pop_back();
+        lineFrom(index, pending, errorStream);
+      }
+      pending.clear();
+      cut = false;
+      at = newline + 1;
     }
   }
 }
@@ -88,8 +118,8 @@ void FleetRun::reapEnded() {
     if (!slot.running || !slot.child.reap(status)) continue;
     // What the child wrote before it ended may still be in the pipes (a grandchild holding them
     // open would not keep the fleet waiting: they are read once and closed).
-    readFrom(i, false);
-    readFrom(i, true);
+    readFrom(i, false, Reading::ToTheEnd);
+    readFrom(i, true, Reading::ToTheEnd);
     slot.child.closeOut();
     slot.child.closeErr();
     slot.running = false;
@@ -151,7 +181,10 @@ int FleetRun::run(int stopFd) {
 
 int FleetRun::exitStatus() const {
   if (stopSignal_) return 128 + stopSignal_;
-  if (std::all_of(receivers_.begin(), receivers_.end(), [](const ReceiverState& r) { return r.loaded(); })) return 0;
+  const bool allowUnconfirmed = settings_.allowUnconfirmed;
+  if (std::all_of(receivers_.begin(), receivers_.end(),
+                  [allowUnconfirmed](const ReceiverState& r) { return r.loaded() || (allowUnconfirmed && r.unconfirmed()); }))
+    return 0;
   if (std::all_of(receivers_.begin(), receivers_.end(), [](const ReceiverState& r) { return r.exitStatus() == 2; }))
     return 2;  // every child refused the options: a usage error
   return 1;

@@ -19,7 +19,10 @@ class FleetRun {
     std::vector<std::string> ports;
     std::vector<std::string> logPaths;     // one per port
     int jobs = 0;                          // 0: all at once
+    bool allowUnconfirmed = false;         // a load the receiver did not confirm counts as loaded
   };
+  // The longest line a child may write; the rest of a longer one is dropped (and said so once).
+  static constexpr std::size_t kMaxLineBytes = 64 * 1024;
   // How long stopped children get to end before they are killed.
   static constexpr int kStopGraceMs = 15000;
   static constexpr int kRefreshMs = 250;
@@ -27,7 +30,8 @@ class FleetRun {
   FleetRun(Settings settings, FleetDisplay& display);
   ~FleetRun();
   // Runs every load to its end; stopFd is readable with a signal's number when the fleet is asked
-  // to stop. Returns the exit status: 0 all loaded, 1 any failed, 2 every child refused its
+  // to stop. Returns the exit status: 0 all loaded and confirmed (or unconfirmed, when allowed),
+  // 1 any failed, 2 every child refused its
   // options, 128 + the signal after a stop.
   int run(int stopFd);
   const std::vector<ReceiverState>& receivers() const { return receivers_; }
@@ -37,7 +41,10 @@ class FleetRun {
   struct Slot;
   void startNext();
   // Reads what a child's pipe holds; its lines go to the receiver's state.
-  void readFrom(std::size_t index, bool errorStream);
+  // One read of the child's pipe (a round of the poll reads each pipe at most once, so that no
+  // child can keep the fleet from its stop); the child's end reads what is left.
+  enum class Reading { Once, ToTheEnd };
+  void readFrom(std::size_t index, bool errorStream, Reading reading = Reading::Once);
   void lineFrom(std::size_t index, const std::string& line, bool errorStream);
   void reapEnded();
   void stop(int signal);

@@ -5,9 +5,10 @@
 struct JsonValue;
 
 // Where one receiver's load stands, as its vestrel process reports it in JSON lines.
-enum class Stage { Queued, Starting, Testing, Capturing, Loading, Rebooting, Done, Failed };
+enum class Stage { Queued, Starting, Testing, Capturing, Loading, Flashing, Rebooting, Confirming, Done, Unconfirmed, Failed };
 
-// One receiver of the fleet: what its child reported, and how the child ended. Used on the
+// One receiver of the fleet: what its child reported, and how the child ended. Only the child's
+// typed events count (start, stage, receiver, progress, result), never its texts. Used on the
 // fleet's one thread only.
 class ReceiverState {
  public:
@@ -22,7 +23,8 @@ class ReceiverState {
   // The child could not be started at all.
   void startFailed(const std::string& reason, Clock::time_point at);
   // The child ended with this wait status; its last standard-error line says why when it printed
-  // no result (a usage error, a crash). Decides the receiver's result.
+  // no result (a usage error, a crash). Decides the receiver's result: loaded only when the
+  // child's result is a confirmed load of this very port and it exited 0.
   void childEnded(int waitStatus, const std::string& lastErrorLine, Clock::time_point at);
 
   const std::string& port() const { return port_; }
@@ -31,25 +33,30 @@ class ReceiverState {
   const std::string& model() const { return model_; }
   const std::string& serial() const { return serial_; }
   Stage stage() const { return stage_; }
-  // "testing", "loading Main firmware", "done", "failed", ...
+  // "testing", "loading Main firmware", "done", "unconfirmed", "failed", ...
   std::string stageText() const;
   int percent() const { return percent_; }          // -1 before the first progress
   double rate() const { return rate_; }              // bytes a second, 0 when not known
   const std::string& firmwareBefore() const { return before_; }
   const std::string& firmwareAfter() const { return after_; }
   const std::string& reason() const { return reason_; }
+  // "confirmed", "unconfirmed", "failed", "aborted", "refused", as the child's result said or the
+  // fleet decided ("failed" for a child that ended without one); "" while it runs.
+  std::string outcome() const;
   bool loaded() const { return stage_ == Stage::Done; }
+  bool unconfirmed() const { return stage_ == Stage::Unconfirmed; }
   int exitStatus() const { return exitStatus_; }     // the child's, -1 while it runs
-  bool ended() const { return stage_ == Stage::Done || stage_ == Stage::Failed; }
+  bool ended() const { return stage_ == Stage::Done || stage_ == Stage::Unconfirmed || stage_ == Stage::Failed; }
   double seconds() const;
   Clock::time_point startTime() const { return start_; }
   Clock::time_point endTime() const { return end_; }
 
  private:
   bool setStage(Stage stage, const std::string& image = "");
-  bool statusText(const std::string& text);
-  void logText(const std::string& text);
+  bool stageEvent(const JsonValue& event);
+  void receiverFacts(const JsonValue& facts, const char* identityField, const char* beforeField);
   void result(const JsonValue& event);
+  bool resultNamesThisPort() const;
 
   std::string port_, logPath_;
   std::string model_, serial_;
@@ -58,9 +65,9 @@ class ReceiverState {
   int percent_ = -1;
   double rate_ = 0;
   std::string before_, after_;
-  std::string reason_, lastLog_;
-  std::string firstError_, failedWhile_;  // the first error the log showed, and the stage then
-  bool resultSeen_ = false, success_ = false;
+  std::string reason_;
+  bool resultSeen_ = false;
+  std::string outcome_, resultStage_, resultPort_;
   int exitStatus_ = -1;
   Clock::time_point start_{}, end_{};
 };

@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     std::cerr << "vestrel-fleet: cannot make the log folder " << options.logDir << ": " << dirError.message() << "\n";
     return 1;
   }
-  FleetRun::Settings settings{vestrel, options.vestrelArgs, ports, {}, options.jobs};
+  FleetRun::Settings settings{vestrel, options.vestrelArgs, ports, {}, options.jobs, options.allowUnconfirmed};
   for (const std::string& name : portnames::logFileNames(ports))
     settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
 
@@ -104,8 +104,10 @@ int main(int argc, char** argv) {
     InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
     return run.run(stops.readEnd());
   }();
-  if (options.json) std::cout << FleetDisplay::summaryJson(run.receivers(), status, run.startTime());
-  else std::cout << "\n" << FleetDisplay::summaryText(run.receivers());
+  if (options.json)
+    std::cout << FleetDisplay::summaryJson(run.receivers(), status, run.startTime(), options.allowUnconfirmed);
+  else
+    std::cout << "\n" << FleetDisplay::summaryText(run.receivers(), options.allowUnconfirmed);
   std::cout << std::flush;
   return status;
 }

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "ConsoleText.h"
+#include "PrintableText.h"
 
 namespace {
 std::string kib(uint64_t bytes) {
@@ -53,7 +54,7 @@ void HeadlessConsole::endLine() {
 }
 
 void HeadlessConsole::text(EchoSource source, const std::string& text) {
-  const std::string shown = withoutCarriageReturns(text);
+  const std::string shown = printable(withoutCarriageReturns(text));
   if (shown.empty()) return;
   if (source != lastSource_ && shown == lastText_) {
     lastSource_ = source;  // the same status in the other area: printed once
@@ -85,7 +86,7 @@ void HeadlessConsole::transfer(uint64_t done, uint64_t total) {
 
 void HeadlessConsole::warning(const std::string& text) {
   endLine();
-  std::string shown = withoutCarriageReturns(text);
+  std::string shown = printable(withoutCarriageReturns(text));
   while (!shown.empty() && shown.back() == '\n') shown.pop_back();
   out_ << "Warning: " << shown << "\n" << std::flush;
   lastText_.clear();

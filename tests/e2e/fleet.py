@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """vestrel-fleet end to end against virtual receivers, each a process of its own: three at once with
 one pulling its cable mid-flash, a healthy fleet one at a time (--jobs 1), a child killed mid-load,
-Ctrl-C of the fleet, and the usage refusals.
+Ctrl-C of the fleet, a receiver that does not confirm its load, the usage refusals; and against a
+stand-in for vestrel: every text changed, control characters, an endless line, another port
+reported loaded.
 
   fleet.py FLEET VESTREL SIM MKFW
 """
@@ -181,7 +183,71 @@ def usage(work):
     check(proc.returncode == 1 and "FAILED" in proc.stdout, "a port that is no receiver fails: %r" % proc.stdout[-300:])
 
 
-for case in (usage, three_at_once_one_faulty, healthy_one_at_a_time, file_upload_shows_the_serial, killed_child,
+def unconfirmed(work):
+    receivers = Receivers(work, [], ["--silent-after-flash"])
+    status, out, _ = fleet(work, receivers.ports)
+    result = summary(out)
+    receivers.stop()
+    quiet = by_port(result, receivers.ports[1])
+    check(status == 1 and not quiet["loaded"] and quiet["outcome"] == "unconfirmed",
+          "an unconfirmed load is not loaded: exit %s, %r" % (status, quiet))
+    check(by_port(result, receivers.ports[0])["outcome"] == "confirmed", "the other one is confirmed")
+    os.makedirs(work + "/again")
+    receivers = Receivers(work + "/again", [], ["--silent-after-flash"])
+    status, out, _ = fleet(work, receivers.ports, "--allow-unconfirmed")
+    receivers.stop()
+    check(status == 0 and all(r["loaded"] for r in summary(out)["receivers"]),
+          "--allow-unconfirmed counts it as loaded (%s)" % status)
+
+
+# A stand-in for vestrel: typed events only, texts nobody could match, control characters from a
+# receiver, a line of 1 MB, and the port it names as given (or another one with OTHER_PORT set).
+STAND_IN = r"""#!/usr/bin/python3
+import json, os, sys
+args = sys.argv[1:]
+port = args[args.index("/port") + 1]
+def event(**fields):
+    print(json.dumps(fields), flush=True)
+event(event="start", schema=2, version="x", port=port, method="soft", source="fw")
+event(event="log", text="Ouvrir le port... Erreur fatale: impossible")
+event(event="stage", stage="connecting", image=None)
+event(event="receiver", identity="SN\u001b[31m1", model="VR-\u001b]52;c;aGk=\u0007100", hardware=None, firmware_before="4.2")
+event(event="stage", stage="capturing", image=None)
+event(event="status", text="Capturing...")
+sys.stdout.write('{"event":"log","text":"' + "x" * 1000000 + '"}\n')
+event(event="stage", stage="loading", image="Firmware \u009b31m principal")
+event(event="stage", stage="confirming", image=None)
+reported = os.environ.get("OTHER_PORT", port)
+event(event="result", success=True, exit_status=0, reason="Fertig\u001b[2J", firmware=None, outcome="confirmed",
+      stage="done", port=reported, receiver={"id": None, "model": None, "hardware": None, "firmware_before": None,
+      "firmware_after": "4.3"}, images=[])
+"""
+
+
+def stand_in(work):
+    path = work + "/vestrel-stand-in"
+    with open(path, "w") as f:
+        f.write(STAND_IN)
+    os.chmod(path, 0o755)
+    command = [FLEET, "--vestrel", path, "--log-dir", work + "/logs", "--port", "/dev/null", "--", "/source", "fw"]
+    proc = subprocess.run(command, capture_output=True, timeout=60)
+    shown = proc.stdout + proc.stderr
+    check(proc.returncode == 0 and b"1 of 1 receivers loaded" in proc.stdout,
+          "every text changed: the fleet still follows the load (%s) %r" % (proc.returncode, proc.stdout[-300:]))
+    check(b"\x1b" not in shown and b"\x07" not in shown and b"\xc2\x9b" not in shown,
+          "no control character from a receiver reaches the terminal")
+    check(shown.count(b"was cut") == 1, "the endless line is cut and said so once")
+    env = dict(os.environ, OTHER_PORT="/dev/ttyS0")
+    proc = subprocess.run(command, capture_output=True, text=True, timeout=60, env=env)
+    check(proc.returncode == 1 and "not of /dev/null" in proc.stdout,
+          "a result naming another port is no load of this one: %r" % proc.stdout[-300:])
+    proc = subprocess.run([FLEET, "--vestrel", path, "--port", "/dev/null", "--", "/source", "fw", "/speed"],
+                          capture_output=True, text=True, timeout=60)
+    check(proc.returncode == 2 and "/speed needs a value" in proc.stderr and not os.path.exists("vestrel-logs"),
+          "a trailing option without its value is refused before any child starts: %r" % proc.stderr)
+
+
+for case in (usage, stand_in, unconfirmed, three_at_once_one_faulty, healthy_one_at_a_time, file_upload_shows_the_serial, killed_child,
              interrupted):
     with tempfile.TemporaryDirectory() as work:
         subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)

@@ -27,7 +27,17 @@ ReceiverState fed(const std::vector<std::string>& lines) {
 }
 
 const char kSuccess[] =
-    R"({"event":"result","success":true,"exit_status":0,"reason":"Successfully loaded!","firmware":{"before":"4.2","after":"4.3","confirmed":true}})";
+    R"({"event":"result","success":true,"exit_status":0,"reason":"Successfully loaded!","firmware":{"before":"4.2","after":"4.3","confirmed":true},)"
+    R"("outcome":"confirmed","stage":"done","port":"/dev/ttyUSB0","receiver":{"id":"VR1","model":"VR-100","hardware":null,)"
+    R"("firmware_before":"4.2","firmware_after":"4.3"},"images":[]})";
+
+// A result of the outcome, stage and port given, with a reason.
+std::string resultLine(const std::string& outcome, const std::string& stage, const std::string& port,
+                       const std::string& reason, int status) {
+  return R"({"event":"result","success":false,"exit_status":)" + std::to_string(status) + R"(,"reason":")" + reason +
+         R"(","firmware":null,"outcome":")" + outcome + R"(","stage":)" + (stage.empty() ? "null" : "\"" + stage + "\"") +
+         R"(,"port":")" + port + R"(","receiver":{},"images":[]})";
+}
 
 }  // namespace
 
@@ -64,6 +74,15 @@ TEST(FleetOptions, RefusesWhatTheFleetGivesAndBadUsage) {
     FleetOptions o;
     EXPECT_NE(parse(args, o), "") << args.front();
   }
+  // An option without its value would take the fleet's own next option for it.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--port", "a", "--", "/source", "fw.zip", "/speed"}, {"--port", "a", "--", "/speed", "/capture", "soft"}}) {
+    FleetOptions o;
+    EXPECT_NE(parse(args, o).find("needs a value"), std::string::npos) << args.back();
+  }
+  FleetOptions paths;
+  EXPECT_EQ(parse({"--port", "a", "--allow-unconfirmed", "--", "/source", "/home/op/fw.zip"}, paths), "");
+  EXPECT_TRUE(paths.allowUnconfirmed);
   FleetOptions help;
   EXPECT_EQ(parse({"--help"}, help), "");
   EXPECT_TRUE(help.help);
@@ -98,16 +117,15 @@ TEST(FleetLogNames, SafeDistinctAndWithoutPasswords) {
 }
 
 TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
-  ReceiverState r = fed({R"({"event":"log","text":"Opening /dev/ttyUSB0..."})"});
+  ReceiverState r = fed({R"({"event":"start","schema":2,"version":"1","port":"/dev/ttyUSB0","method":"soft","source":"x"})",
+                         R"({"event":"stage","stage":"connecting","image":null})"});
   EXPECT_EQ(r.stageText(), "testing");
-  for (const char* line : {R"({"event":"log","text":"Receiver model: VR-100\n"})",
-                           R"({"event":"log","text":"Main  firmware: 4.2 Dec,01,2026\n"})",
-                           R"({"event":"status","text":"Capturing...\n"})"})
-    r.applyLine(line);
+  r.applyLine(R"({"event":"receiver","identity":null,"model":"VR-100","hardware":null,"firmware_before":"4.2 Dec,01,2026"})");
+  EXPECT_TRUE(r.applyLine(R"({"event":"stage","stage":"capturing","image":"Main firmware"})"));
   EXPECT_EQ(r.model(), "VR-100");
   EXPECT_EQ(r.firmwareBefore(), "4.2 Dec,01,2026");
   EXPECT_EQ(r.stageText(), "capturing");
-  EXPECT_TRUE(r.applyLine(R"({"event":"status","text":"Loading Main firmware...\r\n"})"));
+  EXPECT_TRUE(r.applyLine(R"({"event":"stage","stage":"loading","image":"Main firmware"})"));
   EXPECT_EQ(r.stageText(), "loading Main firmware");
   EXPECT_FALSE(r.applyLine(R"({"event":"progress","percent":45,"bytes":1,"total":2,"rate":11520})"));
   EXPECT_EQ(r.percent(), 45);
@@ -116,44 +134,69 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
   r.applyLine(R"({"event":"progress","percent":4422222222,"rate":-1e999})");  // garbage from a child
   EXPECT_EQ(r.percent(), 100);
   EXPECT_EQ(r.rate(), 11520);
-  r.applyLine(R"({"event":"progress","percent":45,"rate":11520})");
-  EXPECT_TRUE(r.applyLine(R"({"event":"status","text":"Waiting for the receiver reboot...\n"})"));
+  // Texts tell the fleet nothing: the engine may say anything in any words.
+  EXPECT_FALSE(r.applyLine(R"({"event":"status","text":"Waiting for the receiver reboot...\n"})"));
+  EXPECT_FALSE(r.applyLine(R"({"event":"log","text":"Receiver model: XX-999\n"})"));
+  EXPECT_EQ(r.model(), "VR-100");
+  EXPECT_TRUE(r.applyLine(R"({"event":"stage","stage":"rebooting","image":null})"));
   EXPECT_EQ(r.stageText(), "waiting for the reboot");
+  EXPECT_TRUE(r.applyLine(R"({"event":"stage","stage":"confirming","image":null})"));
   r.applyLine(kSuccess);
   EXPECT_FALSE(r.ended());  // decided by how the child ends
   r.childEnded(exited(0), "", ReceiverState::Clock::now());
   EXPECT_TRUE(r.loaded());
+  EXPECT_EQ(r.outcome(), "confirmed");
   EXPECT_EQ(r.firmwareAfter(), "4.3");
+  EXPECT_EQ(r.serial(), "VR1");
 }
 
-TEST(FleetReceiverState, NoSuccessWithoutTheResultAndAClean0) {
+TEST(FleetReceiverState, NoSuccessWithoutAConfirmedResultOfThisPortAndAClean0) {
   ReceiverState crashed = fed({kSuccess});
   crashed.childEnded(SIGSEGV, "", ReceiverState::Clock::now());  // killed after its result
   EXPECT_EQ(crashed.stage(), Stage::Failed);
   EXPECT_NE(crashed.reason().find("killed by signal 11"), std::string::npos) << crashed.reason();
   EXPECT_EQ(crashed.exitStatus(), 128 + SIGSEGV);
 
-  ReceiverState silent = fed({R"({"event":"status","text":"Capturing...\n"})"});
+  ReceiverState silent = fed({R"({"event":"stage","stage":"capturing","image":null})"});
   silent.childEnded(exited(0), "", ReceiverState::Clock::now());  // exit 0 but no result
   EXPECT_EQ(silent.stage(), Stage::Failed);
+  EXPECT_EQ(silent.outcome(), "failed");
 
   ReceiverState usage = fed({});
   usage.childEnded(exited(2), "vestrel: /source is missing.", ReceiverState::Clock::now());
   EXPECT_EQ(usage.reason(), "vestrel: /source is missing.");
   EXPECT_EQ(usage.exitStatus(), 2);
+
+  // Another receiver loaded: the result names another port than the one the fleet gave.
+  std::string other = kSuccess;
+  other.replace(other.find("/dev/ttyUSB0"), 12, "COM1");
+  ReceiverState wrong = fed({other});
+  wrong.childEnded(exited(0), "", ReceiverState::Clock::now());
+  EXPECT_EQ(wrong.stage(), Stage::Failed);
+  EXPECT_EQ(wrong.reason(), "vestrel reported a load of COM1, not of /dev/ttyUSB0");
+
+  // Loaded, but the receiver did not answer for its firmware afterwards: its own result.
+  ReceiverState unconfirmed = fed({resultLine("unconfirmed", "confirming", "/dev/ttyUSB0", "Main firmware: 4.2 -> not confirmed", 3)});
+  unconfirmed.childEnded(exited(3), "", ReceiverState::Clock::now());
+  EXPECT_TRUE(unconfirmed.unconfirmed());
+  EXPECT_FALSE(unconfirmed.loaded());
+  EXPECT_EQ(unconfirmed.outcome(), "unconfirmed");
 }
 
-TEST(FleetReceiverState, AnAbortSaysWhatWentWrong) {
-  ReceiverState r = fed({R"({"event":"status","text":"Loading Main firmware...\n"})",
-                         R"({"event":"log","text":"TIMEOUT\nSend file error. Send: 41%.\n"})",
-                         R"({"event":"log","text":"Error in Main firmware loading.\n"})",
-                         R"({"event":"result","success":false,"exit_status":1,"reason":"The process aborted.","firmware":null})"});
+TEST(FleetReceiverState, AFailureSaysWhyAndInWhichStage) {
+  ReceiverState r = fed({R"({"event":"stage","stage":"loading","image":"Main firmware"})",
+                         resultLine("failed", "loading", "/dev/ttyUSB0", "Send file error. Send: 41%.", 1)});
   r.childEnded(exited(1), "", ReceiverState::Clock::now());
-  EXPECT_EQ(r.reason(), "Send file error. Send: 41%. (loading Main firmware)");
+  EXPECT_EQ(r.reason(), "Send file error. Send: 41%. (while loading)");
+  EXPECT_EQ(r.outcome(), "failed");
 
-  ReceiverState plain = fed({R"({"event":"result","success":false,"exit_status":1,"reason":"Receiver not found.","firmware":null})"});
+  ReceiverState plain = fed({resultLine("failed", "testing", "/dev/ttyUSB0", "Receiver not found.", 1)});
   plain.childEnded(exited(1), "", ReceiverState::Clock::now());
   EXPECT_EQ(plain.reason(), "Receiver not found.");
+
+  ReceiverState refused = fed({resultLine("refused", "connecting", "/dev/ttyUSB0", "Error opening port", 1)});
+  refused.childEnded(exited(1), "", ReceiverState::Clock::now());
+  EXPECT_EQ(refused.outcome(), "refused");
 }
 
 TEST(FleetJson, ReadsWhatVestrelWritesAndRefusesTheRest) {

@@ -5,6 +5,7 @@
 #include "HeadlessConsole.h"
 #include "JsonConsole.h"
 #include "JsonText.h"
+#include "PrintableText.h"
 #include "Version.h"
 
 namespace {
@@ -50,7 +51,22 @@ TEST(HeadlessConsole, WarningsAndProgressOnATerminal) {
   EXPECT_EQ(out.str(), "Loading\n\r[  5%]\x1b[K\nWarning: Turn your receiver on.\n");
 }
 
+// A receiver's answer may carry escape sequences: none reaches a terminal, readable text stays.
+TEST(PrintableText, ReplacesControlCharactersAndWhatIsNotUtf8) {
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(printable("ok\tyes\nnext \xC3\xA9"), "ok\tyes\nnext \xC3\xA9");
+  EXPECT_EQ(printable("\x1b[31mred"), r + "[31mred");
+  EXPECT_EQ(printable("\x1b]52;c;aGk=\x07"), r + "]52;c;aGk=" + r);  // a clipboard write
+  EXPECT_EQ(printable("\xC2\x9B" "2J \x9B \x7F"), r + "2J " + r + " " + r);  // C1 as UTF-8, a lone C1 byte, DEL
+  EXPECT_EQ(printable(std::string("a\0b\r", 4)), "a" + r + "b" + r);
+  std::ostringstream out;
+  HeadlessConsole shown(out, false);
+  shown.text(EchoSource::Log, "The last reply is: \x1b[2J\r\n");
+  EXPECT_EQ(out.str(), "The last reply is: " + r + "[2J\n");
+}
+
 TEST(JsonText, QuotesEscapesAndReplacesWhatIsNotUtf8) {
+  EXPECT_EQ(json::quote("\xC2\x9B"), R"("\u009b")");  // C1 escaped as C0 is
   EXPECT_EQ(json::quote("a \"b\" \\ c\n\t"), R"("a \"b\" \\ c\n\t")");
   EXPECT_EQ(json::quote(std::string("\x01\r\x7f", 3)), R"("\u0001\u000d\u007f")");
   EXPECT_EQ(json::quote("\xE2\x80\x94 ok"), "\"\xE2\x80\x94 ok\"");                   // a dash stays

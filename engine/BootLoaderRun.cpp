@@ -152,6 +152,7 @@ void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_
     rs.errorText = kAbortedByUser;
     return;
   }
+  w.events.hardwareReported(std::to_string(hardware));
   w.events.appendStatus("Checking versions...\r\n");
   if (skipFlashCheck) flashHardwareVersion = static_cast<uint32_t>(hardware);
   const VersionCheck r = compareVersions(w, hardware, second, static_cast<int32_t>(ramHardwareVersion),

@@ -33,6 +33,8 @@ class LoadEvents {
   virtual void transferProgress(uint64_t /*done*/, uint64_t /*total*/) {}
   // The receiver told its identity (its serial number), for displays that show it; optional.
   virtual void receiverIdentified(const std::string& /*identity*/) {}
+  // The receiver's boot loader told its hardware version; optional.
+  virtual void hardwareReported(const std::string& /*version*/) {}
   // The run entered a stage; image is the catalogue title of the image it concerns ("Main
   // firmware"), or empty. Sent beside the texts, which stay as they are.
   virtual void stageChanged(LoadStage /*stage*/, const std::string& /*image*/) {}

@@ -164,10 +164,16 @@ void WizardController::stageReport(LoadStage stage, const std::string& image) {
 
 void WizardController::failureReport(const std::string& reason) { failure_ = reason; }
 
+void WizardController::hardwareReport(const std::string& version) {
+  hardware_ = version;
+  view_.echoReceiver(receiverFacts());
+}
+
 ReceiverFacts WizardController::receiverFacts() const {
   ReceiverFacts facts;
   facts.model = tested_.model;
   facts.id = identity_;
+  facts.hardware = hardware_;
   facts.firmwareBefore = tested_.mainFirmware;
   facts.firmwareAfter = firmwareChange_.after;
   return facts;

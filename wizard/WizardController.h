@@ -95,6 +95,7 @@ class WizardController {
   void identityReport(const std::string& identity);
   void stageReport(LoadStage stage, const std::string& image);
   void failureReport(const std::string& reason);
+  void hardwareReport(const std::string& version);
   void warningReport(const std::string& text);
   bool warningShowing() const { return warningShowing_.load(); }
   // The end of a run; reports of a run that was already stopped or replaced are dropped.
@@ -161,6 +162,7 @@ class WizardController {
   std::optional<LoadStage> stage_;   // the last stage the engine reported
   std::string failure_;              // why the last run failed, as the engine (or the check after it) said
   std::string identity_;             // the receiver's identity, when a run asked for it
+  std::string hardware_;             // its hardware version, when its boot loader told it
   bool operatorStopped_ = false;     // Abort, the window's close or a stop signal ended a run
   bool refused_ = false;             // a run could not start
   std::vector<LoadedImage> loaded_;  // what the last load that ended wrote

@@ -66,3 +66,7 @@ void WizardEvents::stageChanged(LoadStage stage, const std::string& image) {
 void WizardEvents::failureReason(const std::string& reason) {
   postPageReport([reason](WizardController& c) { c.failureReport(reason); });
 }
+
+void WizardEvents::hardwareReported(const std::string& version) {
+  view_.post([c = &controller_, version] { c->hardwareReport(version); });
+}

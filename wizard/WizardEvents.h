@@ -30,6 +30,7 @@ class WizardEvents final : public LoadEvents {
   void receiverIdentified(const std::string& identity) override;
   void stageChanged(LoadStage stage, const std::string& image) override;
   void failureReason(const std::string& reason) override;
+  void hardwareReported(const std::string& version) override;
 
  private:
   void postPageReport(std::function<void(WizardController&)> report);

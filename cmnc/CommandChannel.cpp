@@ -152,6 +152,8 @@ int CommandChannel::DiscardInput() {
   return dropped;
 }
 
+bool CommandChannel::HasLineRate() const { return IsConnected() && port_->capabilities().lineRate; }
+
 bool CommandChannel::HasReplyGap() const { return IsConnected() && port_->capabilities().replyGap; }
 
 int CommandChannel::Write(const uint8_t* data, int size, int timeoutMs) {

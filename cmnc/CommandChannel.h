@@ -50,6 +50,8 @@ class CommandChannel {
   int DiscardInput();
   // True when the link's reply read ends a few character times after the reply (serial).
   bool HasReplyGap() const;
+  // The link has a line rate of its own (serial): SetRate changes what the wire carries.
+  bool HasLineRate() const;
   int Write(const uint8_t* data, int size, int timeoutMs = -1);
   // The abort flags end every blocked call (from any thread, never waiting for a drain); the
   // clear flags empty the queues (the channel's own thread only).

@@ -28,6 +28,14 @@ inline constexpr const char* kIdentityRequests[] = {
 };
 inline constexpr char kCurrentPortTag[] = "Current port";
 inline constexpr char kModelTag[] = "Receiver model";
+inline constexpr char kBoardTag[] = "Receiver board";
+// Asked after those by the port test and by --identify: the receiver's identity and hardware.
+inline constexpr const char* kIdentityExtraRequests[] = {
+    "%Receiver identity%print,/par/rcv/id\n",
+    "%Hardware version%print,/par/rcv/ver/hw\n",
+};
+inline constexpr char kReceiverIdentityTag[] = "Receiver identity";
+inline constexpr char kHardwareTag[] = "Hardware version";
 
 // The power slots of the receiver's Bluetooth port.
 inline constexpr char kPowerSlotsQuery[] = "%Bluetooth Power%print,/par/pwr/slots\n";

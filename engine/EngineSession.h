@@ -41,6 +41,9 @@ class EngineSession {
   virtual ~EngineSession() = default;
   // Starts the port test on a worker. False (and nothing starts) while a run exists.
   virtual bool startTest(const TestRequest& request, LoadEvents& events) = 0;
+  // Starts "--identify" on a worker: the receiver's identity asked at the first of request.speeds
+  // it answers at, nothing set in it. False while a run exists.
+  virtual bool startIdentify(const TestRequest& request, LoadEvents& events) = 0;
   // Starts a load of the set's chosen names on a worker. False while a run exists.
   virtual bool startLoad(const LoadRequest& request, FirmwareImageSet& images, LoadEvents& events) = 0;
   // Stops the run, if any: abort, purge, wait for the worker, disconnect; after a load the
@@ -48,7 +51,7 @@ class EngineSession {
   virtual void stop() = 0;
   // True from a start until the next stop() (the worker may have finished already).
   virtual bool running() const = 0;
-  // What the last port test found; read after stop().
+  // What the last port test (or identification) found; read after stop().
   virtual PortTestSetup testResult() const = 0;
   // The main firmware's version the receiver reported once it was back after the last load that
   // worked; empty when it did not answer (or the load did not work). Read after stop().

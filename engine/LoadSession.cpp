@@ -21,13 +21,19 @@ std::string openError(const CommandChannel& channel, const std::string& port) {
 }
 
 // "Test": connect, raise the bridge's output latch on a serial link, then the test procedure.
-void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
+// Opens the link for a test or an identification; false (the refusal reported) when it cannot.
+bool connectForTest(LoadWorker& w, const PortEntry& port) {
   w.enterStage(LoadStage::Connecting);
   if (!w.channel->Connect(port)) {
     if (!w.aborted()) w.events.startRefused("", openError(*w.channel, port.name));
-    return;
+    return false;
   }
   w.enterStage(LoadStage::Testing);
+  return true;
+}
+
+void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
+  if (!connectForTest(w, port)) return;
   w.channel->SetBridgeLatch(2, 2);
   w.events.appendLog("Quering receiver parameters...\r\n");
   portTestProcedure(w, setup);
@@ -120,6 +126,22 @@ bool LoadSession::startTest(const TestRequest& request, LoadEvents& events) {
   settings.method = request.method;
   const PortEntry port = request.port;
   start(RunKind::Test, noImages_, settings, [this, port](LoadWorker& w) { testProcedure(w, port, test_); }, events);
+  return true;
+}
+
+bool LoadSession::startIdentify(const TestRequest& request, LoadEvents& events) {
+  if (worker_) return false;
+  test_ = PortTestSetup{};
+  test_.speeds = request.speeds;
+  test_.method = request.method;
+  RunSettings settings;
+  settings.method = request.method;
+  const PortEntry port = request.port;
+  start(RunKind::Test, noImages_, settings,
+        [this, port](LoadWorker& w) {
+          if (connectForTest(w, port)) identifyProcedure(w, test_);
+        },
+        events);
   return true;
 }
 

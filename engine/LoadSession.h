@@ -19,6 +19,7 @@ class LoadSession final : public EngineSession {
   LoadSession& operator=(const LoadSession&) = delete;
 
   bool startTest(const TestRequest& request, LoadEvents& events) override;
+  bool startIdentify(const TestRequest& request, LoadEvents& events) override;
   bool startLoad(const LoadRequest& request, FirmwareImageSet& images, LoadEvents& events) override;
   void stop() override;
   bool running() const override { return worker_ != nullptr; }

@@ -37,26 +37,62 @@ Probe probeOnce(LoadWorker& w) {
   return lang::IsProbeAnswer(answer) ? Probe::Answered : Probe::Silent;
 }
 
-void readIdentity(LoadWorker& w, PortTestSetup& setup) {
+// One identity question; its answer is logged and kept by its tag.
+void askIdentity(LoadWorker& w, PortTestSetup& setup, const char* request) {
   CommandChannel& ch = *w.channel;
+  if (!ch.SendText(request)) return;
+  const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
+  if (reply.empty()) return;
+  std::string tag, body;
+  if (!lang::ParseReply(reply, tag, body)) {
+    w.events.appendLog(reply);
+    return;
+  }
+  w.events.appendLog(tag + ": " + body + "\r\n");
+  if (tag == lang::kCurrentPortTag) setup.currentPort = body;
+  if (tag == lang::kModelTag) setup.model = lang::TrimBlanks(body);
+  if (tag == lang::kBoardTag) setup.board = lang::TrimBlanks(body);
+  if (tag == lang::kMainFirmwareTag) setup.mainFirmware = lang::TrimBlanks(body);
+  if (tag == lang::kReceiverIdentityTag) setup.identity = lang::TrimBlanks(body);
+  if (tag == lang::kHardwareTag) setup.hardware = lang::TrimBlanks(body);
+}
+
+void readIdentity(LoadWorker& w, PortTestSetup& setup) {
   w.events.appendLog("");
   setup.portBPowerSlots = false;
   for (const char* request : lang::kIdentityRequests) {
     if (w.aborted()) return;
-    if (!ch.SendText(request)) continue;
-    const std::string reply = ch.ReadText(kReplyBuffer, kIdentityReadMs, kIdentityGapMs);
-    if (reply.empty()) continue;
-    std::string tag, body;
-    if (lang::ParseReply(reply, tag, body)) {
-      w.events.appendLog(tag + ": " + body + "\r\n");
-      if (tag == lang::kCurrentPortTag) setup.currentPort = body;
-      if (tag == lang::kModelTag) setup.model = body;
-      if (tag == lang::kMainFirmwareTag) setup.mainFirmware = lang::TrimBlanks(body);
-    } else {
-      w.events.appendLog(reply);
+    askIdentity(w, setup, request);
+  }
+  for (const char* request : lang::kIdentityExtraRequests) {
+    if (w.aborted()) return;
+    askIdentity(w, setup, request);
+  }
+  if (!setup.identity.empty()) w.events.receiverIdentified(setup.identity);
+  if (!setup.hardware.empty()) w.events.hardwareReported(setup.hardware);
+}
+
+// Tries each speed until the receiver answers a probe; the speed it answered at, or 0.
+int findAnsweringSpeed(LoadWorker& w, const std::vector<SpeedEntry>& speeds) {
+  if (!w.channel->HasLineRate()) {  // one try: there is no speed to find
+    for (int attempt = 0; attempt < kPortTestAttempts; ++attempt) {
+      const Probe probe = probeOnce(w);
+      if (probe != Probe::Silent) return probe == Probe::Answered ? 1 : 0;
+    }
+    return 0;
+  }
+  for (const SpeedEntry& entry : speeds) {
+    if (w.aborted()) return 0;
+    if (!w.channel->SetRate(entry.speed, false)) continue;
+    w.events.appendLog("");
+    w.events.appendLog("Trying " + entry.text);
+    for (int attempt = 0; attempt < kPortTestAttempts; ++attempt) {
+      const Probe probe = probeOnce(w);
+      if (probe == Probe::Answered) return entry.speed;
+      if (probe == Probe::Aborted) return 0;
     }
   }
-  setup.model = lang::TrimBlanks(setup.model);
+  return 0;
 }
 
 }  // namespace
@@ -127,6 +163,7 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
       }
     }
   }
+  setup.answeredRate = ch.currentRate();
   if (answers < 2) {
     w.events.appendLog("\r\nReceiver not found.");
     w.endFailed("Receiver not found.");
@@ -142,5 +179,19 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
     w.endFailed(reason);
     return;
   }
+  w.events.loadSucceeded();
+}
+
+void identifyProcedure(LoadWorker& w, PortTestSetup& setup) {
+  setup.answeredRate = findAnsweringSpeed(w, setup.speeds);
+  if (w.aborted()) return;
+  if (setup.answeredRate == 0) {
+    w.events.appendLog("\r\nReceiver not found.");
+    w.endFailed("Receiver not found.");
+    return;
+  }
+  if (!w.channel->HasLineRate()) setup.answeredRate = 0;  // a network or USB link has no speed of its own
+  readIdentity(w, setup);
+  if (w.aborted()) return;
   w.events.loadSucceeded();
 }

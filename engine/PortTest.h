@@ -21,6 +21,10 @@ struct PortTestSetup {
   std::string currentPort;         // the receiver's name for the port it talks on
   std::string model;
   std::string mainFirmware;        // the running firmware's version, as the receiver tells it
+  std::string board;
+  std::string identity;            // its serial number
+  std::string hardware;            // its hardware version
+  int answeredRate = 0;            // the line rate it answered at (bit/s)
   bool portBPowerSlots = false;
 };
 
@@ -30,3 +34,8 @@ std::string askMainFirmware(LoadWorker& w);
 // The worker procedure of "Test": finds the speed the receiver answers at, switches it to the
 // selected speed, reads its identity and applies the power-slot and cable rules.
 void portTestProcedure(LoadWorker& w, PortTestSetup& setup);
+
+// The worker procedure of "--identify": the port test's probe and identity questions only. It
+// finds the speed the receiver answers at, trying setup.speeds in turn, but never switches the
+// receiver's own rate nor sends any "set".
+void identifyProcedure(LoadWorker& w, PortTestSetup& setup);

@@ -81,7 +81,7 @@ bool isOptionSpelling(const std::string& word) {
   for (const char* name : kNames)
     if (word == std::string("/") + name || word == std::string("--") + name) return true;
   for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--help", "--version", "--list-ports",
-                          "--check", "--window"})
+                          "--check", "--identify", "--window"})
     if (word == gnu) return true;
   return false;
 }
@@ -142,6 +142,9 @@ std::string platformUsageNotes() {
          "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n" +
          platform.usb +
          "    bt:(XX:XX:XX:XX:XX:XX)         a receiver over Bluetooth\r\n"
+         "  --identify /port PORT [/speed N] [--json] asks the receiver who it is (model,\r\n"
+         "  identity, hardware version, board, main firmware, the speed it answered at)\r\n"
+         "  and changes nothing in it; exit 0 when a receiver answered, 1 when none did.\r\n"
          "  --expect-version TEXT: after a firmware load the receiver's main firmware\r\n"
          "  must begin with TEXT, else the run fails.\r\n"
          "  With /run an option that needs a value may not stand last nor be followed by\r\n"
@@ -175,7 +178,9 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.method = LoadMethod::SoftBreakCapture;
   job.directUpload = false;
   long long speed = job.speed;
-  const bool strict = hasRunOption(args);
+  // Unattended runs and --identify reach a receiver without anyone looking: they read strictly.
+  const bool strict = hasRunOption(args) ||
+                      std::find(args.begin(), args.end(), std::string("--identify")) != args.end();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -192,6 +197,8 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       result.listPorts = true;
     } else if (arg == "--check") {
       result.check = true;
+    } else if (arg == "--identify") {
+      result.identify = true;
     } else if (arg == "--json") {
       result.json = true;
     } else if (arg == "--window") {

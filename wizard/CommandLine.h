@@ -12,6 +12,7 @@ struct CommandLineResult {
   bool showVersion = false;           // "--version"
   bool listPorts = false;             // "--list-ports"
   bool check = false;                 // "--check": the pre-flight check of /port, or of every port
+  bool identify = false;              // "--identify": ask the receiver on /port who it is, nothing more
   bool json = false;                  // "--json": the port list or the run as JSON
   bool window = false;                // "--window": "/run" in the wizard's window, not on the console
   std::string badOption;              // an unknown GNU-style option: bad usage

@@ -10,6 +10,7 @@
 #include "ConsoleWizard.h"
 #include "DeviceStore.h"
 #include "HeadlessConsole.h"
+#include "IdentifyRun.h"
 #include "JsonConsole.h"
 #include "LoadSession.h"
 #include "PortEnumeration.h"
@@ -95,8 +96,16 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   }
   if (check.listPorts) return listPorts(check.json);
   if (check.check) return checkPorts(hooks, probe.port);
+  if (check.identify) {
+    if (probe.port.empty()) {
+      std::cerr << "vestrel: --identify needs the receiver's port: --identify /port PORT.\n";
+      return 2;
+    }
+    LoadSession session;
+    return runIdentify(session, probe, check.json, std::cout);
+  }
   if (check.json && !probe.run) {
-    std::cerr << "vestrel: --json goes with /run, --list-ports or --check (see --help).\n";
+    std::cerr << "vestrel: --json goes with /run, --list-ports, --check or --identify (see --help).\n";
     return 2;
   }
   const bool onConsole = probe.run && hooks.startedFromConsole && !check.window;

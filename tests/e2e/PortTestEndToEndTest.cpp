@@ -70,3 +70,51 @@ TEST_F(PortTestRun, BootLoaderMethodsNeedASerialCable) {
   EXPECT_NE(events.logText().find("Error: The receiver must be connected by its serial port using a cable."),
             std::string::npos);
 }
+
+// "--identify" finds the speed a receiver answers at but changes nothing in it: no "set" of any
+// kind (its rate stays, the power-slot rule is not applied), nothing stored or flashed; over
+// TCP/IP as over a serial line. The port test of a load asks the same identity questions.
+TEST_F(PortTestRun, IdentifySetsNothingAndFindsTheSpeed) {
+  ReceiverConfig config;
+  config.rate = 230400;
+  config.model = "QUBRA";  // the power-slot rule would set its slots
+  config.serialPortName = "/dev/ser/b";
+  config.powerSlots = "on demand";
+  startReceiver(config, true);
+  const auto noSet = [this] {
+    const std::vector<std::string> commands = receiver->commands();
+    return std::none_of(commands.begin(), commands.end(), [](const std::string& c) { return c.rfind("set,", 0) == 0; });
+  };
+  for (const PortEntry& entry : {serialEntry(), tcpEntry()}) {
+    SCOPED_TRACE(entry.name);
+    PortTestSetup setup = serialSetup(115200, LoadMethod::FileUpload);
+    RecordingEvents identified;
+    ASSERT_TRUE(session.startIdentify(TestRequest{entry, setup.method, setup.speeds}, identified));
+    ASSERT_EQ(identified.waitOutcome(std::chrono::seconds(90)), "succeeded") << identified.logText();
+    session.stop();
+    const PortTestSetup found = session.testResult();
+    EXPECT_EQ(found.model, "QUBRA");
+    EXPECT_EQ(found.identity, "VR100-0001234");
+    EXPECT_EQ(found.hardware, "20");
+    EXPECT_EQ(found.board, "VB-2");
+    EXPECT_EQ(found.mainFirmware, "4.2 Dec,01,2026");
+    EXPECT_EQ(found.answeredRate, entry.kind == ConnectionKind::Serial ? 230400 : 0);
+  }
+  EXPECT_EQ(receiver->rate(), 230400);
+  EXPECT_TRUE(noSet());
+  EXPECT_TRUE(receiver->flashed().empty());
+  EXPECT_TRUE(receiver->files().empty());
+
+  // A silent line: nobody answers at any speed.
+  receiver->setFaults([] {
+    ReceiverFaults f;
+    f.silent = true;
+    return f;
+  }());
+  PortTestSetup setup = serialSetup(115200, LoadMethod::FileUpload);
+  setup.speeds.resize(1);
+  RecordingEvents silent;
+  ASSERT_TRUE(session.startIdentify(TestRequest{serialEntry(), setup.method, setup.speeds}, silent));
+  EXPECT_EQ(silent.waitOutcome(std::chrono::seconds(90)), "aborted");
+  session.stop();
+}

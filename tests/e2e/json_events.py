@@ -14,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 import jsonschema
 
@@ -51,9 +52,7 @@ def run(work, port, *extra, method="soft", source="/fw/named.zip"):
 
 def load_into_receiver(work, *sim_args, extra=(), **options):
     """One unattended load into a fresh virtual receiver started with sim_args."""
-    path_file = work + "/pty"
-    if os.path.exists(path_file):
-        os.remove(path_file)
+    path_file = tempfile.mkdtemp(dir=work) + "/pty"  # one a receiver: the loads run side by side
     sim = subprocess.Popen([SIM, "--path-file", path_file, *sim_args], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
     try:
@@ -71,7 +70,18 @@ def main():
     work = tempfile.mkdtemp(prefix="vestrel-json-")
     subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
 
-    status, events = load_into_receiver(work, "--main-version", "4.2 Dec,01,2026", "--version-after", "4.3 Dec,08,2026")
+    # Every load against a receiver of its own, side by side; then each is checked in turn.
+    with ThreadPoolExecutor(max_workers=6) as pool:
+        confirmed = pool.submit(load_into_receiver, work, "--main-version", "4.2 Dec,01,2026", "--version-after",
+                                "4.3 Dec,08,2026")
+        power = pool.submit(load_into_receiver, work, "--power-on-after", "500", method="power")
+        upload = pool.submit(load_into_receiver, work, method="fldp", source="/fw/named/main.ldp")
+        quiet = pool.submit(load_into_receiver, work, "--silent-after-flash")
+        other = pool.submit(load_into_receiver, work, "--version-after", "4.2 Dec,01,2026",
+                            extra=("--expect-version", "4.3"))
+        refused = pool.submit(run, work, work + "/no-such-port")
+
+    status, events = confirmed.result()
     result = events[-1] if events else {}
     check(status == 0 and result.get("success") is True and result.get("exit_status") == 0, "the load succeeded")
     check(result.get("reason") == "Successfully loaded!", "the reason of success")
@@ -96,12 +106,12 @@ def main():
           "the image being loaded")
 
     # The other methods end to end: Power On Capture (switched on half a second in) and the file upload.
-    status, events = load_into_receiver(work, "--power-on-after", "500", method="power")
+    status, events = power.result()
     result = events[-1] if events else {}
     check(status == 0 and result.get("outcome") == "confirmed", "Power On Capture confirmed: %s" % result)
     stages = [e["stage"] for e in events if e["event"] == "stage"]
     check("capturing" in stages and stages[-1] == "done", "the stages of Power On Capture: %s" % stages)
-    status, events = load_into_receiver(work, method="fldp", source="/fw/named/main.ldp")
+    status, events = upload.result()
     result = events[-1] if events else {}
     check(status == 0 and result.get("outcome") == "confirmed", "the file upload confirmed: %s" % result)
     check(result.get("receiver", {}).get("id") == "VR100-0001234", "the receiver's identity: %s" % result.get("receiver"))
@@ -109,7 +119,7 @@ def main():
     check("loading" in stages and stages[-3:] == ["rebooting", "confirming", "done"],
           "the stages of the file upload: %s" % stages)
 
-    status, events = load_into_receiver(work, "--silent-after-flash")
+    status, events = quiet.result()
     result = events[-1] if events else {}
     check(status == 3 and result.get("success") is False and result.get("exit_status") == 3,
           "a load whose version is not told is unconfirmed: exit %d" % status)
@@ -118,14 +128,14 @@ def main():
           "not confirmed: %s" % result.get("firmware"))
     check(any("not confirmed" in e.get("text", "") for e in events), "'not confirmed' said plainly")
 
-    status, events = load_into_receiver(work, "--version-after", "4.2 Dec,01,2026", extra=("--expect-version", "4.3"))
+    status, events = other.result()
     result = events[-1] if events else {}
     check(status == 1 and result.get("outcome") == "failed" and result.get("stage") == "confirming",
           "another version than expected fails: %s" % result)
     check("4.2 Dec,01,2026" in result.get("reason", "") and "4.3" in result.get("reason", ""),
           "what runs and what was expected: %r" % result.get("reason"))
 
-    status, events = run(work, work + "/no-such-port")
+    status, events = refused.result()
     result = events[-1] if events else {}
     check(status == 1 and result.get("success") is False and result.get("exit_status") == 1, "a failed run")
     check(bool(result.get("reason")) and result.get("firmware") is None, "its reason: %r" % result.get("reason"))

@@ -145,7 +145,7 @@ TEST(CommandLine, UnattendedRunsRefuseAnOptionWithoutItsValue) {
   const Parsed paths = parse({"/port", "/dev/ttyUSB0", "/source", "/home/op/fw.zip", "/log", "/tmp/a.log", "/run"});
   EXPECT_EQ(paths.result.badValue, "");
   EXPECT_EQ(paths.job.port, "/dev/ttyUSB0");
-  EXPECT_EQ(paths.job.source, "/home/op/fw.zip");
+  EXPECT_EQ(paths.job.source, rooted("/home/op/fw.zip"));
   EXPECT_EQ(parse({"/run", "stray", "/port", "ttyS1"}).result.ignoredWords, std::vector<std::string>{"stray"});
 
   const Parsed lenient = parse({"/speed", "/port", "ttyUSB1", "stray", "/source"});

@@ -24,6 +24,7 @@ class FakeSession : public EngineSession {
     test = r;
     return begin(e);
   }
+  bool startIdentify(const TestRequest&, LoadEvents&) override { return false; }
   bool startLoad(const LoadRequest& r, FirmwareImageSet&, LoadEvents& e) override {
     if (running_) return false;
     ++loads;

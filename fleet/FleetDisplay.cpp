@@ -29,6 +29,7 @@ std::string orDash(const std::string& s) { return s.empty() ? "-" : cell(s); }
 std::string resultText(const ReceiverState& r) {
   if (r.loaded()) return "loaded";
   if (r.unconfirmed()) return "UNCONFIRMED";
+  if (r.current()) return "current";
   return "FAILED";
 }
 
@@ -85,18 +86,20 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
 
 std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers, bool allowUnconfirmed) {
   std::vector<std::vector<std::string>> rows{{"PORT", "RESULT", "BEFORE", "AFTER", "TIME", "REASON"}};
-  int loaded = 0, unconfirmed = 0;
+  int loaded = 0, unconfirmed = 0, current = 0;
   for (const ReceiverState& r : receivers) {
     loaded += r.loaded() ? 1 : 0;
     unconfirmed += r.unconfirmed() ? 1 : 0;
+    current += r.current() ? 1 : 0;
     rows.push_back({cell(r.shownPort()), resultText(r), orDash(r.firmwareBefore()), orDash(r.firmwareAfter()),
-                    fixed(r.seconds(), 1) + " s", r.loaded() ? "" : cell(r.reason())});
+                    fixed(r.seconds(), 1) + " s", r.loaded() || r.current() ? "" : cell(r.reason())});
   }
   std::string total = std::to_string(allowUnconfirmed ? loaded + unconfirmed : loaded) + " of " +
                       std::to_string(receivers.size()) + " receivers loaded";
   if (unconfirmed > 0)
     total += std::string("; ") + std::to_string(unconfirmed) + " did not confirm the load" +
              (allowUnconfirmed ? " (counted as loaded)" : "");
+  if (current > 0) total += "; " + std::to_string(current) + " already current";
   return columns(rows) + total + ".\n";
 }
 

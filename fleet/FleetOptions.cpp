@@ -79,8 +79,12 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--all") o.all = true;
     else if (a == "--json") o.json = true;
     else if (a == "--allow-unconfirmed") o.allowUnconfirmed = true;
-    else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--jobs" || a == "--vestrel") && !more)
+    else if (a == "--identify") o.identify = true;
+    else if (a == "--skip-current") o.skipCurrent = true;
+    else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--jobs" || a == "--vestrel" ||
+              a == "--expect-version") && !more)
       return a + " needs a value.";
+    else if (a == "--expect-version") o.expectVersion = args[++i];
     else if (a == "--port") o.ports.push_back(args[++i]);
     else if (a == "--match") o.match = args[++i];
     else if (a == "--log-dir") o.logDir = args[++i];
@@ -92,8 +96,12 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     }
   }
   if (o.help || o.version) return "";
-  if (i == args.size()) return "The vestrel options are missing: put them after \"--\".";
-  o.vestrelArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (i == args.size() && !o.identify) return "The vestrel options are missing: put them after \"--\".";
+  if (i < args.size()) o.vestrelArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (o.skipCurrent && o.expectVersion.empty())
+    return "--skip-current needs --expect-version: the version a receiver must run to be left alone.";
+  if (o.identify && (o.skipCurrent || !o.expectVersion.empty() || o.allowUnconfirmed))
+    return "--identify loads nothing: --skip-current, --expect-version and --allow-unconfirmed go with a load.";
   if (const std::string refused = refusedOption(o.vestrelArgs); !refused.empty())
     return "\"" + refused + "\" is the fleet's to give: leave it out of the vestrel options.";
   if (const std::string missing = optionWithoutValue(o.vestrelArgs); !missing.empty()) return missing;
@@ -125,6 +133,7 @@ std::string checkDistinctPorts(const std::vector<std::string>& ports) {
 const char* fleetUsage() {
   return "usage: vestrel-fleet --port PORT [--port PORT]... [options] -- VESTREL-OPTIONS\n"
          "       vestrel-fleet --all [--match REGEX] [options] -- VESTREL-OPTIONS\n"
+         "       vestrel-fleet --identify (--port PORT... | --all [--match REGEX]) [--json]\n"
          "Loads the same firmware into several receivers side by side, each in a vestrel\n"
          "process of its own.\n"
          "\n"
@@ -136,6 +145,12 @@ const char* fleetUsage() {
          "  --jobs N        at most N loads at once (all)\n"
          "  --json          print the summary as JSON\n"
          "  --vestrel PATH  the vestrel program (the one beside vestrel-fleet)\n"
+         "  --identify      ask every receiver who it is (model, identity, hardware,\n"
+         "                  board, main firmware, speed) and load nothing; the options\n"
+         "                  after \"--\" may give /speed to try first\n"
+         "  --expect-version TEXT  every load's main firmware must begin with TEXT\n"
+         "  --skip-current  with --expect-version: a receiver that already runs it is\n"
+         "                  not loaded and counts as current\n"
          "  --allow-unconfirmed  count a load the receiver did not confirm afterwards\n"
          "                  (it did not answer for its firmware) as loaded\n"
          "  --help, --version\n"
@@ -145,7 +160,8 @@ const char* fleetUsage() {
          "\n"
          "On a terminal a table shows each receiver's stage, progress and rate as it goes;\n"
          "otherwise one line per stage change. A summary follows.\n"
-         "Exit status: 0 when every receiver was loaded and confirmed it, 1 when any\n"
-         "failed or did not confirm, 2 for bad\n"
+         "Exit status: 0 when every receiver was loaded and confirmed it (or was current),\n"
+         "1 when any failed or did not confirm (--identify: when a port did not answer),\n"
+         "2 for bad\n"
          "usage, 128 + the signal's number when interrupted (every load stopped first).\n";
 }

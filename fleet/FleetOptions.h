@@ -4,7 +4,9 @@
 
 // The fleet's command line:
 //   vestrel-fleet (--port P)... | --all [--match REGEX]  [--log-dir DIR] [--jobs N] [--json]
-//                 [--vestrel PATH] [--allow-unconfirmed] -- <vestrel options>
+//                 [--vestrel PATH] [--allow-unconfirmed] [--skip-current] [--expect-version TEXT]
+//                 -- <vestrel options>
+//   vestrel-fleet --identify (--port P)... | --all [--match REGEX] [--jobs N] [--json] [-- /speed N]
 struct FleetOptions {
   std::vector<std::string> ports;
   bool all = false;
@@ -14,6 +16,9 @@ struct FleetOptions {
   bool json = false;
   std::string vestrel;               // the vestrel program; empty: found beside the fleet
   bool allowUnconfirmed = false;     // a load the receiver did not confirm counts as loaded
+  bool identify = false;             // --identify: an inventory of the ports, nothing loaded
+  bool skipCurrent = false;          // --skip-current: a receiver already running expectVersion is not loaded
+  std::string expectVersion;         // --expect-version: passed on to every load
   std::vector<std::string> vestrelArgs;  // what follows "--"
   bool help = false;
   bool version = false;

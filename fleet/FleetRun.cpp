@@ -33,13 +33,20 @@ FleetRun::FleetRun(Settings settings, FleetDisplay& display) : settings_(std::mo
 
 FleetRun::~FleetRun() = default;
 
+void FleetRun::markCurrent(std::size_t index, const std::string& model, const std::string& identity,
+                           const std::string& firmware) {
+  receivers_[index].foundCurrent(model, identity, firmware, Clock::now());
+}
+
 void FleetRun::startNext() {
   const std::size_t limit = settings_.jobs > 0 ? static_cast<std::size_t>(settings_.jobs) : slots_.size();
   auto running = static_cast<std::size_t>(std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->running; }));
   while (!stopSignal_ && next_ < slots_.size() && running < limit) {
     const std::size_t i = next_++;
+    if (receivers_[i].ended()) continue;  // current: nothing to load
     // The fleet's own options first: an operator's option can never take one of them as its value.
     std::vector<std::string> args{"--json", "/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"};
+    if (!settings_.expectVersion.empty()) args.insert(args.end(), {"--expect-version", settings_.expectVersion});
     args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
     std::string error;
     if (!slots_[i]->child.start(settings_.vestrel, args, error)) {
@@ -183,7 +190,9 @@ int FleetRun::exitStatus() const {
   if (stopSignal_) return 128 + stopSignal_;
   const bool allowUnconfirmed = settings_.allowUnconfirmed;
   if (std::all_of(receivers_.begin(), receivers_.end(),
-                  [allowUnconfirmed](const ReceiverState& r) { return r.loaded() || (allowUnconfirmed && r.unconfirmed()); }))
+                  [allowUnconfirmed](const ReceiverState& r) {
+                    return r.loaded() || r.current() || (allowUnconfirmed && r.unconfirmed());
+                  }))
     return 0;
   if (std::all_of(receivers_.begin(), receivers_.end(), [](const ReceiverState& r) { return r.exitStatus() == 2; }))
     return 2;  // every child refused the options: a usage error

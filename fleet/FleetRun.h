@@ -20,6 +20,7 @@ class FleetRun {
     std::vector<std::string> logPaths;     // one per port
     int jobs = 0;                          // 0: all at once
     bool allowUnconfirmed = false;         // a load the receiver did not confirm counts as loaded
+    std::string expectVersion;             // passed on to every load
   };
   // The longest line a child may write; the rest of a longer one is dropped (and said so once).
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
@@ -28,6 +29,8 @@ class FleetRun {
   static constexpr int kRefreshMs = 250;
 
   FleetRun(Settings settings, FleetDisplay& display);
+  // Before run(): the receiver on the port already runs what is expected; it is not loaded.
+  void markCurrent(std::size_t index, const std::string& model, const std::string& identity, const std::string& firmware);
   ~FleetRun();
   // Runs every load to its end; stopFd is readable with a signal's number when the fleet is asked
   // to stop. Returns the exit status: 0 all loaded and confirmed (or unconfirmed, when allowed),

@@ -39,6 +39,16 @@ void ReceiverState::startFailed(const std::string& reason, Clock::time_point at)
   setStage(Stage::Failed);
 }
 
+void ReceiverState::foundCurrent(const std::string& model, const std::string& identity, const std::string& firmware,
+                                 Clock::time_point at) {
+  start_ = end_ = at;
+  model_ = model;
+  serial_ = identity;
+  before_ = after_ = firmware;
+  reason_ = "already runs " + firmware;
+  setStage(Stage::Current);
+}
+
 bool ReceiverState::setStage(Stage stage, const std::string& image) {
   if (stage_ == stage && image_ == image) return false;
   stage_ = stage;
@@ -141,6 +151,7 @@ void ReceiverState::childEnded(int waitStatus, const std::string& lastErrorLine,
 std::string ReceiverState::outcome() const {
   if (stage_ == Stage::Done) return "confirmed";
   if (stage_ == Stage::Unconfirmed) return "unconfirmed";
+  if (stage_ == Stage::Current) return "current";
   if (stage_ == Stage::Failed) return outcome_.empty() ? "failed" : outcome_;
   return "";
 }
@@ -158,6 +169,7 @@ std::string ReceiverState::stageText() const {
     case Stage::Confirming: return "confirming";
     case Stage::Done: return "done";
     case Stage::Unconfirmed: return "unconfirmed";
+    case Stage::Current: return "current";
     case Stage::Failed: return "failed";
   }
   return "";

@@ -5,7 +5,10 @@
 struct JsonValue;
 
 // Where one receiver's load stands, as its vestrel process reports it in JSON lines.
-enum class Stage { Queued, Starting, Testing, Capturing, Loading, Flashing, Rebooting, Confirming, Done, Unconfirmed, Failed };
+enum class Stage {
+  Queued, Starting, Testing, Capturing, Loading, Flashing, Rebooting, Confirming,
+  Done, Unconfirmed, Current, Failed  // the ends
+};
 
 // One receiver of the fleet: what its child reported, and how the child ended. Only the child's
 // typed events count (start, stage, receiver, progress, result), never its texts. Used on the
@@ -22,6 +25,9 @@ class ReceiverState {
   void started(Clock::time_point at);
   // The child could not be started at all.
   void startFailed(const std::string& reason, Clock::time_point at);
+  // The receiver already runs the expected firmware: it is not loaded.
+  void foundCurrent(const std::string& model, const std::string& identity, const std::string& firmware,
+                    Clock::time_point at);
   // The child ended with this wait status; its last standard-error line says why when it printed
   // no result (a usage error, a crash). Decides the receiver's result: loaded only when the
   // child's result is a confirmed load of this very port and it exited 0.
@@ -45,8 +51,9 @@ class ReceiverState {
   std::string outcome() const;
   bool loaded() const { return stage_ == Stage::Done; }
   bool unconfirmed() const { return stage_ == Stage::Unconfirmed; }
+  bool current() const { return stage_ == Stage::Current; }
   int exitStatus() const { return exitStatus_; }     // the child's, -1 while it runs
-  bool ended() const { return stage_ == Stage::Done || stage_ == Stage::Unconfirmed || stage_ == Stage::Failed; }
+  bool ended() const { return stage_ >= Stage::Done; }
   double seconds() const;
   Clock::time_point startTime() const { return start_; }
   Clock::time_point endTime() const { return end_; }

@@ -2,10 +2,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
 
+#include "FleetInventory.h"
 #include "FleetOptions.h"
 #include "FleetRun.h"
 #include "InterruptWatch.h"
@@ -65,6 +67,27 @@ class StopPipe {
   int fds_[2];
 };
 
+// The "/speed" of the vestrel options, the speed an identification tries first.
+std::vector<std::string> speedOptions(const std::vector<std::string>& vestrelArgs) {
+  for (std::size_t i = 0; i + 1 < vestrelArgs.size(); ++i)
+    if (vestrelArgs[i] == "/speed" || vestrelArgs[i] == "--speed") return {"/speed", vestrelArgs[i + 1]};
+  return {};
+}
+
+// "--identify": the inventory of the ports, as a table or JSON; 0 when every port answered.
+int inventory(const std::string& vestrel, const FleetOptions& options, const std::vector<std::string>& ports) {
+  StopPipe stops;
+  int stopSignal = 0;
+  std::vector<InventoryEntry> entries;
+  {
+    InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
+    entries = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs).run(ports, stops.readEnd(), stopSignal);
+  }
+  std::cout << (options.json ? FleetInventory::asJson(entries) : FleetInventory::asText(entries)) << std::flush;
+  if (stopSignal) return 128 + stopSignal;
+  return std::all_of(entries.begin(), entries.end(), [](const InventoryEntry& e) { return e.found; }) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,13 +105,15 @@ int main(int argc, char** argv) {
     if (ports.empty()) return std::cerr << "vestrel-fleet: no port matches.\n", 1;
     if (const std::string twice = checkDistinctPorts(ports); !twice.empty()) return usageError(twice);
   }
+  if (options.identify) return inventory(vestrel, options, ports);
   std::error_code dirError;
   std::filesystem::create_directories(options.logDir, dirError);
   if (dirError) {
     std::cerr << "vestrel-fleet: cannot make the log folder " << options.logDir << ": " << dirError.message() << "\n";
     return 1;
   }
-  FleetRun::Settings settings{vestrel, options.vestrelArgs, ports, {}, options.jobs, options.allowUnconfirmed};
+  FleetRun::Settings settings{vestrel, options.vestrelArgs, ports, {}, options.jobs, options.allowUnconfirmed,
+                              options.expectVersion};
   for (const std::string& name : portnames::logFileNames(ports))
     settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
 
@@ -102,6 +127,17 @@ int main(int argc, char** argv) {
   StopPipe stops;
   const int status = [&] {
     InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
+    if (options.skipCurrent) {
+      // Each receiver is asked first; one that already runs the expected version is left alone.
+      progress << "Asking each receiver which firmware it runs...\n" << std::flush;
+      int stopSignal = 0;
+      const std::vector<InventoryEntry> found =
+          FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs).run(ports, stops.readEnd(), stopSignal);
+      if (stopSignal) return 128 + stopSignal;
+      for (std::size_t i = 0; i < found.size(); ++i)
+        if (found[i].found && found[i].firmware.rfind(options.expectVersion, 0) == 0)
+          run.markCurrent(i, found[i].model, found[i].id, found[i].firmware);
+    }
     return run.run(stops.readEnd());
   }();
   if (options.json)

@@ -247,7 +247,30 @@ def stand_in(work):
           "a trailing option without its value is refused before any child starts: %r" % proc.stderr)
 
 
-for case in (usage, stand_in, unconfirmed, three_at_once_one_faulty, healthy_one_at_a_time, file_upload_shows_the_serial, killed_child,
+def inventory_and_skip_current(work):
+    receivers = Receivers(work, [], ["--main-version", "4.3 Dec,08,2026"])
+    proc = subprocess.run([FLEET, "--vestrel", VESTREL, "--identify", "--json", "--port", receivers.ports[0],
+                           "--port", receivers.ports[1], "--port", work + "/no-such-port"],
+                          capture_output=True, text=True, timeout=120)
+    rows = json.loads(proc.stdout) if proc.stdout.startswith("[") else []
+    check(proc.returncode == 1 and len(rows) == 3, "an inventory with one port that answers nothing: exit %s" % proc.returncode)
+    check(rows and rows[0]["found"] and rows[0]["model"] == "VR-100" and rows[0]["id"] == "VR100-0001234"
+          and rows[0]["firmware"] == "4.2 Dec,01,2026" and rows[0]["rate"] == 115200, "what the first one is: %r" % rows[:1])
+    check(len(rows) == 3 and not rows[2]["found"] and rows[2]["reason"], "the missing one says why: %r" % rows[2:])
+    check(not any(receivers.flashed_main(n) for n in range(2)), "an inventory flashes nothing")
+    status, out, _ = fleet(work, receivers.ports[:2], "--skip-current", "--expect-version", "4.3")
+    result = summary(out)
+    current = by_port(result, receivers.ports[1])
+    check(status == 0 and current["outcome"] == "current" and by_port(result, receivers.ports[0])["outcome"] == "confirmed",
+          "--skip-current: one loaded, one current, exit 0 (%s): %r" % (status, result))
+    check(receivers.flashed_main(1) is None, "the current one was not loaded")
+    proc = subprocess.run([FLEET, "--port", "/dev/null", "--skip-current", "--", "/source", "x"], capture_output=True,
+                          text=True)
+    check(proc.returncode == 2 and "--expect-version" in proc.stderr, "--skip-current without --expect-version")
+    receivers.stop()
+
+
+for case in (usage, stand_in, unconfirmed, inventory_and_skip_current, three_at_once_one_faulty, healthy_one_at_a_time, file_upload_shows_the_serial, killed_child,
              interrupted):
     with tempfile.TemporaryDirectory() as work:
         subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)

@@ -1,0 +1,188 @@
+#include "FleetInventory.h"
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <memory>
+
+#include "ChildProcess.h"
+#include "JsonText.h"
+#include "JsonValue.h"
+#include "PortNames.h"
+#include "PrintableText.h"
+
+namespace {
+
+constexpr std::size_t kMaxOutputBytes = 64 * 1024;  // one JSON object; anything longer is no answer
+constexpr int kPollMs = 250;
+
+struct Asking {
+  ChildProcess child;
+  std::string out, err;
+};
+
+enum class Pipe { Data, Empty, Closed };
+
+// One read of what is there, kept up to the cap.
+Pipe readOnce(int fd, std::string& into) {
+  char buffer[4096];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (n == 0) return Pipe::Closed;
+  if (n < 0) return errno == EAGAIN || errno == EINTR ? Pipe::Empty : Pipe::Closed;
+  const std::size_t room = kMaxOutputBytes - std::min(into.size(), kMaxOutputBytes);
+  into.append(buffer, std::min(static_cast<std::size_t>(n), room));
+  return Pipe::Data;
+}
+
+// Reads the child's pipe: once while it runs, to its end (bounded) once it has ended.
+void readPipe(ChildProcess& child, bool errorStream, std::string& into, bool toTheEnd) {
+  for (int reads = 0; reads < (toTheEnd ? 64 : 1); ++reads) {
+    const int fd = errorStream ? child.errFd() : child.outFd();
+    if (fd < 0) return;
+    const Pipe p = readOnce(fd, into);
+    if (p == Pipe::Closed) errorStream ? child.closeErr() : child.closeOut();
+    if (p != Pipe::Data) return;
+  }
+}
+
+std::string lastLine(const std::string& text) {
+  std::string t = text;
+  while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
+  return t.substr(t.find_last_of('\n') == std::string::npos ? 0 : t.find_last_of('\n') + 1);
+}
+
+std::string orNull(const std::string& s) { return s.empty() ? "null" : json::quote(s); }
+// A receiver's or a child's text on one line, safe to print.
+std::string oneLine(const std::string& s) {
+  std::string shown = printable(s);
+  while (!shown.empty() && (shown.back() == '\n' || shown.back() == ' ')) shown.pop_back();
+  std::replace_if(shown.begin(), shown.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+  return shown;
+}
+
+std::string orDash(const std::string& s) { return s.empty() ? "-" : oneLine(s); }
+
+}  // namespace
+
+InventoryEntry FleetInventory::fromChild(const std::string& port, const std::string& output, int exitStatus,
+                                         const std::string& lastErrorLine) {
+  InventoryEntry e;
+  e.port = port;
+  const std::optional<JsonValue> answer = parseJson(lastLine(output));
+  if (answer && answer->type == JsonValue::Type::Object && answer->flag("found") && exitStatus == 0) {
+    e.found = true;
+    e.model = answer->string("model");
+    e.id = answer->string("id");
+    e.hardware = answer->string("hardware");
+    e.board = answer->string("board");
+    e.firmware = answer->string("firmware");
+    const double rate = answer->num("rate", 0);
+    e.rate = rate > 0 && rate < 1e9 ? static_cast<int>(rate) : 0;
+    return e;
+  }
+  e.reason = answer && answer->type == JsonValue::Type::Object ? answer->string("reason") : "";
+  if (e.reason.empty()) e.reason = !lastErrorLine.empty() ? lastErrorLine : "vestrel exited with status " + std::to_string(exitStatus);
+  return e;
+}
+
+std::vector<InventoryEntry> FleetInventory::run(const std::vector<std::string>& ports, int stopFd, int& stopSignal) {
+  std::vector<InventoryEntry> entries(ports.size());
+  std::vector<std::unique_ptr<Asking>> asking(ports.size());
+  std::size_t next = 0, running = 0, done = 0;
+  const std::size_t limit = jobs_ > 0 ? static_cast<std::size_t>(jobs_) : ports.size();
+  while (done < ports.size()) {
+    while (!stopSignal && next < ports.size() && running < limit) {
+      const std::size_t i = next++;
+      std::vector<std::string> args{"--identify", "--json", "/port", ports[i]};
+      args.insert(args.end(), vestrelArgs_.begin(), vestrelArgs_.end());
+      asking[i] = std::make_unique<Asking>();
+      std::string error;
+      if (asking[i]->child.start(vestrel_, args, error)) {
+        ++running;
+        continue;
+      }
+      entries[i] = {ports[i], false, "", "", "", "", "", 0, error};
+      asking[i].reset();
+      ++done;
+    }
+    if (stopSignal)
+      for (std::size_t i = next; i < ports.size(); ++i, ++done) entries[i] = {ports[i], false, "", "", "", "", "", 0, "not asked: the fleet was stopped"};
+    if (stopSignal) next = ports.size();
+    std::vector<pollfd> fds{{stopFd, POLLIN, 0}};
+    for (const auto& a : asking) {
+      if (!a) continue;
+      if (a->child.outFd() >= 0) fds.push_back({a->child.outFd(), POLLIN, 0});
+      if (a->child.errFd() >= 0) fds.push_back({a->child.errFd(), POLLIN, 0});
+    }
+    if (::poll(fds.data(), fds.size(), kPollMs) < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) {
+      unsigned char signal = 0;
+      if (::read(stopFd, &signal, 1) == 1 && !stopSignal) {
+        stopSignal = signal;
+        for (const auto& a : asking)
+          if (a) a->child.signal(signal);
+      }
+    }
+    for (std::size_t i = 0; i < asking.size(); ++i) {
+      Asking* a = asking[i].get();
+      if (!a) continue;
+      readPipe(a->child, false, a->out, false);
+      readPipe(a->child, true, a->err, false);
+      int status = 0;
+      if (!a->child.reap(status)) continue;
+      readPipe(a->child, false, a->out, true);
+      readPipe(a->child, true, a->err, true);
+      const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      entries[i] = fromChild(ports[i], a->out, exitStatus, lastLine(a->err));
+      asking[i].reset();
+      --running;
+      ++done;
+    }
+  }
+  return entries;
+}
+
+std::string FleetInventory::asText(const std::vector<InventoryEntry>& entries) {
+  std::vector<std::vector<std::string>> rows{{"PORT", "MODEL", "IDENTITY", "HARDWARE", "BOARD", "FIRMWARE", "SPEED"}};
+  std::string missing;
+  int found = 0;
+  for (const InventoryEntry& e : entries) {
+    const std::string port = printable(portnames::shownName(e.port));
+    if (!e.found) {
+      missing += port + ": nothing answered: " + oneLine(e.reason) + "\n";
+      continue;
+    }
+    ++found;
+    rows.push_back({port, orDash(e.model), orDash(e.id), orDash(e.hardware), orDash(e.board), orDash(e.firmware),
+                    e.rate > 0 ? std::to_string(e.rate) : "-"});
+  }
+  std::vector<std::size_t> width(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+  std::string text;
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c)
+      text += row[c] + (c + 1 < row.size() ? std::string(width[c] - row[c].size() + 2, ' ') : "\n");
+  }
+  return text + missing + std::to_string(found) + " of " + std::to_string(entries.size()) + " ports answered.\n";
+}
+
+std::string FleetInventory::asJson(const std::vector<InventoryEntry>& entries) {
+  std::string text = "[";
+  for (const InventoryEntry& e : entries) {
+    if (text.size() > 1) text += ",";
+    const std::string port = json::quote(portnames::shownName(e.port));
+    if (!e.found) {
+      text += "{\"port\":" + port + ",\"found\":false,\"reason\":" + json::quote(e.reason) + "}";
+      continue;
+    }
+    text += "{\"port\":" + port + ",\"found\":true,\"model\":" + orNull(e.model) + ",\"id\":" + orNull(e.id) +
+            ",\"hardware\":" + orNull(e.hardware) + ",\"board\":" + orNull(e.board) +
+            ",\"firmware\":" + orNull(e.firmware) + ",\"rate\":" + (e.rate > 0 ? std::to_string(e.rate) : "null") + "}";
+  }
+  return text + "]\n";
+}

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "FleetDisplay.h"
+#include "FleetInventory.h"
 #include "FleetOptions.h"
 #include "JsonValue.h"
 #include "PortDiscovery.h"
@@ -225,4 +226,34 @@ TEST(FleetDiscovery, TakesTheListedPortsThatMatch) {
   ASSERT_TRUE(portsFromListing(listing, "", ports, error));
   EXPECT_EQ(ports.size(), 3u);
   EXPECT_FALSE(portsFromListing("oops", "", ports, error));
+}
+
+// What each child of an inventory printed, as a row: a receiver found, nothing answered, a child
+// that printed nothing useful; a receiver's answer never brings a control character along.
+TEST(FleetInventory, ReadsEachChildsAnswer) {
+  const InventoryEntry found = FleetInventory::fromChild(
+      "/dev/ttyUSB0",
+      R"({"port":"/dev/ttyUSB0","found":true,"model":"VR-\u001b[2J100","id":"VR1","hardware":"20","board":"VB-2","firmware":"4.2","rate":115200})" "\n",
+      0, "");
+  EXPECT_TRUE(found.found);
+  EXPECT_EQ(found.rate, 115200);
+  const InventoryEntry silent =
+      FleetInventory::fromChild("/dev/ttyUSB1", R"({"port":"/dev/ttyUSB1","found":false,"reason":"Receiver not found."})", 1, "");
+  EXPECT_FALSE(silent.found);
+  EXPECT_EQ(silent.reason, "Receiver not found.");
+  const InventoryEntry crashed = FleetInventory::fromChild("/dev/ttyUSB2", "garbage", 134, "Aborted");
+  EXPECT_FALSE(crashed.found);
+  EXPECT_EQ(crashed.reason, "Aborted");
+  const std::string table = FleetInventory::asText({found, silent, crashed});
+  EXPECT_EQ(table.find('\x1b'), std::string::npos) << table;
+  EXPECT_NE(table.find("1 of 3 ports answered."), std::string::npos) << table;
+  EXPECT_NE(FleetInventory::asJson({silent}).find(R"("found":false,"reason":"Receiver not found.")"), std::string::npos);
+
+  FleetOptions identify;
+  EXPECT_EQ(parse({"--identify", "--port", "a"}, identify), "");  // no "--" needed: nothing is loaded
+  EXPECT_TRUE(identify.identify);
+  FleetOptions skip;
+  EXPECT_NE(parse({"--port", "a", "--skip-current", "--", "/source", "x"}, skip), "");
+  FleetOptions both;
+  EXPECT_NE(parse({"--identify", "--port", "a", "--skip-current", "--expect-version", "4.3"}, both), "");
 }

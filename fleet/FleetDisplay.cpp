@@ -118,7 +118,7 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
     text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + json::quote(r.logPath()) +
             ",\"model\":" + jsonOrNull(r.model()) + ",\"serial\":" + jsonOrNull(r.serial()) +
             ",\"loaded\":" + (counted ? "true" : "false") + ",\"outcome\":" + json::quote(r.outcome()) +
-            ",\"exit_status\":" + std::to_string(r.exitStatus()) +
+            ",\"exit_status\":" + std::to_string(r.exitStatus()) + ",\"attempts\":" + std::to_string(r.attempts()) +
             ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + jsonOrNull(r.firmwareBefore()) +
             ",\"after\":" + jsonOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
             ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) + "}";

@@ -62,6 +62,15 @@ bool positiveNumber(const std::string& text, int& value) {
 
 }  // namespace
 
+bool FleetOptions::bootLoaderCapture() const {
+  for (std::size_t i = 0; i + 1 < vestrelArgs.size(); ++i)
+    if (optionName(vestrelArgs[i]) == "capture") {
+      const std::string method = lower(vestrelArgs[i + 1]);
+      return method == "soft" || method == "reset" || method == "power";
+    }
+  return true;  // Soft Break Capture unless said otherwise
+}
+
 bool FleetOptions::powerOnCapture() const {
   for (std::size_t i = 0; i + 1 < vestrelArgs.size(); ++i)
     if (optionName(vestrelArgs[i]) == "capture" && lower(vestrelArgs[i + 1]) == "power") return true;
@@ -82,9 +91,12 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--identify") o.identify = true;
     else if (a == "--skip-current") o.skipCurrent = true;
     else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--jobs" || a == "--vestrel" ||
-              a == "--expect-version") && !more)
+              a == "--expect-version" || a == "--retry") && !more)
       return a + " needs a value.";
     else if (a == "--expect-version") o.expectVersion = args[++i];
+    else if (a == "--retry") {
+      if (!positiveNumber(args[++i], o.retries)) return "--retry takes a number of 1 or more, not \"" + args[i] + "\".";
+    }
     else if (a == "--port") o.ports.push_back(args[++i]);
     else if (a == "--match") o.match = args[++i];
     else if (a == "--log-dir") o.logDir = args[++i];
@@ -100,8 +112,8 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
   if (i < args.size()) o.vestrelArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
   if (o.skipCurrent && o.expectVersion.empty())
     return "--skip-current needs --expect-version: the version a receiver must run to be left alone.";
-  if (o.identify && (o.skipCurrent || !o.expectVersion.empty() || o.allowUnconfirmed))
-    return "--identify loads nothing: --skip-current, --expect-version and --allow-unconfirmed go with a load.";
+  if (o.identify && (o.skipCurrent || !o.expectVersion.empty() || o.allowUnconfirmed || o.retries > 0))
+    return "--identify loads nothing: --skip-current, --expect-version, --allow-unconfirmed and --retry go with a load.";
   if (const std::string refused = refusedOption(o.vestrelArgs); !refused.empty())
     return "\"" + refused + "\" is the fleet's to give: leave it out of the vestrel options.";
   if (const std::string missing = optionWithoutValue(o.vestrelArgs); !missing.empty()) return missing;
@@ -151,6 +163,8 @@ const char* fleetUsage() {
          "  --expect-version TEXT  every load's main firmware must begin with TEXT\n"
          "  --skip-current  with --expect-version: a receiver that already runs it is\n"
          "                  not loaded and counts as current\n"
+         "  --retry N       load a receiver whose load failed again, up to N more times,\n"
+         "                  after a pause of 5 s (not after a stop, a refusal or bad usage)\n"
          "  --allow-unconfirmed  count a load the receiver did not confirm afterwards\n"
          "                  (it did not answer for its firmware) as loaded\n"
          "  --help, --version\n"

@@ -19,12 +19,15 @@ struct FleetOptions {
   bool identify = false;             // --identify: an inventory of the ports, nothing loaded
   bool skipCurrent = false;          // --skip-current: a receiver already running expectVersion is not loaded
   std::string expectVersion;         // --expect-version: passed on to every load
+  int retries = 0;                   // --retry N: a failed load is tried again up to N times
   std::vector<std::string> vestrelArgs;  // what follows "--"
   bool help = false;
   bool version = false;
 
   // Whether the vestrel options ask for a power-on capture.
   bool powerOnCapture() const;
+  // Whether the loads go through the receiver's boot loader (Soft Break or Power On Capture).
+  bool bootLoaderCapture() const;
 };
 
 // Reads the command line (without the program's name) into options; "" when it is usable, else

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <fstream>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +17,8 @@ struct FleetRun::Slot {
   bool outCut = false, errCut = false;  // the line under way was too long: dropped to its end
   bool cutSaid = false;
   std::string lastErrorLine;
+  int attempts = 0;
+  std::optional<ReceiverState::Clock::time_point> retryAt;  // a failed load waits for its next attempt
   bool running = false;
 };
 
@@ -38,25 +42,58 @@ void FleetRun::markCurrent(std::size_t index, const std::string& model, const st
   receivers_[index].foundCurrent(model, identity, firmware, Clock::now());
 }
 
+void FleetRun::startChild(std::size_t i) {
+  Slot& slot = *slots_[i];
+  ++slot.attempts;
+  // The fleet's own options first: an operator's option can never take one of them as its value.
+  std::vector<std::string> args{"--json", "/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"};
+  if (!settings_.expectVersion.empty()) args.insert(args.end(), {"--expect-version", settings_.expectVersion});
+  args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
+  std::string error;
+  if (!slot.child.start(settings_.vestrel, args, error)) {
+    receivers_[i].startFailed(error, Clock::now());
+  } else {
+    slot.running = true;
+    receivers_[i].started(Clock::now(), slot.attempts);
+  }
+  display_.stageChanged(receivers_[i]);
+}
+
 void FleetRun::startNext() {
   const std::size_t limit = settings_.jobs > 0 ? static_cast<std::size_t>(settings_.jobs) : slots_.size();
   auto running = static_cast<std::size_t>(std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->running; }));
+  startDueRetries(running, limit);
   while (!stopSignal_ && next_ < slots_.size() && running < limit) {
     const std::size_t i = next_++;
     if (receivers_[i].ended()) continue;  // current: nothing to load
-    // The fleet's own options first: an operator's option can never take one of them as its value.
-    std::vector<std::string> args{"--json", "/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"};
-    if (!settings_.expectVersion.empty()) args.insert(args.end(), {"--expect-version", settings_.expectVersion});
-    args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
-    std::string error;
-    if (!slots_[i]->child.start(settings_.vestrel, args, error)) {
-      receivers_[i].startFailed(error, Clock::now());
-    } else {
-      slots_[i]->running = true;
-      ++running;
-      receivers_[i].started(Clock::now());
-    }
-    display_.stageChanged(receivers_[i]);
+    startChild(i);
+    if (slots_[i]->running) ++running;
+  }
+}
+
+void FleetRun::scheduleRetry(std::size_t i) {
+  Slot& slot = *slots_[i];
+  const ReceiverState& r = receivers_[i];
+  // Not after a stop, a refusal (nothing could start) or bad usage: those end the same every time.
+  const std::string outcome = r.outcome();
+  if (stopSignal_ || r.stage() != Stage::Failed || slot.attempts > settings_.retries || outcome == "refused" ||
+      outcome == "aborted" || r.exitStatus() == 2)
+    return;
+  slot.retryAt = Clock::now() + std::chrono::milliseconds(kRetryPauseMs);
+  std::ofstream log(settings_.logPaths[i], std::ios::app);
+  log << "\n=== vestrel-fleet: attempt " << slot.attempts << " of " << settings_.retries + 1 << " failed: " << r.reason()
+      << "; attempt " << slot.attempts + 1 << " in " << kRetryPauseMs / 1000 << " s ===\n";
+  if (settings_.bootLoaderMethod)
+    log << "If the receiver stays in its boot loader, switch it off and on and load it with Power On Capture.\n";
+}
+
+void FleetRun::startDueRetries(std::size_t& running, std::size_t limit) {
+  for (std::size_t i = 0; i < slots_.size() && running < limit && !stopSignal_; ++i) {
+    Slot& slot = *slots_[i];
+    if (!slot.retryAt || Clock::now() < *slot.retryAt) continue;
+    slot.retryAt.reset();
+    startChild(i);
+    if (slot.running) ++running;
   }
 }
 
@@ -131,6 +168,7 @@ void FleetRun::reapEnded() {
     slot.child.closeErr();
     slot.running = false;
     receivers_[i].childEnded(status, slot.lastErrorLine, Clock::now());
+    scheduleRetry(i);
     display_.stageChanged(receivers_[i]);
   }
 }
@@ -158,7 +196,9 @@ int FleetRun::run(int stopFd) {
     startNext();
     reapEnded();
     startNext();
-    const bool anyRunning = std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->running; });
+    const bool anyRunning = std::any_of(slots_.begin(), slots_.end(), [this](const auto& s) {
+      return s->running || (s->retryAt && !stopSignal_);
+    });
     if (!anyRunning && next_ >= slots_.size()) break;
     if (stopSignal_ && Clock::now() > stopDeadline_)
       for (const auto& slot : slots_) slot->child.signal(SIGKILL);  // a child that does not stop

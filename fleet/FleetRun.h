@@ -21,7 +21,11 @@ class FleetRun {
     int jobs = 0;                          // 0: all at once
     bool allowUnconfirmed = false;         // a load the receiver did not confirm counts as loaded
     std::string expectVersion;             // passed on to every load
+    int retries = 0;                       // a failed load is tried again up to this many times
+    bool bootLoaderMethod = false;         // the loads capture the boot loader (soft or power)
   };
+  // The pause before a failed load is tried again.
+  static constexpr int kRetryPauseMs = 5000;
   // The longest line a child may write; the rest of a longer one is dropped (and said so once).
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
   // How long stopped children get to end before they are killed.
@@ -48,6 +52,10 @@ class FleetRun {
   // child can keep the fleet from its stop); the child's end reads what is left.
   enum class Reading { Once, ToTheEnd };
   void readFrom(std::size_t index, bool errorStream, Reading reading = Reading::Once);
+  void startChild(std::size_t index);
+  // After a child ended: a failed load that may be tried again is put back for its next attempt.
+  void scheduleRetry(std::size_t index);
+  void startDueRetries(std::size_t& running, std::size_t limit);
   void lineFrom(std::size_t index, const std::string& line, bool errorStream);
   void reapEnded();
   void stop(int signal);

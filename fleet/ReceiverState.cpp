@@ -27,8 +27,17 @@ ReceiverState::ReceiverState(std::string port, std::string logPath) : port_(std:
 
 std::string ReceiverState::shownPort() const { return portnames::shownName(port_); }
 
-void ReceiverState::started(Clock::time_point at) {
-  start_ = at;
+void ReceiverState::started(Clock::time_point at, int attempt) {
+  if (attempt == 1) start_ = at;
+  attempts_ = attempt;
+  end_ = {};
+  resultSeen_ = false;
+  reason_.clear();
+  outcome_.clear();
+  resultStage_.clear();
+  resultPort_.clear();
+  percent_ = -1;
+  exitStatus_ = -1;
   setStage(Stage::Starting);
 }
 
@@ -160,7 +169,7 @@ std::string ReceiverState::stageText() const {
   const auto withImage = [this](const char* stage) { return image_.empty() ? std::string(stage) : stage + (" " + image_); };
   switch (stage_) {
     case Stage::Queued: return "queued";
-    case Stage::Starting: return "starting";
+    case Stage::Starting: return attempts_ > 1 ? "starting attempt " + std::to_string(attempts_) : "starting";
     case Stage::Testing: return "testing";
     case Stage::Capturing: return "capturing";
     case Stage::Loading: return withImage("loading");

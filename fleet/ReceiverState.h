@@ -22,7 +22,9 @@ class ReceiverState {
   // Lines that are not JSON events are ignored.
   bool applyLine(const std::string& line);
   bool applyEvent(const JsonValue& event);
-  void started(Clock::time_point at);
+  // The child of this attempt (1 the first) started; a new attempt forgets what the last one said.
+  void started(Clock::time_point at, int attempt = 1);
+  int attempts() const { return attempts_; }
   // The child could not be started at all.
   void startFailed(const std::string& reason, Clock::time_point at);
   // The receiver already runs the expected firmware: it is not loaded.
@@ -76,5 +78,6 @@ class ReceiverState {
   bool resultSeen_ = false;
   std::string outcome_, resultStage_, resultPort_;
   int exitStatus_ = -1;
+  int attempts_ = 0;
   Clock::time_point start_{}, end_{};
 };

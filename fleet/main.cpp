@@ -112,8 +112,9 @@ int main(int argc, char** argv) {
     std::cerr << "vestrel-fleet: cannot make the log folder " << options.logDir << ": " << dirError.message() << "\n";
     return 1;
   }
-  FleetRun::Settings settings{vestrel, options.vestrelArgs, ports, {}, options.jobs, options.allowUnconfirmed,
-                              options.expectVersion};
+  FleetRun::Settings settings{vestrel,        options.vestrelArgs,           ports,
+                              {},             options.jobs,                  options.allowUnconfirmed,
+                              options.expectVersion, options.retries,        options.bootLoaderCapture()};
   for (const std::string& name : portnames::logFileNames(ports))
     settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
 

@@ -218,6 +218,14 @@ sys.stdout.write('{"event":"log","text":"' + "x" * 1000000 + '"}\n')
 event(event="stage", stage="loading", image="Firmware \u009b31m principal")
 event(event="stage", stage="confirming", image=None)
 reported = os.environ.get("OTHER_PORT", port)
+marker = os.environ.get("FAIL_UNTIL")  # fails while this file has fewer lines than its name's number says
+if marker:
+    tries = open(marker).read().count("x") if os.path.exists(marker) else 0
+    open(marker, "a").write("x")
+    if tries < int(os.environ["FAIL_TIMES"]):
+        event(event="result", success=False, exit_status=1, reason="Send file error.", firmware=None, outcome="failed",
+              stage="loading", port=port, receiver={}, images=[])
+        sys.exit(1)
 event(event="result", success=True, exit_status=0, reason="Fertig\u001b[2J", firmware=None, outcome="confirmed",
       stage="done", port=reported, receiver={"id": None, "model": None, "hardware": None, "firmware_before": None,
       "firmware_after": "4.3"}, images=[])
@@ -241,6 +249,22 @@ def stand_in(work):
     proc = subprocess.run(command, capture_output=True, text=True, timeout=60, env=env)
     check(proc.returncode == 1 and "not of /dev/null" in proc.stdout,
           "a result naming another port is no load of this one: %r" % proc.stdout[-300:])
+    # --retry: a load that fails once is loaded again after the pause; one that fails every time
+    # reports its last attempt's reason.
+    retry = [FLEET, "--vestrel", path, "--log-dir", work + "/retry-logs", "--port", "/dev/null", "--json", "--retry", "2",
+             "--", "/source", "fw"]
+    env = dict(os.environ, FAIL_UNTIL=work + "/tries-once", FAIL_TIMES="1")
+    proc = subprocess.run(retry, capture_output=True, text=True, timeout=60, env=env)
+    row = summary(proc.stdout)["receivers"][0] if proc.stdout.startswith("{") else {}
+    check(proc.returncode == 0 and row.get("loaded") and row.get("attempts") == 2,
+          "--retry: loaded at the second attempt (%s): %r" % (proc.returncode, row))
+    log = open(work + "/retry-logs/dev_null.log").read() if os.path.exists(work + "/retry-logs/dev_null.log") else ""
+    check("attempt 1 of 3 failed" in log and "Power On Capture" in log, "the log says which attempt: %r" % log[-300:])
+    env = dict(os.environ, FAIL_UNTIL=work + "/tries-always", FAIL_TIMES="99")
+    proc = subprocess.run(retry, capture_output=True, text=True, timeout=60, env=env)
+    row = summary(proc.stdout)["receivers"][0] if proc.stdout.startswith("{") else {}
+    check(proc.returncode == 1 and row.get("attempts") == 3 and "Send file error" in row.get("reason", ""),
+          "--retry: a receiver that fails every time, three attempts: %r" % row)
     proc = subprocess.run([FLEET, "--vestrel", path, "--port", "/dev/null", "--", "/source", "fw", "/speed"],
                           capture_output=True, text=True, timeout=60)
     check(proc.returncode == 2 and "/speed needs a value" in proc.stderr and not os.path.exists("vestrel-logs"),

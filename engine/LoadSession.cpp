@@ -118,30 +118,25 @@ int LoadSession::transferUnitFor(const LoadRequest& r) {
 }
 
 bool LoadSession::startTest(const TestRequest& request, LoadEvents& events) {
-  if (worker_) return false;
-  test_ = PortTestSetup{};
-  test_.speeds = request.speeds;
-  test_.method = request.method;
-  RunSettings settings;
-  settings.method = request.method;
-  const PortEntry port = request.port;
-  start(RunKind::Test, noImages_, settings, [this, port](LoadWorker& w) { testProcedure(w, port, test_); }, events);
-  return true;
+  return startTestRun(request, events, [this](LoadWorker& w, const PortEntry& port) { testProcedure(w, port, test_); });
 }
 
 bool LoadSession::startIdentify(const TestRequest& request, LoadEvents& events) {
+  return startTestRun(request, events, [this](LoadWorker& w, const PortEntry& port) {
+    if (connectForTest(w, port)) identifyProcedure(w, test_);
+  });
+}
+
+bool LoadSession::startTestRun(const TestRequest& request, LoadEvents& events,
+                               std::function<void(LoadWorker&, const PortEntry&)> procedure) {
   if (worker_) return false;
   test_ = PortTestSetup{};
   test_.speeds = request.speeds;
   test_.method = request.method;
   RunSettings settings;
   settings.method = request.method;
-  const PortEntry port = request.port;
   start(RunKind::Test, noImages_, settings,
-        [this, port](LoadWorker& w) {
-          if (connectForTest(w, port)) identifyProcedure(w, test_);
-        },
-        events);
+        [port = request.port, procedure = std::move(procedure)](LoadWorker& w) { procedure(w, port); }, events);
   return true;
 }
 

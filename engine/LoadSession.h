@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 
 #include "Clock.h"
@@ -40,6 +41,9 @@ class LoadSession final : public EngineSession {
   enum class RunKind { None, Test, Load };
   void start(RunKind kind, FirmwareImageSet& images, const RunSettings& settings, LoadWorker::Procedure procedure,
              LoadEvents& events);
+  // A port test or an identification: the procedure gets the worker and the port to open.
+  bool startTestRun(const TestRequest& request, LoadEvents& events,
+                    std::function<void(LoadWorker&, const PortEntry&)> procedure);
 
   CommandChannel channel_;
   CMNC::Clock& clock_;

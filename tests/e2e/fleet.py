@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 FLEET, VESTREL, SIM, MKFW = sys.argv[1:5]
 failures = []
@@ -294,11 +295,18 @@ def inventory_and_skip_current(work):
     receivers.stop()
 
 
-for case in (usage, stand_in, unconfirmed, inventory_and_skip_current, three_at_once_one_faulty, healthy_one_at_a_time, file_upload_shows_the_serial, killed_child,
-             interrupted):
+def run_case(case):
     with tempfile.TemporaryDirectory() as work:
         subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
         print("==", case.__name__, flush=True)
         case(work)
+
+
+# Each case has receivers and a folder of its own: they run side by side.
+with ThreadPoolExecutor(max_workers=5) as pool:
+    for future in [pool.submit(run_case, case) for case in (
+            usage, stand_in, unconfirmed, inventory_and_skip_current, three_at_once_one_faulty,
+            healthy_one_at_a_time, file_upload_shows_the_serial, killed_child, interrupted)]:
+        future.result()
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

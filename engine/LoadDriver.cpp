@@ -19,6 +19,23 @@ namespace {
 
 bool isArchive(SourceKind kind) { return kind == SourceKind::ZipArchive || kind == SourceKind::ZipImage; }
 
+// What the load will send in all: through the boot loader each flash image follows the RAM loader
+// (sent again for each), a RAM image goes alone; uploaded files go once each. A numbered set is
+// counted image by image.
+uint64_t plannedBytes(const LoadWorker& w, bool numberedSet) {
+  const FirmwareImageSet& set = *w.images;
+  uint64_t total = 0;
+  if (set.count() == 0) return 0;
+  const FirmwareImage& first = set.at(0);
+  const bool ramLoaderFirst = !w.settings.fileUpload() && !numberedSet && first.isRamLoader;
+  for (std::size_t i = ramLoaderFirst ? 1 : 0; i < set.count(); ++i) {
+    const FirmwareImage& image = set.at(i);
+    if (!image.isLoaded()) continue;
+    total += image.size() + (ramLoaderFirst && image.isLdp ? first.size() : 0);
+  }
+  return total;
+}
+
 // True when the receiver's file system answered ready before the polls ran out.
 bool rebootWait(LoadWorker& w) {
   CommandChannel& ch = *w.channel;
@@ -116,6 +133,7 @@ void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
       return;
     }
     w.events.appendLog("");
+    w.events.runPlanned(plannedBytes(w, numberedSet));
     runPath(w, numberedSet, rs);
   }
 

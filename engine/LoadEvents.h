@@ -29,6 +29,8 @@ class LoadEvents {
   virtual void startRefused(const std::string& pageText, const std::string& logText) = 0;
   // A warning box; dropped while another one is showing.
   virtual void showWarning(const std::string& text) = 0;
+  // The load will send this many bytes in all, over every transfer it makes; optional.
+  virtual void runPlanned(uint64_t /*totalBytes*/) {}
   // Bytes of the current transfer sent so far, for displays that show them; optional.
   virtual void transferProgress(uint64_t /*done*/, uint64_t /*total*/) {}
   // The receiver told its identity (its serial number), for displays that show it; optional.

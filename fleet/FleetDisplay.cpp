@@ -57,6 +57,11 @@ std::string jsonOrNull(const std::string& s) { return s.empty() ? "null" : json:
 
 }  // namespace
 
+std::string FleetDisplay::leftText(int seconds) {
+  if (seconds < 0) return "";
+  return seconds >= 90 ? std::to_string((seconds + 30) / 60) + " min" : std::to_string(seconds) + " s";
+}
+
 std::string FleetDisplay::rateText(double bytesPerSecond) {
   if (bytesPerSecond <= 0) return "";
   if (bytesPerSecond < 1000) return fixed(bytesPerSecond, 0) + " B/s";
@@ -72,10 +77,11 @@ void FleetDisplay::stageChanged(const ReceiverState& r) {
 
 void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
   if (!live_) return;
-  std::vector<std::vector<std::string>> rows{{"PORT", "MODEL", "SERIAL", "STAGE", "%", "RATE"}};
+  std::vector<std::vector<std::string>> rows{{"PORT", "MODEL", "SERIAL", "STAGE", "%", "RATE", "LEFT"}};
   for (const ReceiverState& r : receivers)
     rows.push_back({cell(r.shownPort()), orDash(r.model()), orDash(r.serial()), cell(r.stageText()),
-                    r.percent() < 0 ? "" : std::to_string(r.percent()), rateText(r.rate())});
+                    r.percent() < 0 ? "" : std::to_string(r.percent()), rateText(r.rate()),
+                    r.ended() ? "" : leftText(r.secondsLeft())});
   std::string text;
   if (drawnLines_ > 0) text += "\x1b[" + std::to_string(drawnLines_) + "A";  // back to the table's top
   std::istringstream lines(columns(rows));

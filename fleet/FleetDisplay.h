@@ -24,6 +24,8 @@ class FleetDisplay {
                                  ReceiverState::Clock::time_point fleetStart, bool allowUnconfirmed = false);
   // "11.3 kB/s", "" when not known.
   static std::string rateText(double bytesPerSecond);
+  // "3 min", "40 s", "" when not known.
+  static std::string leftText(int seconds);
 
  private:
   std::ostream& out_;

@@ -37,6 +37,7 @@ void ReceiverState::started(Clock::time_point at, int attempt) {
   resultStage_.clear();
   resultPort_.clear();
   percent_ = -1;
+  secondsLeft_ = -1;
   exitStatus_ = -1;
   setStage(Stage::Starting);
 }
@@ -80,6 +81,8 @@ bool ReceiverState::applyEvent(const JsonValue& event) {
     if (std::isfinite(percent)) percent_ = static_cast<int>(std::clamp(percent, 0.0, 100.0));
     const double rate = event.num("rate", rate_);
     if (std::isfinite(rate)) rate_ = std::max(rate, 0.0);
+    const double left = event.num("eta_s", -1);  // null (not known yet) reads as -1
+    secondsLeft_ = std::isfinite(left) && left >= 0 ? static_cast<int>(std::min(left, 1e7)) : -1;
     return false;
   }
   if (kind == "receiver") receiverFacts(event, "identity", "firmware_before");

@@ -45,6 +45,7 @@ class ReceiverState {
   std::string stageText() const;
   int percent() const { return percent_; }          // -1 before the first progress
   double rate() const { return rate_; }              // bytes a second, 0 when not known
+  int secondsLeft() const { return secondsLeft_; }  // of the whole load, -1 when not known
   const std::string& firmwareBefore() const { return before_; }
   const std::string& firmwareAfter() const { return after_; }
   const std::string& reason() const { return reason_; }
@@ -73,6 +74,7 @@ class ReceiverState {
   std::string image_;
   int percent_ = -1;
   double rate_ = 0;
+  int secondsLeft_ = -1;
   std::string before_, after_;
   std::string reason_;
   bool resultSeen_ = false;

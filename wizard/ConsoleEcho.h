@@ -24,6 +24,8 @@ class ConsoleEcho {
   virtual void progress(int percent) = 0;
   // Bytes of the current transfer, for the next progress report.
   virtual void transfer(uint64_t done, uint64_t total) = 0;
+  // How far the whole load is, for the next progress report.
+  virtual void run(const RunTransfer& /*run*/) {}
   // The run starts: what it was asked to do.
   virtual void started(const RunStart& /*start*/) {}
   // The run entered a stage (the text echo shows the texts that go with it instead).

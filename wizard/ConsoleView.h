@@ -26,6 +26,7 @@ class ConsoleView final : public WizardView {
   void echoLineEnd() override { echo_->endLine(); }
   void echoProgress(int percent) override { echo_->progress(percent); }
   void echoTransfer(uint64_t done, uint64_t total) override { echo_->transfer(done, total); }
+  void echoRun(const RunTransfer& run) override { echo_->run(run); }
   void echoStage(LoadStage stage, const std::string& image) override { echo_->stage(stage, image); }
   void echoReceiver(const ReceiverFacts& facts) override { echo_->receiver(facts); }
 

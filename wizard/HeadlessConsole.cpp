@@ -74,7 +74,8 @@ void HeadlessConsole::progress(int percent) {
   if (!progressShown_ && !atLineStart_) out_ << "\n";  // the updating line must not overwrite a text
   atLineStart_ = true;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
-  out_ << "\r" << progressLine(percent_, done_, total_, seconds) << "\x1b[K" << std::flush;
+  out_ << "\r" << progressLine(percent_, done_, total_, seconds) << (left_.empty() ? "" : ", " + left_) << "\x1b[K"
+       << std::flush;
   progressShown_ = true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ConsoleEcho.h"
+#include "RunProgress.h"
 
 // The wizard's voice when there is no display: texts echoed to standard output, progress as one
 // updating line when standard output is a terminal, warnings printed. Every line ends with a line
@@ -20,6 +21,7 @@ class HeadlessConsole final : public ConsoleEcho {
   void endLine() override;
   void progress(int percent) override;
   void transfer(uint64_t done, uint64_t total) override;
+  void run(const RunTransfer& run) override { left_ = RunProgress::leftText(run.secondsLeft); }
   void warning(const std::string& text) override;
   void finished(const RunOutcome& outcome) override;
 
@@ -36,5 +38,6 @@ class HeadlessConsole final : public ConsoleEcho {
   std::string lastText_;  // the last text printed, to print a doubled status text once
   int percent_ = 0;
   uint64_t done_ = 0, total_ = 0;
+  std::string left_;  // "about 3 min left" for the whole load, "" while not known
   std::chrono::steady_clock::time_point transferStart_;
 };

@@ -68,7 +68,9 @@ void JsonConsole::progress(int percent) {
   std::snprintf(rateText, sizeof rateText, "%.0f", rate);
   writeEvent("progress", field("percent", std::to_string(std::clamp(percent, 0, 100))) +
                        field("bytes", std::to_string(done_)) + field("total", std::to_string(total_)) +
-                       field("rate", rateText));
+                       field("rate", rateText) + field("run_bytes", std::to_string(run_.bytes)) +
+                       field("run_total", std::to_string(run_.total)) +
+                       field("eta_s", run_.secondsLeft ? std::to_string(*run_.secondsLeft) : "null"));
 }
 
 void JsonConsole::transfer(uint64_t done, uint64_t total) {

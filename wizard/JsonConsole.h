@@ -12,7 +12,8 @@
 //   stage    - the run entered a stage                 {"stage", "image"}
 //   status   - text appended to the page text          {"text"}
 //   log      - text appended to the log box            {"text"}
-//   progress - the progress bar moved                  {"percent", "bytes", "total", "rate"}
+//   progress - the progress bar moved                  {"percent", "bytes", "total", "rate", "run_bytes",
+//              "run_total", "eta_s"}
 //   warning  - a warning box                           {"text"}
 //   receiver - what the run learned of the receiver    {"identity", "model", "hardware", "firmware_before"}
 //   result   - the run is over (always the last line)  {"success", "exit_status", "reason", "firmware",
@@ -27,6 +28,7 @@ class JsonConsole final : public ConsoleEcho {
   void endLine() override {}
   void progress(int percent) override;
   void transfer(uint64_t done, uint64_t total) override;
+  void run(const RunTransfer& run) override { run_ = run; }
   void warning(const std::string& text) override;
   void started(const RunStart& start) override;
   void stage(LoadStage stage, const std::string& image) override;
@@ -46,5 +48,6 @@ class JsonConsole final : public ConsoleEcho {
   int percent_ = -1;
   std::string lastReceiver_;  // the fields of the last receiver event: one event a change
   uint64_t done_ = 0, total_ = 0;
+  RunTransfer run_;
   std::chrono::steady_clock::time_point transferStart_;
 };

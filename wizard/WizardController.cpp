@@ -1,5 +1,7 @@
 #include "WizardController.h"
 
+#include <chrono>
+
 #include "ActivityLog.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
@@ -71,7 +73,10 @@ void WizardController::createControls() {
 
 void WizardController::start() { next(); }
 
-std::string WizardController::title() const { return wizard::windowTitle(titleBase_, titlePort_, receiverModel_); }
+std::string WizardController::title() const {
+  const std::string base = wizard::windowTitle(titleBase_, titlePort_, receiverModel_);
+  return timeLeft_.empty() ? base : base + " - " + timeLeft_;
+}
 
 void WizardController::post(int id) {
   view_.post([this, id] { press(id); });
@@ -151,7 +156,30 @@ void WizardController::pulseReport() {
   controls_.show(kPercent, false);
 }
 
-void WizardController::transferReport(uint64_t done, uint64_t total) { view_.echoTransfer(done, total); }
+namespace {
+int64_t steadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+void WizardController::transferReport(uint64_t done, uint64_t total) {
+  const int64_t now = steadyMs();
+  runProgress_.transferred(done, total, now);
+  view_.echoTransfer(done, total);
+  const std::optional<int64_t> left = runProgress_.secondsLeft(now);
+  view_.echoRun({runProgress_.runBytes(), runProgress_.runTotal(), left});
+  showTimeLeft(RunProgress::leftText(left));
+}
+
+// The whole load's time left stands in the window's title while a load runs.
+void WizardController::showTimeLeft(const std::string& text) {
+  if (text == timeLeft_) return;
+  timeLeft_ = text;
+  updateTitle();
+}
+
+void WizardController::runPlanReport(uint64_t totalBytes) { runProgress_.plan(totalBytes, steadyMs()); }
 void WizardController::identityReport(const std::string& identity) {
   identity_ = identity;
   view_.echoReceiver(receiverFacts());
@@ -405,6 +433,7 @@ WizardEvents& WizardController::newRunEvents() {
 
 void WizardController::stopRun() {
   session_.stop();
+  showTimeLeft("");
   events_.reset();
 }
 

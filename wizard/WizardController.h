@@ -10,6 +10,7 @@
 #include "EngineSession.h"
 #include "FirmwareChange.h"
 #include "RunOutcome.h"
+#include "RunProgress.h"
 #include "LoadJob.h"
 #include "PortEntry.h"
 #include "SourceKind.h"
@@ -92,6 +93,7 @@ class WizardController {
   void progressReport(int percent);
   void pulseReport();
   void transferReport(uint64_t done, uint64_t total);
+  void runPlanReport(uint64_t totalBytes);
   void identityReport(const std::string& identity);
   void stageReport(LoadStage stage, const std::string& image);
   void failureReport(const std::string& reason);
@@ -131,6 +133,7 @@ class WizardController {
   WizardEvents& newRunEvents();
   void endUnattended(bool success);
   void updateTitle();
+  void showTimeLeft(const std::string& text);
   void openSetUpDevices();
   int chosenPortIndex() const;
   ConnectionKind chosenConnection() const;
@@ -166,4 +169,6 @@ class WizardController {
   bool operatorStopped_ = false;     // Abort, the window's close or a stop signal ended a run
   bool refused_ = false;             // a run could not start
   std::vector<LoadedImage> loaded_;  // what the last load that ended wrote
+  RunProgress runProgress_;          // the whole load's bytes and time left
+  std::string timeLeft_;             // "about 3 min left" in the title while a load runs
 };

@@ -70,3 +70,7 @@ void WizardEvents::failureReason(const std::string& reason) {
 void WizardEvents::hardwareReported(const std::string& version) {
   view_.post([c = &controller_, version] { c->hardwareReport(version); });
 }
+
+void WizardEvents::runPlanned(uint64_t totalBytes) {
+  postPageReport([totalBytes](WizardController& c) { c.runPlanReport(totalBytes); });
+}

@@ -31,6 +31,7 @@ class WizardEvents final : public LoadEvents {
   void stageChanged(LoadStage stage, const std::string& image) override;
   void failureReason(const std::string& reason) override;
   void hardwareReported(const std::string& version) override;
+  void runPlanned(uint64_t totalBytes) override;
 
  private:
   void postPageReport(std::function<void(WizardController&)> report);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,13 @@
 #include "LoadMethod.h"
 #include "RunOutcome.h"
 #include "SourceKind.h"
+
+// How far the whole load is, across its transfers.
+struct RunTransfer {
+  uint64_t bytes = 0;                  // sent so far
+  uint64_t total = 0;                  // to send in all; 0 when not planned
+  std::optional<int64_t> secondsLeft;  // at the rate so far; none until known
+};
 
 // Which text area a console echo comes from: the page text or the log box.
 enum class EchoSource { Status, Log };
@@ -45,6 +53,7 @@ class WizardView {
   virtual void echoLineEnd() {}
   virtual void echoProgress(int /*percent*/) {}
   virtual void echoTransfer(uint64_t /*done*/, uint64_t /*total*/) {}
+  virtual void echoRun(const RunTransfer& /*run*/) {}
   virtual void echoStage(LoadStage /*stage*/, const std::string& /*image*/) {}
   virtual void echoReceiver(const ReceiverFacts& /*facts*/) {}
 };

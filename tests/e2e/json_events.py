@@ -92,6 +92,10 @@ def main():
     check(any("Main firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026" in t for t in texts), "the before/after line")
     check(any(e["event"] == "progress" and e["bytes"] > 0 and e["total"] >= e["bytes"] for e in events),
           "progress with bytes")
+    progress = [e for e in events if e["event"] == "progress"]
+    check(progress and all(e["run_bytes"] <= e["run_total"] for e in progress if e["run_total"]) and
+          max(e["run_total"] for e in progress) > 262144, "the whole load's bytes, RAM loader and main firmware")
+    check(any(e["eta_s"] is not None for e in progress), "the time left becomes known")
     check(not any("\r" in t for t in texts), "no carriage returns")
 
     check(result.get("outcome") == "confirmed" and result.get("stage") == "done", "confirmed: %s" % result)

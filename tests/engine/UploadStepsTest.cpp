@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "DataFileUpload.h"
 #include "DirectUpload.h"
 #include "DtpReceiver.h"
+#include "FakePort.h"
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
-#include "RecordingEvents.h"
-#include "FakePort.h"
 #include "ReceiverLanguage.h"
+#include "RecordingEvents.h"
+#include "RunProgress.h"
 
 TEST(UploadSteps, ReceiverFileNames) {
   EXPECT_EQ(receiverFileName("/logs/base (1).txt", false), "base..1..txt");
@@ -110,4 +112,28 @@ TEST(UploadSteps, StreamedFlashWithoutTheReceiverComingBack) {
   const auto said = std::find(events.begin(), events.end(), "status:Disconnected from the receiver. Waiting...\r\n");
   ASSERT_NE(said, events.end());
   EXPECT_EQ(*(said + 1), "progress:2");
+}
+
+// The whole load's bytes across its transfers and the time left at the rate so far, on a clock
+// the test gives: a RAM loader and a main image, the loader sent again counts again.
+TEST(RunProgress, BytesAcrossTransfersAndTimeLeft) {
+  RunProgress run;
+  run.plan(3000, 0);
+  EXPECT_FALSE(run.secondsLeft(0));
+  run.transferred(500, 1000, 1000);  // the RAM loader
+  run.transferred(1000, 1000, 1500);
+  run.transferred(250, 2000, 2000);  // the main image
+  EXPECT_EQ(run.runBytes(), 1250u);
+  EXPECT_EQ(run.runTotal(), 3000u);
+  EXPECT_FALSE(run.secondsLeft(2500));  // not sending long enough to judge the rate
+  run.transferred(1000, 2000, 4000);  // 2000 bytes in 3 s
+  ASSERT_TRUE(run.secondsLeft(4000));
+  EXPECT_EQ(*run.secondsLeft(4000), 2);  // 1000 bytes left at 2000 bytes in 3 s: 1.5 s, rounded
+  run.transferred(100, 2000, 4100);  // the image sent again: the run never goes past its plan
+  run.transferred(2000, 2000, 6000);
+  EXPECT_EQ(run.runBytes(), 3000u);
+  EXPECT_EQ(*run.secondsLeft(6000), 0);
+  EXPECT_EQ(RunProgress::leftText(std::nullopt), "");
+  EXPECT_EQ(RunProgress::leftText(40), "about 40 s left");
+  EXPECT_EQ(RunProgress::leftText(200), "about 3 min left");
 }

@@ -128,8 +128,9 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
   EXPECT_EQ(r.stageText(), "capturing");
   EXPECT_TRUE(r.applyLine(R"({"event":"stage","stage":"loading","image":"Main firmware"})"));
   EXPECT_EQ(r.stageText(), "loading Main firmware");
-  EXPECT_FALSE(r.applyLine(R"({"event":"progress","percent":45,"bytes":1,"total":2,"rate":11520})"));
+  EXPECT_FALSE(r.applyLine(R"({"event":"progress","percent":45,"bytes":1,"total":2,"rate":11520,"eta_s":200})"));
   EXPECT_EQ(r.percent(), 45);
+  EXPECT_EQ(FleetDisplay::leftText(r.secondsLeft()), "3 min");
   EXPECT_EQ(FleetDisplay::rateText(r.rate()), "11.5 kB/s");
   EXPECT_FALSE(r.applyLine("not json at all"));
   r.applyLine(R"({"event":"progress","percent":4422222222,"rate":-1e999})");  // garbage from a child

@@ -266,6 +266,16 @@ def stand_in(work):
     row = summary(proc.stdout)["receivers"][0] if proc.stdout.startswith("{") else {}
     check(proc.returncode == 1 and row.get("attempts") == 3 and "Send file error" in row.get("reason", ""),
           "--retry: a receiver that fails every time, three attempts: %r" % row)
+    # A stop during the pause before a retry ends the fleet at once, the receiver failed.
+    env = dict(os.environ, FAIL_UNTIL=work + "/tries-stop", FAIL_TIMES="99")
+    proc = subprocess.Popen(retry, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    check(wait_for_stage(proc, "failed"), "the first attempt failed")
+    stopped = time.time()
+    proc.send_signal(signal.SIGINT)
+    out, _ = proc.communicate(timeout=30)
+    row = summary(out)["receivers"][0] if out.startswith("{") else {}
+    check(proc.returncode == 130 and time.time() - stopped < 3 and row.get("attempts") == 1,
+          "a stop in the pause before a retry: exit %s after %.1f s, %r" % (proc.returncode, time.time() - stopped, row))
     proc = subprocess.run([FLEET, "--vestrel", path, "--port", "/dev/null", "--", "/source", "fw", "/speed"],
                           capture_output=True, text=True, timeout=60)
     check(proc.returncode == 2 and "/speed needs a value" in proc.stderr and not os.path.exists("vestrel-logs"),

@@ -587,7 +587,7 @@ RunOutcome WizardController::outcome() const {
   o.firmware = firmwareChange_;
   if (exitStatus_ == kExitLoaded) o.kind = OutcomeKind::Confirmed;
   else if (exitStatus_ == kExitUnconfirmed) o.kind = OutcomeKind::Unconfirmed;
-  else if (operatorStopped_) o.kind = OutcomeKind::Aborted;
+  else if (operatorStopped_ || interrupted_ != 0) o.kind = OutcomeKind::Aborted;
   else if (refused_ || !stage_) o.kind = OutcomeKind::Refused;
   else o.kind = OutcomeKind::Failed;
   o.stage = stage_;

@@ -367,6 +367,43 @@ TEST_F(Controller, AFirmwareLoadIsConfirmedByTheReceiversAnswer) {
   }
 }
 
+// The outcome's kind and stage come from the engine's facts: a refusal, a failure with the
+// engine's reason and its stage, an operator's stop, a stop signal.
+TEST_F(Controller, OutcomeKindsFromTheFacts) {
+  job.source = dir.path() + "/named.zip";
+  open(LoadMethod::SoftBreakCapture, true, true);
+  view.drain();
+  session.events().stageChanged(LoadStage::Connecting, "");
+  session.events().startRefused("", "Error opening port x:\r\n");
+  view.drain();
+  EXPECT_EQ(wizard->outcome().kind, OutcomeKind::Refused);
+  EXPECT_EQ(wizard->outcome().port, "/dev/ttyVR0");
+
+  session = FakeSession{};
+  open(LoadMethod::SoftBreakCapture, true, true);
+  view.drain();
+  succeed();  // the port test, then the load starts
+  session.events().stageChanged(LoadStage::Capturing, "Main firmware");
+  session.events().appendLog("Boot connection error.\r\n");
+  session.events().failureReason("Boot connection error.");
+  session.events().loadAborted();
+  view.drain();
+  RunOutcome failed = wizard->outcome();
+  EXPECT_EQ(failed.kind, OutcomeKind::Failed);
+  EXPECT_EQ(failed.stage, LoadStage::Capturing);
+  EXPECT_EQ(failed.reason, "Boot connection error.");
+  EXPECT_TRUE(failed.images.empty());
+
+  session = FakeSession{};
+  open(LoadMethod::SoftBreakCapture, true, true);
+  view.drain();
+  succeed();
+  wizard->interrupt(2);
+  view.drain();
+  EXPECT_EQ(wizard->exitStatus(), 130);
+  EXPECT_EQ(wizard->outcome().kind, OutcomeKind::Aborted);
+}
+
 TEST_F(Controller, UnattendedFailuresExitWithOne) {
   struct Case {
     const char* name;

@@ -7,6 +7,7 @@
 #include <boost/regex.hpp>
 
 #include "PortNames.h"
+#include "WizardModel.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--retry") {
       if (!positiveNumber(args[++i], o.retries)) return "--retry takes a number of 1 or more, not \"" + args[i] + "\".";
     }
-    else if (a == "--port") o.ports.push_back(args[++i]);
+    else if (a == "--port") o.ports.push_back(wizard::normalisedPortName(args[++i]));
     else if (a == "--match") o.match = args[++i];
     else if (a == "--log-dir") o.logDir = args[++i];
     else if (a == "--vestrel") o.vestrel = args[++i];

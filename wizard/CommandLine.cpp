@@ -20,17 +20,6 @@ bool endsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// "COMn" in any case is an alias and is written in capitals; device paths keep their case.
-std::string normalisePort(const std::string& port) {
-  if (port.size() > 3) {
-    std::string head = port.substr(0, 3);
-    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::toupper(c); });
-    const bool digits = std::all_of(port.begin() + 3, port.end(), [](unsigned char c) { return std::isdigit(c); });
-    if (head == "COM" && digits) return "COM" + port.substr(3);
-  }
-  return port;
-}
-
 // "/name", "--name" and "-name" all name an option; "/MTU" keeps its capitals.
 bool isOption(const std::string& arg, const char* slashForm, const char* gnuForm) {
   return arg == slashForm || arg == std::string("--") + gnuForm;
@@ -214,7 +203,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       }
       if (!hasValue) continue;  // an option that needs a value but stands last is ignored
       const std::string& value = args[++i];
-      if (isOption(arg, "/port", "port")) job.port = normalisePort(value);
+      if (isOption(arg, "/port", "port")) job.port = wizard::normalisedPortName(value);
       else if (isOption(arg, "/source", "source")) job.source = value;
       else if (isOption(arg, "/speed", "speed")) speed = readDecimal(value);
       else if (isOption(arg, "/log", "log")) result.logFiles.push_back(value);

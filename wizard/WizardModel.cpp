@@ -1,5 +1,9 @@
 #include "WizardModel.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 
@@ -104,6 +108,21 @@ std::string windowTitle(const std::string& base, const std::string& port, const 
   if (port.empty()) return base;
   if (model.empty()) return base + ": " + port;
   return base + ": " + model + " at " + port;
+}
+
+std::string normalisedPortName(const std::string& port) {
+  const auto upper = [](std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+  };
+  for (const char* prefix : {"tcp:", "usb:", "bt:"}) {
+    const std::size_t n = std::strlen(prefix);
+    if (port.size() >= n && upper(port.substr(0, n)) == upper(prefix)) return prefix + port.substr(n);
+  }
+  if (port.size() > 3 && upper(port.substr(0, 3)) == "COM" &&
+      std::all_of(port.begin() + 3, port.end(), [](unsigned char c) { return std::isdigit(c); }))
+    return "COM" + port.substr(3);
+  return port;
 }
 
 ConnectionKind kindOfPortName(const std::string& port) {

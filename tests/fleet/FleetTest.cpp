@@ -81,6 +81,12 @@ TEST(FleetOptions, RefusesWhatTheFleetGivesAndBadUsage) {
     FleetOptions o;
     EXPECT_NE(parse(args, o).find("needs a value"), std::string::npos) << args.back();
   }
+  // A TCP/IP port in capitals is still one: its password never reaches a log file's name.
+  FleetOptions upper;
+  ASSERT_EQ(parse({"--port", "TCP:10.0.0.7:8000:secret", "--", "/source", "x"}, upper), "");
+  EXPECT_EQ(upper.ports.front().rfind("tcp:", 0), 0u);
+  EXPECT_EQ(portnames::logFileNames(upper.ports).front().find("secret"), std::string::npos);
+  EXPECT_EQ(portnames::shownName(upper.ports.front()), "tcp:10.0.0.7:8000");
   FleetOptions paths;
   EXPECT_EQ(parse({"--port", "a", "--allow-unconfirmed", "--", "/source", "/home/op/fw.zip"}, paths), "");
   EXPECT_TRUE(paths.allowUnconfirmed);

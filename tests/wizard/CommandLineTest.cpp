@@ -43,6 +43,13 @@ TEST(CommandLine, PortNames) {
   EXPECT_EQ(parse({"/port", "/dev/ttyUSB0"}).job.port, "/dev/ttyUSB0");  // device paths keep their case
   EXPECT_EQ(parse({"--port", "ttyACM0"}).job.port, "ttyACM0");
   EXPECT_EQ(parse({"/port"}).job.port, "");  // a value-less option standing last is ignored
+  // A link's prefix in any case is that link, never a serial device (whose name shows a password).
+  const Parsed tcp = parse({"/port", "TCP:10.0.0.7:8000:pw"});
+  EXPECT_EQ(tcp.job.port, "tcp:10.0.0.7:8000:pw");
+  EXPECT_EQ(tcp.job.connection, ConnectionKind::Tcpip);
+  EXPECT_EQ(parse({"/port", "Usb:1-2.3"}).job.port, "usb:1-2.3");
+  EXPECT_EQ(parse({"/port", "BT:(00:11:22:33:44:55)"}).job.connection, ConnectionKind::Bluetooth);
+  EXPECT_EQ(parse({"/port", "/dev/tcp:odd"}).job.port, "/dev/tcp:odd");
 }
 
 TEST(CommandLine, Numbers) {

@@ -5,25 +5,19 @@
 #include <sstream>
 
 #include "JsonText.h"
-#include "PrintableText.h"
+#include "TextTable.h"
 
 namespace {
+
+using texttable::cell;
+using texttable::columns;
+using texttable::cellOrDash;
 
 std::string fixed(double value, int decimals) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
   return buffer;
 }
-
-// What a child reported (a receiver's answer inside it) as one line safe to print: no control
-// character reaches the terminal, and no line end breaks a row.
-std::string cell(const std::string& s) {
-  std::string shown = printable(s);
-  std::replace_if(shown.begin(), shown.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
-  return shown;
-}
-
-std::string orDash(const std::string& s) { return s.empty() ? "-" : cell(s); }
 
 // The result column: what the summary calls each end.
 std::string resultText(const ReceiverState& r) {
@@ -32,28 +26,6 @@ std::string resultText(const ReceiverState& r) {
   if (r.current()) return "current";
   return "FAILED";
 }
-
-// Rows of cells as columns padded to their widest cell, two blanks apart.
-std::string columns(const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> width;
-  for (const auto& row : rows)
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (width.size() <= c) width.push_back(0);
-      width[c] = std::max(width[c], row[c].size());
-    }
-  std::string text;
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size()) line += std::string(width[c] - row[c].size() + 2, ' ');
-    }
-    text += line + "\n";
-  }
-  return text;
-}
-
-std::string jsonOrNull(const std::string& s) { return s.empty() ? "null" : json::quote(s); }
 
 }  // namespace
 
@@ -79,7 +51,7 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
   if (!live_) return;
   std::vector<std::vector<std::string>> rows{{"PORT", "MODEL", "SERIAL", "STAGE", "%", "RATE", "LEFT"}};
   for (const ReceiverState& r : receivers)
-    rows.push_back({cell(r.shownPort()), orDash(r.model()), orDash(r.serial()), cell(r.stageText()),
+    rows.push_back({cell(r.shownPort()), cellOrDash(r.model()), cellOrDash(r.serial()), cell(r.stageText()),
                     r.percent() < 0 ? "" : std::to_string(r.percent()), rateText(r.rate()),
                     r.ended() ? "" : leftText(r.secondsLeft())});
   std::string text;
@@ -97,7 +69,7 @@ std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receiver
     loaded += r.loaded() ? 1 : 0;
     unconfirmed += r.unconfirmed() ? 1 : 0;
     current += r.current() ? 1 : 0;
-    rows.push_back({cell(r.shownPort()), resultText(r), orDash(r.firmwareBefore()), orDash(r.firmwareAfter()),
+    rows.push_back({cell(r.shownPort()), resultText(r), cellOrDash(r.firmwareBefore()), cellOrDash(r.firmwareAfter()),
                     fixed(r.seconds(), 1) + " s", r.loaded() || r.current() ? "" : cell(r.reason())});
   }
   std::string total = std::to_string(allowUnconfirmed ? loaded + unconfirmed : loaded) + " of " +
@@ -122,11 +94,11 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
     loaded += counted ? 1 : 0;
     if (i) text += ",";
     text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + json::quote(r.logPath()) +
-            ",\"model\":" + jsonOrNull(r.model()) + ",\"serial\":" + jsonOrNull(r.serial()) +
+            ",\"model\":" + json::quoteOrNull(r.model()) + ",\"serial\":" + json::quoteOrNull(r.serial()) +
             ",\"loaded\":" + (counted ? "true" : "false") + ",\"outcome\":" + json::quote(r.outcome()) +
             ",\"exit_status\":" + std::to_string(r.exitStatus()) + ",\"attempts\":" + std::to_string(r.attempts()) +
-            ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + jsonOrNull(r.firmwareBefore()) +
-            ",\"after\":" + jsonOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
+            ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + json::quoteOrNull(r.firmwareBefore()) +
+            ",\"after\":" + json::quoteOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
             ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) + "}";
   }
   text += "],\"loaded\":" + std::to_string(loaded) + ",\"failed\":" + std::to_string(receivers.size() - loaded) +

@@ -13,7 +13,7 @@
 #include "JsonText.h"
 #include "JsonValue.h"
 #include "PortNames.h"
-#include "PrintableText.h"
+#include "TextTable.h"
 
 namespace {
 
@@ -54,17 +54,6 @@ std::string lastLine(const std::string& text) {
   while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
   return t.substr(t.find_last_of('\n') == std::string::npos ? 0 : t.find_last_of('\n') + 1);
 }
-
-std::string orNull(const std::string& s) { return s.empty() ? "null" : json::quote(s); }
-// A receiver's or a child's text on one line, safe to print.
-std::string oneLine(const std::string& s) {
-  std::string shown = printable(s);
-  while (!shown.empty() && (shown.back() == '\n' || shown.back() == ' ')) shown.pop_back();
-  std::replace_if(shown.begin(), shown.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
-  return shown;
-}
-
-std::string orDash(const std::string& s) { return s.empty() ? "-" : oneLine(s); }
 
 }  // namespace
 
@@ -151,24 +140,17 @@ std::string FleetInventory::asText(const std::vector<InventoryEntry>& entries) {
   std::string missing;
   int found = 0;
   for (const InventoryEntry& e : entries) {
-    const std::string port = printable(portnames::shownName(e.port));
+    const std::string port = texttable::cell(portnames::shownName(e.port));
     if (!e.found) {
-      missing += port + ": nothing answered: " + oneLine(e.reason) + "\n";
+      missing += port + ": nothing answered: " + texttable::cell(e.reason) + "\n";
       continue;
     }
     ++found;
-    rows.push_back({port, orDash(e.model), orDash(e.id), orDash(e.hardware), orDash(e.board), orDash(e.firmware),
+    rows.push_back({port, texttable::cellOrDash(e.model), texttable::cellOrDash(e.id), texttable::cellOrDash(e.hardware), texttable::cellOrDash(e.board), texttable::cellOrDash(e.firmware),
                     e.rate > 0 ? std::to_string(e.rate) : "-"});
   }
-  std::vector<std::size_t> width(rows[0].size(), 0);
-  for (const auto& row : rows)
-    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
-  std::string text;
-  for (const auto& row : rows) {
-    for (std::size_t c = 0; c < row.size(); ++c)
-      text += row[c] + (c + 1 < row.size() ? std::string(width[c] - row[c].size() + 2, ' ') : "\n");
-  }
-  return text + missing + std::to_string(found) + " of " + std::to_string(entries.size()) + " ports answered.\n";
+  return texttable::columns(rows) + missing + std::to_string(found) + " of " + std::to_string(entries.size()) +
+         " ports answered.\n";
 }
 
 std::string FleetInventory::asJson(const std::vector<InventoryEntry>& entries) {
@@ -180,9 +162,9 @@ std::string FleetInventory::asJson(const std::vector<InventoryEntry>& entries) {
       text += "{\"port\":" + port + ",\"found\":false,\"reason\":" + json::quote(e.reason) + "}";
       continue;
     }
-    text += "{\"port\":" + port + ",\"found\":true,\"model\":" + orNull(e.model) + ",\"id\":" + orNull(e.id) +
-            ",\"hardware\":" + orNull(e.hardware) + ",\"board\":" + orNull(e.board) +
-            ",\"firmware\":" + orNull(e.firmware) + ",\"rate\":" + (e.rate > 0 ? std::to_string(e.rate) : "null") + "}";
+    text += "{\"port\":" + port + ",\"found\":true,\"model\":" + json::quoteOrNull(e.model) + ",\"id\":" + json::quoteOrNull(e.id) +
+            ",\"hardware\":" + json::quoteOrNull(e.hardware) + ",\"board\":" + json::quoteOrNull(e.board) +
+            ",\"firmware\":" + json::quoteOrNull(e.firmware) + ",\"rate\":" + (e.rate > 0 ? std::to_string(e.rate) : "null") + "}";
   }
   return text + "]\n";
 }

@@ -59,14 +59,13 @@ class IdentifyEvents final : public LoadEvents {
   int signal_ = 0;
 };
 
-std::string orNull(const std::string& s) { return s.empty() ? "null" : json::quote(s); }
 std::string orNotAnswered(const std::string& s) { return s.empty() ? "not answered" : printable(s); }
 
 void printFound(std::ostream& out, const std::string& port, const PortTestSetup& r, bool json) {
   if (json) {
-    out << "{\"port\":" << json::quote(port) << ",\"found\":true,\"model\":" << orNull(r.model)
-        << ",\"id\":" << orNull(r.identity) << ",\"hardware\":" << orNull(r.hardware) << ",\"board\":" << orNull(r.board)
-        << ",\"firmware\":" << orNull(r.mainFirmware)
+    out << "{\"port\":" << json::quote(port) << ",\"found\":true,\"model\":" << json::quoteOrNull(r.model)
+        << ",\"id\":" << json::quoteOrNull(r.identity) << ",\"hardware\":" << json::quoteOrNull(r.hardware) << ",\"board\":" << json::quoteOrNull(r.board)
+        << ",\"firmware\":" << json::quoteOrNull(r.mainFirmware)
         << ",\"rate\":" << (r.answeredRate > 0 ? std::to_string(r.answeredRate) : "null") << "}\n";
     return;
   }

@@ -13,11 +13,9 @@ std::string field(const char* name, const std::string& jsonValue) {
   return std::string(",\"") + name + "\":" + jsonValue;
 }
 
-std::string orNull(const std::string& s) { return s.empty() ? std::string("null") : json::quote(s); }
-
 std::string receiverFields(const ReceiverFacts& r) {
-  return field("model", orNull(r.model)) + field("hardware", orNull(r.hardware)) +
-         field("firmware_before", orNull(r.firmwareBefore));
+  return field("model", json::quoteOrNull(r.model)) + field("hardware", json::quoteOrNull(r.hardware)) +
+         field("firmware_before", json::quoteOrNull(r.firmwareBefore));
 }
 
 std::string imagesArray(const std::vector<LoadedImage>& images) {
@@ -91,11 +89,11 @@ void JsonConsole::started(const RunStart& start) {
 }
 
 void JsonConsole::stage(LoadStage stage, const std::string& image) {
-  writeEvent("stage", field("stage", json::quote(stageName(stage))) + field("image", orNull(image)));
+  writeEvent("stage", field("stage", json::quote(stageName(stage))) + field("image", json::quoteOrNull(image)));
 }
 
 void JsonConsole::receiver(const ReceiverFacts& facts) {
-  const std::string fields = field("identity", orNull(facts.id)) + receiverFields(facts);
+  const std::string fields = field("identity", json::quoteOrNull(facts.id)) + receiverFields(facts);
   if (fields == lastReceiver_) return;
   lastReceiver_ = fields;
   writeEvent("receiver", fields);
@@ -106,12 +104,12 @@ void JsonConsole::finished(const RunOutcome& outcome) {
   const bool success = outcome.kind == OutcomeKind::Confirmed && outcome.exitStatus == 0;
   std::string firmware = "null";
   if (outcome.firmware.loaded) {
-    firmware = "{\"before\":" + orNull(outcome.firmware.before) + ",\"after\":" + orNull(outcome.firmware.after) +
+    firmware = "{\"before\":" + json::quoteOrNull(outcome.firmware.before) + ",\"after\":" + json::quoteOrNull(outcome.firmware.after) +
                ",\"confirmed\":" + (outcome.firmware.confirmed() ? "true" : "false") + "}";
   }
   const ReceiverFacts& r = outcome.receiver;
-  const std::string receiver = "{\"id\":" + orNull(r.id) + receiverFields(r) +
-                               field("firmware_after", orNull(r.firmwareAfter)) + "}";
+  const std::string receiver = "{\"id\":" + json::quoteOrNull(r.id) + receiverFields(r) +
+                               field("firmware_after", json::quoteOrNull(r.firmwareAfter)) + "}";
   writeEvent("result", field("success", success ? "true" : "false") +
                            field("exit_status", std::to_string(outcome.exitStatus)) +
                            field("reason", json::quote(outcome.reason)) + field("firmware", firmware) +

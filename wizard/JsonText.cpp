@@ -6,6 +6,8 @@
 
 namespace json {
 
+std::string quoteOrNull(const std::string& s) { return s.empty() ? std::string("null") : quote(s); }
+
 std::string quote(const std::string& s) {
   std::string out = "\"";
   for (std::size_t i = 0; i < s.size();) {

@@ -1,8 +1,7 @@
 #include "WizardController.h"
 
-#include <chrono>
-
 #include "ActivityLog.h"
+#include "Clock.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
@@ -156,15 +155,8 @@ void WizardController::pulseReport() {
   controls_.show(kPercent, false);
 }
 
-namespace {
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-}  // namespace
-
 void WizardController::transferReport(uint64_t done, uint64_t total) {
-  const int64_t now = steadyMs();
+  const int64_t now = CMNC::Clock::system().nowMs();
   runProgress_.transferred(done, total, now);
   view_.echoTransfer(done, total);
   const std::optional<int64_t> left = runProgress_.secondsLeft(now);
@@ -179,7 +171,7 @@ void WizardController::showTimeLeft(const std::string& text) {
   updateTitle();
 }
 
-void WizardController::runPlanReport(uint64_t totalBytes) { runProgress_.plan(totalBytes, steadyMs()); }
+void WizardController::runPlanReport(uint64_t totalBytes) { runProgress_.plan(totalBytes, CMNC::Clock::system().nowMs()); }
 void WizardController::identityReport(const std::string& identity) {
   identity_ = identity;
   view_.echoReceiver(receiverFacts());
@@ -493,7 +485,6 @@ void WizardController::startLoad() {
 
 void WizardController::loadFinished() {
   stopRun();  // the session brings the receiver back to its normal rate
-  loaded_.clear();
   for (const FirmwareImage& image : images_.images) loaded_.push_back({image.fileName, image.title, image.size()});
   images_.clear();
   controls_.setPageText("Successfully loaded!");
@@ -590,16 +581,13 @@ RunOutcome WizardController::outcome() const {
   else if (operatorStopped_ || interrupted_ != 0) o.kind = OutcomeKind::Aborted;
   else if (refused_ || !stage_) o.kind = OutcomeKind::Refused;
   else o.kind = OutcomeKind::Failed;
-  o.stage = stage_;
-  // A firmware load ends confirming: the receiver's answer (or its silence, or another version)
-  // is what decided it.
-  if (o.kind == OutcomeKind::Unconfirmed || (firmwareChange_.loaded && exitStatus_ == kExitFailed))
-    o.stage = LoadStage::Confirming;
+  // A firmware load that went through ends confirming: the receiver's answer (its silence, or
+  // another version than expected) decided it.
+  const bool versionRejected = firmwareChange_.loaded && exitStatus_ == kExitFailed;
+  o.stage = o.kind == OutcomeKind::Unconfirmed || versionRejected ? std::optional(LoadStage::Confirming) : stage_;
   o.port = wizard::displayPortName(job_.port.empty() ? portEntry_.name : job_.port);
   o.receiver = receiverFacts();
-  if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed ||
-      (firmwareChange_.loaded && exitStatus_ == kExitFailed))
-    o.images = loaded_;
+  if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed || versionRejected) o.images = loaded_;
   return o;
 }
 

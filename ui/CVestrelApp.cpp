@@ -42,9 +42,7 @@ int CVestrelApp::runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSe
   options.ports = storedOrEnumeratedPorts(bluetoothAvailable);
   CVestrelDlg dialog(job, sourceKind, images, session, std::move(options));
   const InterruptWatch watch(
-      [&dialog](int signal) {
-        QMetaObject::invokeMethod(&dialog, [&dialog, signal] { dialog.controller().interrupt(signal); });
-      },
+      [&dialog](int signal) { dialog.postInterrupt(signal); },
       exitOnSecondInterrupt);
   dialog.exec();
   return dialog.exitStatus();

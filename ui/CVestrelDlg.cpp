@@ -182,11 +182,29 @@ void CVestrelDlg::textAppended(int id, const std::string& added) {
   }
 }
 
+void CVestrelDlg::postInterrupt(int signal) {
+  post([this, signal] { controller_->interrupt(signal); });
+}
+
 void CVestrelDlg::titleChanged(const std::string& title) { setWindowTitle(q(title)); }
 
 void CVestrelDlg::post(std::function<void()> fn) {
-  // The dialog is the context: work still queued when it is gone is dropped.
-  QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+  // Qt's event queue locks in a way the thread checker cannot see, so the hand-over is made
+  // under a standard mutex held until the call is queued: the work and the queued call itself
+  // are then seen to reach the dialog's thread in order. The dialog is the context: a call still
+  // queued when it is gone is dropped, and the work with it.
+  std::lock_guard lock(postedMutex_);
+  posted_.push_back(std::move(fn));
+  QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection);
+}
+
+void CVestrelDlg::runPosted() {
+  std::deque<std::function<void()>> due;
+  {
+    std::lock_guard lock(postedMutex_);
+    due.swap(posted_);
+  }
+  for (auto& fn : due) fn();
 }
 
 // ---------------------------------------------------------------------------------------------

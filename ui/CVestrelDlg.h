@@ -1,7 +1,10 @@
 #pragma once
 #include <QDialog>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "WizardController.h"
@@ -38,6 +41,8 @@ class CVestrelDlg : public QDialog, private WizardView {
   void onCommand(int id) { controller_->press(id); }
   WizardController& controller() { return *controller_; }
   int exitStatus() const { return controller_->exitStatus(); }
+  // Passes a stop signal to the controller on the dialog's thread (any thread).
+  void postInterrupt(int signal);
   bool hasWorker() const { return controller_->running(); }
   std::string text(int id) const;
   // The window's own cancel (close box, Escape): stops a running load first.
@@ -53,6 +58,8 @@ class CVestrelDlg : public QDialog, private WizardView {
   void textAppended(int id, const std::string& added) override;
   void titleChanged(const std::string& title) override;
   void post(std::function<void()> fn) override;
+  // Runs the work the worker posted, in the order it was posted (the dialog's thread).
+  Q_INVOKABLE void runPosted();
   void showWarning(const std::string& text) override;
   std::string chooseSourcePath(SourceKind kind, LoadMethod method) override;
   bool pickImages(std::vector<std::string>& names, bool loaders) override;
@@ -71,5 +78,7 @@ class CVestrelDlg : public QDialog, private WizardView {
   QPlainTextEdit* pageEdit_ = nullptr;
   QPlainTextEdit* logBox_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;  // guarded by postedMutex_
   std::unique_ptr<WizardController> controller_;
 };

@@ -48,6 +48,10 @@ class CSerialPort final : public CAbstractReceiverPort {
   // without "/" lives under /dev/, anything else is kept as given. Windows: a name that does not
   // begin with a backslash gets "\\.\" before it (COM12 is opened as \\.\COM12).
   static std::string ResolveDevicePath(const std::string& name);
+  // What tells one serial device from another, whatever it was called: Linux: the device number
+  // of the node the name resolves to (a second node or link of the same device has the same),
+  // else the resolved path; Windows: the port's name in capitals.
+  static std::string DeviceIdentity(const std::string& name);
   // Character time in ms for a rate: 2 x max((rate + 319999) / rate, 2).
   static int CharacterTimeFor(int rate);
 

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <cctype>
 #include <chrono>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "AbortSignal.h"
@@ -64,6 +67,17 @@ std::string CSerialPort::ResolveDevicePath(const std::string& name) {
   }
   if (name.find('/') == std::string::npos && !name.empty()) return "/dev/" + name;
   return name;
+}
+
+std::string CSerialPort::DeviceIdentity(const std::string& name) {
+  const std::string path = ResolveDevicePath(name);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
+    return "device " + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+  char* real = ::realpath(path.c_str(), nullptr);
+  const std::string resolved = real ? real : path;
+  std::free(real);
+  return resolved;
 }
 
 bool CSerialPort::Open(const std::string& address) {

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -141,6 +142,12 @@ bool CSerialPort::IsOpen() const { return d_->handle != INVALID_HANDLE_VALUE; }
 std::string CSerialPort::ResolveDevicePath(const std::string& name) {
   if (!name.empty() && name[0] == '\\') return name;
   return "\\\\.\\" + name;
+}
+
+std::string CSerialPort::DeviceIdentity(const std::string& name) {
+  std::string port = name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name;
+  std::transform(port.begin(), port.end(), port.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return port;
 }
 
 bool CSerialPort::Open(const std::string& address) {

@@ -1,6 +1,6 @@
 #include "CTcpipPort.h"
 
-#include "AbortableCall.h"
+#include "HostLookUp.h"
 #include "LoginPrompt.h"
 #include "SocketApi.h"
 #include "Timing.h"
@@ -32,72 +32,57 @@ int ConnectWithTimeout(const SocketLink& link, int fd, const sockaddr* addr, int
 
 }  // namespace
 
-// A look-up's result, freed by whichever side lets go last (the look-up may outlive the wait).
-struct CTcpipPort::Resolved {
-  Resolved() = default;
-  Resolved(const Resolved&) = delete;
-  Resolved& operator=(const Resolved&) = delete;
-  ~Resolved() {
-    if (list) ::freeaddrinfo(list);
-  }
-  int rc = EAI_FAIL;
-  addrinfo* list = nullptr;
-};
-
-std::shared_ptr<const CTcpipPort::Resolved> CTcpipPort::Resolve(const std::string& host, int port) {
-  auto result = std::make_shared<Resolved>();
-  const auto lookUp = [result, host, service = std::to_string(port)](int flags) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = flags;
-    result->rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &result->list);
-  };
-  lookUp(AI_NUMERICHOST);  // an address needs no name service: at once, on this thread
-  if (result->rc == 0 && result->list) return result;
-  result->rc = EAI_FAIL;
-  // A name: the resolver may wait long on an unreachable name server and cannot be interrupted,
-  // so it runs on a helper thread and the open stays bounded and abortable.
-  switch (AbortableCall::run(link_.abortSignal(), timing::kNameLookUpMs, [lookUp] { lookUp(0); })) {
-    case AbortableCall::Outcome::Aborted:
-      SetErrorText("Aborted.");
-      return nullptr;
-    case AbortableCall::Outcome::Timeout:
-      SetErrorText("Cannot find the host " + host + ": no answer from the name service within " +
-                   std::to_string(timing::kNameLookUpMs / 1000) + " s.");
-      return nullptr;
-    case AbortableCall::Outcome::Done: break;
-  }
-  if (result->rc != 0 || !result->list) {
-    SetErrorText("Cannot find the host " + host + ": " + ::gai_strerror(result->rc));
-    return nullptr;
-  }
-  return result;
-}
-
 TcpipHost CTcpipPort::ParseAddress(const std::string& address) {
   TcpipHost h;
-  std::string fields[3];
-  std::size_t start = 0;
-  for (int i = 0; i < 3; ++i) {
-    std::size_t colon = address.find(':', start);
-    if (i == 2 || colon == std::string::npos) {
-      fields[i] = address.substr(std::min(start, address.size()));
-      break;
-    }
-    fields[i] = address.substr(start, colon - start);
-    start = colon + 1;
+  std::string rest = address;
+  if (!rest.empty() && rest[0] == '[') {  // an IPv6 address: "[::1]:4001:password"
+    const auto close = rest.find(']');
+    if (close == std::string::npos) return h;
+    h.host = rest.substr(1, close - 1);
+    rest = rest.substr(close + 1);
+    if (!rest.empty() && rest[0] != ':') return TcpipHost{};
+    rest = rest.empty() ? rest : rest.substr(1);
+  } else {
+    const auto colon = rest.find(':');
+    h.host = rest.substr(0, colon);
+    rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
   }
-  h.host = fields[0];
-  const std::string& p = fields[1];
+  const auto colon = rest.find(':');
+  const std::string p = rest.substr(0, colon);
   if (!p.empty() && p.size() <= 5 && p.find_first_not_of("0123456789") == std::string::npos) {
-    int port = std::stoi(p);
+    const int port = std::stoi(p);
     if (port >= 1 && port <= 65535) h.port = port;
   }
-  h.password = fields[2];
-  h.description = h.host + ":" + std::to_string(h.port);
+  if (colon != std::string::npos) h.password = rest.substr(colon + 1);
+  h.description = HostText(h.host) + ":" + std::to_string(h.port);
   return h;
+}
+
+std::string CTcpipPort::HostText(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+std::string CTcpipPort::Address(const TcpipHost& host) {
+  return HostText(host.host) + ":" + std::to_string(host.port) + ":" + host.password;
+}
+
+bool CTcpipPort::Connect(const addrinfo* list) {
+  std::string error = "no address";
+  for (const addrinfo* a = list; a; a = a->ai_next) {
+    if (link_.aborted()) break;
+    const int fd = socketapi::openStream(a->ai_family, IPPROTO_TCP);
+    if (fd < 0) {
+      error = socketapi::errorText(socketapi::lastError());
+      continue;
+    }
+    if (ConnectWithTimeout(link_, fd, a->ai_addr, static_cast<int>(a->ai_addrlen), error) == 0) {
+      link_.adopt(fd);
+      return true;
+    }
+    socketapi::closeSocket(fd);
+  }
+  SetErrorText(error + " (" + host_.description + ")");
+  return false;
 }
 
 bool CTcpipPort::Open(const std::string& address) {
@@ -107,21 +92,13 @@ bool CTcpipPort::Open(const std::string& address) {
   received_.clear();
   if (host_.host.empty() || host_.port == 0) return false;
 
-  const std::shared_ptr<const Resolved> resolved = Resolve(host_.host, host_.port);
-  if (!resolved) return false;
-  const int fd = socketapi::openStream(AF_INET, IPPROTO_TCP);
-  if (fd < 0) {
-    SetErrorText(socketapi::errorText(socketapi::lastError()));
-    return false;
-  }
   std::string error;
-  const int rc = ConnectWithTimeout(link_, fd, resolved->list->ai_addr, static_cast<int>(resolved->list->ai_addrlen), error);
-  if (rc != 0) {
-    socketapi::closeSocket(fd);
-    SetErrorText(error + " (" + host_.description + ")");
+  const std::shared_ptr<const HostAddresses> resolved = HostLookUp::run(host_.host, host_.port, link_.abortSignal(), error);
+  if (!resolved) {
+    SetErrorText(error);
     return false;
   }
-  link_.adopt(fd);
+  if (!Connect(resolved->list())) return false;
 
   waitForPrompt(link_, received_, "ogin: ");
   const uint8_t lf = '\n';

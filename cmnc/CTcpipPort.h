@@ -3,6 +3,7 @@
 #include <string>
 
 #include "CAbstractReceiverPort.h"
+#include "SocketApi.h"
 #include "SocketLink.h"
 
 namespace CMNC {
@@ -34,15 +35,18 @@ class CTcpipPort final : public CAbstractReceiverPort {
   std::string LoginPassword() const override { return host_.password; }
   const TcpipHost& Host() const { return host_; }
 
-  // Splits "host:port:password"; a missing field stays empty (port 0); a port that is not a
-  // number in 1..65535 gives 0.
+  // Splits "host:port:password" ("[v6-address]:port:password"); a missing field stays empty
+  // (port 0); a port that is not a number in 1..65535 gives 0; the password is the rest, colons
+  // and all.
   static TcpipHost ParseAddress(const std::string& address);
+  // The address Open takes, from its parts.
+  static std::string Address(const TcpipHost& host);
+  // A host as written in an address: an IPv6 address in brackets.
+  static std::string HostText(const std::string& host);
 
  private:
-  struct Resolved;
-  // The host's address: a numeric one at once, a name within a bounded, abortable look-up. Null
-  // with the error text set when there is none.
-  std::shared_ptr<const Resolved> Resolve(const std::string& host, int port);
+  // Tries the host's addresses in turn; false with the error text set when none connects.
+  bool Connect(const addrinfo* list);
 
   SocketLink link_;
   TcpipHost host_;

@@ -13,8 +13,7 @@ CUsbPort::CUsbPort() = default;
 CUsbPort::~CUsbPort() { Close(); }
 
 bool CUsbPort::ParseAddress(const std::string& address, int& bus, std::string& ports) {
-  if (address.rfind("usb:", 0) != 0) return false;
-  const std::string rest = address.substr(4);
+  const std::string& rest = address;
   const auto dash = rest.find('-');
   if (dash == std::string::npos || dash == 0 || dash + 1 >= rest.size()) return false;
   const std::string busText = rest.substr(0, dash);

@@ -10,8 +10,8 @@ namespace CMNC {
 
 // A receiver's native USB port: interface 0 with a bulk IN and a bulk OUT endpoint, through the
 // system's USB library (UsbBackend). The address is as the enumeration lists it: on Linux
-// "usb:BUS-PORT[.PORT...]", on Windows the device's interface path ("\\?\usb#vid_..."), with or
-// without "usb:" before it.
+// "BUS-PORT[.PORT...]", on Windows the device's interface path ("\\?\usb#vid_..."); "/port"
+// writes it after "usb:".
 //
 // Every transfer is bounded: reads by their time-out (0 still waits 1 ms, negative means 500 ms),
 // writes by 5 s; both run in 100 ms slices so that a purge with the abort flags ends them within
@@ -30,7 +30,7 @@ class CUsbPort final : public CAbstractReceiverPort {
   int Write(const uint8_t* data, int size, int timeoutMs) override;
   bool Purge(uint32_t flags) override;
 
-  // "usb:3-1.4" gives bus 3 and ports {1, 4}; false when the text is not such an address.
+  // "3-1.4" gives bus 3 and ports {1, 4}; false when the text is not such an address.
   static bool ParseAddress(const std::string& address, int& bus, std::string& ports);
 
  private:

@@ -5,11 +5,8 @@
 #include <vector>
 
 #include "BridgeLatch.h"
-#include "CBluetoothPort.h"
-#include "CSerialPort.h"
-#include "CTcpipPort.h"
-#include "CUsbPort.h"
 #include "Clock.h"
+#include "LinkKinds.h"
 #include "ReceiverLanguage.h"
 #include "Timing.h"
 
@@ -18,7 +15,8 @@ using namespace CMNC;
 namespace {
 
 
-std::string MaskPassword(const std::string& password) { return std::string(password.size(), '*'); }
+// Says whether a password was sent, never how long it was.
+std::string MaskPassword(const std::string& password) { return password.empty() ? "(none was given)" : "********"; }
 
 }  // namespace
 
@@ -28,13 +26,8 @@ CommandChannel::~CommandChannel() { Disconnect(); }
 
 std::unique_ptr<CAbstractReceiverPort> CommandChannel::MakePort(ConnectionKind kind) const {
   if (factory_) return factory_(kind);
-  switch (kind) {
-    case ConnectionKind::Serial: return std::make_unique<CSerialPort>();
-    case ConnectionKind::Tcpip: return std::make_unique<CTcpipPort>();
-    case ConnectionKind::Usb: return std::make_unique<CUsbPort>();
-    case ConnectionKind::Bluetooth: return std::make_unique<CBluetoothPort>();
-    default: return nullptr;
-  }
+  if (kind == ConnectionKind::None) return nullptr;
+  return LinkKindOf(kind).makePort();
 }
 
 bool CommandChannel::Connect(const PortEntry& entry) {

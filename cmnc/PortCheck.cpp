@@ -16,31 +16,38 @@ const char kUdevRuleRemedy[] =
 
 class Findings {
  public:
-  void ok(const std::string& text) { list_.push_back({Verdict::Ok, text}); }
-  void warn(const std::string& text) { list_.push_back({Verdict::Warning, text}); }
-  void problem(const std::string& text) { list_.push_back({Verdict::Problem, text}); }
+  void ok(const char* check, const std::string& text) { list_.push_back({Verdict::Ok, check, text, ""}); }
+  void warn(const char* check, const std::string& text, const std::string& remedy) {
+    list_.push_back({Verdict::Warning, check, text, remedy});
+  }
+  void problem(const char* check, const std::string& text, const std::string& remedy) {
+    list_.push_back({Verdict::Problem, check, text, remedy});
+  }
   std::vector<CheckFinding> take() { return std::move(list_); }
 
  private:
   std::vector<CheckFinding> list_;
 };
 
+const char kListPorts[] = "plug the receiver in, or list the ports with \"vestrel --list-ports\"";
+const char kNameASerialPort[] = "name a serial port such as /dev/ttyUSB0 (see \"vestrel --list-ports\")";
+
 // May this user open it, and if not, what to do about it.
 bool checkAccess(Findings& f, const std::string& path, const SystemProbe& probe) {
   if (probe.mayReadWrite(path)) {
-    f.ok("this user may open it");
+    f.ok("access", "this user may open it");
     return true;
   }
   const std::string group = probe.groupOf(path);
   const std::string user = probe.userName().empty() ? "$USER" : probe.userName();
   if (!group.empty() && group != "root" && probe.listedInGroup(group) && !probe.inGroup(group)) {
-    f.problem("no permission: " + user + " was added to the group " + group +
-              ", but this login does not have it yet: log out and in again (or run \"newgrp " + group + "\")");
+    f.problem("access", "no permission: " + user + " was added to the group " + group + ", but this login does not have it yet",
+              "log out and in again (or run \"newgrp " + group + "\")");
   } else if (!group.empty() && group != "root") {
-    f.problem("no permission: the device belongs to the group " + group + ": add the user to it with \"sudo usermod -aG " +
-              group + " " + user + "\", then log out and in again");
+    f.problem("access", "no permission: the device belongs to the group " + group,
+              "add the user to it with \"sudo usermod -aG " + group + " " + user + "\", then log out and in again");
   } else {
-    f.problem(std::string("no permission: ") + kUdevRuleRemedy);
+    f.problem("access", "no permission", kUdevRuleRemedy);
   }
   return false;
 }
@@ -56,64 +63,78 @@ bool checkHolders(Findings& f, const std::string& path, const SystemProbe& probe
       names += (names.empty() ? "" : ", ") + (h.name.empty() ? "a program" : h.name) + " (process " +
                std::to_string(h.pid) + ")";
     if (pseudo) {
-      f.warn("also open in " + names + ": on a pseudo-terminal that may be its other end; if not, close that program");
+      f.warn("holders", "also open in " + names, "on a pseudo-terminal that may be its other end; if not, close that program");
       return true;
     }
-    f.problem("in use by " + names + ": close that program first");
+    f.problem("holders", "in use by " + names, "close that program first");
     return false;
   }
-  f.ok("no other program holds it");
+  f.ok("holders", "no other program holds it");
   return true;
 }
 
 void checkModemManager(Findings& f, const std::string& path, const SystemProbe& probe) {
   if (!probe.modemManagerRunning()) {
-    f.ok("ModemManager is not running");
+    f.ok("modem-manager", "ModemManager is not running");
   } else if (probe.udevProperty(path, "ID_MM_DEVICE_IGNORE").value_or("") == "1") {
-    f.ok("ModemManager is running and told to leave this port alone");
+    f.ok("modem-manager", "ModemManager is running and told to leave this port alone");
   } else {
-    f.warn("ModemManager is running and may probe this port in its first seconds, corrupting the load: " +
+    f.warn("modem-manager", "ModemManager is running and may probe this port in its first seconds, corrupting the load",
            std::string(kUdevRuleRemedy) + "; or stop it with \"sudo systemctl stop ModemManager\"");
   }
+}
+
+// What the node is, from what the system shows without opening it.
+bool checkSerialNode(Findings& f, const std::string& real, const SystemProbe& probe) {
+  if (!probe.isCharacterDevice(real)) {
+    f.problem("serial-device", "not a serial device", kNameASerialPort);
+    return false;
+  }
+  switch (probe.ttyNode(real)) {
+    case TtyNode::SerialDevice:
+    case TtyNode::PseudoTerminal: return true;
+    case TtyNode::WithoutDevice:
+      f.problem("serial-device", "a terminal without a serial device behind it", kNameASerialPort);
+      return false;
+    case TtyNode::NotTty: break;
+  }
+  f.problem("serial-device", "not a serial device", kNameASerialPort);
+  return false;
 }
 
 void checkSerial(Findings& f, const std::string& name, const SystemProbe& probe) {
   const std::string path = CSerialPort::ResolveDevicePath(name);
   const std::string real = probe.resolve(path);
   if (real.empty()) {
-    f.problem("no such device " + path + ": plug the receiver in, or list the ports with \"vestrel --list-ports\"");
+    f.problem("exists", "no such device " + path, kListPorts);
     return;
   }
-  f.ok("exists" + (real != path ? " (" + real + ")" : std::string()));
-  if (!probe.isCharacterDevice(real)) {
-    f.problem("not a serial device: name a serial port such as /dev/ttyUSB0 (see \"vestrel --list-ports\")");
-    return;
-  }
+  f.ok("exists", "exists" + (real != path ? " (" + real + ")" : std::string()));
+  if (!checkSerialNode(f, real, probe)) return;
   if (!checkAccess(f, real, probe)) return;
-  if (probe.heldExclusively(real)) {  // it cannot even be opened to see what it is
-    f.problem("held exclusively by another program: close the program that has the port open");
-    return;
+  // The one open: on a real port it toggles the modem lines, which can reset a board.
+  switch (probe.openOnce(real)) {
+    case OpenResult::HeldExclusively:
+      f.problem("exclusive", "held exclusively by another program", "close the program that has the port open");
+      return;
+    case OpenResult::NotTerminal: f.problem("terminal", "not a terminal", kNameASerialPort); return;
+    case OpenResult::Failed: f.problem("terminal", "cannot be opened", kListPorts); return;
+    case OpenResult::Terminal: f.ok("terminal", "is a terminal"); break;
   }
-  if (!probe.isTerminal(real)) {
-    f.problem("not a terminal: name a serial port such as /dev/ttyUSB0 (see \"vestrel --list-ports\")");
-    return;
-  }
-  f.ok("is a terminal");
   if (!checkHolders(f, real, probe)) return;
   if (real.rfind("/dev/pts/", 0) != 0) checkModemManager(f, real, probe);  // it never probes pseudo-terminals
 }
 
-void checkUsb(Findings& f, const std::string& address, const SystemProbe& probe) {
-  const std::string location = address.rfind("usb:", 0) == 0 ? address.substr(4) : address;
+void checkUsb(Findings& f, const std::string& location, const SystemProbe& probe) {
   const std::string node = probe.usbDeviceNode(location);
   if (node.empty()) {
-    f.problem("no USB device at " + location + ": plug the receiver in, or list the ports with \"vestrel --list-ports\"");
+    f.problem("exists", "no USB device at " + location, kListPorts);
     return;
   }
-  f.ok("exists (" + node + ")");
+  f.ok("exists", "exists (" + node + ")");
   const std::string rule = probe.installedUdevRule();
-  if (rule.empty()) f.warn(std::string("Vestrel's udev rule is not installed: ") + kUdevRuleRemedy);
-  else f.ok("udev rule installed (" + rule + ")");
+  if (rule.empty()) f.warn("udev-rule", "Vestrel's udev rule is not installed", kUdevRuleRemedy);
+  else f.ok("udev-rule", "udev rule installed (" + rule + ")");
   if (!checkAccess(f, node, probe)) return;
   checkHolders(f, node, probe);
 }
@@ -125,10 +146,10 @@ std::vector<CheckFinding> CheckPort(const PortEntry& port, const SystemProbe& pr
   switch (port.kind) {
     case ConnectionKind::Usb: checkUsb(f, port.address, probe); break;
     case ConnectionKind::Bluetooth:
-      if (probe.bluetoothAdapterPresent()) f.ok("a Bluetooth adapter is present");
-      else f.problem("no Bluetooth adapter: plug one in or switch it on (\"rfkill unblock bluetooth\")");
+      if (probe.bluetoothAdapterPresent()) f.ok("bluetooth-adapter", "a Bluetooth adapter is present");
+      else f.problem("bluetooth-adapter", "no Bluetooth adapter", "plug one in or switch it on (\"rfkill unblock bluetooth\")");
       break;
-    case ConnectionKind::Tcpip: f.ok("a network link: nothing to check on this computer"); break;
+    case ConnectionKind::Tcpip: f.ok("network", "a network link: nothing to check on this computer"); break;
     default: checkSerial(f, port.address.empty() ? port.name : port.address, probe); break;
   }
   return f.take();
@@ -141,7 +162,11 @@ bool PortUsable(const std::vector<CheckFinding>& findings) {
 
 std::string CheckLine(const std::string& port, const CheckFinding& finding) {
   const char* head = finding.verdict == Verdict::Ok ? "OK      " : finding.verdict == Verdict::Warning ? "WARNING " : "PROBLEM ";
-  return head + port + ": " + finding.text;
+  return head + port + ": " + finding.text + (finding.remedy.empty() ? "" : ": " + finding.remedy);
+}
+
+const char* VerdictName(CheckFinding::Verdict verdict) {
+  return verdict == Verdict::Ok ? "ok" : verdict == Verdict::Warning ? "warning" : "problem";
 }
 
 }  // namespace CMNC

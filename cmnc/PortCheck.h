@@ -11,10 +11,13 @@ namespace CMNC {
 struct CheckFinding {
   enum class Verdict { Ok, Warning, Problem };
   Verdict verdict = Verdict::Ok;
-  std::string text;
+  std::string check;   // what was checked: "exists", "serial-device", "access", "terminal", "holders"...
+  std::string text;    // what was found
+  std::string remedy;  // what to do about it; empty when it is fine
 };
 
-// The pre-flight check of one port: it is there, it is a terminal (serial links), this user may
+// The pre-flight check of one port: it is there, it is a serial device by what the system shows
+// of it, opened once at most and then a terminal (serial links), this user may
 // open it, no other program holds it, ModemManager leaves it alone, the udev rule is installed
 // (native USB), an adapter is present (Bluetooth). Asks the probe only: nothing is sent to the
 // receiver. The findings come in the order checked; a problem that makes the later checks
@@ -24,7 +27,9 @@ std::vector<CheckFinding> CheckPort(const PortEntry& port, const SystemProbe& pr
 // No finding is a problem: the port can be used.
 bool PortUsable(const std::vector<CheckFinding>& findings);
 
-// "OK       /dev/ttyUSB0: exists"
+// "OK       /dev/ttyUSB0: exists"; a remedy follows its finding after ": ".
 std::string CheckLine(const std::string& port, const CheckFinding& finding);
+// "ok", "warning", "problem".
+const char* VerdictName(CheckFinding::Verdict verdict);
 
 }  // namespace CMNC

@@ -1,5 +1,7 @@
 #include "PortEnumeration.h"
 
+#include "LinkKinds.h"
+
 namespace CMNC {
 
 std::vector<PortEntry>& PortList() {
@@ -17,8 +19,8 @@ std::string DescribeDevice(const std::string& model, const std::string& vendor, 
 void EnumeratePorts(ConnectionKind kind) {
   std::vector<PortEntry>& list = PortList();
   list.clear();
-  if (kind == ConnectionKind::Serial) list = ListSerialPorts();
-  else if (kind == ConnectionKind::Usb) list = ListUsbReceivers();
+  if (kind == ConnectionKind::None) return;
+  if (const auto enumerate = LinkKindOf(kind).enumerate) list = enumerate();
 }
 
 }  // namespace CMNC

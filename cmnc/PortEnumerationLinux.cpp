@@ -99,7 +99,7 @@ std::vector<PortEntry> ListUsbReceivers() {
     const std::string location = udev_device_get_sysname(dev);  // BUS-PORT.PORT...
     std::string serial = Attribute(dev, "serial");
     std::string description = serial.empty() ? location : location + " (" + serial + ")";
-    list.push_back({"USB", description, "usb:" + location, ConnectionKind::Usb});
+    list.push_back({"USB", description, location, ConnectionKind::Usb});
   });
   return list;
 }

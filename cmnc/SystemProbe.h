@@ -6,6 +6,17 @@
 
 namespace CMNC {
 
+// What a character device is, by what the system shows of it without opening it.
+enum class TtyNode {
+  SerialDevice,    // a terminal with a device behind it (a UART, a USB-serial bridge, a modem)
+  PseudoTerminal,  // the far end of a pseudo-terminal (a simulator, a relay)
+  WithoutDevice,   // a terminal with no device behind it (a console, /dev/tty)
+  NotTty,          // no terminal at all (/dev/null, a disk)
+};
+
+// What opening a device once found.
+enum class OpenResult { Terminal, NotTerminal, HeldExclusively, Failed };
+
 // A process that has a device open.
 struct DeviceHolder {
   int pid = 0;
@@ -22,13 +33,13 @@ class SystemProbe {
   // The path with its links resolved; empty when nothing is there.
   virtual std::string resolve(const std::string& path) const = 0;
   virtual bool isCharacterDevice(const std::string& path) const = 0;
-  // Opens the device without waiting for a carrier and closes it at once: true when it is a
-  // terminal. False also when it cannot be opened.
-  virtual bool isTerminal(const std::string& path) const = 0;
+  // What the character device is (Linux: sysfs's tty class and the pseudo-terminals' device
+  // numbers); never opens it.
+  virtual TtyNode ttyNode(const std::string& path) const = 0;
+  // Opens the device once, without waiting for a carrier, and closes it at once.
+  virtual OpenResult openOnce(const std::string& path) const = 0;
   // This process may read and write it.
   virtual bool mayReadWrite(const std::string& path) const = 0;
-  // Opening it is refused because another program holds it exclusively.
-  virtual bool heldExclusively(const std::string& path) const = 0;
   // The name of the device's group ("dialout"); empty when unknown.
   virtual std::string groupOf(const std::string& path) const = 0;
   // The group is one of this process's groups.

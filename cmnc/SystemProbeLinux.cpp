@@ -5,6 +5,7 @@
 #include <libudev.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +20,10 @@ namespace CMNC {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The far ends of pseudo-terminals (/dev/pts/N) have these device numbers' major numbers.
+constexpr unsigned kPtySlaveFirstMajor = 136;
+constexpr unsigned kPtySlaveMajors = 8;
 
 const char* const kUdevRuleFiles[] = {"/etc/udev/rules.d/60-vestrel.rules", "/usr/lib/udev/rules.d/60-vestrel.rules",
                                       "/lib/udev/rules.d/60-vestrel.rules", "/etc/udev/rules.d/70-vestrel.rules"};
@@ -46,24 +51,27 @@ class LinuxProbe final : public SystemProbe {
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
   }
 
-  bool isTerminal(const std::string& path) const override {
+  TtyNode ttyNode(const std::string& path) const override {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return TtyNode::NotTty;
+    const unsigned maj = major(st.st_rdev);
+    if (maj >= kPtySlaveFirstMajor && maj < kPtySlaveFirstMajor + kPtySlaveMajors) return TtyNode::PseudoTerminal;
+    std::error_code ec;
+    if (!fs::exists("/sys/dev/char", ec)) return TtyNode::SerialDevice;  // no sysfs here: the open decides
+    const fs::path node = fs::path("/sys/dev/char") / (std::to_string(maj) + ":" + std::to_string(minor(st.st_rdev)));
+    if (fs::read_symlink(node / "subsystem", ec).filename() != "tty") return TtyNode::NotTty;
+    return fs::exists(node / "device", ec) ? TtyNode::SerialDevice : TtyNode::WithoutDevice;
+  }
+
+  OpenResult openOnce(const std::string& path) const override {
     const int fd = openBriefly(path);
-    if (fd < 0) return false;
+    if (fd < 0) return errno == EBUSY ? OpenResult::HeldExclusively : OpenResult::Failed;
     const bool tty = ::isatty(fd) != 0;
     ::close(fd);
-    return tty;
+    return tty ? OpenResult::Terminal : OpenResult::NotTerminal;
   }
 
   bool mayReadWrite(const std::string& path) const override { return ::access(path.c_str(), R_OK | W_OK) == 0; }
-
-  bool heldExclusively(const std::string& path) const override {
-    const int fd = openBriefly(path);
-    if (fd >= 0) {
-      ::close(fd);
-      return false;
-    }
-    return errno == EBUSY;
-  }
 
   std::string groupOf(const std::string& path) const override {
     struct stat st {};

@@ -63,7 +63,7 @@ bool UsbBackend::open(const std::string& address, std::string& error) {
   int bus = 0;
   std::string ports;
   if (!CUsbPort::ParseAddress(address, bus, ports)) {
-    error = "Not a USB device address: " + address + " (expected usb:BUS-PORT[.PORT...]).";
+    error = "Not a USB device address: " + address + " (expected BUS-PORT[.PORT...]).";
     return false;
   }
   libusb_device** list = nullptr;

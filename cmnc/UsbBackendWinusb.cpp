@@ -2,7 +2,7 @@
 
 // The Windows side of the USB link: WinUSB, loaded at run time from "winusb.dll" so that the
 // program starts on a computer without it. A receiver's device is opened by its interface path
-// (the port enumeration's "usb:" address). Each transfer is overlapped and waits at most its
+// (the port enumeration's address). Each transfer is overlapped and waits at most its
 // slice; a slice that ends aborts the pipe and collects what moved before it, so no I/O is
 // outstanding between calls.
 #include <windows.h>
@@ -141,8 +141,7 @@ bool UsbBackend::available() const { return d_->module != nullptr; }
 bool UsbBackend::isOpen() const { return d_->usb != nullptr && d_->writeEvent && d_->readEvent; }
 
 bool UsbBackend::open(const std::string& address, std::string& error) {
-  // The enumeration's device path, or the same after "usb:" as "/port" takes it.
-  const std::string path = address.rfind("usb:", 0) == 0 ? address.substr(4) : address;
+  const std::string& path = address;  // the enumeration's device path
   if (path.rfind("\\\\?\\", 0) != 0) {
     error = "Not a USB device address: " + address + " (expected the device path the port list shows).";
     return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BridgeLatch.h"
+#include "LinkKinds.h"
 #include "LoadDriver.h"
 #include "ReceiverLanguage.h"
 #include "Timing.h"
@@ -13,7 +14,6 @@ namespace {
 
 constexpr int kBluetoothPortUnit = 128;   // bytes per write on the receiver's Bluetooth port
 constexpr int kMinTransferUnit = 32;
-constexpr int kSerialUploadBlockSize = 2048;
 const char kReceiverBluetoothPort[] = "/dev/blt/a";
 
 std::string openError(const CommandChannel& channel, const std::string& port) {
@@ -104,9 +104,9 @@ RunSettings LoadSession::settingsFor(const LoadRequest& r) {
   s.portBPowerSlots = r.portBPowerSlots;
   s.replyGapMs = r.replyGapMs;
   if (r.method == LoadMethod::FileUpload) {
-    const ConnectionKind kind = r.port.kind;
-    s.blockSize = kind == ConnectionKind::Serial ? kSerialUploadBlockSize : r.blockSizeChoice;
-    if (kind == ConnectionKind::Bluetooth || kind == ConnectionKind::Tcpip) s.putTimeout = RunSettings::kSlowLinkPutTimeout;
+    const CMNC::LinkPolicy& link = CMNC::LinkKindOf(r.port.kind).policy;
+    s.blockSize = link.uploadBlockSize != 0 ? link.uploadBlockSize : r.blockSizeChoice;
+    if (link.slowPut) s.putTimeout = RunSettings::kSlowLinkPutTimeout;
   }
   return s;
 }

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -17,17 +18,31 @@ void closeFd(int& fd) {
 }
 
 // In the child between fork and exec: only async-signal-safe calls.
-[[noreturn]] void execChild(const std::string& program, const std::vector<char*>& argv, int out, int err, int report) {
+[[noreturn]] void execChild(const std::string& program, const std::vector<char*>& argv, const std::vector<char*>& envp,
+                            int out, int err, int report) {
   ::setpgid(0, 0);
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   const int devNull = ::open("/dev/null", O_RDONLY);
   if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
   ::dup2(out, STDOUT_FILENO);
   ::dup2(err, STDERR_FILENO);
-  ::execv(program.c_str(), argv.data());
+  ::execve(program.c_str(), argv.data(), envp.data());
   const int error = errno;
   [[maybe_unused]] const ssize_t n = ::write(report, &error, sizeof error);
   ::_exit(127);
+}
+
+// The fleet's environment with the entries set or replaced.
+std::vector<std::string> environmentWith(const std::vector<std::string>& set) {
+  std::vector<std::string> all;
+  for (char** e = environ; e && *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    const bool replaced = std::any_of(set.begin(), set.end(), [&](const std::string& s) { return s.rfind(name, 0) == 0; });
+    if (!replaced) all.push_back(entry);
+  }
+  all.insert(all.end(), set.begin(), set.end());
+  return all;
 }
 
 }  // namespace
@@ -41,7 +56,8 @@ ChildProcess::~ChildProcess() {
   closeFd(err_);
 }
 
-bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args, std::string& error) {
+bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& environment, std::string& error) {
   int out[2], err[2], report[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return error = std::strerror(errno), false;
   if (::pipe2(err, O_CLOEXEC) != 0) {
@@ -57,8 +73,12 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
+  std::vector<std::string> env = environmentWith(environment);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
   const pid_t pid = ::fork();
-  if (pid == 0) execChild(program, argv, out[1], err[1], report[1]);
+  if (pid == 0) execChild(program, argv, envp, out[1], err[1], report[1]);
   for (int fd : {out[1], err[1], report[1]}) ::close(fd);
   int execError = 0;
   const bool forked = pid > 0;

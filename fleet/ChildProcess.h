@@ -15,9 +15,12 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Starts the program with the arguments (standard input from /dev/null); false with the
-  // reason ("cannot run PATH: No such file or directory") when it could not be started.
-  bool start(const std::string& program, const std::vector<std::string>& args, std::string& error);
+  // Starts the program with the arguments (standard input from /dev/null) and the fleet's
+  // environment with "NAME=VALUE" entries set or replaced (secrets go there: other users can read
+  // a process's arguments, not its environment); false with the reason ("cannot run PATH: No such
+  // file or directory") when it could not be started.
+  bool start(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& environment,
+             std::string& error);
   // The pipes' read ends (-1 once closed); nonblocking.
   int outFd() const { return out_; }
   int errFd() const { return err_; }

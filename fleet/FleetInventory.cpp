@@ -90,7 +90,7 @@ std::vector<InventoryEntry> FleetInventory::run(const std::vector<std::string>& 
       args.insert(args.end(), vestrelArgs_.begin(), vestrelArgs_.end());
       asking[i] = std::make_unique<Asking>();
       std::string error;
-      if (asking[i]->child.start(vestrel_, args, error)) {
+      if (asking[i]->child.start(vestrel_, args, portnames::childEnvironment(passwords_, ports[i]), error)) {
         ++running;
         continue;
       }

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "PortNames.h"
+
 // One port's answer to "who is there?".
 struct InventoryEntry {
   std::string port;       // as the fleet was given it
@@ -17,8 +19,8 @@ struct InventoryEntry {
 // Used on the fleet's thread only.
 class FleetInventory {
  public:
-  FleetInventory(std::string vestrel, std::vector<std::string> vestrelArgs, int jobs)
-      : vestrel_(std::move(vestrel)), vestrelArgs_(std::move(vestrelArgs)), jobs_(jobs) {}
+  FleetInventory(std::string vestrel, std::vector<std::string> vestrelArgs, int jobs, portnames::Passwords passwords = {})
+      : vestrel_(std::move(vestrel)), vestrelArgs_(std::move(vestrelArgs)), jobs_(jobs), passwords_(std::move(passwords)) {}
 
   // The entries in the order of ports; stopSignal is set when a stop came.
   std::vector<InventoryEntry> run(const std::vector<std::string>& ports, int stopFd, int& stopSignal);
@@ -34,4 +36,5 @@ class FleetInventory {
   std::string vestrel_;
   std::vector<std::string> vestrelArgs_;  // the speed to try first, when given
   int jobs_;
+  portnames::Passwords passwords_;  // reach each child through its environment
 };

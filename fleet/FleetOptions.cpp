@@ -6,8 +6,8 @@
 
 #include <boost/regex.hpp>
 
+#include "LinkKinds.h"
 #include "PortNames.h"
-#include "WizardModel.h"
 
 namespace {
 
@@ -55,6 +55,19 @@ std::string refusedOption(const std::vector<std::string>& args) {
   return "";
 }
 
+// A port in its canonical text; a password it carries is kept apart, for the child's environment.
+std::string addPort(const std::string& text, FleetOptions& o) {
+  CMNC::PortText port;
+  std::string error;
+  if (!CMNC::ParsePortText(text, port, error)) return "--port: " + error;
+  if (!port.password.empty()) {
+    o.passwords[port.text] = port.password;
+    o.passwordInArguments = true;
+  }
+  o.ports.push_back(port.text);
+  return "";
+}
+
 bool positiveNumber(const std::string& text, int& value) {
   if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
   value = std::stoi(text);
@@ -98,7 +111,9 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--retry") {
       if (!positiveNumber(args[++i], o.retries)) return "--retry takes a number of 1 or more, not \"" + args[i] + "\".";
     }
-    else if (a == "--port") o.ports.push_back(wizard::normalisedPortName(args[++i]));
+    else if (a == "--port") {
+      if (const std::string bad = addPort(args[++i], o); !bad.empty()) return bad;
+    }
     else if (a == "--match") o.match = args[++i];
     else if (a == "--log-dir") o.logDir = args[++i];
     else if (a == "--vestrel") o.vestrel = args[++i];
@@ -128,19 +143,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     }
   }
   if (o.logDir.empty()) return "--log-dir needs a folder.";
-  return checkDistinctPorts(o.ports);
-}
-
-std::string checkDistinctPorts(const std::vector<std::string>& ports) {
-  std::map<std::string, std::string> seen;
-  for (const std::string& port : ports) {
-    const auto [at, added] = seen.emplace(portnames::identityKey(port), port);
-    if (added) continue;
-    if (at->second == port) return "The port " + portnames::shownName(port) + " is named twice.";
-    return "The ports " + portnames::shownName(at->second) + " and " + portnames::shownName(port) +
-           " are the same receiver.";
-  }
-  return "";
+  return portnames::checkDistinct(o.ports);
 }
 
 const char* fleetUsage() {

@@ -2,13 +2,17 @@
 #include <string>
 #include <vector>
 
+#include "PortNames.h"
+
 // The fleet's command line:
 //   vestrel-fleet (--port P)... | --all [--match REGEX]  [--log-dir DIR] [--jobs N] [--json]
 //                 [--vestrel PATH] [--allow-unconfirmed] [--skip-current] [--expect-version TEXT]
 //                 -- <vestrel options>
 //   vestrel-fleet --identify (--port P)... | --all [--match REGEX] [--jobs N] [--json] [-- /speed N]
 struct FleetOptions {
-  std::vector<std::string> ports;
+  std::vector<std::string> ports;    // canonical texts, without passwords
+  portnames::Passwords passwords;    // the passwords --port texts carried
+  bool passwordInArguments = false;  // one did: warned about, and blanked in the fleet's arguments
   bool all = false;
   std::string match;                 // with --all: a regular expression on name or description
   std::string logDir = "vestrel-logs";
@@ -33,7 +37,5 @@ struct FleetOptions {
 // Reads the command line (without the program's name) into options; "" when it is usable, else
 // what is wrong with it, for the usage error.
 std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions& options);
-// "" when no two ports reach the same receiver, else the error naming the two.
-std::string checkDistinctPorts(const std::vector<std::string>& ports);
 // The fleet's --help text.
 const char* fleetUsage();

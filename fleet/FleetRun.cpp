@@ -50,7 +50,7 @@ void FleetRun::startChild(std::size_t i) {
   if (!settings_.expectVersion.empty()) args.insert(args.end(), {"--expect-version", settings_.expectVersion});
   args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
   std::string error;
-  if (!slot.child.start(settings_.vestrel, args, error)) {
+  if (!slot.child.start(settings_.vestrel, args, portnames::childEnvironment(settings_.passwords, settings_.ports[i]), error)) {
     receivers_[i].startFailed(error, Clock::now());
   } else {
     slot.running = true;

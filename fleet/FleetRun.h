@@ -5,6 +5,7 @@
 
 #include "ChildProcess.h"
 #include "FleetDisplay.h"
+#include "PortNames.h"
 #include "ReceiverState.h"
 
 // One fleet run: a headless vestrel process per receiver, at most jobs at once, their JSON lines
@@ -23,6 +24,7 @@ class FleetRun {
     std::string expectVersion;             // passed on to every load
     int retries = 0;                       // a failed load is tried again up to this many times
     bool bootLoaderMethod = false;         // the loads capture the boot loader (soft or power)
+    portnames::Passwords passwords;        // reach each child through its environment, never its arguments
   };
   // The pause before a failed load is tried again.
   static constexpr int kRetryPauseMs = 5000;

@@ -32,7 +32,7 @@ bool portsFromListing(const std::string& listing, const std::string& match, std:
 bool discoverPorts(const std::string& vestrel, const std::string& match, std::vector<std::string>& ports,
                    std::string& error) {
   ChildProcess child;
-  if (!child.start(vestrel, {"--list-ports", "--json"}, error)) return false;
+  if (!child.start(vestrel, {"--list-ports", "--json"}, {}, error)) return false;
   std::string out;
   char buffer[4096];
   while (child.outFd() >= 0) {

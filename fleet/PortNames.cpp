@@ -1,45 +1,49 @@
 #include "PortNames.h"
 
-#include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <set>
 
-#include "CSerialPort.h"
-#include "CTcpipPort.h"
+#include "LinkKinds.h"
 
 namespace portnames {
 namespace {
 
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-bool isOtherLink(const std::string& port) {
-  return startsWith(port, "usb:") || startsWith(port, "bt:") || startsWith(port, "tcp:");
+bool entryOf(const std::string& port, PortEntry& entry, std::string& error) {
+  CMNC::PortText parsed;
+  if (!CMNC::ParsePortText(port, parsed, error)) return false;
+  entry = CMNC::EntryOf(parsed, parsed.text);
+  return true;
 }
 
 }  // namespace
 
-std::string identityKey(const std::string& port) {
-  if (startsWith(port, "tcp:")) {
-    const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(port.substr(4));
-    return "tcp:" + lower(h.host) + ":" + std::to_string(h.port);
-  }
-  if (isOtherLink(port)) return lower(port);
-  const std::string path = CMNC::CSerialPort::ResolveDevicePath(port);
-  std::error_code error;
-  const std::filesystem::path real = std::filesystem::canonical(path, error);
-  return error ? path : real.string();
+std::string shownName(const std::string& port) { return CMNC::ShownPortText(port); }
+
+bool samePort(const std::string& a, const std::string& b) {
+  if (shownName(a) == shownName(b)) return true;
+  PortEntry ea, eb;
+  std::string error;
+  if (!entryOf(a, ea, error) || !entryOf(b, eb, error) || ea.kind != eb.kind || ea.kind == ConnectionKind::Tcpip) return false;
+  std::vector<std::string> ka, kb;
+  return CMNC::IdentityOf(ea, ka, error) && CMNC::IdentityOf(eb, kb, error) && CMNC::SameReceiver(ka, kb);
 }
 
-std::string shownName(const std::string& port) {
-  if (!startsWith(port, "tcp:")) return port;
-  const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(port.substr(4));
-  return "tcp:" + h.host + ":" + std::to_string(h.port);
+std::string checkDistinct(const std::vector<std::string>& ports) {
+  std::vector<std::vector<std::string>> keys;
+  for (const std::string& port : ports) {
+    PortEntry entry;
+    std::string error;
+    std::vector<std::string> found;
+    if (!entryOf(port, entry, error) || !CMNC::IdentityOf(entry, found, error))
+      return "The port " + shownName(port) + " cannot be used: " + error;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (!CMNC::SameReceiver(keys[i], found)) continue;
+      if (shownName(ports[i]) == shownName(port)) return "The port " + shownName(port) + " is named twice.";
+      return "The ports " + shownName(ports[i]) + " and " + shownName(port) + " are the same receiver.";
+    }
+    keys.push_back(found);
+  }
+  return "";
 }
 
 std::vector<std::string> logFileNames(const std::vector<std::string>& ports) {
@@ -56,6 +60,12 @@ std::vector<std::string> logFileNames(const std::vector<std::string>& ports) {
     names.push_back(name);
   }
   return names;
+}
+
+std::vector<std::string> childEnvironment(const Passwords& passwords, const std::string& port) {
+  const auto found = passwords.find(port);
+  if (found == passwords.end()) return {};
+  return {"VESTREL_TCP_PASSWORD=" + found->second};
 }
 
 }  // namespace portnames

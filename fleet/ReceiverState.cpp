@@ -128,7 +128,7 @@ void ReceiverState::result(const JsonValue& event) {
 }
 
 bool ReceiverState::resultNamesThisPort() const {
-  return !resultPort_.empty() && portnames::identityKey(resultPort_) == portnames::identityKey(port_);
+  return !resultPort_.empty() && portnames::samePort(resultPort_, port_);
 }
 
 void ReceiverState::childEnded(int waitStatus, const std::string& lastErrorLine, Clock::time_point at) {

@@ -11,6 +11,7 @@
 #include "FleetOptions.h"
 #include "FleetRun.h"
 #include "InterruptWatch.h"
+#include "LinkKinds.h"
 #include "PortDiscovery.h"
 #include "PortNames.h"
 #include "Version.h"
@@ -81,7 +82,8 @@ int inventory(const std::string& vestrel, const FleetOptions& options, const std
   std::vector<InventoryEntry> entries;
   {
     InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
-    entries = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs).run(ports, stops.readEnd(), stopSignal);
+    entries = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
+                  .run(ports, stops.readEnd(), stopSignal);
   }
   std::cout << (options.json ? FleetInventory::asJson(entries) : FleetInventory::asText(entries)) << std::flush;
   if (stopSignal) return 128 + stopSignal;
@@ -93,7 +95,12 @@ int inventory(const std::string& vestrel, const FleetOptions& options, const std
 int main(int argc, char** argv) {
   FleetOptions options;
   const std::string error = parseFleetOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+  CMNC::HidePortPasswords(argc, argv);  // copied: gone from what other users can read
   if (!error.empty()) return usageError(error);
+  if (options.passwordInArguments)
+    std::cerr << "vestrel-fleet: warning: a password in --port tcp:HOST:PORT:PASSWORD can be read by every user of this "
+                 "computer (ps, /proc): give it with VESTREL_TCP_PASSWORD, a stored host or \"-- --password-file FILE\" "
+                 "instead; each receiver's vestrel gets it through its environment.\n";
   if (options.help) return std::cout << fleetUsage(), 0;
   if (options.version) return std::cout << "vestrel-fleet " << VESTREL_VERSION << "\n", 0;
   const std::string vestrel = findVestrel(options.vestrel);
@@ -103,7 +110,7 @@ int main(int argc, char** argv) {
     std::string reason;
     if (!discoverPorts(vestrel, options.match, ports, reason)) return std::cerr << "vestrel-fleet: " << reason << "\n", 1;
     if (ports.empty()) return std::cerr << "vestrel-fleet: no port matches.\n", 1;
-    if (const std::string twice = checkDistinctPorts(ports); !twice.empty()) return usageError(twice);
+    if (const std::string twice = portnames::checkDistinct(ports); !twice.empty()) return usageError(twice);
   }
   if (options.identify) return inventory(vestrel, options, ports);
   std::error_code dirError;
@@ -114,7 +121,8 @@ int main(int argc, char** argv) {
   }
   FleetRun::Settings settings{vestrel,        options.vestrelArgs,           ports,
                               {},             options.jobs,                  options.allowUnconfirmed,
-                              options.expectVersion, options.retries,        options.bootLoaderCapture()};
+                              options.expectVersion, options.retries,        options.bootLoaderCapture(),
+                              options.passwords};
   for (const std::string& name : portnames::logFileNames(ports))
     settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
 
@@ -133,7 +141,8 @@ int main(int argc, char** argv) {
       progress << "Asking each receiver which firmware it runs...\n" << std::flush;
       int stopSignal = 0;
       const std::vector<InventoryEntry> found =
-          FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs).run(ports, stops.readEnd(), stopSignal);
+          FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
+              .run(ports, stops.readEnd(), stopSignal);
       if (stopSignal) return 128 + stopSignal;
       for (std::size_t i = 0; i < found.size(); ++i)
         if (found[i].found && found[i].firmware.rfind(options.expectVersion, 0) == 0)

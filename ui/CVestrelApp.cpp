@@ -25,8 +25,8 @@ int CVestrelApp::run() {
   hooks.runWindow = [this](LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool bluetoothAvailable) {
     return runWindow(job, kind, images, bluetoothAvailable);
   };
-  hooks.checkPorts = [](const std::vector<PortEntry>& ports) {
-    return runPortCheck(ports, *CMNC::MakeSystemProbe(), std::cout);
+  hooks.checkPorts = [](const std::vector<PortEntry>& ports, bool json) {
+    return runPortCheck(ports, *CMNC::MakeSystemProbe(), json, std::cout);
   };
   hooks.noWindowText = "vestrel: no display. Start it on a desktop, or load unattended with /run (see --help).";
   return runProgram(args_, hooks);

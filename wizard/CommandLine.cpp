@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "LinkKinds.h"
 #include "PathText.h"
 #include "WizardModel.h"
 
@@ -69,7 +70,7 @@ bool isOptionSpelling(const std::string& word) {
   static const char* const kNames[] = {"port", "speed", "capture", "source", "log", "MTU", "exit", "run"};
   for (const char* name : kNames)
     if (word == std::string("/") + name || word == std::string("--") + name) return true;
-  for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--help", "--version", "--list-ports",
+  for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--help", "--version", "--list-ports",
                           "--check", "--identify", "--window"})
     if (word == gnu) return true;
   return false;
@@ -131,6 +132,13 @@ std::string platformUsageNotes() {
          "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n" +
          platform.usb +
          "    bt:(XX:XX:XX:XX:XX:XX)         a receiver over Bluetooth\r\n"
+         "  A link's prefix may be written in any case; an IPv6 host goes in brackets\r\n"
+         "  (tcp:[::1]:4001). A stored host's or device's description (as the set-up\r\n"
+         "  dialog shows it, case counts) names it with its stored settings.\r\n"
+         "  A TCP/IP password is taken, first found, from the port's :PASSWORD (others\r\n"
+         "  can read a command line: a warning says so), --password-file FILE (its first\r\n"
+         "  line; the file must be private to its owner), VESTREL_TCP_PASSWORD, the\r\n"
+         "  stored host with that host and port, or a prompt when typed at a terminal.\r\n"
          "  --identify /port PORT [/speed N] [--json] asks the receiver who it is (model,\r\n"
          "  identity, hardware version, board, main firmware, the speed it answered at)\r\n"
          "  and changes nothing in it; exit 0 when a receiver answered, 1 when none did.\r\n"
@@ -162,6 +170,8 @@ long long readDecimal(const std::string& text) {
 CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob& job, SourceKind& kind) {
   CommandLineResult result;
   job.port.clear();
+  job.portEntry = PortEntry{};
+  job.passwordFile.clear();
   job.speed = 115200;
   job.exitWhenDone = false;
   job.method = LoadMethod::SoftBreakCapture;
@@ -203,7 +213,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       }
       if (!hasValue) continue;  // an option that needs a value but stands last is ignored
       const std::string& value = args[++i];
-      if (isOption(arg, "/port", "port")) job.port = wizard::normalisedPortName(value);
+      if (isOption(arg, "/port", "port")) job.port = value;
       else if (isOption(arg, "/source", "source")) job.source = value;
       else if (isOption(arg, "/speed", "speed")) speed = readDecimal(value);
       else if (isOption(arg, "/log", "log")) result.logFiles.push_back(value);
@@ -223,6 +233,11 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     } else if (arg == "--reply-gap") {
       if (!hasValue || !readReplyGap(args[++i], job.replyGapMs))
         result.badValue = "--reply-gap takes a whole number of milliseconds from 0 to 1000.";
+    } else if (arg == "--password-file") {
+      if (!hasValue || isOptionSpelling(args[i + 1]) || args[i + 1].empty())
+        result.badValue = "--password-file takes the file whose first line is the TCP/IP password.";
+      else
+        job.passwordFile = args[++i];
     } else if (arg == "--expect-version") {
       if (!hasValue || isOptionSpelling(args[i + 1]) || args[i + 1].empty())
         result.badValue = "--expect-version takes the version the main firmware must begin with after the load.";
@@ -235,7 +250,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     }
   }
   job.speed = static_cast<uint32_t>(std::max<long long>(speed, kMinSpeed));
-  if (!job.port.empty()) job.connection = wizard::kindOfPortName(job.port);
+  if (!job.port.empty()) job.connection = CMNC::KindOfPortText(job.port);
   classifySource(job, kind);
   return result;
 }

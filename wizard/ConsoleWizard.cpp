@@ -6,6 +6,7 @@
 #include "ConsoleView.h"
 #include "EventLoop.h"
 #include "InterruptWatch.h"
+#include "LinkKinds.h"
 #include "WizardModel.h"
 
 namespace {
@@ -15,7 +16,7 @@ RunStart runStartOf(const LoadJob& job) {
   const char* method = job.method == LoadMethod::PowerOnCapture ? "power"
                        : job.method == LoadMethod::FileUpload   ? (job.plainDataFile ? "data" : "fldp")
                                                                 : "soft";
-  return {wizard::displayPortName(job.port), method, job.source};
+  return {CMNC::ShownPortText(job.port), method, job.source};
 }
 
 }  // namespace

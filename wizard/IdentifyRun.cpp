@@ -1,11 +1,14 @@
 #include "IdentifyRun.h"
 
 #include <condition_variable>
+#include <iostream>
 #include <mutex>
 
 #include "ConsoleText.h"
 #include "InterruptWatch.h"
 #include "JsonText.h"
+#include "LinkKinds.h"
+#include "PortResolution.h"
 #include "PrintableText.h"
 #include "WizardModel.h"
 
@@ -91,9 +94,13 @@ void printNotFound(std::ostream& out, const std::string& port, const std::string
 }  // namespace
 
 int runIdentify(EngineSession& session, const LoadJob& job, bool json, std::ostream& out) {
-  const std::string shown = wizard::displayPortName(job.port);
+  const std::string shown = CMNC::ShownPortText(job.port);
   TestRequest request;
-  request.port = {job.port, "", wizard::addressOfPortName(job.port), wizard::kindOfPortName(job.port)};
+  std::string unusable;
+  if (!entryOfJob(job, request.port, unusable)) {
+    std::cerr << "vestrel: " << unusable << "\n";
+    return 2;
+  }
   request.method = LoadMethod::FileUpload;  // nothing but the questions: no cable rule, no rate change
   request.speeds.push_back({std::to_string(job.speed), static_cast<int>(job.speed)});
   for (const SpeedEntry& e : wizard::speedsFor(request.port.kind))

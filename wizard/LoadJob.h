@@ -4,6 +4,7 @@
 
 #include "ConnectionKind.h"
 #include "LoadMethod.h"
+#include "PortEntry.h"
 
 // The operator's settings, filled from the command line and the wizard's pages. The wizard turns
 // them into the engine's requests when a test or a load starts.
@@ -11,7 +12,9 @@ struct LoadJob {
   bool run = false;           // an unattended run is in progress
   bool exitWhenDone = false;  // close the program after a successful load
   std::string source;         // path of the firmware source
-  std::string port;           // port name as given ("COM1" alias, device name or path)
+  std::string port;           // port as named: its canonical text (never a password) or a stored description
+  PortEntry portEntry;        // the port /port named, once resolved (its address holds any password); kind None before
+  std::string passwordFile;   // "--password-file": where a TCP/IP password is read from
   uint32_t speed = 115200;    // serial speed in bit/s
   LoadMethod method = LoadMethod::PowerOnCapture;
   bool methodGiven = false;   // "/capture" stood on the command line: the wizard selects method

@@ -23,8 +23,5 @@ std::vector<ListedPort> listPorts(const Directory& directory, bool bluetoothAvai
 std::string asText(const std::vector<ListedPort>& ports);
 // A JSON array of objects with the fields name, description, kind and port.
 std::string asJson(const std::vector<ListedPort>& ports);
-// The /port value of an entry.
-std::string portArgument(const PortEntry& entry);
-const char* kindName(ConnectionKind kind);
 
 }  // namespace portlisting

@@ -1,5 +1,6 @@
 #include "ProgramRun.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -14,7 +15,10 @@
 #include "JsonConsole.h"
 #include "LoadSession.h"
 #include "PortEnumeration.h"
+#include "LinkKinds.h"
+#include "PasswordInput.h"
 #include "PortListing.h"
+#include "PortResolution.h"
 #include "Version.h"
 #include "WizardModel.h"
 
@@ -28,21 +32,36 @@ int listPorts(bool json) {
 }
 
 // The port named with /port, or every enumerated serial and USB port.
-int checkPorts(const ProgramHooks& hooks, const std::string& port) {
+int checkPorts(const ProgramHooks& hooks, const LoadJob& job, bool json) {
   if (!hooks.checkPorts) {
     std::cerr << "vestrel: --check is not available on this system; try the port with a test run instead.\n";
     return 2;
   }
   std::vector<PortEntry> ports;
-  if (!port.empty()) {
-    ports.push_back({port, "", wizard::addressOfPortName(port), wizard::kindOfPortName(port)});
+  if (!job.port.empty()) {
+    ports.push_back(job.portEntry);
   } else {
-    for (ConnectionKind kind : {ConnectionKind::Serial, ConnectionKind::Usb}) {
-      const auto listed = storedOrEnumeratedPorts(false)(kind);
-      ports.insert(ports.end(), listed.begin(), listed.end());
-    }
+    for (const CMNC::LinkKind& kind : CMNC::LinkKinds())
+      if (kind.enumerate) {
+        const auto listed = kind.enumerate();
+        ports.insert(ports.end(), listed.begin(), listed.end());
+      }
   }
-  return hooks.checkPorts(ports);
+  return hooks.checkPorts(ports, json);
+}
+
+// What /port named, with its password found; false (bad usage) when it cannot be used.
+bool resolvePort(LoadJob& job, bool reachesReceiver) {
+  PasswordSources sources;
+  sources.file = job.passwordFile;
+  sources.environment = std::getenv("VESTREL_TCP_PASSWORD");
+  sources.mayPrompt = reachesReceiver && passwordinput::inputIsTerminal();
+  std::string error;
+  std::vector<std::string> warnings;
+  const bool resolved = resolveJobPort(job, storedOrEnumeratedPorts(CMNC::BluetoothAvailable()), sources, error, warnings);
+  for (const std::string& w : warnings) std::cerr << "vestrel: warning: " << w << "\n";
+  if (!resolved) std::cerr << "vestrel: " << error << "\n";
+  return resolved;
 }
 
 int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool json,
@@ -95,7 +114,8 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     return 0;
   }
   if (check.listPorts) return listPorts(check.json);
-  if (check.check) return checkPorts(hooks, probe.port);
+  if (!resolvePort(probe, probe.run || check.identify)) return 2;
+  if (check.check) return checkPorts(hooks, probe, check.json);
   if (check.identify) {
     if (probe.port.empty()) {
       std::cerr << "vestrel: --identify needs the receiver's port: --identify /port PORT.\n";
@@ -121,6 +141,9 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   if (!args.empty()) {
     const CommandLineResult result = parseCommandLine(args, job, sourceKind);
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
+    job.port = probe.port;  // resolved once: a password is asked for once
+    job.portEntry = probe.portEntry;
+    job.connection = probe.connection;
   }
   const bool bluetoothAvailable = CMNC::BluetoothAvailable();
   const int status = headless ? runUnattended(job, sourceKind, images, check.json, bluetoothAvailable)

@@ -18,7 +18,7 @@ struct ProgramHooks {
   // Runs the wizard in its window; empty where the program has none.
   std::function<int(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable)> runWindow;
   // What "--check" runs on these ports; empty where the program has no pre-flight check.
-  std::function<int(const std::vector<PortEntry>& ports)> checkPorts;
+  std::function<int(const std::vector<PortEntry>& ports, bool json)> checkPorts;
   // Said (with exit status 2) when the wizard's window is wanted but cannot be had.
   std::string noWindowText;
 };

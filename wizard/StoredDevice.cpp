@@ -8,10 +8,7 @@ namespace storeddevice {
 std::optional<PortEntry> host(const std::string& address, const std::string& name) {
   if (address.empty()) return std::nullopt;
   std::string shown = name;
-  if (shown.empty()) {
-    const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(address);
-    shown = h.host + ":" + std::to_string(h.port);
-  }
+  if (shown.empty()) shown = CMNC::CTcpipPort::ParseAddress(address).description;
   return PortEntry{shown, shown, address, ConnectionKind::Tcpip};
 }
 

@@ -1,5 +1,7 @@
 #include "TcpipSetUp.h"
 
+#include <algorithm>
+
 #include <charconv>
 
 #include "CTcpipPort.h"
@@ -18,6 +20,12 @@ int portNumber(const std::string& text) {
   const char* end = text.data() + text.size();
   const auto [last, error] = std::from_chars(text.data(), end, port);
   return error == std::errc() && last == end && port >= 1 && port <= 65535 ? port : 0;
+}
+
+// A host with a colon can only be an IPv6 address: hexadecimal groups, colons, a dotted tail.
+bool ipv6Address(const std::string& host) {
+  return std::count(host.begin(), host.end(), ':') >= 2 &&
+         host.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
 }
 
 }  // namespace
@@ -53,15 +61,20 @@ bool TcpipSetUp::descriptionFocused() {
 }
 
 std::string TcpipSetUp::addOrUpdate() {
-  // A colon would end the host inside the stored "host:port:password".
-  const std::string host = trimmed(fields_.host);
-  if (host.empty() || host.find(':') != std::string::npos) return "Host name or IP address is required.";
+  // An IPv6 address is stored in brackets inside "host:port:password"; brackets typed around it
+  // are taken off first.
+  std::string host = trimmed(fields_.host);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (host.empty() || host.find_first_of("[]") != std::string::npos ||
+      (host.find(':') != std::string::npos && !ipv6Address(host)))
+    return "Host name or IP address is required.";
   const int port = portNumber(trimmed(fields_.port));
   if (port == 0) return "Port number is required.";
-  const std::string hostPort = host + ":" + std::to_string(port);
+  const CMNC::TcpipHost stored{host, port, fields_.password, ""};
+  const std::string hostPort = CMNC::CTcpipPort::HostText(host) + ":" + std::to_string(port);
   const std::string description = fields_.description.empty() ? hostPort : fields_.description;
   if (editing_ && list_.selected() != nullptr) list_.deleteSelected();
-  list_.append({description, description, hostPort + ":" + fields_.password, ConnectionKind::Tcpip});
+  list_.append({description, description, CMNC::CTcpipPort::Address(stored), ConnectionKind::Tcpip});
   selectionChange();
   return "";
 }

@@ -5,7 +5,9 @@
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
+#include "LinkKinds.h"
 #include "PortEnumeration.h"
+#include "PortResolution.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
 #include "WizardView.h"
@@ -21,7 +23,7 @@ const std::vector<int> kSourcePage = {kCancel, kBack, kNext, kPageText, kPortLis
 const std::vector<int> kLoadingPage = {kCancel, kBack, kPageEdit, kLogBox};
 
 std::vector<PortEntry> enumeratedPorts(ConnectionKind kind) {
-  if (kind != ConnectionKind::Serial && kind != ConnectionKind::Usb) return {};
+  if (CMNC::LinkKindOf(kind).stored) return {};
   CMNC::EnumeratePorts(kind);
   return CMNC::PortList();
 }
@@ -33,7 +35,6 @@ std::vector<ControlState::Item> itemsOf(const std::vector<wizard::Choice<T>>& ch
   return items;
 }
 
-bool storedKind(ConnectionKind kind) { return kind == ConnectionKind::Tcpip || kind == ConnectionKind::Bluetooth; }
 
 }  // namespace
 
@@ -305,11 +306,11 @@ void WizardController::connectionChange() {
   fillPortList(changed);
   fillMethodList(kind);
   fillSpeedList(kind);
-  const bool serial = kind == ConnectionKind::Serial;
-  controls_.setText(kSpeedLabel, serial ? "Speed:" : "Block size:");
-  controls_.show(kSpeedList, serial);
-  controls_.show(kBlockSizeList, !serial);
-  controls_.enable(kBlockSizeList, !serial);
+  const bool lineSpeeds = CMNC::LinkKindOf(kind).policy.lineSpeeds;
+  controls_.setText(kSpeedLabel, lineSpeeds ? "Speed:" : "Block size:");
+  controls_.show(kSpeedList, lineSpeeds);
+  controls_.show(kBlockSizeList, !lineSpeeds);
+  controls_.enable(kBlockSizeList, !lineSpeeds);
   portChange();
 }
 
@@ -342,16 +343,17 @@ void WizardController::fillSpeedList(ConnectionKind kind) {
 void WizardController::fillPortList(bool kindChanged) {
   const ConnectionKind kind = job_.connection;
   ports_ = options_.ports(kind);
-  controls_.setText(kPortLabel, kind == ConnectionKind::Serial ? "Serial port:" : "Device:");
-  controls_.enable(kSetUpDevices, storedKind(kind));
+  controls_.setText(kPortLabel, CMNC::LinkKindOf(kind).portLabel);
+  controls_.enable(kSetUpDevices, CMNC::LinkKindOf(kind).stored);
 
   int chosen = kindChanged ? -1 : portIndex_;
   if (chosen >= static_cast<int>(ports_.size())) chosen = -1;
   for (std::size_t i = 0; chosen < 0 && i < ports_.size(); ++i)
     if (ports_[i].name == job_.port) chosen = static_cast<int>(i);
-  if (chosen < 0 && !job_.port.empty() && wizard::kindOfPortName(job_.port) == kind) {
-    const std::string shown = wizard::displayPortName(job_.port);  // never a password
-    ports_.push_back({shown, "Specified in command line (" + shown + ")", wizard::addressOfPortName(job_.port), kind});
+  PortEntry named;
+  std::string unusable;
+  if (chosen < 0 && !job_.port.empty() && entryOfJob(job_, named, unusable) && named.kind == kind) {
+    ports_.push_back(named);  // shown by its canonical text: never a password
     chosen = static_cast<int>(ports_.size()) - 1;
   }
   std::vector<ControlState::Item> items;
@@ -401,7 +403,7 @@ void WizardController::methodChange() {
     lockForRun();
   } else {
     controls_.enable(kConnectionList, true);
-    controls_.enable(kSetUpDevices, storedKind(job_.connection));
+    controls_.enable(kSetUpDevices, CMNC::LinkKindOf(job_.connection).stored);
   }
 }
 
@@ -585,7 +587,7 @@ RunOutcome WizardController::outcome() const {
   // another version than expected) decided it.
   const bool versionRejected = firmwareChange_.loaded && exitStatus_ == kExitFailed;
   o.stage = o.kind == OutcomeKind::Unconfirmed || versionRejected ? std::optional(LoadStage::Confirming) : stage_;
-  o.port = wizard::displayPortName(job_.port.empty() ? portEntry_.name : job_.port);
+  o.port = CMNC::ShownPortText(job_.port.empty() ? portEntry_.name : job_.port);
   o.receiver = receiverFacts();
   if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed || versionRejected) o.images = loaded_;
   return o;

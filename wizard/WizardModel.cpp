@@ -6,21 +6,20 @@
 
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
+#include "LinkKinds.h"
 
 namespace wizard {
 
 std::vector<Choice<ConnectionKind>> connectionKinds(bool bluetoothAvailable) {
-  std::vector<Choice<ConnectionKind>> kinds = {
-      {"Serial (RS232, USB-to-RS232 bridge, paired via Bluetooth)", ConnectionKind::Serial},
-      {"USB", ConnectionKind::Usb}};
-  if (bluetoothAvailable) kinds.push_back({"Bluetooth", ConnectionKind::Bluetooth});
-  kinds.push_back({"TCP/IP (Ethernet)", ConnectionKind::Tcpip});
+  std::vector<Choice<ConnectionKind>> kinds;
+  for (const CMNC::LinkKind& k : CMNC::LinkKinds())
+    if (k.kind != ConnectionKind::Bluetooth || bluetoothAvailable) kinds.push_back({k.label, k.kind});
   return kinds;
 }
 
 std::vector<Choice<LoadMethod>> methodsFor(ConnectionKind kind) {
   std::vector<Choice<LoadMethod>> methods;
-  if (kind == ConnectionKind::Serial) {
+  if (CMNC::LinkKindOf(kind).policy.bootLoader) {
     methods.push_back({"Power On Capture", LoadMethod::PowerOnCapture});
     methods.push_back({"Soft Break Capture", LoadMethod::SoftBreakCapture});
   }
@@ -29,7 +28,7 @@ std::vector<Choice<LoadMethod>> methodsFor(ConnectionKind kind) {
 }
 
 std::vector<SpeedEntry> speedsFor(ConnectionKind kind) {
-  if (kind != ConnectionKind::Serial) return {{"Max. possible speed", 115200}};
+  if (!CMNC::LinkKindOf(kind).policy.lineSpeeds) return {{"Max. possible speed", 115200}};
   std::vector<SpeedEntry> speeds;
   for (int s : {1500000, 460800, 230400, 115200, 57600, 38400, 19200, 9600, 4800})
     speeds.push_back({std::to_string(s), s});
@@ -108,43 +107,6 @@ std::string windowTitle(const std::string& base, const std::string& port, const 
   if (port.empty()) return base;
   if (model.empty()) return base + ": " + port;
   return base + ": " + model + " at " + port;
-}
-
-std::string normalisedPortName(const std::string& port) {
-  const auto upper = [](std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-  };
-  for (const char* prefix : {"tcp:", "usb:", "bt:"}) {
-    const std::size_t n = std::strlen(prefix);
-    if (port.size() >= n && upper(port.substr(0, n)) == upper(prefix)) return prefix + port.substr(n);
-  }
-  if (port.size() > 3 && upper(port.substr(0, 3)) == "COM" &&
-      std::all_of(port.begin() + 3, port.end(), [](unsigned char c) { return std::isdigit(c); }))
-    return "COM" + port.substr(3);
-  return port;
-}
-
-ConnectionKind kindOfPortName(const std::string& port) {
-  if (port.rfind("tcp:", 0) == 0) return ConnectionKind::Tcpip;
-  if (port.rfind("usb:", 0) == 0) return ConnectionKind::Usb;
-  if (port.rfind("bt:", 0) == 0) return ConnectionKind::Bluetooth;
-  return ConnectionKind::Serial;
-}
-
-std::string displayPortName(const std::string& port) {
-  if (kindOfPortName(port) != ConnectionKind::Tcpip) return port;
-  const auto hostEnd = port.find(':', 4);
-  const auto portEnd = hostEnd == std::string::npos ? std::string::npos : port.find(':', hostEnd + 1);
-  return portEnd == std::string::npos ? port : port.substr(0, portEnd);
-}
-
-std::string addressOfPortName(const std::string& port) {
-  switch (kindOfPortName(port)) {
-    case ConnectionKind::Tcpip: return port.substr(4);
-    case ConnectionKind::Bluetooth: return port.substr(3);
-    default: return port;
-  }
 }
 
 }  // namespace wizard

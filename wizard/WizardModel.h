@@ -36,15 +36,4 @@ std::string nextSpinner(const std::string& present);
 // "Vestrel", "Vestrel: port", "Vestrel: model at port".
 std::string windowTitle(const std::string& base, const std::string& port, const std::string& model);
 
-// A port named on the command line as the program reads it: "COMn" in capitals, and a link's
-// prefix ("TCP:", "Usb:", "BT:") in lower case, so that no form of it passes for a serial device
-// (and shows its password).
-std::string normalisedPortName(const std::string& port);
-// The kind of link a port named on the command line stands for ("tcp:", "usb:", "bt:" prefixes).
-ConnectionKind kindOfPortName(const std::string& port);
-// A port named on the command line as it may be shown: a TCP/IP password is left out.
-std::string displayPortName(const std::string& port);
-// The address the port's Open receives for a port named on the command line.
-std::string addressOfPortName(const std::string& port);
-
 }  // namespace wizard

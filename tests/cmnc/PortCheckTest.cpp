@@ -15,7 +15,10 @@ using Verdict = CheckFinding::Verdict;
 // A system whose every answer the test sets.
 struct FakeProbe final : CMNC::SystemProbe {
   std::string real = "/dev/ttyUSB0";
-  bool charDevice = true, terminal = true, access = true, exclusive = false, member = false, listed = false;
+  bool charDevice = true, access = true, member = false, listed = false;
+  CMNC::TtyNode node = CMNC::TtyNode::SerialDevice;
+  CMNC::OpenResult opened = CMNC::OpenResult::Terminal;
+  mutable int opens = 0;  // what a check costs a real port: each open toggles its modem lines
   bool modemManager = false, bluetooth = true;
   std::string group = "dialout", usbNode = "/dev/bus/usb/001/004", rule;
   std::optional<std::string> ignore;
@@ -23,9 +26,9 @@ struct FakeProbe final : CMNC::SystemProbe {
 
   std::string resolve(const std::string&) const override { return real; }
   bool isCharacterDevice(const std::string&) const override { return charDevice; }
-  bool isTerminal(const std::string&) const override { return terminal; }
+  CMNC::TtyNode ttyNode(const std::string&) const override { return node; }
+  CMNC::OpenResult openOnce(const std::string&) const override { return ++opens, opened; }
   bool mayReadWrite(const std::string&) const override { return access; }
-  bool heldExclusively(const std::string&) const override { return exclusive; }
   std::string groupOf(const std::string&) const override { return group; }
   bool inGroup(const std::string&) const override { return member; }
   bool listedInGroup(const std::string&) const override { return listed; }
@@ -39,9 +42,13 @@ struct FakeProbe final : CMNC::SystemProbe {
 };
 
 const PortEntry kSerial{"ttyUSB0", "", "/dev/ttyUSB0", ConnectionKind::Serial};
-const PortEntry kUsb{"USB", "", "usb:1-2", ConnectionKind::Usb};
+const PortEntry kUsb{"USB", "", "1-2", ConnectionKind::Usb};
 
-std::string last(const std::vector<CheckFinding>& findings) { return findings.empty() ? "" : findings.back().text; }
+std::string last(const std::vector<CheckFinding>& findings) {
+  if (findings.empty()) return "";
+  const CheckFinding& f = findings.back();
+  return f.text + (f.remedy.empty() ? "" : ": " + f.remedy);
+}
 
 }  // namespace
 
@@ -65,7 +72,7 @@ TEST(PortCheck, EachSerialProblemEndsTheCheckWithItsRemedy) {
   EXPECT_NE(last(CMNC::CheckPort(kSerial, file)).find("not a serial device"), std::string::npos);
 
   FakeProbe notTty;
-  notTty.terminal = false;
+  notTty.opened = CMNC::OpenResult::NotTerminal;
   EXPECT_NE(last(CMNC::CheckPort(kSerial, notTty)).find("not a terminal"), std::string::npos);
 
   FakeProbe noGroup;
@@ -92,7 +99,7 @@ TEST(PortCheck, EachSerialProblemEndsTheCheckWithItsRemedy) {
   EXPECT_EQ(last(findings), "in use by minicom (process 4242), a program (process 4343): close that program first");
 
   FakeProbe exclusive;
-  exclusive.exclusive = true;
+  exclusive.opened = CMNC::OpenResult::HeldExclusively;
   EXPECT_NE(last(CMNC::CheckPort(kSerial, exclusive)).find("held exclusively"), std::string::npos);
 }
 
@@ -133,6 +140,34 @@ TEST(PortCheck, UsbAndBluetoothAndNetworkLinks) {
   EXPECT_TRUE(CMNC::PortUsable(CMNC::CheckPort({"h", "", "h:1:p", ConnectionKind::Tcpip}, probe)));
 }
 
+TEST(PortCheck, WhatIsNoSerialDeviceIsNeverOpenedAndAPortIsOpenedOnce) {
+  FakeProbe usable;
+  EXPECT_TRUE(CMNC::PortUsable(CMNC::CheckPort(kSerial, usable)));
+  EXPECT_EQ(usable.opens, 1);
+
+  FakeProbe devNull;  // a character device, but no terminal
+  devNull.node = CMNC::TtyNode::NotTty;
+  auto findings = CMNC::CheckPort(kSerial, devNull);
+  EXPECT_EQ(findings.back().check, "serial-device");
+  EXPECT_EQ(findings.back().remedy, "name a serial port such as /dev/ttyUSB0 (see \"vestrel --list-ports\")");
+  EXPECT_EQ(devNull.opens, 0);
+
+  FakeProbe console;  // a terminal with nothing behind it
+  console.node = CMNC::TtyNode::WithoutDevice;
+  EXPECT_EQ(last(CMNC::CheckPort(kSerial, console)).rfind("a terminal without a serial device behind it", 0), 0u);
+  EXPECT_EQ(console.opens, 0);
+
+  FakeProbe file;  // a regular file or a folder
+  file.charDevice = false;
+  EXPECT_FALSE(CMNC::PortUsable(CMNC::CheckPort(kSerial, file)));
+  EXPECT_EQ(file.opens, 0);
+
+  FakeProbe forbidden;  // what this user may not open is not tried
+  forbidden.access = false;
+  CMNC::CheckPort(kSerial, forbidden);
+  EXPECT_EQ(forbidden.opens, 0);
+}
+
 TEST(PortCheck, ThisSystemTellsAPseudoTerminalFromAFile) {
   const auto probe = CMNC::MakeSystemProbe();
   int master = -1, slave = -1;
@@ -140,6 +175,8 @@ TEST(PortCheck, ThisSystemTellsAPseudoTerminalFromAFile) {
   char name[64];
   ASSERT_EQ(::ttyname_r(slave, name, sizeof name), 0);
   ::close(slave);
+  EXPECT_EQ(probe->ttyNode(name), CMNC::TtyNode::PseudoTerminal);
+  EXPECT_EQ(probe->ttyNode("/dev/null"), CMNC::TtyNode::NotTty);
   auto findings = CMNC::CheckPort({"", "", name, ConnectionKind::Serial}, *probe);
   EXPECT_TRUE(CMNC::PortUsable(findings)) << last(findings);
   ::close(master);

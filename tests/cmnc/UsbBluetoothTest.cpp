@@ -68,14 +68,14 @@ TEST(UsbDescriptors, RefusesWhatCannotCarryTheLink) {
 TEST(UsbPort, AddressesAndMissingDevices) {
   int bus = 0;
   std::string ports;
-  ASSERT_TRUE(CUsbPort::ParseAddress("usb:3-1.4", bus, ports));
+  ASSERT_TRUE(CUsbPort::ParseAddress("3-1.4", bus, ports));
   EXPECT_EQ(bus, 3);
   EXPECT_EQ(ports, "1.4");
-  EXPECT_FALSE(CUsbPort::ParseAddress("usb:3", bus, ports));
-  EXPECT_FALSE(CUsbPort::ParseAddress("usb:x-1", bus, ports));
+  EXPECT_FALSE(CUsbPort::ParseAddress("3", bus, ports));
+  EXPECT_FALSE(CUsbPort::ParseAddress("x-1", bus, ports));
   EXPECT_FALSE(CUsbPort::ParseAddress("/dev/ttyUSB0", bus, ports));
   CUsbPort port;
-  EXPECT_FALSE(port.Open("usb:250-9.9.9"));
+  EXPECT_FALSE(port.Open("250-9.9.9"));
   EXPECT_FALSE(port.GetErrorText().empty());
   EXPECT_FALSE(port.IsOpen());
   uint8_t b[4];

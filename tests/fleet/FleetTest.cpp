@@ -44,7 +44,7 @@ std::string resultLine(const std::string& outcome, const std::string& stage, con
 
 TEST(FleetOptions, TakesPortsAndPassesTheRestOn) {
   FleetOptions o;
-  ASSERT_EQ(parse({"--port", "/dev/ttyUSB0", "--port", "tcp:base:8000:pw", "--jobs", "2", "--json", "--", "/source",
+  ASSERT_EQ(parse({"--port", "/dev/ttyUSB0", "--port", "tcp:127.0.0.1:8000:pw", "--jobs", "2", "--json", "--", "/source",
                    "fw.zip", "/capture", "Power"},
                   o),
             "");
@@ -87,6 +87,13 @@ TEST(FleetOptions, RefusesWhatTheFleetGivesAndBadUsage) {
   EXPECT_EQ(upper.ports.front().rfind("tcp:", 0), 0u);
   EXPECT_EQ(portnames::logFileNames(upper.ports).front().find("secret"), std::string::npos);
   EXPECT_EQ(portnames::shownName(upper.ports.front()), "tcp:10.0.0.7:8000");
+  EXPECT_EQ(upper.passwords.at("tcp:10.0.0.7:8000"), "secret");  // for the child's environment alone
+  EXPECT_TRUE(upper.passwordInArguments);
+  EXPECT_EQ(portnames::childEnvironment(upper.passwords, upper.ports.front()),
+            std::vector<std::string>{"VESTREL_TCP_PASSWORD=secret"});
+  FleetOptions malformed;
+  EXPECT_NE(parse({"--port", "tcp:[::1:4001", "--", "/source", "x"}, malformed).find("expected tcp:HOST:PORT"),
+            std::string::npos);
   FleetOptions paths;
   EXPECT_EQ(parse({"--port", "a", "--allow-unconfirmed", "--", "/source", "/home/op/fw.zip"}, paths), "");
   EXPECT_TRUE(paths.allowUnconfirmed);
@@ -96,18 +103,28 @@ TEST(FleetOptions, RefusesWhatTheFleetGivesAndBadUsage) {
 }
 
 TEST(FleetOptions, OnePortNamedTwiceIsRefusedInAnyOfItsForms) {
-  EXPECT_EQ(checkDistinctPorts({"/dev/ttyUSB0", "/dev/ttyUSB1", "tcp:a:1:x", "tcp:a:2:x"}), "");
-  EXPECT_NE(checkDistinctPorts({"/dev/ttyUSB0", "/dev/ttyUSB0"}), "");
-  EXPECT_NE(checkDistinctPorts({"ttyUSB0", "/dev/ttyUSB0"}), "");
-  EXPECT_NE(checkDistinctPorts({"COM1", "/dev/ttyS0"}), "");
-  const std::string twice = checkDistinctPorts({"tcp:Base:8000:one", "tcp:base:8000:two"});
-  EXPECT_NE(twice, "");
-  EXPECT_EQ(twice.find("one"), std::string::npos) << "a password in a message: " << twice;
-  // A link to a device is the device.
+  using portnames::checkDistinct;
+  EXPECT_EQ(checkDistinct({"/dev/ttyUSB0", "/dev/ttyUSB1", "tcp:127.0.0.1:1:x", "tcp:127.0.0.1:2:x", "usb:1-2", "usb:1-3"}), "");
+  EXPECT_NE(checkDistinct({"/dev/ttyUSB0", "/dev/ttyUSB0"}), "");
+  EXPECT_NE(checkDistinct({"ttyUSB0", "/dev/ttyUSB0"}), "");
+  EXPECT_NE(checkDistinct({"COM1", "/dev/ttyS0"}), "");
+  EXPECT_NE(checkDistinct({"usb:1-2", "USB:1-2"}), "");
+  EXPECT_NE(checkDistinct({"bt:(00:11:22:33:44:55)", "bt:00:11:22:33:44:55"}), "");
+  const std::string twice = checkDistinct({"TCP:127.0.0.1:8000:one", "tcp:127.0.0.1:8000:two"});
+  EXPECT_EQ(twice, "The port tcp:127.0.0.1:8000 is named twice.");
+  // A host by its addresses: a name and its address are one receiver; IPv6 in brackets.
+  EXPECT_EQ(checkDistinct({"tcp:localhost:4001", "tcp:127.0.0.1:4001"}),
+            "The ports tcp:localhost:4001 and tcp:127.0.0.1:4001 are the same receiver.");
+  EXPECT_NE(checkDistinct({"tcp:[::1]:4001", "tcp:[0:0::1]:4001"}), "");
+  const std::string unknown = checkDistinct({"tcp:no-such-host.invalid:4001:pw"});
+  EXPECT_EQ(unknown.rfind("The port tcp:no-such-host.invalid:4001 cannot be used: Cannot find the host", 0), 0u) << unknown;
+  // A link to a device, or another node of it, is the device.
   TempDir dir;
   const std::string link = dir.path() + "/by-id-receiver";
   ASSERT_EQ(::symlink("/dev/null", link.c_str()), 0);
-  EXPECT_NE(checkDistinctPorts({link, "/dev/null"}), "");
+  EXPECT_NE(checkDistinct({link, "/dev/null"}), "");
+  EXPECT_TRUE(portnames::samePort(link, "/dev/null"));
+  EXPECT_FALSE(portnames::samePort("tcp:localhost:4001", "tcp:127.0.0.1:4001"));  // a result is never looked up
 }
 
 TEST(FleetLogNames, SafeDistinctAndWithoutPasswords) {

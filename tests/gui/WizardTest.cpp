@@ -154,10 +154,6 @@ TEST(WizardModel, ListsAndTexts) {
   EXPECT_EQ(wizard::windowTitle("Vestrel", "", "m"), "Vestrel");
   EXPECT_EQ(wizard::windowTitle("Vestrel", "COM1", ""), "Vestrel: COM1");
   EXPECT_EQ(wizard::windowTitle("Vestrel", "COM1", "VR-100"), "Vestrel: VR-100 at COM1");
-  EXPECT_EQ(wizard::kindOfPortName("tcp:h:1:p"), ConnectionKind::Tcpip);
-  EXPECT_EQ(wizard::addressOfPortName("tcp:h:1:p"), "h:1:p");
-  EXPECT_EQ(wizard::displayPortName("tcp:h:1:secret:x"), "tcp:h:1");
-  EXPECT_EQ(wizard::addressOfPortName("bt:(00:11:22:33:44:55)"), "(00:11:22:33:44:55)");
 }
 
 TEST_F(Wizard, SourcePageListsTheFilesAndLoadingPageRefusesAHelperAlone) {

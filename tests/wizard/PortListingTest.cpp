@@ -10,7 +10,7 @@ std::vector<PortEntry> fakeDirectory(ConnectionKind kind) {
   switch (kind) {
     case ConnectionKind::Serial:
       return {{"ttyUSB0", "FT232R USB UART, FTDI (ttyUSB0)", "/dev/ttyUSB0", kind}, {"ttyS0", "", "/dev/ttyS0", kind}};
-    case ConnectionKind::Usb: return {{"USB", "1-2 (VR100-0001234)", "usb:1-2", kind}};
+    case ConnectionKind::Usb: return {{"USB", "1-2 (VR100-0001234)", "1-2", kind}};
     case ConnectionKind::Tcpip: return {{"base", "base \"north\"", "10.0.0.5:8002:secret", kind}};
     case ConnectionKind::Bluetooth: return {{"rover", "rover", "(00:11:22:33:44:55)", kind}};
     default: return {};

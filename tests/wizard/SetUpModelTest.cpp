@@ -41,9 +41,16 @@ TEST(TcpipSetUpModel, AddRefusesWhatCannotBeStoredAndChangesNothing) {
     m.setFields({"rover", bad, "", ""});
     EXPECT_EQ(m.addOrUpdate(), "Port number is required.") << bad;
   }
-  m.setFields({"a:b", "80", "", ""});  // the colon would split the stored address elsewhere
-  EXPECT_EQ(m.addOrUpdate(), "Host name or IP address is required.");
+  for (const char* bad : {"a:b", "[a:b]", "host]"}) {  // a colon is an IPv6 address's, or splits the address elsewhere
+    m.setFields({bad, "80", "", ""});
+    EXPECT_EQ(m.addOrUpdate(), "Host name or IP address is required.") << bad;
+  }
   EXPECT_TRUE(m.list().entries().empty());
+  m.setFields({"[fe80::1]", "80", "pw", ""});
+  EXPECT_EQ(m.addOrUpdate(), "");
+  EXPECT_EQ(m.list().entries()[0].address, "[fe80::1]:80:pw");
+  EXPECT_EQ(m.list().entries()[0].description, "[fe80::1]:80");
+  m.deleteSelected();
 
   m.setFields({"  rover  ", " 8000 ", "", ""});
   EXPECT_EQ(m.addOrUpdate(), "");

@@ -5,16 +5,9 @@
 #include "CAbstractReceiverPort.h"
 #include "SocketApi.h"
 #include "SocketLink.h"
+#include "TcpipAddress.h"
 
 namespace CMNC {
-
-// One saved TCP/IP host.
-struct TcpipHost {
-  std::string host;
-  int port = 0;
-  std::string password;
-  std::string description;
-};
 
 // A receiver's command port over TCP with its login dialogue. The address is
 // "host:port:password"; Open connects and answers the login prompt with an empty user name and
@@ -34,15 +27,6 @@ class CTcpipPort final : public CAbstractReceiverPort {
   Capabilities capabilities() const override { return {false, false, true}; }
   std::string LoginPassword() const override { return host_.password; }
   const TcpipHost& Host() const { return host_; }
-
-  // Splits "host:port:password" ("[v6-address]:port:password"); a missing field stays empty
-  // (port 0); a port that is not a number in 1..65535 gives 0; the password is the rest, colons
-  // and all.
-  static TcpipHost ParseAddress(const std::string& address);
-  // The address Open takes, from its parts.
-  static std::string Address(const TcpipHost& host);
-  // A host as written in an address: an IPv6 address in brackets.
-  static std::string HostText(const std::string& host);
 
  private:
   // Tries the host's addresses in turn; false with the error text set when none connects.

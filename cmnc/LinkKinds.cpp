@@ -92,24 +92,24 @@ bool bluetoothIdentity(const std::string& address, std::vector<std::string>& key
 
 // TCP/IP: "HOST:PORT[:PASSWORD]", an IPv6 host in brackets.
 bool parseTcpip(const std::string& rest, PortText& out, std::string& error) {
-  const TcpipHost h = CTcpipPort::ParseAddress(rest);
+  const TcpipHost h = ParseTcpipAddress(rest);
   if (h.host.empty() || h.port == 0) {
-    error = "Not a TCP/IP port: tcp:" + (h.host.empty() ? std::string("...") : CTcpipPort::HostText(h.host) + ":...") +
+    error = "Not a TCP/IP port: tcp:" + (h.host.empty() ? std::string("...") : TcpipHostText(h.host) + ":...") +
             " (expected tcp:HOST:PORT, the port a number from 1 to 65535; an IPv6 address in brackets, "
             "tcp:[::1]:4001).";
     return false;
   }
   out.text = "tcp:" + h.description;
-  out.address = CTcpipPort::Address(h);
+  out.address = TcpipAddressOf(h);
   out.password = h.password;
   return true;
 }
 
-std::string formatTcpip(const std::string& address) { return CTcpipPort::ParseAddress(address).description; }
+std::string formatTcpip(const std::string& address) { return ParseTcpipAddress(address).description; }
 
 // The host's addresses with the port: "localhost" and "127.0.0.1" meet.
 bool tcpipIdentity(const std::string& address, std::vector<std::string>& keys, std::string& error) {
-  const TcpipHost h = CTcpipPort::ParseAddress(address);
+  const TcpipHost h = ParseTcpipAddress(address);
   const AbortSignal never;
   const auto resolved = HostLookUp::run(h.host, h.port, never, error);
   if (!resolved) return false;
@@ -164,9 +164,9 @@ bool ParsePortText(const std::string& text, PortText& out, std::string& error) {
 
 void SetPassword(PortText& port, const std::string& password) {
   if (port.kind != ConnectionKind::Tcpip) return;
-  TcpipHost h = CTcpipPort::ParseAddress(port.address);
+  TcpipHost h = ParseTcpipAddress(port.address);
   h.password = password;
-  port.address = CTcpipPort::Address(h);
+  port.address = TcpipAddressOf(h);
   port.password = password;
 }
 
@@ -184,8 +184,8 @@ std::string ShownPortText(const std::string& text) {
   std::string error;
   if (ParsePortText(text, parsed, error)) return parsed.text;
   if (KindOfPortText(text) != ConnectionKind::Tcpip) return text;
-  const TcpipHost h = CTcpipPort::ParseAddress(text.substr(4));  // malformed: the host at most
-  return "tcp:" + CTcpipPort::HostText(h.host) + (h.port ? ":" + std::to_string(h.port) : std::string());
+  const TcpipHost h = ParseTcpipAddress(text.substr(4));  // malformed: the host at most
+  return "tcp:" + TcpipHostText(h.host) + (h.port ? ":" + std::to_string(h.port) : std::string());
 }
 
 bool IdentityOf(const PortEntry& entry, std::vector<std::string>& keys, std::string& error) {
@@ -203,7 +203,7 @@ bool HidePortPasswords(int argc, char** argv) {
     const auto equals = arg.find('=');
     const std::size_t start = equals != std::string::npos && startsWithAnyCase(arg.substr(equals + 1), "tcp:") ? equals + 1 : 0;
     if (!startsWithAnyCase(arg.substr(start), "tcp:")) continue;
-    const TcpipHost h = CTcpipPort::ParseAddress(arg.substr(start + 4));
+    const TcpipHost h = ParseTcpipAddress(arg.substr(start + 4));
     if (h.password.empty()) continue;
     std::fill(argv[i] + arg.size() - h.password.size() - 1, argv[i] + arg.size(), '\0');  // ":PASSWORD"
     found = true;

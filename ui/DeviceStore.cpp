@@ -1,8 +1,12 @@
 #include "DeviceStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -15,7 +19,26 @@ QSettings settings() { return QSettings(QStringLiteral("Telmora"), QStringLitera
 
 std::string text(QSettings& s, const QString& key) { return s.value(key).toString().toStdString(); }
 
-// The file holds passwords: keep it private to its owner.
+// The file holds passwords: it is private to its owner from its first byte. Qt writes a new file
+// beside the old one and renames it over it, so while it writes the process's file-creation mask
+// is owner-only, and a file that is not there yet is made empty and owner-only first.
+class PrivateFiles {
+ public:
+  PrivateFiles() : saved_(::umask(S_IRWXG | S_IRWXO)) {}
+  ~PrivateFiles() { ::umask(saved_); }
+  PrivateFiles(const PrivateFiles&) = delete;
+  PrivateFiles& operator=(const PrivateFiles&) = delete;
+
+ private:
+  mode_t saved_;
+};
+
+void createPrivately(const QString& fileName) {
+  QDir().mkpath(QFileInfo(fileName).absolutePath());
+  const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd >= 0) ::close(fd);
+}
+
 void restrict(QSettings& s) {
   s.sync();
   ::chmod(QFile::encodeName(s.fileName()).constData(), S_IRUSR | S_IWUSR);
@@ -23,6 +46,8 @@ void restrict(QSettings& s) {
 
 void save(const char* group, const char* addressKey, const std::vector<PortEntry>& entries) {
   QSettings s = settings();
+  const PrivateFiles privately;
+  createPrivately(s.fileName());
   s.remove(QString::fromLatin1(group));
   s.beginGroup(QString::fromLatin1(group));
   for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "CTcpipPort.h"
+#include "TcpipAddress.h"
 #include "LinkKinds.h"
 #include "PasswordInput.h"
 
@@ -30,9 +30,9 @@ const PortEntry* findStored(const std::string& description, const StoredPorts& s
 // The password of the stored host with the same host (any case) and port.
 bool storedPassword(const std::string& address, const StoredPorts& stored, std::string& password) {
   if (!stored) return false;
-  const CMNC::TcpipHost wanted = CMNC::CTcpipPort::ParseAddress(address);
+  const CMNC::TcpipHost wanted = CMNC::ParseTcpipAddress(address);
   for (const PortEntry& e : stored(ConnectionKind::Tcpip)) {
-    const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(e.address);
+    const CMNC::TcpipHost h = CMNC::ParseTcpipAddress(e.address);
     if (lower(h.host) == lower(wanted.host) && h.port == wanted.port) {
       password = h.password;
       return true;

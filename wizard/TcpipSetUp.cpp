@@ -4,7 +4,7 @@
 
 #include <charconv>
 
-#include "CTcpipPort.h"
+#include "TcpipAddress.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ void TcpipSetUp::selectionChange() {
   editing_ = false;
   const PortEntry* e = list_.selected();
   if (e == nullptr) return;
-  const CMNC::TcpipHost h = CMNC::CTcpipPort::ParseAddress(e->address);
+  const CMNC::TcpipHost h = CMNC::ParseTcpipAddress(e->address);
   fields_ = {h.host, h.port ? std::to_string(h.port) : "", h.password, e->description};
   editing_ = true;
 }
@@ -71,10 +71,10 @@ std::string TcpipSetUp::addOrUpdate() {
   const int port = portNumber(trimmed(fields_.port));
   if (port == 0) return "Port number is required.";
   const CMNC::TcpipHost stored{host, port, fields_.password, ""};
-  const std::string hostPort = CMNC::CTcpipPort::HostText(host) + ":" + std::to_string(port);
+  const std::string hostPort = CMNC::TcpipHostText(host) + ":" + std::to_string(port);
   const std::string description = fields_.description.empty() ? hostPort : fields_.description;
   if (editing_ && list_.selected() != nullptr) list_.deleteSelected();
-  list_.append({description, description, CMNC::CTcpipPort::Address(stored), ConnectionKind::Tcpip});
+  list_.append({description, description, CMNC::TcpipAddressOf(stored), ConnectionKind::Tcpip});
   selectionChange();
   return "";
 }

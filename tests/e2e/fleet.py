@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """vestrel-fleet end to end against virtual receivers, each a process of its own: three at once with
 one pulling its cable mid-flash, a healthy fleet one at a time (--jobs 1), a child killed mid-load,
-Ctrl-C of the fleet, a receiver that does not confirm its load, the usage refusals; and against a
+Ctrl-C of the fleet, a receiver that does not confirm its load, the usage refusals, TCP/IP passwords
+that never show in any process's arguments; and against a
 stand-in for vestrel: every text changed, control characters, an endless line, another port
 reported loaded.
 
@@ -305,6 +306,104 @@ def inventory_and_skip_current(work):
     receivers.stop()
 
 
+def command_lines_holding(secrets, exclude):
+    """Every process's arguments that hold one of the secrets (other users can read them all), but
+    those of the processes excluded (the virtual receivers, told their passwords by the test)."""
+    found = []
+    for path in glob.glob("/proc/[0-9]*/cmdline"):
+        if int(path.split("/")[2]) in exclude:
+            continue
+        try:
+            text = open(path, "rb").read().replace(b"\0", b" ").decode(errors="replace")
+        except OSError:
+            continue
+        found += [text for secret in secrets if secret in text]
+    return found
+
+
+def children_of(pid):
+    """The processes whose parent is pid."""
+    found = []
+    for path in glob.glob("/proc/[0-9]*/stat"):
+        fields = open_quietly(path).rsplit(b")", 1)[-1].split()
+        if len(fields) > 1 and fields[1] == str(pid).encode():
+            found.append(int(path.split("/")[2]))
+    return found
+
+
+def open_quietly(path):
+    try:
+        return open(path, "rb").read()
+    except OSError:
+        return b""
+
+
+def start_fleet(work, name, ports, env, *vestrel_options):
+    command = [FLEET, "--vestrel", VESTREL, "--log-dir", work + "/" + name, "--json"]
+    for port in ports:
+        command += ["--port", port]
+    command += ["--", *vestrel_options, "/source", work + "/fw/named/main.ldp", "/capture", "soft"]
+    return subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+
+
+def watch_fleets(fleets, exclude):
+    """Reads every process's arguments for the secrets until the fleets end; a fleet's own
+    arguments count once it has started a child (until then they are the operator's, as with any
+    program). Returns the command lines that held one, and each fleet's (loaded, output)."""
+    leaks, started = [], set()
+    while any(proc.poll() is None for proc in fleets):
+        started |= {proc.pid for proc in fleets if children_of(proc.pid)}
+        leaks += command_lines_holding(SECRETS, exclude | ({proc.pid for proc in fleets} - started))
+        time.sleep(0.05)
+    results = []
+    for proc in fleets:
+        out, err = proc.communicate(timeout=300)
+        rows = summary(out)["receivers"]
+        results.append((proc.returncode == 0 and rows and all(r["loaded"] for r in rows), out + err))
+    return leaks, started, results
+
+
+SECRETS = ["alpha-env", "bravo-arg", "charlie-stored", "delta-file"]
+
+
+def passwords_off_the_command_line(work):
+    # Each receiver has its own password: from the fleet's environment, written in --port (blanked
+    # at once, warned about, passed on in the child's environment), stored, in a private file.
+    receivers = Receivers(work, *[["--tcp", "0", "--password", secret] for secret in SECRETS])
+    bare = [port.rsplit(":", 1)[0] for port in receivers.ports]
+    config = work + "/config"
+    os.makedirs(config + "/Telmora")
+    with open(config + "/Telmora/Vestrel.conf", "w") as stored:
+        stored.write("[hosts]\ncount=1\nhost0=%s:charlie-stored\nname0=Bench\n" % bare[2][len("tcp:"):])
+    quiet = dict(os.environ, XDG_CONFIG_HOME=config)
+    quiet.pop("VESTREL_TCP_PASSWORD", None)
+    secret = work + "/secret"
+    with open(secret, "w") as f:
+        f.write("delta-file\n")
+    os.chmod(secret, 0o600)
+
+    first = start_fleet(work, "env-and-arg", [bare[0], bare[1] + ":bravo-arg"], dict(quiet, VESTREL_TCP_PASSWORD="alpha-env"))
+    for _ in range(200):  # the others start once it has blanked its arguments
+        if children_of(first.pid):
+            break
+        time.sleep(0.05)
+    fleets = [first, start_fleet(work, "stored", [bare[2]], quiet),
+              start_fleet(work, "file", [bare[3]], quiet, "--password-file", secret)]
+    leaks, started, results = watch_fleets(fleets, {sim.pid for sim in receivers.sims})
+    for (loaded, text), what in zip(results, ("the environment and --port", "the store", "a private file")):
+        check(loaded, "passwords from %s log in: %s" % (what, text[-300:]))
+    check(len(started) == 3 and not leaks, "no process's arguments held a password: %r" % leaks[:2])
+    check("can be read by every user" in results[0][1] and not any(s in t for _, t in results for s in SECRETS),
+          "the password in --port is warned about, and no password is printed")
+
+    os.chmod(secret, 0o644)
+    proc = subprocess.run([VESTREL, "--password-file", secret, "/port", bare[3], "/source", work + "/fw/named/main.ldp",
+                           "/run"], capture_output=True, text=True, env=quiet, timeout=60)
+    check(proc.returncode == 2 and "chmod 600" in proc.stderr, "a password file others may read is refused: %s"
+          % proc.stderr.strip())
+    receivers.stop()
+
+
 def run_case(case):
     with tempfile.TemporaryDirectory() as work:
         subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
@@ -316,7 +415,8 @@ def run_case(case):
 with ThreadPoolExecutor(max_workers=5) as pool:
     for future in [pool.submit(run_case, case) for case in (
             usage, stand_in, unconfirmed, inventory_and_skip_current, three_at_once_one_faulty,
-            healthy_one_at_a_time, file_upload_shows_the_serial, killed_child, interrupted)]:
+            healthy_one_at_a_time, file_upload_shows_the_serial, killed_child, interrupted,
+            passwords_off_the_command_line)]:
         future.result()
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

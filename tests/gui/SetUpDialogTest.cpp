@@ -47,6 +47,15 @@ TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
   struct stat st {};
   ASSERT_EQ(::stat(devicestore::settingsPath().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+  {  // also when this process would make every file readable by all
+    ASSERT_EQ(::unlink(devicestore::settingsPath().c_str()), 0);
+    const mode_t saved = ::umask(0);
+    devicestore::saveHosts(stored);
+    const mode_t during = ::umask(saved);
+    EXPECT_EQ(during, 0u) << "the file-creation mask is restored";
+    ASSERT_EQ(::stat(devicestore::settingsPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
 
   CTcpipDialog again;
   auto* list = qobject_cast<QComboBox*>(again.control(1030));

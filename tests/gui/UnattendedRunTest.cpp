@@ -118,6 +118,22 @@ TEST(Usage, HelpAndBadOptions) {
   EXPECT_EQ(runVestrel("/port COM1").status, 2);  // no display and nothing to run unattended
 }
 
+TEST(Usage, CheckTellsWhatIsNoSerialPortAsTextOrJson) {
+  Result r = runVestrel("--check --json /port /dev/null");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find(R"x({"port":"/dev/null","check":"serial-device","result":"problem","text":"not a serial device",)x"
+                          R"x("remedy":"name a serial port such as /dev/ttyUSB0 (see \"vestrel --list-ports\")"})x"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(r.output.front(), '[');
+  r = runVestrel("--check /port /");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("PROBLEM /: not a serial device"), std::string::npos) << r.output;
+  r = runVestrel("--check /port tcp:[::1:4001");  // a malformed port is bad usage
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("in brackets"), std::string::npos) << r.output;
+}
+
 // A stop signal during a load aborts it as "Abort" would: the abort texts, the closed log, the
 // advice about the receiver's state as the last line, and 128 + the signal's number.
 TEST_F(Unattended, StopSignalsAbortTheRunAndCloseTheLog) {

@@ -185,7 +185,9 @@ std::string ShownPortText(const std::string& text) {
   if (ParsePortText(text, parsed, error)) return parsed.text;
   if (KindOfPortText(text) != ConnectionKind::Tcpip) return text;
   const TcpipHost h = ParseTcpipAddress(text.substr(4));  // malformed: the host at most
-  return "tcp:" + TcpipHostText(h.host) + (h.port ? ":" + std::to_string(h.port) : std::string());
+  std::string shown = "tcp:" + TcpipHostText(h.host);
+  if (h.port) shown.append(":").append(std::to_string(h.port));
+  return shown;
 }
 
 bool IdentityOf(const PortEntry& entry, std::vector<std::string>& keys, std::string& error) {

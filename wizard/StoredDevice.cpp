@@ -15,7 +15,8 @@ std::optional<PortEntry> host(const std::string& address, const std::string& nam
 std::optional<PortEntry> bluetooth(const std::string& address, const std::string& name) {
   CMNC::PortText device;
   std::string broken;
-  if (address.rfind('(', 0) != 0 || !CMNC::ParsePortText("bt:" + address, device, broken))
+  const PortEntry stored{"", "", address, ConnectionKind::Bluetooth};
+  if (address.rfind('(', 0) != 0 || !CMNC::ParsePortText(CMNC::PortTextOf(stored), device, broken))
     return std::nullopt;  // empty or broken: nothing could connect to it
   const std::string shown = name.empty() ? device.address : name;
   return PortEntry{shown, shown, address, ConnectionKind::Bluetooth};

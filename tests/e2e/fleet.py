@@ -11,6 +11,8 @@ reported loaded.
 import glob
 import json
 import os
+import pty
+import select
 import signal
 import subprocess
 import sys
@@ -395,6 +397,31 @@ def passwords_off_the_command_line(work):
     check(len(started) == 3 and not leaks, "no process's arguments held a password: %r" % leaks[:2])
     check("can be read by every user" in results[0][1] and not any(s in t for _, t in results for s in SECRETS),
           "the password in --port is warned about, and no password is printed")
+
+    # At a terminal vestrel asks, without echo; without one it never waits for an answer.
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.execve(VESTREL, [VESTREL, "--identify", "/port", bare[3]], quiet)
+    seen, answered = b"", False
+    deadline = time.time() + 60
+    while time.time() < deadline:
+        if select.select([terminal], [], [], 0.2)[0]:
+            try:
+                data = os.read(terminal, 4096)
+            except OSError:
+                break
+            if not data:
+                break
+            seen += data
+        if not answered and b"Password for " + bare[3].encode() in seen:
+            os.write(terminal, b"delta-file\n")
+            answered = True
+    status = os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
+    check(answered and status == 0 and b"VR-100" in seen and b"delta-file" not in seen,
+          "a prompt at a terminal, the answer not echoed (%s): %r" % (status, seen[-200:]))
+    proc = subprocess.run([VESTREL, "--identify", "/port", bare[3]], stdin=subprocess.DEVNULL, capture_output=True,
+                          text=True, env=quiet, timeout=60)
+    check(proc.returncode == 1 and "Password for" not in proc.stderr, "no prompt without a terminal")
 
     os.chmod(secret, 0o644)
     proc = subprocess.run([VESTREL, "--password-file", secret, "/port", bare[3], "/source", work + "/fw/named/main.ldp",

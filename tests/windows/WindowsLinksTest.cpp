@@ -163,11 +163,11 @@ TEST(WindowsSettings, StoredDevicesRoundTripThroughTheRegistry) {
 
 TEST(WindowsLinks, LinksWithoutTheirDeviceFailWithTheirTexts) {
   CMNC::CUsbPort usb;
-  EXPECT_FALSE(usb.Open("usb:\\\\?\\usb#vid_1209&pid_0001#none#{00000000-0000-0000-0000-000000000000}"));
+  EXPECT_FALSE(usb.Open("\\\\?\\usb#vid_1209&pid_0001#none#{00000000-0000-0000-0000-000000000000}"));
   const std::string text = usb.GetErrorText();  // the step that failed, or no WinUSB at all
   EXPECT_TRUE(text == "USB is not available on this computer." || text.find(" (write channel)") != std::string::npos)
       << text;
-  EXPECT_FALSE(usb.Open("usb:3-1"));
+  EXPECT_FALSE(usb.Open("3-1"));
   EXPECT_FALSE(usb.GetErrorText().empty());
   CMNC::CBluetoothPort bluetooth;
   EXPECT_FALSE(bluetooth.Open("nonsense"));

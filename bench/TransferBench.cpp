@@ -12,7 +12,7 @@
 #include "EngineHarness.h"
 #include "SampleFirmware.h"
 #include "TempDir.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 #include "VirtualReceiver.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "CommandChannel.h"
 #include "LoadWorker.h"
 #include "ReceiverLanguage.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 using namespace CMNC::timing;
 

@@ -10,7 +10,7 @@
 #include "DtpBytes.h"
 #include "FirmwareImage.h"
 #include "LoadWorker.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 using namespace CMNC::timing;
 

@@ -12,7 +12,7 @@
 #include "ImageCatalogue.h"
 #include "LoadWorker.h"
 #include "ReceiverLanguage.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "FirmwareImageSet.h"
 #include "LoadWorker.h"
 #include "ReceiverLanguage.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 using namespace CMNC::timing;
 namespace lang = CMNC::lang;

@@ -11,7 +11,7 @@
 #include "LoadWorker.h"
 #include "PortTest.h"
 #include "ReceiverLanguage.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 using namespace CMNC::timing;
 

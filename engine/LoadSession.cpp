@@ -6,7 +6,7 @@
 #include "LinkKinds.h"
 #include "LoadDriver.h"
 #include "ReceiverLanguage.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 using namespace CMNC::timing;
 

@@ -4,7 +4,7 @@
 
 #include "CommandChannel.h"
 #include "LoadDriver.h"
-#include "Timing.h"
+#include "EngineTiming.h"
 
 LoadWorker::LoadWorker(CommandChannel& channel_, FirmwareImageSet& images_, const RunSettings& settings_,
                        Procedure procedure, LoadEvents& events_, CMNC::Clock& clock_)

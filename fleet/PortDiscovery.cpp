@@ -4,12 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <boost/regex.hpp>
 
+#include "BluetoothAvailability.h"
 #include "ChildProcess.h"
+#include "DeviceStore.h"
 #include "JsonValue.h"
+#include "LinkKinds.h"
 
 namespace {
 constexpr int kListingTimeoutMs = 30000;  // the port list asks udev and the Bluetooth stack
@@ -27,6 +31,16 @@ bool portsFromListing(const std::string& listing, const std::string& match, std:
       ports.push_back(value);
   }
   return true;
+}
+
+void addStoredPorts(const std::vector<PortEntry>& stored, const std::string& match, std::vector<std::string>& ports) {
+  const boost::regex pattern(match.empty() ? std::string(".*") : match);
+  for (const PortEntry& e : stored) {
+    const std::string port = CMNC::PortTextOf(e);
+    if ((boost::regex_search(e.name, pattern) || boost::regex_search(e.description, pattern)) &&
+        std::find(ports.begin(), ports.end(), port) == ports.end())
+      ports.push_back(port);
+  }
 }
 
 bool discoverPorts(const std::string& vestrel, const std::string& match, std::vector<std::string>& ports,
@@ -48,5 +62,9 @@ bool discoverPorts(const std::string& vestrel, const std::string& match, std::ve
   int status = 0;
   while (!child.reap(status)) ::usleep(10000);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return error = "vestrel --list-ports failed.", false;
-  return portsFromListing(out, match, ports, error);
+  if (!portsFromListing(out, match, ports, error)) return false;
+  // The stored hosts and devices from the store itself: each child finds its stored password.
+  addStoredPorts(devicestore::loadHosts(), match, ports);
+  addStoredPorts(devicestore::loadBluetooth(CMNC::BluetoothAvailable()), match, ports);
+  return true;
 }

@@ -5,9 +5,10 @@
 #include "PortEntry.h"
 
 // The stored TCP/IP hosts and Bluetooth devices, one implementation per platform: on Linux the
-// program's settings file (~/.config/Telmora/Vestrel.conf, ui/DeviceStore.cpp), readable by its
-// owner only since it holds receiver passwords; on Windows the current user's registry under
-// "Software\Telmora\Vestrel" (wizard/DeviceStoreRegistry.cpp). Both use the same keys.
+// program's settings file (~/.config/Telmora/Vestrel.conf, DeviceStoreFile.cpp over SettingsFile),
+// readable by its owner only from its first byte since it holds receiver passwords; on Windows the
+// current user's registry under "Software\Telmora\Vestrel" (DeviceStoreRegistry.cpp). Both use the
+// same keys.
 namespace devicestore {
 
 // Hosts: "hosts/count", "hosts/host<i>" (host:port:password), "hosts/name<i>".

@@ -237,6 +237,19 @@ TEST(FleetJson, ReadsWhatVestrelWritesAndRefusesTheRest) {
   EXPECT_FALSE(parseJson(std::string(100, '[') + std::string(100, ']')));  // too deep
 }
 
+TEST(FleetDiscovery, AddsTheStoredHostsOnceByTheirCanonicalText) {
+  std::vector<std::string> ports{"/dev/ttyUSB0", "tcp:10.0.0.5:8002"};
+  addStoredPorts({{"Base North", "Base North", "10.0.0.5:8002:pw", ConnectionKind::Tcpip},
+                  {"Rover", "Rover", "[fe80::1]:4001:pw", ConnectionKind::Tcpip},
+                  {"Pole", "Pole", "(00:11:22:33:44:55)", ConnectionKind::Bluetooth}},
+                 "", ports);
+  EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyUSB0", "tcp:10.0.0.5:8002", "tcp:[fe80::1]:4001",
+                                             "bt:(00:11:22:33:44:55)"}));
+  std::vector<std::string> matched;
+  addStoredPorts({{"Rover", "Rover", "10.0.0.9:1:pw", ConnectionKind::Tcpip}}, "North", matched);
+  EXPECT_TRUE(matched.empty());
+}
+
 TEST(FleetDiscovery, TakesTheListedPortsThatMatch) {
   const std::string listing =
       R"([{"name":"ttyUSB0","description":"CP2102 USB to UART","kind":"serial","port":"/dev/ttyUSB0"},)"

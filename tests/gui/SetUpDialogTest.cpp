@@ -122,3 +122,35 @@ TEST(BluetoothSetUp, SearchAddUpdateAndSave) {
   EXPECT_EQ(stored[1].name, "(00:11:22:33:44:CC)");
   EXPECT_TRUE(devicestore::loadBluetooth(false).empty());
 }
+
+// Hosts stored by earlier versions through Qt's settings are read, and what is stored now Qt reads.
+TEST(DeviceStoreFile, ReadsAndWritesWhatQtSettingsWrite) {
+  const std::string tricky = "pw;with,=\"quotes\" \\ and caf\xc3\xa9 ";
+  {
+    QSettings qt(QStringLiteral("Telmora"), QStringLiteral("Vestrel"));
+    qt.clear();
+    qt.setValue(QStringLiteral("hosts/count"), 2);
+    qt.setValue(QStringLiteral("hosts/host0"), QString::fromStdString("10.0.0.5:8002:" + tricky));
+    qt.setValue(QStringLiteral("hosts/name0"), QStringLiteral("Base, north"));
+    qt.setValue(QStringLiteral("hosts/host1"), QStringLiteral("[fe80::1]:4001:"));
+    qt.setValue(QStringLiteral("hosts/name1"), QStringLiteral("@rover"));
+    qt.setValue(QStringLiteral("window/geometry"), QStringLiteral("kept"));
+    qt.sync();
+  }
+  std::vector<PortEntry> hosts = devicestore::loadHosts();
+  ASSERT_EQ(hosts.size(), 2u);
+  EXPECT_EQ(hosts[0].address, "10.0.0.5:8002:" + tricky);
+  EXPECT_EQ(hosts[0].description, "Base, north");
+  EXPECT_EQ(hosts[1].description, "@rover");
+
+  hosts.push_back({"Tab\tbase", "Tab\tbase", "rover.local:8002:p=w", ConnectionKind::Tcpip});
+  devicestore::saveHosts(hosts);
+  QSettings qt(QStringLiteral("Telmora"), QStringLiteral("Vestrel"));
+  EXPECT_EQ(qt.value(QStringLiteral("hosts/count")).toInt(), 3);
+  EXPECT_EQ(qt.value(QStringLiteral("hosts/host0")).toString().toStdString(), "10.0.0.5:8002:" + tricky);
+  EXPECT_EQ(qt.value(QStringLiteral("hosts/name1")).toString(), QStringLiteral("@rover"));
+  EXPECT_EQ(qt.value(QStringLiteral("hosts/name2")).toString(), QStringLiteral("Tab\tbase"));
+  EXPECT_EQ(qt.value(QStringLiteral("hosts/host2")).toString(), QStringLiteral("rover.local:8002:p=w"));
+  EXPECT_EQ(qt.value(QStringLiteral("window/geometry")).toString(), QStringLiteral("kept"));  // not ours: left alone
+  devicestore::saveHosts({});
+}

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "SocketLink.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 

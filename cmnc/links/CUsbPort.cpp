@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "Clock.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 

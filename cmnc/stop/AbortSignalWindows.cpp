@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "Timing.h"
+#include "StopTiming.h"
 
 namespace CMNC {
 namespace {

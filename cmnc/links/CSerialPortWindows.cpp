@@ -17,7 +17,7 @@
 #include "BridgeLatch.h"
 #include "CSerialPort.h"
 #include "Clock.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 #include "WindowsText.h"
 
 namespace CMNC {

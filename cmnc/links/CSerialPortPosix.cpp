@@ -22,7 +22,7 @@
 #include "Clock.h"
 #include "LineSpeeds.h"
 #include "SystemError.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 namespace {

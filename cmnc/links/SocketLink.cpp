@@ -5,7 +5,7 @@
 #include "CAbstractReceiverPort.h"
 #include "Clock.h"
 #include "SocketApi.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 

@@ -6,7 +6,7 @@
 #include "CommandChannel.h"
 #include "Crc16.h"
 #include "DtpBytes.h"
-#include "Timing.h"
+#include "ProtocolTiming.h"
 
 namespace CMNC {
 

@@ -8,7 +8,7 @@
 #include "Clock.h"
 #include "LinkKinds.h"
 #include "ReceiverLanguage.h"
-#include "Timing.h"
+#include "ProtocolTiming.h"
 
 using namespace CMNC;
 

@@ -6,7 +6,7 @@
 
 #include "AbortableCall.h"
 #include "SocketApi.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 namespace {

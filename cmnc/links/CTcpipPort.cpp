@@ -3,7 +3,7 @@
 #include "HostLookUp.h"
 #include "LoginPrompt.h"
 #include "SocketApi.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "AbortSignal.h"
 #include "AbortableCall.h"
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "Timing.h"
+#include "LinkTiming.h"
 
 namespace CMNC {
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "BootEntry.h"
 #include "BridgeLatch.h"
+#include "BridgeLines.h"
 #include "LinkKinds.h"
 #include "LoadDriver.h"
 #include "ReceiverLanguage.h"
@@ -34,31 +36,9 @@ bool connectForTest(LoadWorker& w, const PortEntry& port) {
 
 void testProcedure(LoadWorker& w, const PortEntry& port, PortTestSetup& setup) {
   if (!connectForTest(w, port)) return;
-  w.channel->SetBridgeLatch(2, 2);
+  w.channel->SetBridgeLatch(bridgelines::kReady, bridgelines::kReady);
   w.events.appendLog("Quering receiver parameters...\r\n");
   portTestProcedure(w, setup);
-}
-
-// Power-on capture: the bridge switches the receiver off and on; without a bridge the operator
-// must do it.
-bool switchPower(LoadWorker& w) {
-  w.enterStage(LoadStage::Capturing);
-  if (w.channel->SetBridgeLatch(6, 6) != CMNC::kBridgeDone) {
-    w.events.replaceStatus("Turn your receiver on.\r\n");
-    return true;
-  }
-  if (!w.sleep(kPowerSwitchOffMs)) return false;
-  w.channel->SetBridgeLatch(4, 0);
-  return w.sleep(kPowerSwitchOnMs);
-}
-
-// Soft break: the receiver resets and its boot loader can be caught as it restarts.
-bool softReset(LoadWorker& w) {
-  w.enterStage(LoadStage::Capturing);
-  w.events.appendLog("Resetting the receiver...\r\n");
-  w.channel->Purge(CMNC::kPurgeTxClear | CMNC::kPurgeRxClear);
-  w.channel->SendText(CMNC::lang::kSoftReset);
-  return w.sleep(kAfterSoftResetMs);
 }
 
 // What the loading page does before the load driver; false when the run ends here.
@@ -72,8 +52,7 @@ bool prepareLoad(LoadWorker& w, const LoadRequest& r) {
     return false;
   }
   if (const int unit = LoadSession::transferUnitFor(r); unit != 0) ch.setMaxWriteChunk(unit);
-  if (r.method == LoadMethod::PowerOnCapture && !switchPower(w)) return false;
-  if (r.method == LoadMethod::SoftBreakCapture && !softReset(w)) return false;
+  if (const auto entry = BootEntry::forMethod(r.method); entry && !entry->enter(w)) return false;
   if (r.method == LoadMethod::FileUpload) {
     w.events.appendLog("Configuring the receiver for firmware uploading...\r\n");
     return true;

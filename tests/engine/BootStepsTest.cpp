@@ -3,6 +3,7 @@
 #include "BootBytes.h"
 #include "BootCapture.h"
 #include "BootDownload.h"
+#include "BootEntry.h"
 #include "BootLoaderRun.h"
 #include "DtpBytes.h"
 #include "DtpReceiver.h"
@@ -30,6 +31,24 @@ struct Bench {
 std::vector<uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
 
 }  // namespace
+
+TEST(BootSteps, EachWayIntoTheBootLoaderDoesItsOwnSteps) {
+  Bench b;
+  FakePort& port = b.connect();
+  port.bridge = true;  // the bridge switches the power: off (both lines high), then on
+  ASSERT_TRUE(BootEntry::forMethod(LoadMethod::PowerOnCapture)->enter(b.worker));
+  EXPECT_EQ(port.latches, (std::vector<std::pair<uint8_t, uint8_t>>{{0x06, 0x06}, {0x04, 0x00}}));
+  EXPECT_EQ(port.writtenText(), "");
+
+  port.bridge = false;  // no bridge: the operator is asked
+  ASSERT_TRUE(BootEntry::forMethod(LoadMethod::PowerOnCapture)->enter(b.worker));
+  EXPECT_EQ(port.latches.size(), 2u);
+  EXPECT_NE(b.events.statusText().find("Turn your receiver on."), std::string::npos);
+
+  ASSERT_TRUE(BootEntry::forMethod(LoadMethod::SoftBreakCapture)->enter(b.worker));
+  EXPECT_EQ(port.writtenText(), "\nset,reset,yes\n");
+  EXPECT_EQ(BootEntry::forMethod(LoadMethod::FileUpload), nullptr);
+}
 
 TEST(BootSteps, RamChecksum) {
   const std::vector<uint8_t> abc = bytesOf("abc");

@@ -29,7 +29,11 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
   void Close() override { open_ = false; }
   int Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) override;
   int ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) override;
-  Capabilities capabilities() const override { return {false, false, false, serialLike}; }
+  Capabilities capabilities() const override { return {false, bridge, false, serialLike}; }
+  int SetBridgeLatch(uint8_t mask, uint8_t state) override {
+    latches.emplace_back(mask, state);
+    return 0;  // done
+  }
   int Write(const uint8_t* data, int size, int timeoutMs) override;
   bool Purge(uint32_t flags) override;
 
@@ -50,6 +54,8 @@ class FakePort final : public CMNC::CAbstractReceiverPort {
   bool failWrites = false;
   int purges = 0;
   bool serialLike = false;
+  bool bridge = false;                               // a USB-serial bridge with an output latch behind it
+  std::vector<std::pair<uint8_t, uint8_t>> latches;  // every latch change: mask and state
   int burstSpacingUs = 10000;
   std::vector<int> replyGaps;  // the gap of every ReadReply
 

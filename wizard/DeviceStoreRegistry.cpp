@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <memory>
 
-#include "StoredDevice.h"
+#include "DeviceStoreBackend.h"
 #include "WindowsText.h"
 
 namespace devicestore {
 namespace {
 
 constexpr wchar_t kProgramKey[] = L"Software\\Telmora\\Vestrel";
-constexpr DWORD kMaxEntries = 10000;
+constexpr DWORD kMaxEntries = backend::kMaxEntries;
 
 struct KeyCloser {
   void operator()(HKEY key) const { ::RegCloseKey(key); }
@@ -53,15 +53,14 @@ DWORD count(HKEY key) {
   return std::min<DWORD>(static_cast<DWORD>(std::strtoul(asText.c_str(), nullptr, 10)), kMaxEntries);
 }
 
-template <typename Make>
-std::vector<PortEntry> load(const char* group, const char* addressKey, Make make) {
-  std::vector<PortEntry> entries;
+std::vector<std::pair<std::string, std::string>> readGroup(const char* group, const char* addressKey) {
+  std::vector<std::pair<std::string, std::string>> entries;
   const Key key = openGroup(group);
   if (!key) return entries;
   const DWORD n = count(key.get());
   for (DWORD i = 0; i < n; ++i) {
     const std::string index = std::to_string(i);
-    if (auto entry = make(text(key.get(), addressKey + index), text(key.get(), "name" + index))) entries.push_back(*entry);
+    entries.emplace_back(text(key.get(), addressKey + index), text(key.get(), "name" + index));
   }
   return entries;
 }
@@ -92,15 +91,15 @@ void save(const char* group, const char* addressKey, const std::vector<PortEntry
 
 std::string settingsPath() { return "HKEY_CURRENT_USER\\Software\\Telmora\\Vestrel"; }
 
-std::vector<PortEntry> loadHosts() { return load("hosts", "host", storeddevice::host); }
+namespace backend {
 
-void saveHosts(const std::vector<PortEntry>& hosts) { save("hosts", "host", hosts); }
-
-std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable) {
-  if (!bluetoothAvailable) return {};
-  return load("bluetooth", "btaddr", storeddevice::bluetooth);
+std::vector<std::pair<std::string, std::string>> read(const char* group, const char* addressKey) {
+  return readGroup(group, addressKey);
 }
 
-void saveBluetooth(const std::vector<PortEntry>& devices) { save("bluetooth", "btaddr", devices); }
+void write(const char* group, const char* addressKey, const std::vector<PortEntry>& entries) {
+  save(group, addressKey, entries);
+}
 
+}  // namespace backend
 }  // namespace devicestore

@@ -51,5 +51,7 @@ check(status == 1 and "includes the concrete port CSerialPort.h outside the link
       "a concrete port outside the link layer fails: " + out.strip())
 status, out = planted(dict(base, **{"fleet/Run.cpp": '#include "CVestrelDlg.h"\n'}))
 check(status == 1 and "from the front end" in out, "a front end's header in another front end fails: " + out.strip())
+status, out = planted(dict(base, **{"engine/Big.cpp": "int x;\n" * 501}))
+check(status == 1 and "engine/Big.cpp: 501 lines, more than 500" in out, "a product file over 500 lines fails: " + out.strip())
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

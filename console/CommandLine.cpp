@@ -12,6 +12,9 @@
 
 namespace {
 
+constexpr long long kMaxSourceMib = 65536;  // 64 GiB: beyond any distribution
+
+
 constexpr uint32_t kMinSpeed = 4800;
 constexpr long long kMinMtu = 32;
 constexpr long long kMaxMtu = 32768;
@@ -70,7 +73,7 @@ bool isOptionSpelling(const std::string& word) {
   static const char* const kNames[] = {"port", "speed", "capture", "source", "log", "MTU", "exit", "run"};
   for (const char* name : kNames)
     if (word == std::string("/") + name || word == std::string("--") + name) return true;
-  for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--help", "--version", "--list-ports",
+  for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--max-source-mib", "--help", "--version", "--list-ports",
                           "--check", "--identify", "--window"})
     if (word == gnu) return true;
   return false;
@@ -142,6 +145,9 @@ std::string platformUsageNotes() {
          "  --identify /port PORT [/speed N] [--json] asks the receiver who it is (model,\r\n"
          "  identity, hardware version, board, main firmware, the speed it answered at)\r\n"
          "  and changes nothing in it; exit 0 when a receiver answered, 1 when none did.\r\n"
+         "  --max-source-mib N: the images of a run may declare N MiB together (512);\r\n"
+         "  a larger set, an archive of more than 10000 entries or with two names that\r\n"
+         "  differ only in case, and a data file whose name holds % or : are refused.\r\n"
          "  --expect-version TEXT: after a firmware load the receiver's main firmware\r\n"
          "  must begin with TEXT, else the run fails.\r\n"
          "  With /run an option that needs a value may not stand last nor be followed by\r\n"
@@ -172,6 +178,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.port.clear();
   job.portEntry = PortEntry{};
   job.passwordFile.clear();
+  job.maxSourceMib = 0;
   job.speed = 115200;
   job.exitWhenDone = false;
   job.method = LoadMethod::SoftBreakCapture;
@@ -233,6 +240,12 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     } else if (arg == "--reply-gap") {
       if (!hasValue || !readReplyGap(args[++i], job.replyGapMs))
         result.badValue = "--reply-gap takes a whole number of milliseconds from 0 to 1000.";
+    } else if (arg == "--max-source-mib") {
+      const long long mib = hasValue ? readDecimal(args[i + 1]) : 0;
+      if (!hasValue || mib < 1 || mib > kMaxSourceMib || args[i + 1].find_first_not_of("0123456789") != std::string::npos)
+        result.badValue = "--max-source-mib takes a whole number of MiB from 1 to " + std::to_string(kMaxSourceMib) + ".";
+      else
+        job.maxSourceMib = static_cast<uint32_t>(mib), ++i;
     } else if (arg == "--password-file") {
       if (!hasValue || isOptionSpelling(args[i + 1]) || args[i + 1].empty())
         result.badValue = "--password-file takes the file whose first line is the TCP/IP password.";

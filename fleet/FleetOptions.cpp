@@ -28,7 +28,8 @@ std::string optionName(const std::string& arg) {
 // A vestrel option that takes a value but stands last, or is followed by another option: with the
 // fleet's own options around it, one of them would be taken for its value.
 std::string optionWithoutValue(const std::vector<std::string>& args) {
-  static const char* const kTakesValue[] = {"speed", "capture", "source", "mtu", "reply-gap", "expect-version"};
+  static const char* const kTakesValue[] = {"speed",          "capture",       "source",        "mtu", "reply-gap",
+                                            "expect-version", "password-file", "max-source-mib"};
   static const char* const kOthers[] = {"port", "log", "exit", "run", "json", "window"};
   const auto named = [](const std::string& arg, const auto& names) {
     const std::string name = lower(optionName(arg));

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "ImageCatalogue.h"
@@ -84,32 +85,72 @@ bool looksLikeImageFile(const std::string& name) {
 }
 }  // namespace
 
-void FirmwareImageSet::scanFolder(bool includeLoaderImages) {
+std::string FirmwareImageSet::tooLarge(const std::string& path, uint64_t planned) const {
+  constexpr uint64_t kMiB = 1024 * 1024;
+  return "The images in " + path + " declare " + std::to_string((planned + kMiB - 1) / kMiB) +
+         " MiB together, more than the " + std::to_string(maxSourceBytes / kMiB) +
+         " MiB a firmware distribution may hold; it is refused (--max-source-mib N allows more).";
+}
+
+std::string FirmwareImageSet::scanFolder(bool includeLoaderImages) {
   std::error_code ec;
   std::filesystem::directory_iterator dir(pathtext::fromUtf8(source), ec);
-  if (ec) return;
+  if (ec) return {};
   std::vector<std::string> found;
+  uint64_t planned = 0;
   for (const auto& entry : dir) {
     const std::string name = pathtext::toUtf8(entry.path().filename());
     if (!looksLikeImageFile(name)) continue;
     std::error_code statusEc;
     if (!std::filesystem::exists(entry.status(statusEc)) || entry.is_directory(statusEc)) continue;
-    if (isImageFileName(name) && (includeLoaderImages || isLdpName(name))) found.push_back(name);
+    if (isImageFileName(name) && (includeLoaderImages || isLdpName(name))) {
+      found.push_back(name);
+      const uintmax_t size = entry.file_size(statusEc);
+      if (!statusEc) planned += size;
+    }
   }
+  if (planned > maxSourceBytes) return tooLarge(source, planned);
   // The directory's own order is arbitrary on Linux; list the files by name.
   std::sort(found.begin(), found.end());
   names = std::move(found);
+  return {};
 }
 
+namespace {
+std::string lowerAscii(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+}  // namespace
+
+// From the archive's directory alone: nothing is inflated before the set is known to be sound.
 std::string FirmwareImageSet::scanArchive(const std::string& path, bool includeLoaderImages) {
   ZipArchive zip;
   if (!zip.open(path)) return "Unable to open " + path;
   source = path;
+  std::size_t entries = 0;
+  uint64_t planned = 0;
+  std::map<std::string, std::string> byLowerCase;
+  std::string twins;
+  std::vector<std::string> found;
   const bool complete = zip.forEachEntry([&](const ZipArchive::EntryInfo& entry) {
-    if (entry.size > 0 && isImageFileName(entry.name) && (includeLoaderImages || isLdpName(entry.name)))
-      names.push_back(entry.name);
+    if (++entries > kMaxArchiveEntries) return;
+    const auto [at, added] = byLowerCase.emplace(lowerAscii(entry.name), entry.name);
+    if (!added && at->second != entry.name && twins.empty()) twins = at->second + " and " + entry.name;
+    if (entry.size > 0 && isImageFileName(entry.name) && (includeLoaderImages || isLdpName(entry.name))) {
+      found.push_back(entry.name);
+      planned += entry.size;
+    }
   });
-  if (!complete && names.empty()) return "Unable to open " + path;
+  if (entries > kMaxArchiveEntries)
+    return "The archive " + path + " holds more than " + std::to_string(kMaxArchiveEntries) +
+           " entries; a firmware distribution holds a few: it is refused.";
+  if (!twins.empty())
+    return "The archive " + path + " holds both " + twins +
+           ", whose names differ only in case: which one is meant cannot be told, so it is refused.";
+  if (planned > maxSourceBytes) return tooLarge(path, planned);
+  if (!complete && found.empty()) return "Unable to open " + path;
+  names = std::move(found);
   return {};
 }
 
@@ -122,7 +163,8 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
   const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
   switch (kind) {
     case SourceKind::Folder:
-      scanFolder(includeLoaderImages);
+      error = scanFolder(includeLoaderImages);
+      if (!error.empty()) return error;
       break;
     case SourceKind::ImageFile:
       names.push_back(fileName);
@@ -136,6 +178,10 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
       if (!error.empty()) return error;
       break;
     case SourceKind::DataFile:
+      // The receiver's commands take the name between separators these characters would forge.
+      if (fileName.find_first_of("%:") != std::string::npos)
+        return "The data file's name " + fileName +
+               " holds '%' or ':', which the receiver's commands read as separators: rename the file.";
       names.push_back(fileName);
       if (ramLoaderBesideSource()) names.insert(names.begin(), kRamLoaderFile);
       content = SetContent::DataFile;

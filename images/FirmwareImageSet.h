@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,13 @@ enum class SetContent : int { Firmware = 0, DataFile = 1, Unknown = 2 };
 
 class FirmwareImageSet {
  public:
+  // A run's images together may declare this much at most ("--max-source-mib" changes it): they
+  // are added up from the archive's directory or the folder's file sizes before anything is
+  // inflated or read.
+  static constexpr uint64_t kDefaultMaxSourceBytes = 512ull * 1024 * 1024;
+  // An archive of more entries than this is no firmware distribution.
+  static constexpr std::size_t kMaxArchiveEntries = 10000;
+
   // Puts the image into the set: a RAM loader goes to the front (index 0), anything else to the
   // end. Returns its index.
   int add(FirmwareImage image);
@@ -35,10 +43,12 @@ class FirmwareImageSet {
   std::string source;
   std::vector<std::string> names;
   SetContent content = SetContent::Unknown;
+  uint64_t maxSourceBytes = kDefaultMaxSourceBytes;
 
  private:
   void moveToEnd(const char* baseName);
-  void scanFolder(bool includeLoaderImages);
+  std::string scanFolder(bool includeLoaderImages);
+  std::string tooLarge(const std::string& path, uint64_t planned) const;
   std::string scanArchive(const std::string& path, bool includeLoaderImages);
   bool ramLoaderBesideSource() const;
 };

@@ -23,5 +23,6 @@ struct LoadJob {
   ConnectionKind connection = ConnectionKind::Serial;
   bool directUpload = false;  // images go through the receiver's file system
   bool plainDataFile = false; // the source is one plain data file
+  uint32_t maxSourceMib = 0;  // "--max-source-mib": the most a run's images may declare together; 0 the default
   std::string expectVersion;  // "--expect-version": the main firmware's version after the load begins so
 };

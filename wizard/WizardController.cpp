@@ -346,6 +346,8 @@ void WizardController::selectSource() {
 
 void WizardController::selectSourcePath(const std::string& path) {
   const bool loaders = selectedMethod_ != LoadMethod::FileUpload;
+  constexpr uint64_t kMiB = 1024 * 1024;
+  images_.maxSourceBytes = job_.maxSourceMib ? job_.maxSourceMib * kMiB : FirmwareImageSet::kDefaultMaxSourceBytes;
   const std::string error = images_.scanSource(path, sourceKind_, loaders);
   if (!error.empty()) images_.source = error;
   if (sourceKind_ == SourceKind::ZipImage && images_.names.size() > 1) {

@@ -186,3 +186,43 @@ TEST(SourceScan, PathsWithCharactersBeyondAscii) {
   const FirmwareImage entry(zip, set.names.back(), SourceKind::ZipArchive);
   EXPECT_TRUE(entry.isLoaded()) << entry.loadError();
 }
+
+// A run's images together are bounded before anything is inflated, and what is ambiguous is refused.
+TEST(SourceScan, OversizedManyAndAmbiguousSourcesAreRefusedFromTheDirectory) {
+  TempDir dir;
+  std::string error;
+  const std::string bomb = dir.file("bomb.zip");  // three small entries that declare 200 MiB each
+  ASSERT_TRUE(sample::writeZip(bomb, {entry("ramimage.ldr", 64), entry("boot.ldp", 64), entry("main.ldp", 64)}, error));
+  patchArchive(bomb, 22, 24, 200u * 1024 * 1024);
+  FirmwareImageSet set;
+  error = set.scanSource(bomb, SourceKind::ZipArchive, true);
+  EXPECT_NE(error.find("declare 600 MiB together, more than the 512 MiB"), std::string::npos) << error;
+  EXPECT_TRUE(set.names.empty());
+  set.maxSourceBytes = 1024ull * 1024 * 1024;  // --max-source-mib 1024
+  EXPECT_EQ(set.scanSource(bomb, SourceKind::ZipArchive, true), "");
+
+  const std::string twins = dir.file("twins.zip");
+  ASSERT_TRUE(sample::writeZip(twins, {entry("main.ldp", 64), entry("Main.ldp", 32)}, error));
+  error = set.scanSource(twins, SourceKind::ZipArchive, true);
+  EXPECT_NE(error.find("holds both main.ldp and Main.ldp, whose names differ only in case"), std::string::npos) << error;
+
+  std::vector<sample::Entry> many;
+  for (int i = 0; i <= static_cast<int>(FirmwareImageSet::kMaxArchiveEntries); ++i) many.push_back(entry("f" + std::to_string(i), 0));
+  ASSERT_TRUE(sample::writeZip(dir.file("many.zip"), many, error));
+  error = set.scanSource(dir.file("many.zip"), SourceKind::ZipArchive, true);
+  EXPECT_NE(error.find("more than 10000 entries"), std::string::npos) << error;
+
+  std::filesystem::create_directory(dir.file("big"));
+  writeAll(dir.file("big/main.ldp"), std::vector<uint8_t>(3 * 1024 * 1024, 1));
+  set.maxSourceBytes = 2 * 1024 * 1024;
+  EXPECT_NE(set.scanSource(dir.file("big") + "/", SourceKind::Folder, true).find("declare 3 MiB together"),
+            std::string::npos);
+
+  for (const char* name : {"a%b.cfg", "a:b.cfg"}) {
+    writeAll(dir.file(name), {1, 2, 3});
+    EXPECT_NE(set.scanSource(dir.file(name), SourceKind::DataFile, false).find("holds '%' or ':'"), std::string::npos)
+        << name;
+  }
+  writeAll(dir.file("a,b c.cfg"), {1, 2, 3});  // what the receiver's names replace stays allowed
+  EXPECT_EQ(set.scanSource(dir.file("a,b c.cfg"), SourceKind::DataFile, false), "");
+}

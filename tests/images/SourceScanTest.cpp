@@ -188,7 +188,7 @@ TEST(SourceScan, PathsWithCharactersBeyondAscii) {
 }
 
 // A run's images together are bounded before anything is inflated, and what is ambiguous is refused.
-TEST(SourceScan, OversizedManyAndAmbiguousSourcesAreRefusedFromTheDirectory) {
+TEST(SourceBounds, ImagesDeclaringTooMuchAreRefusedFromTheDirectory) {
   TempDir dir;
   std::string error;
   const std::string bomb = dir.file("bomb.zip");  // three small entries that declare 200 MiB each
@@ -200,29 +200,48 @@ TEST(SourceScan, OversizedManyAndAmbiguousSourcesAreRefusedFromTheDirectory) {
   EXPECT_TRUE(set.names.empty());
   set.maxSourceBytes = 1024ull * 1024 * 1024;  // --max-source-mib 1024
   EXPECT_EQ(set.scanSource(bomb, SourceKind::ZipArchive, true), "");
+}
 
+TEST(SourceBounds, CaseTwinsAreRefused) {
+  TempDir dir;
+  std::string error;
   const std::string twins = dir.file("twins.zip");
   ASSERT_TRUE(sample::writeZip(twins, {entry("main.ldp", 64), entry("Main.ldp", 32)}, error));
+  FirmwareImageSet set;
   error = set.scanSource(twins, SourceKind::ZipArchive, true);
   EXPECT_NE(error.find("holds both main.ldp and Main.ldp, whose names differ only in case"), std::string::npos) << error;
+}
 
-  std::vector<sample::Entry> many;
-  for (int i = 0; i <= static_cast<int>(FirmwareImageSet::kMaxArchiveEntries); ++i) many.push_back(entry("f" + std::to_string(i), 0));
-  ASSERT_TRUE(sample::writeZip(dir.file("many.zip"), many, error));
-  error = set.scanSource(dir.file("many.zip"), SourceKind::ZipArchive, true);
-  EXPECT_NE(error.find("more than 10000 entries"), std::string::npos) << error;
-
+TEST(SourceBounds, AFolderDeclaringTooMuchIsRefused) {
+  TempDir dir;
   std::filesystem::create_directory(dir.file("big"));
   writeAll(dir.file("big/main.ldp"), std::vector<uint8_t>(3 * 1024 * 1024, 1));
+  FirmwareImageSet set;
   set.maxSourceBytes = 2 * 1024 * 1024;
   EXPECT_NE(set.scanSource(dir.file("big") + "/", SourceKind::Folder, true).find("declare 3 MiB together"),
             std::string::npos);
+}
 
-  for (const char* name : {"a%b.cfg", "a:b.cfg"}) {
-    writeAll(dir.file(name), {1, 2, 3});
+TEST(SourceBounds, DataFileNamesTheReceiverWouldSplitAreRefused) {
+  TempDir dir;
+  FirmwareImageSet set;
+  for (const char* name : {"a%b.cfg", "a:b.cfg"})  // refused by name, before the file is read
     EXPECT_NE(set.scanSource(dir.file(name), SourceKind::DataFile, false).find("holds '%' or ':'"), std::string::npos)
         << name;
-  }
   writeAll(dir.file("a,b c.cfg"), {1, 2, 3});  // what the receiver's names replace stays allowed
   EXPECT_EQ(set.scanSource(dir.file("a,b c.cfg"), SourceKind::DataFile, false), "");
+}
+
+TEST(SourceBounds, AnArchiveOfTooManyEntriesIsRefused) {
+  TempDir dir;
+  std::string error;
+  std::vector<sample::Entry> many;
+  for (std::size_t i = 0; i <= FirmwareImageSet::kMaxArchiveEntries; ++i) {
+    std::string name = std::to_string(i);
+    many.push_back(entry(name.append(".txt"), 0));
+  }
+  ASSERT_TRUE(sample::writeZip(dir.file("many.zip"), many, error));
+  FirmwareImageSet set;
+  error = set.scanSource(dir.file("many.zip"), SourceKind::ZipArchive, true);
+  EXPECT_NE(error.find("more than 10000 entries"), std::string::npos) << error;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "TcpipAddress.h"
 #include "LinkKinds.h"
@@ -15,16 +16,13 @@ std::string lower(std::string s) {
 }
 
 // A stored host or device described exactly so.
-const PortEntry* findStored(const std::string& description, const StoredPorts& stored, std::vector<PortEntry>& kept) {
+std::optional<PortEntry> findStored(const std::string& description, const StoredPorts& stored) {
   for (const CMNC::LinkKind& k : CMNC::LinkKinds()) {
     if (!k.stored || !stored) continue;
     for (const PortEntry& e : stored(k.kind))
-      if (e.description == description) {
-        kept.push_back(e);
-        return &kept.back();
-      }
+      if (e.description == description) return e;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 // The password of the stored host with the same host (any case) and port.
@@ -67,8 +65,7 @@ bool resolveJobPort(LoadJob& job, const StoredPorts& stored, const PasswordSourc
                     std::vector<std::string>& warnings) {
   if (job.port.empty()) return true;
   if (!CMNC::HasLinkPrefix(job.port)) {
-    std::vector<PortEntry> kept;
-    if (const PortEntry* e = findStored(job.port, stored, kept)) {
+    if (const auto e = findStored(job.port, stored)) {
       job.portEntry = *e;
       job.connection = e->kind;
       return true;

@@ -1,7 +1,6 @@
 #include "WizardController.h"
 
 #include "ActivityLog.h"
-#include "Clock.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"

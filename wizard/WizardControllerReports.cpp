@@ -5,7 +5,6 @@
 #include "ActivityLog.h"
 #include "Clock.h"
 #include "ControlIds.h"
-#include "LinkKinds.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
 #include "WizardView.h"

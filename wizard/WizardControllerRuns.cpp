@@ -2,8 +2,6 @@
 
 // The wizard controller's runs: the port test, the load, a stop, an unattended run's end, the
 // outcome and a stop signal.
-#include "ActivityLog.h"
-#include "Clock.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"

@@ -1,7 +1,9 @@
 #include "CommandLine.h"
 
+#include "HistoryClock.h"
 #include "LinkKinds.h"
 #include "PathText.h"
+#include "Sha256.h"
 #include "WizardModel.h"
 
 #include <algorithm>
@@ -74,7 +76,8 @@ bool isOptionSpelling(const std::string& word) {
   for (const char* name : kNames)
     if (word == std::string("/") + name || word == std::string("--") + name) return true;
   for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--max-source-mib", "--help", "--version", "--list-ports",
-                          "--check", "--identify", "--window"})
+                          "--check", "--identify", "--window", "--history-db", "--no-history", "--list-history",
+                          "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file"})
     if (word == gnu) return true;
   return false;
 }
@@ -91,6 +94,48 @@ std::string missingValue(const std::vector<std::string>& args, std::size_t i) {
   if (isOptionSpelling(args[i + 1]))
     return args[i] + " needs a value, but the option " + args[i + 1] + " follows it.";
   return "";
+}
+
+// An option whose value is a text that may not be empty nor an option: true with the value taken.
+bool takeText(const std::vector<std::string>& args, std::size_t& i, std::string& value) {
+  if (i + 1 >= args.size() || isOptionSpelling(args[i + 1]) || args[i + 1].empty()) return false;
+  value = args[++i];
+  return true;
+}
+
+// The options of the load history and of the source's digests; false when arg is none of them.
+bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, LoadJob& job, CommandLineResult& result) {
+  const std::string& arg = args[i];
+  std::string value;
+  HistoryQuery& query = result.history;
+  if (arg == "--no-history") {
+    result.noHistory = true;
+  } else if (arg == "--list-history") {
+    query.list = true;
+  } else if (arg == "--history-db") {
+    if (!takeText(args, i, job.history.path)) result.badValue = "--history-db takes the path of the load history's file.";
+  } else if (arg == "--export-history") {
+    if (!takeText(args, i, query.exportFile)) result.badValue = "--export-history takes the CSV file to write.";
+  } else if (arg == "--receiver") {
+    if (!takeText(args, i, query.filter.receiverId)) result.badValue = "--receiver takes a receiver's identity.";
+  } else if (arg == "--since") {
+    if (!takeText(args, i, value) || (query.filter.since = historyclock::normalisedSince(value)).empty())
+      result.badValue = "--since takes a date or time in UTC: 2026-12-09 or 2026-12-09T10:15.";
+  } else if (arg == "--limit") {
+    const long long limit = takeText(args, i, value) && value.find_first_not_of("0123456789") == std::string::npos
+                                ? readDecimal(value) : 0;
+    if (limit < 1 || limit > INT_MAX) result.badValue = "--limit takes a whole number of rows, 1 or more.";
+    else query.filter.limit = static_cast<int>(limit);
+  } else if (arg == "--sha256") {
+    if (!takeText(args, i, value) || (job.digest.sha256 = normalisedSha256(value)).empty())
+      result.badValue = "--sha256 takes the source file's SHA-256 digest, 64 hexadecimal digits.";
+  } else if (arg == "--sha256-file") {
+    if (!takeText(args, i, job.digest.listFile))
+      result.badValue = "--sha256-file takes a list of digests in the form sha256sum writes.";
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -179,6 +224,8 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.portEntry = PortEntry{};
   job.passwordFile.clear();
   job.maxSourceMib = 0;
+  job.digest = {};
+  job.history = {};
   job.speed = 115200;
   job.exitWhenDone = false;
   job.method = LoadMethod::SoftBreakCapture;
@@ -247,15 +294,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       else
         job.maxSourceMib = static_cast<uint32_t>(mib), ++i;
     } else if (arg == "--password-file") {
-      if (!hasValue || isOptionSpelling(args[i + 1]) || args[i + 1].empty())
+      if (!takeText(args, i, job.passwordFile))
         result.badValue = "--password-file takes the file whose first line is the TCP/IP password.";
-      else
-        job.passwordFile = args[++i];
     } else if (arg == "--expect-version") {
-      if (!hasValue || isOptionSpelling(args[i + 1]) || args[i + 1].empty())
+      if (!takeText(args, i, job.expectVersion))
         result.badValue = "--expect-version takes the version the main firmware must begin with after the load.";
-      else
-        job.expectVersion = args[++i];
+    } else if (readRecordOption(args, i, job, result)) {
+      continue;
     } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
       result.badOption = arg;
     } else if (strict) {
@@ -266,4 +311,33 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   if (!job.port.empty()) job.connection = CMNC::KindOfPortText(job.port);
   classifySource(job, kind);
   return result;
+}
+
+namespace {
+// A port's text with its password, if it carried one, as "***".
+std::string maskedPort(const std::string& text) {
+  CMNC::PortText parsed;
+  std::string error;
+  if (CMNC::ParsePortText(text, parsed, error)) return parsed.password.empty() ? parsed.text : parsed.text + ":***";
+  return CMNC::ShownPortText(text);
+}
+}  // namespace
+
+std::string maskedCommandLine(const std::string& program, const std::vector<std::string>& args) {
+  std::string line = program;
+  for (const std::string& arg : args) {
+    std::string word = arg;
+    const auto equals = word.find('=');
+    if (word.rfind("--", 0) == 0 && equals != std::string::npos && CMNC::HasLinkPrefix(word.substr(equals + 1)))
+      word = word.substr(0, equals + 1) + maskedPort(word.substr(equals + 1));
+    else if (CMNC::HasLinkPrefix(word))
+      word = maskedPort(word);
+    if (word.empty() || word.find_first_of(" \t\"") != std::string::npos) {
+      std::string quoted = "\"";
+      for (const char c : word) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+      word = quoted + "\"";
+    }
+    line += " " + word;
+  }
+  return line;
 }

@@ -3,7 +3,16 @@
 #include <vector>
 
 #include "LoadJob.h"
+#include "LoadRecord.h"
 #include "SourceKind.h"
+
+// "--list-history" and "--export-history" with their filters.
+struct HistoryQuery {
+  bool list = false;       // "--list-history": the rows as a table, or JSON with --json
+  std::string exportFile;  // "--export-history FILE.csv"
+  HistoryFilter filter;    // "--receiver", "--port" (canonical), "--since", "--limit"
+  bool wanted() const { return list || !exportFile.empty(); }
+};
 
 // What the command line asked for beyond the settings themselves.
 struct CommandLineResult {
@@ -15,6 +24,8 @@ struct CommandLineResult {
   bool identify = false;              // "--identify": ask the receiver on /port who it is, nothing more
   bool json = false;                  // "--json": the port list or the run as JSON
   bool window = false;                // "--window": "/run" in the wizard's window, not on the console
+  bool noHistory = false;             // "--no-history": the run writes no row
+  HistoryQuery history;
   std::string badOption;              // an unknown GNU-style option: bad usage
   std::string badValue;               // what is wrong with an option's value: bad usage
   std::vector<std::string> ignoredWords;  // with "/run": words that are no option, ignored (said on standard error)
@@ -42,3 +53,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
 // The number read as a signed decimal the way the C library's atoi reads it (leading blanks and a
 // sign, stops at the first non-digit, no digits give 0), but saturating instead of overflowing.
 long long readDecimal(const std::string& text);
+
+// The command line as the load history and the activity log keep it: each TCP/IP password
+// masked, a word with blanks or quotes in double quotes.
+std::string maskedCommandLine(const std::string& program, const std::vector<std::string>& args);

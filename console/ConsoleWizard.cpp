@@ -13,9 +13,7 @@ namespace {
 
 // What the command line asked the run to do, named as "/capture" names the methods.
 RunStart runStartOf(const LoadJob& job) {
-  const char* method = job.method == LoadMethod::PowerOnCapture ? "power"
-                       : job.method == LoadMethod::FileUpload   ? (job.plainDataFile ? "data" : "fldp")
-                                                                : "soft";
+  const char* method = methodWord(job.method, job.plainDataFile ? SourceKind::DataFile : SourceKind::ZipArchive);
   return {CMNC::ShownPortText(job.port), method, job.source};
 }
 
@@ -37,6 +35,7 @@ int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& ima
   view.started(runStartOf(job));
   controller.start();
   loop.run();
+  controller.finishRecord();
   view.finished(controller.outcome());
   return controller.exitStatus();
 }

@@ -23,7 +23,7 @@ std::string imagesArray(const std::vector<LoadedImage>& images) {
   for (const LoadedImage& image : images) {
     if (text.size() > 1) text += ",";
     text += "{\"file\":" + json::quote(image.file) + field("title", json::quote(image.title)) +
-            field("size", std::to_string(image.size)) + "}";
+            field("size", std::to_string(image.size)) + field("sha256", json::quoteOrNull(image.sha256)) + "}";
   }
   return text + "]";
 }
@@ -116,5 +116,7 @@ void JsonConsole::finished(const RunOutcome& outcome) {
                            field("outcome", json::quote(outcomeName(outcome.kind))) +
                            field("stage", outcome.stage ? json::quote(stageName(*outcome.stage)) : "null") +
                            field("port", json::quote(outcome.port)) + field("receiver", receiver) +
-                           field("images", imagesArray(outcome.images)));
+                           field("images", imagesArray(outcome.images)) +
+                           field("source_sha256", json::quoteOrNull(outcome.sourceSha256)) +
+                           field("history_id", json::quoteOrNull(outcome.historyId)));
 }

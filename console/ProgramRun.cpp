@@ -11,6 +11,7 @@
 #include "ConsoleWizard.h"
 #include "DeviceStore.h"
 #include "HeadlessConsole.h"
+#include "HistoryListing.h"
 #include "IdentifyRun.h"
 #include "JsonConsole.h"
 #include "LoadSession.h"
@@ -19,6 +20,7 @@
 #include "PasswordInput.h"
 #include "PortListing.h"
 #include "PortResolution.h"
+#include "Station.h"
 #include "Version.h"
 #include "WizardModel.h"
 
@@ -76,6 +78,34 @@ int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool
   return runConsoleWizard(job, kind, images, session, std::move(options), std::move(echo));
 }
 
+// "--list-history", "--export-history": "--port" filters by the canonical text.
+int listHistory(HistoryQuery query, const LoadJob& job, bool json) {
+  if (!job.port.empty()) {
+    CMNC::PortText parsed;
+    std::string error;
+    query.filter.port = CMNC::ParsePortText(job.port, parsed, error) ? parsed.text : job.port;
+  }
+  return historylisting::run(query, job.history.path, json, std::cout, std::cerr);
+}
+
+// What is wrong with the digest options for this source; "" when nothing.
+std::string digestUsage(const LoadJob& job, SourceKind kind) {
+  if (!job.digest.sha256.empty() && !job.digest.listFile.empty())
+    return "--sha256 and --sha256-file both name the digest: give one of them.";
+  if (!job.digest.sha256.empty() && kind == SourceKind::Folder)
+    return "--sha256 names one file's digest, but the source is a folder: list its images' digests with --sha256-file FILE.";
+  return "";
+}
+
+// The activity log's first lines of a run, after its start line: the program, the station and the
+// command line with its passwords masked.
+void writeLogHeading(const HistorySettings& settings) {
+  ActivityLog& log = ActivityLog::Instance();
+  log.Write("Program: vestrel " + settings.toolVersion + "\r\n");
+  log.Write("Station: " + station::hostName() + "\r\n");
+  log.Write("Command line: " + settings.commandLine + "\r\n");
+}
+
 }  // namespace
 
 WizardController::PortDirectory storedOrEnumeratedPorts(bool bluetoothAvailable) {
@@ -114,6 +144,11 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     return 0;
   }
   if (check.listPorts) return listPorts(check.json);
+  if (check.history.wanted()) return listHistory(check.history, probe, check.json);
+  if (const std::string refusal = digestUsage(probe, probeKind); !refusal.empty()) {
+    std::cerr << "vestrel: " << refusal << "\n";
+    return 2;
+  }
   if (!resolvePort(probe, probe.run || check.identify)) return 2;
   if (check.check) return checkPorts(hooks, probe, check.json);
   if (check.identify) {
@@ -141,6 +176,11 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   if (!args.empty()) {
     const CommandLineResult result = parseCommandLine(args, job, sourceKind);
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
+    job.history.enabled = !result.noHistory;
+    job.history.commandLine = maskedCommandLine("vestrel", args);
+    job.history.toolVersion = VESTREL_VERSION;
+    if (!result.logFiles.empty() && ActivityLog::Instance().IsOpen()) job.history.logPath = result.logFiles.back();
+    writeLogHeading(job.history);
     job.port = probe.port;  // resolved once: a password is asked for once
     job.portEntry = probe.portEntry;
     job.connection = probe.connection;

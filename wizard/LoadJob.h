@@ -5,6 +5,16 @@
 #include "ConnectionKind.h"
 #include "LoadMethod.h"
 #include "PortEntry.h"
+#include "SourceDigest.h"
+
+// Where a run's row of the load history goes, and what it says of the program.
+struct HistorySettings {
+  bool enabled = false;     // off unless the program turns it on ("--no-history" keeps it off)
+  std::string path;         // "--history-db", else the station's own place
+  std::string commandLine;  // the program's command line, passwords masked
+  std::string toolVersion;
+  std::string logPath;      // the activity log's file, when one was opened
+};
 
 // The operator's settings, filled from the command line and the wizard's pages. The wizard turns
 // them into the engine's requests when a test or a load starts.
@@ -25,4 +35,6 @@ struct LoadJob {
   bool plainDataFile = false; // the source is one plain data file
   uint32_t maxSourceMib = 0;  // "--max-source-mib": the most a run's images may declare together; 0 the default
   std::string expectVersion;  // "--expect-version": the main firmware's version after the load begins so
+  DigestExpectation digest;   // "--sha256", "--sha256-file": what the source's bytes must be
+  HistorySettings history;
 };

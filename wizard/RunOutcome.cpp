@@ -10,3 +10,9 @@ const char* outcomeName(OutcomeKind kind) {
   }
   return "failed";
 }
+
+const char* methodWord(LoadMethod method, SourceKind kind) {
+  if (method == LoadMethod::PowerOnCapture) return "power";
+  if (method == LoadMethod::FileUpload) return kind == SourceKind::DataFile ? "data" : "fldp";
+  return "soft";
+}

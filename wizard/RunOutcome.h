@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "FirmwareChange.h"
+#include "LoadMethod.h"
 #include "LoadStage.h"
+#include "SourceKind.h"
 
 // How a run ended, as a fact a script or the fleet can rely on.
 enum class OutcomeKind {
@@ -33,6 +35,7 @@ struct LoadedImage {
   std::string file;   // its name in the source
   std::string title;  // the catalogue's title, "Main firmware"
   uint64_t size = 0;  // bytes
+  std::string sha256; // its bytes' digest
 };
 
 // How an unattended run ended.
@@ -45,4 +48,9 @@ struct RunOutcome {
   std::string port;                // the port as given, any password left out
   ReceiverFacts receiver;
   std::vector<LoadedImage> images;  // what was loaded (on a load that ended, confirmed or not)
+  std::string sourceSha256;         // the source file's digest, once the source was read
+  std::string historyId;            // the run's row in the load history; empty when none was written
 };
+
+// "soft", "power", "fldp", "data": a method as "/capture" names it; a plain data file goes by file upload.
+const char* methodWord(LoadMethod method, SourceKind kind);

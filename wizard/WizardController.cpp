@@ -7,6 +7,7 @@
 #include "LinkKinds.h"
 #include "PortEnumeration.h"
 #include "PortResolution.h"
+#include "RunRecord.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
 #include "WizardView.h"
@@ -45,13 +46,17 @@ WizardController::WizardController(WizardView& view, EngineSession& session, Loa
       sourceKind_(sourceKind),
       images_(images),
       options_(std::move(options)),
-      controls_(view) {
+      controls_(view),
+      record_(std::make_unique<RunRecord>(job.history)) {
   if (!options_.ports) options_.ports = enumeratedPorts;
   if (job_.run || job_.methodGiven) selectedMethod_ = job_.method;
   createControls();
 }
 
-WizardController::~WizardController() { stopRun(); }
+WizardController::~WizardController() {
+  stopRun();
+  finishRecord();
+}
 
 void WizardController::createControls() {
   const std::pair<int, const char*> texts[] = {
@@ -70,7 +75,13 @@ void WizardController::createControls() {
   for (int id : {kPortList, kMethodList, kSpeedList}) controls_.setItems(id, {}, -1);
 }
 
-void WizardController::start() { next(); }
+void WizardController::start() {
+  if (job_.run) {
+    beginRecord(job_.portEntry);
+    if (!sourceDigestsMatch()) return;
+  }
+  next();
+}
 
 std::string WizardController::title() const {
   const std::string base = wizard::windowTitle(titleBase_, titlePort_, receiverModel_);
@@ -343,12 +354,20 @@ void WizardController::selectSource() {
   if (!chosen.empty()) selectSourcePath(chosen);  // cancelled: nothing changes
 }
 
+uint64_t WizardController::maxSourceBytes() const {
+  constexpr uint64_t kMiB = 1024 * 1024;
+  return job_.maxSourceMib ? job_.maxSourceMib * kMiB : FirmwareImageSet::kDefaultMaxSourceBytes;
+}
+
 void WizardController::selectSourcePath(const std::string& path) {
   const bool loaders = selectedMethod_ != LoadMethod::FileUpload;
-  constexpr uint64_t kMiB = 1024 * 1024;
-  images_.maxSourceBytes = job_.maxSourceMib ? job_.maxSourceMib * kMiB : FirmwareImageSet::kDefaultMaxSourceBytes;
-  const std::string error = images_.scanSource(path, sourceKind_, loaders);
-  if (!error.empty()) images_.source = error;
+  images_.maxSourceBytes = maxSourceBytes();
+  std::string error = images_.scanSource(path, sourceKind_, loaders);
+  if (error.empty()) error = digestSourceSet(path);
+  if (!error.empty()) {
+    images_.names.clear();
+    images_.source = error;
+  }
   if (sourceKind_ == SourceKind::ZipImage && images_.names.size() > 1) {
     if (job_.run) {
       images_.names.clear();  // nobody can pick one image without a display

@@ -17,6 +17,7 @@
 #include "WizardControls.h"
 
 class FirmwareImageSet;
+class RunRecord;
 class WizardView;
 class WizardEvents;
 
@@ -43,8 +44,12 @@ class WizardController {
   WizardController(const WizardController&) = delete;
   WizardController& operator=(const WizardController&) = delete;
 
-  // Enters the first page, as "Next >>" would.
+  // Enters the first page, as "Next >>" would. An unattended run's row of the load history is
+  // written first, and the source checked against the digests the operator gave.
   void start();
+  // Completes the open row of the load history with the outcome (a window does so itself when a
+  // load ends; a console front end calls it when the wizard ended). Harmless without one.
+  void finishRecord();
   // A button press (also of a disabled or hidden button, as a posted command would be).
   void press(int id);
   // Queues a press, to run after the reports already queued.
@@ -135,6 +140,12 @@ class WizardController {
   void updateTitle();
   void showTimeLeft(const std::string& text);
   void openSetUpDevices();
+  void beginRecord(const PortEntry& port);
+  bool sourceDigestsMatch();
+  uint64_t maxSourceBytes() const;
+  std::string digestSourceSet(const std::string& path);
+  void loadEnded();
+  void recordWarning(const std::string& warning);
   int chosenPortIndex() const;
   ConnectionKind chosenConnection() const;
 
@@ -171,4 +182,6 @@ class WizardController {
   std::vector<LoadedImage> loaded_;  // what the last load that ended wrote
   RunProgress runProgress_;          // the whole load's bytes and time left
   std::string timeLeft_;             // "about 3 min left" in the title while a load runs
+  std::unique_ptr<RunRecord> record_;  // this run's row of the load history
+  std::string sourceSha256_;         // the source file's digest, once it was read
 };

@@ -124,8 +124,10 @@ void WizardController::runRefused(uint64_t run, const std::string& pageText, con
     controls_.enable(kProgress, false);
     controls_.setPageText(pageText);
     controls_.enable(kBack, true);
+    exitStatus_ = kExitFailed;
   }
   controls_.append(kLogBox, logText);
   if (page_ == Page::Connection) methodChange();
+  if (page_ == Page::Loading) loadEnded();
   endUnattended(false);
 }

@@ -4,8 +4,11 @@
 // outcome and a stop signal.
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
+#include "ActivityLog.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
+#include "RunRecord.h"
+#include "Sha256.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
 #include "WizardView.h"
@@ -30,6 +33,7 @@ void WizardController::stopRun() {
 void WizardController::test() {
   if (session_.running()) return;
   if (chosenPortIndex() < 0 || state(kPortList).current != portIndex_) return;
+  beginRecord(portEntry_);
   lockForRun();
   controls_.replaceLog("Opening " + portEntry_.name + "...");
   controls_.setText(kCancel, "Stop");
@@ -83,7 +87,10 @@ void WizardController::startLoad() {
 
 void WizardController::loadFinished() {
   stopRun();  // the session brings the receiver back to its normal rate
-  for (const FirmwareImage& image : images_.images) loaded_.push_back({image.fileName, image.title, image.size()});
+  for (const FirmwareImage& image : images_.images) {
+    loaded_.push_back({image.fileName, image.title, image.size(), Sha256::of(image.data().data(), image.size())});
+    ActivityLog::Instance().Write("Image digest (SHA-256): " + loaded_.back().sha256 + "  " + image.fileName + "\r\n");
+  }
   images_.clear();
   controls_.setPageText("Successfully loaded!");
   exitStatus_ = kExitLoaded;
@@ -102,6 +109,7 @@ void WizardController::loadFinished() {
   controls_.setValue(kProgress, 100);
   controls_.setText(kCancel, "Exit");
   controls_.enable(kBack, true);
+  loadEnded();
   if (job_.run && job_.exitWhenDone && exitStatus_ != kExitFailed) post(kCancel);
   endUnattended(exitStatus_ != kExitFailed);
 }
@@ -133,6 +141,8 @@ void WizardController::cancel() {
   } else if (page_ == Page::Loading) {
     controls_.setPageText("The firmware loading was aborted.");
     controls_.enable(kBack, true);
+    exitStatus_ = kExitFailed;
+    loadEnded();
   }
   controls_.setText(kCancel, "Cancel");
   endUnattended(false);
@@ -185,6 +195,8 @@ RunOutcome WizardController::outcome() const {
   o.stage = o.kind == OutcomeKind::Unconfirmed || versionRejected ? std::optional(LoadStage::Confirming) : stage_;
   o.port = CMNC::ShownPortText(job_.port.empty() ? portEntry_.name : job_.port);
   o.receiver = receiverFacts();
+  o.sourceSha256 = sourceSha256_;
+  o.historyId = record_->id();
   if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed || versionRejected) o.images = loaded_;
   return o;
 }

@@ -96,7 +96,10 @@ TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
   outcome.stage = LoadStage::Confirming;
   outcome.port = "tcp:rover:8002";
   outcome.receiver = facts;
-  outcome.images = {{"main.ldp", "Main firmware", 262144}};
+  const std::string digest(64, 'a');
+  outcome.images = {{"main.ldp", "Main firmware", 262144, digest}};
+  outcome.sourceSha256 = std::string(64, 'b');
+  outcome.historyId = "0f8e2c1a-5b6d-4e7f-8a9b-0c1d2e3f4a5b";
   console.finished(outcome);
   std::istringstream lines(out.str());
   std::string line;
@@ -121,7 +124,9 @@ TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
                            R"("outcome":"unconfirmed","stage":"confirming","port":"tcp:rover:8002",)"
                            R"("receiver":{"id":"VR100-0001234","model":"VR-100","hardware":null,)"
                            R"("firmware_before":"4.2 Dec,01,2026","firmware_after":null},)"
-                           R"("images":[{"file":"main.ldp","title":"Main firmware","size":262144}]})");
+                           R"("images":[{"file":"main.ldp","title":"Main firmware","size":262144,"sha256":")" + digest +
+                           R"("}],"source_sha256":")" + std::string(64, 'b') +
+                           R"(","history_id":"0f8e2c1a-5b6d-4e7f-8a9b-0c1d2e3f4a5b"})");
 }
 
 TEST(JsonConsole, AFailedRunHasNoFirmware) {

@@ -1,0 +1,162 @@
+#include "HistoryListing.h"
+
+#include <algorithm>
+#include <fstream>
+#include <ostream>
+
+#include "JsonText.h"
+#include "LoadHistory.h"
+#include "PathText.h"
+#include "PrintableText.h"
+#include "Station.h"
+
+namespace historylisting {
+namespace {
+
+// The row's outcome as shown: a run still going has none yet.
+std::string shownOutcome(const LoadRecord& row) { return row.outcome.empty() ? "running" : row.outcome; }
+
+std::string imagesText(const LoadRecord& row) {
+  std::string text;
+  for (const RecordedImage& image : row.images) {
+    if (!text.empty()) text += "; ";
+    text += image.file + " (" + std::to_string(image.size) + " bytes, sha256 " + image.sha256 + ")";
+  }
+  return text;
+}
+
+// Every column by its name, in the table's order, as text.
+std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row) {
+  return {{"id", row.id},
+          {"started_at", row.startedAt},
+          {"finished_at", row.finishedAt},
+          {"station", row.station},
+          {"pid", std::to_string(row.pid)},
+          {"tool_version", row.toolVersion},
+          {"command_line", row.commandLine},
+          {"port", row.port},
+          {"link", row.link},
+          {"method", row.method},
+          {"source", row.source},
+          {"source_sha256", row.sourceSha256},
+          {"receiver_model", row.receiverModel},
+          {"receiver_id", row.receiverId},
+          {"receiver_hardware", row.receiverHardware},
+          {"firmware_before", row.firmwareBefore},
+          {"firmware_after", row.firmwareAfter},
+          {"outcome", shownOutcome(row)},
+          {"stage", row.stage},
+          {"exit_status", row.exitStatus ? std::to_string(*row.exitStatus) : ""},
+          {"reason", row.reason},
+          {"log_path", row.logPath}};
+}
+
+std::string csvCell(std::string text) {
+  if (!text.empty() && std::string("=+-@").find(text[0]) != std::string::npos) text.insert(0, "'");
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+}  // namespace
+
+std::string asTable(const std::vector<LoadRecord>& rows) {
+  if (rows.empty()) return "No loads are recorded.\n";
+  const std::vector<std::string> heads = {"STARTED (UTC)", "OUTCOME", "PORT", "RECEIVER", "FIRMWARE AFTER", "METHOD", "ID"};
+  std::vector<std::vector<std::string>> cells;
+  for (const LoadRecord& row : rows) {
+    const std::string receiver = row.receiverId.empty() ? row.receiverModel : row.receiverModel + " " + row.receiverId;
+    cells.push_back({row.startedAt.substr(0, 19), shownOutcome(row), row.port, receiver, row.firmwareAfter, row.method, row.id});
+    for (std::string& cell : cells.back()) cell = printable(cell);
+  }
+  std::vector<std::size_t> widths;
+  for (const std::string& head : heads) widths.push_back(head.size());
+  for (const auto& line : cells)
+    for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
+  std::string text;
+  auto writeLine = [&](const std::vector<std::string>& line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) out += i + 1 < line.size() ? padded(line[i], widths[i] + 2) : line[i];
+    text += out + "\n";
+  };
+  writeLine(heads);
+  for (const auto& line : cells) writeLine(line);
+  return text;
+}
+
+std::string asJson(const std::vector<LoadRecord>& rows) {
+  std::string text = "[";
+  for (const LoadRecord& row : rows) {
+    if (text.size() > 1) text += ",";
+    text += "{";
+    bool first = true;
+    for (const auto& [name, value] : columnsOf(row)) {
+      const bool number = (std::string(name) == "pid" || std::string(name) == "exit_status") && !value.empty();
+      text += std::string(first ? "" : ",") + json::quote(name) + ":" + (number ? value : json::quoteOrNull(value));
+      first = false;
+    }
+    text += ",\"images\":[";
+    for (std::size_t i = 0; i < row.images.size(); ++i) {
+      const RecordedImage& image = row.images[i];
+      text += std::string(i ? "," : "") + "{\"file\":" + json::quote(image.file) + ",\"title\":" + json::quoteOrNull(image.title) +
+              ",\"size\":" + std::to_string(image.size) + ",\"sha256\":" + json::quoteOrNull(image.sha256) + "}";
+    }
+    text += "]}";
+  }
+  return text + "]\n";
+}
+
+std::string asCsv(const std::vector<LoadRecord>& rows) {
+  std::string text;
+  bool header = true;
+  for (const auto& [name, value] : columnsOf(LoadRecord{})) {
+    text += std::string(header ? "" : ",") + name;
+    header = false;
+  }
+  text += ",images\r\n";
+  for (const LoadRecord& row : rows) {
+    bool first = true;
+    for (const auto& [name, value] : columnsOf(row)) {
+      text += std::string(first ? "" : ",") + csvCell(value);
+      first = false;
+    }
+    text += "," + csvCell(imagesText(row)) + "\r\n";
+  }
+  return text;
+}
+
+int run(const HistoryQuery& query, const std::string& path, bool json, std::ostream& out, std::ostream& err) {
+  const std::string place = path.empty() ? station::defaultHistoryPath() : path;
+  std::string error = place.empty() ? "No place for the load history is known: name it with --history-db PATH." : "";
+  const auto history = place.empty() ? nullptr : LoadHistory::open(place, error);
+  if (!history) {
+    err << "vestrel: " << error << "\n";
+    return 1;
+  }
+  history->markInterrupted(station::hostName(), station::processRunning);
+  const std::vector<LoadRecord> rows = history->list(query.filter, error);
+  if (!error.empty()) {
+    err << "vestrel: " << error << "\n";
+    return 1;
+  }
+  if (!query.exportFile.empty()) {
+    std::ofstream file(pathtext::fromUtf8(query.exportFile), std::ios::binary | std::ios::trunc);
+    file << asCsv(rows);
+    if (!file.flush()) {
+      err << "vestrel: Cannot write " << query.exportFile << ".\n";
+      return 1;
+    }
+  }
+  if (query.list) out << (json ? asJson(rows) : asTable(rows)) << std::flush;
+  return 0;
+}
+
+}  // namespace historylisting

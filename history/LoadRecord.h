@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// An image a recorded load wrote.
+struct RecordedImage {
+  std::string file;    // its name in the source
+  std::string title;   // the catalogue's title
+  uint64_t size = 0;   // bytes
+  std::string sha256;  // its bytes' digest
+};
+
+// One row of the load history: one run that talked to a receiver. A text left empty is stored as
+// NULL (not known); times are ISO 8601 UTC with milliseconds ("2026-12-09T10:15:02.123Z").
+struct LoadRecord {
+  std::string id;           // a UUID made for the run
+  std::string startedAt;
+  std::string finishedAt;   // empty while the run goes on (or when it was interrupted)
+  std::string station;      // the host name
+  int64_t pid = 0;
+  std::string toolVersion;
+  std::string commandLine;  // passwords masked
+  std::string port;         // canonical, no password
+  std::string link;         // "serial", "usb", "bluetooth", "tcpip"
+  std::string method;       // "soft", "power", "fldp", "data"
+  std::string source;
+  std::string sourceSha256;
+  std::string receiverModel;
+  std::string receiverId;
+  std::string receiverHardware;
+  std::string firmwareBefore;
+  std::string firmwareAfter;
+  std::string outcome;      // "confirmed", "unconfirmed", "failed", "aborted", "refused", "interrupted"
+  std::string stage;        // the stage it ended in
+  std::optional<int> exitStatus;
+  std::string reason;
+  std::string logPath;
+  std::vector<RecordedImage> images;
+};
+
+// Which rows a listing shows: newest first.
+struct HistoryFilter {
+  std::string receiverId;  // only this receiver's identity
+  std::string port;        // only this canonical port
+  std::string since;       // only runs started at or after this ISO date or time
+  std::string station;     // only this station's runs
+  int limit = 0;           // at most this many; 0 all
+};

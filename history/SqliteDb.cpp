@@ -1,0 +1,64 @@
+#include "SqliteDb.h"
+
+#include <sqlite3.h>
+
+void SqliteStatement::Finalize::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+void SqliteDb::Close::operator()(sqlite3* db) const { sqlite3_close(db); }
+
+SqliteStatement::SqliteStatement(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (db && sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) == SQLITE_OK)
+    statement_.reset(statement);
+  else
+    sqlite3_finalize(statement);
+}
+
+void SqliteStatement::bindText(int index, const std::string& text) {
+  if (text.empty()) bindNull(index);
+  else sqlite3_bind_text(statement_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bindInt(int index, int64_t value) { sqlite3_bind_int64(statement_.get(), index, value); }
+void SqliteStatement::bindNull(int index) { sqlite3_bind_null(statement_.get(), index); }
+
+bool SqliteStatement::step() {
+  if (!statement_ || done_) return false;
+  const int status = sqlite3_step(statement_.get());
+  if (status == SQLITE_ROW) return true;
+  done_ = status == SQLITE_DONE;
+  if (!done_) statement_.reset();  // a failed statement gives nothing more
+  return false;
+}
+
+std::string SqliteStatement::text(int column) const {
+  const unsigned char* value = sqlite3_column_text(statement_.get(), column);
+  if (!value) return {};
+  return std::string(reinterpret_cast<const char*>(value), static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), column)));
+}
+
+int64_t SqliteStatement::integer(int column) const { return sqlite3_column_int64(statement_.get(), column); }
+
+std::optional<int64_t> SqliteStatement::optionalInt(int column) const {
+  if (sqlite3_column_type(statement_.get(), column) == SQLITE_NULL) return std::nullopt;
+  return integer(column);
+}
+
+SqliteDb::SqliteDb(const std::string& path) {
+  sqlite3* db = nullptr;
+  const int status = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (status == SQLITE_OK) {
+    db_.reset(db);
+    sqlite3_extended_result_codes(db, 1);
+  } else {
+    openError_ = db ? sqlite3_errmsg(db) : sqlite3_errstr(status);
+    sqlite3_close(db);
+  }
+}
+
+bool SqliteDb::exec(const std::string& sql) { return db_ && sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+std::string SqliteDb::error() const { return db_ ? sqlite3_errmsg(db_.get()) : openError_; }
+
+void SqliteDb::setBusyTimeoutMs(int ms) {
+  if (db_) sqlite3_busy_timeout(db_.get(), ms);
+}

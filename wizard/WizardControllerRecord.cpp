@@ -1,0 +1,67 @@
+#include "WizardController.h"
+
+// The wizard controller's record of a run: its row in the load history, and the digests of the
+// source and of the images loaded.
+#include "ActivityLog.h"
+#include "ControlIds.h"
+#include "FirmwareImageSet.h"
+#include "RunRecord.h"
+#include "Sha256.h"
+#include "WizardView.h"
+
+using namespace ids;
+
+void WizardController::recordWarning(const std::string& warning) {
+  if (!warning.empty()) controls_.append(kLogBox, "Warning: " + warning + "\r\n");
+}
+
+// A run starts talking to a receiver: its row is written, unless one is open already (a window's
+// repeated tests before a load). A new row starts with none of the last run's facts.
+void WizardController::beginRecord(const PortEntry& port) {
+  if (record_->open()) return;
+  if (!job_.run) {
+    stage_.reset();
+    failure_.clear();
+    refused_ = false;
+    operatorStopped_ = false;
+    sourceSha256_.clear();
+  }
+  const SourceKind kind = job_.run && job_.plainDataFile ? SourceKind::DataFile : sourceKind_;
+  recordWarning(record_->begin(port, methodWord(selectedMethod_, kind), job_.source));
+}
+
+void WizardController::finishRecord() {
+  if (!record_->open()) return;
+  recordWarning(record_->finish(outcome()));
+}
+
+// A window's load ended (loaded, failed or stopped): its row is complete. A console run's row
+// waits for the wizard's end, whose exit status it holds.
+void WizardController::loadEnded() {
+  if (!options_.headless) finishRecord();
+}
+
+// The source's digest, checked against "--sha256" or "--sha256-file"; "" or why it is refused.
+std::string WizardController::digestSourceSet(const std::string& path) {
+  const SourceDigest digest = digestSource(path, sourceKind_, images_, job_.digest);
+  if (!digest.error.empty()) return digest.error;
+  sourceSha256_ = digest.sha256;
+  if (!sourceSha256_.empty()) ActivityLog::Instance().Write("Source digest (SHA-256): " + sourceSha256_ + "  " + path + "\r\n");
+  return {};
+}
+
+// An unattended run with digests to check reads its source before the receiver is asked anything.
+bool WizardController::sourceDigestsMatch() {
+  if (!job_.digest.any()) return true;
+  FirmwareImageSet probe;
+  probe.maxSourceBytes = maxSourceBytes();
+  const bool loaders = job_.method != LoadMethod::FileUpload;
+  std::string error = probe.scanSource(job_.source, sourceKind_, loaders);
+  if (error.empty()) error = digestSource(job_.source, sourceKind_, probe, job_.digest).error;
+  if (error.empty()) return true;
+  controls_.append(kLogBox, error + "\r\n");
+  failure_ = error;
+  refused_ = true;
+  endUnattended(false);
+  return false;
+}

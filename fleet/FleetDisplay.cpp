@@ -63,14 +63,14 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
 }
 
 std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers, bool allowUnconfirmed) {
-  std::vector<std::vector<std::string>> rows{{"PORT", "RESULT", "BEFORE", "AFTER", "TIME", "REASON"}};
+  std::vector<std::vector<std::string>> rows{{"PORT", "RESULT", "BEFORE", "AFTER", "TIME", "HISTORY ID", "REASON"}};
   int loaded = 0, unconfirmed = 0, current = 0;
   for (const ReceiverState& r : receivers) {
     loaded += r.loaded() ? 1 : 0;
     unconfirmed += r.unconfirmed() ? 1 : 0;
     current += r.current() ? 1 : 0;
     rows.push_back({cell(r.shownPort()), resultText(r), cellOrDash(r.firmwareBefore()), cellOrDash(r.firmwareAfter()),
-                    fixed(r.seconds(), 1) + " s", r.loaded() || r.current() ? "" : cell(r.reason())});
+                    fixed(r.seconds(), 1) + " s", cellOrDash(r.historyId()), r.loaded() || r.current() ? "" : cell(r.reason())});
   }
   std::string total = std::to_string(allowUnconfirmed ? loaded + unconfirmed : loaded) + " of " +
                       std::to_string(receivers.size()) + " receivers loaded";
@@ -99,7 +99,8 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
             ",\"exit_status\":" + std::to_string(r.exitStatus()) + ",\"attempts\":" + std::to_string(r.attempts()) +
             ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + json::quoteOrNull(r.firmwareBefore()) +
             ",\"after\":" + json::quoteOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
-            ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) + "}";
+            ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) +
+            ",\"history_id\":" + json::quoteOrNull(r.historyId()) + "}";
   }
   text += "],\"loaded\":" + std::to_string(loaded) + ",\"failed\":" + std::to_string(receivers.size() - loaded) +
           ",\"exit_status\":" + std::to_string(exitStatus) + "}\n";

@@ -28,8 +28,9 @@ std::string optionName(const std::string& arg) {
 // A vestrel option that takes a value but stands last, or is followed by another option: with the
 // fleet's own options around it, one of them would be taken for its value.
 std::string optionWithoutValue(const std::vector<std::string>& args) {
-  static const char* const kTakesValue[] = {"speed",          "capture",       "source",        "mtu", "reply-gap",
-                                            "expect-version", "password-file", "max-source-mib"};
+  static const char* const kTakesValue[] = {"speed",          "capture",       "source",     "mtu",    "reply-gap",
+                                            "expect-version", "password-file", "max-source-mib", "history-db",
+                                            "sha256",         "sha256-file"};
   static const char* const kOthers[] = {"port", "log", "exit", "run", "json", "window"};
   const auto named = [](const std::string& arg, const auto& names) {
     const std::string name = lower(optionName(arg));
@@ -47,7 +48,7 @@ std::string optionWithoutValue(const std::vector<std::string>& args) {
 
 std::string refusedOption(const std::vector<std::string>& args) {
   static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
-                                         "help", "version"};
+                                         "help", "version", "list-history", "export-history"};
   for (const std::string& arg : args) {
     const std::string name = optionName(arg);
     for (const char* refused : kRefused)

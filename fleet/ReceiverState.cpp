@@ -117,6 +117,7 @@ void ReceiverState::result(const JsonValue& event) {
   outcome_ = event.string("outcome");
   resultStage_ = event.string("stage");
   resultPort_ = event.string("port");
+  historyId_ = event.string("history_id");
   if (const JsonValue* r = event.find("receiver"); r && r->type == JsonValue::Type::Object) {
     receiverFacts(*r, "id", "firmware_before");
     after_ = r->string("firmware_after", after_);

@@ -52,6 +52,8 @@ class ReceiverState {
   // "confirmed", "unconfirmed", "failed", "aborted", "refused", as the child's result said or the
   // fleet decided ("failed" for a child that ended without one); "" while it runs.
   std::string outcome() const;
+  // The child's row in the load history, as its result named it; empty when it wrote none.
+  const std::string& historyId() const { return historyId_; }
   bool loaded() const { return stage_ == Stage::Done; }
   bool unconfirmed() const { return stage_ == Stage::Unconfirmed; }
   bool current() const { return stage_ == Stage::Current; }
@@ -78,7 +80,7 @@ class ReceiverState {
   std::string before_, after_;
   std::string reason_;
   bool resultSeen_ = false;
-  std::string outcome_, resultStage_, resultPort_;
+  std::string outcome_, resultStage_, resultPort_, historyId_;
   int exitStatus_ = -1;
   int attempts_ = 0;
   Clock::time_point start_{}, end_{};

@@ -130,6 +130,10 @@ def healthy_one_at_a_time(work):
     check(all(r["firmware"]["before"] and r["firmware"]["after"] for r in rows), "firmware before and after")
     check(receivers.ports[1].startswith("tcp:") and ":vestrel" not in json.dumps(rows),
           "a TCP/IP receiver, its password nowhere in the summary")
+    listed = subprocess.run([VESTREL, "--list-history", "--json"], capture_output=True, text=True, timeout=60)
+    history = {row["id"]: row for row in json.loads(listed.stdout)} if listed.returncode == 0 else {}
+    check(all(history.get(r.get("history_id"), {}).get("outcome") == "confirmed" for r in rows),
+          "each receiver's row in the load history, named by the summary: %r" % [r.get("history_id") for r in rows])
 
 
 def file_upload_shows_the_serial(work):
@@ -438,6 +442,8 @@ def run_case(case):
         case(work)
 
 
+# Every child's row goes into one load history of the test's own.
+os.environ["XDG_STATE_HOME"] = tempfile.mkdtemp(prefix="vestrel-fleet-state-")
 # Each case has receivers and a folder of its own: they run side by side.
 with ThreadPoolExecutor(max_workers=5) as pool:
     for future in [pool.submit(run_case, case) for case in (

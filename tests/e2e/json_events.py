@@ -31,6 +31,7 @@ def check(condition, what):
 
 def run(work, port, *extra, method="soft", source="/fw/named.zip"):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env["XDG_STATE_HOME"] = work + "/state"
     proc = subprocess.run([VESTREL, "--json", "/port", port, "/source", work + source, "/capture", method,
                            "/exit", "/run", *extra], env=env, capture_output=True, text=True, timeout=500)
     events = []

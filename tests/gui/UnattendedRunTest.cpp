@@ -44,8 +44,9 @@ std::string readFile(const std::string& path) {
 
 // Starts the program without a display, its output into a file; returns its process id.
 pid_t startVestrel(const std::string& args, const std::string& output) {
-  const std::string command = "exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none " VESTREL_BINARY
-                              " " + args + " >" + output + " 2>&1";
+  const std::string state = output.substr(0, output.rfind('/') + 1) + "state";  // the run's own load history
+  const std::string command = "exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none XDG_STATE_HOME=" + state +
+                              " " VESTREL_BINARY " " + args + " >" + output + " 2>&1";
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));

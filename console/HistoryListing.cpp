@@ -52,7 +52,11 @@ std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row
 }
 
 std::string csvCell(std::string text) {
-  if (!text.empty() && std::string("=+-@").find(text[0]) != std::string::npos) text.insert(0, "'");
+  if (!text.empty() && std::string("=+-@").find(text[0]) != std::string::npos) {
+    std::string escaped(1, '\'');  // built by appending: mingw's GCC 12 warns falsely on an insert here
+    escaped += text;
+    text = std::move(escaped);
+  }
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) {
@@ -125,10 +129,13 @@ std::string asCsv(const std::vector<LoadRecord>& rows) {
   for (const LoadRecord& row : rows) {
     bool first = true;
     for (const auto& [name, value] : columnsOf(row)) {
-      text += std::string(first ? "" : ",") + csvCell(value);
+      if (!first) text += ',';
+      text += csvCell(value);
       first = false;
     }
-    text += "," + csvCell(imagesText(row)) + "\r\n";
+    text += ',';
+    text += csvCell(imagesText(row));
+    text += "\r\n";
   }
   return text;
 }

@@ -145,6 +145,11 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   }
   if (check.listPorts) return listPorts(check.json);
   if (check.history.wanted()) return listHistory(check.history, probe, check.json);
+  const HistoryFilter& filter = check.history.filter;
+  if (!filter.receiverId.empty() || !filter.since.empty() || filter.limit > 0) {
+    std::cerr << "vestrel: --receiver, --since and --limit go with --list-history or --export-history.\n";
+    return 2;
+  }
   if (const std::string refusal = digestUsage(probe, probeKind); !refusal.empty()) {
     std::cerr << "vestrel: " << refusal << "\n";
     return 2;
@@ -160,7 +165,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     return runIdentify(session, probe, check.json, std::cout);
   }
   if (check.json && !probe.run) {
-    std::cerr << "vestrel: --json goes with /run, --list-ports, --check or --identify (see --help).\n";
+    std::cerr << "vestrel: --json goes with /run, --list-ports, --check, --identify or --list-history (see --help).\n";
     return 2;
   }
   const bool onConsole = probe.run && hooks.startedFromConsole && !check.window;

@@ -15,8 +15,9 @@ void WizardController::recordWarning(const std::string& warning) {
   if (!warning.empty()) controls_.append(kLogBox, "Warning: " + warning + "\r\n");
 }
 
-// A run starts talking to a receiver: its row is written, unless one is open already (a window's
-// repeated tests before a load). A new row starts with none of the last run's facts.
+// A run starts: an unattended one before anything else, a window's when its load starts (each
+// load from the window is a run of its own). A window's new row starts with none of the last
+// load's facts.
 void WizardController::beginRecord(const PortEntry& port) {
   if (record_->open()) return;
   if (!job_.run) {
@@ -24,7 +25,6 @@ void WizardController::beginRecord(const PortEntry& port) {
     failure_.clear();
     refused_ = false;
     operatorStopped_ = false;
-    sourceSha256_.clear();
   }
   const SourceKind kind = job_.run && job_.plainDataFile ? SourceKind::DataFile : sourceKind_;
   recordWarning(record_->begin(port, methodWord(selectedMethod_, kind), job_.source));

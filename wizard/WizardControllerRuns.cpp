@@ -33,7 +33,6 @@ void WizardController::stopRun() {
 void WizardController::test() {
   if (session_.running()) return;
   if (chosenPortIndex() < 0 || state(kPortList).current != portIndex_) return;
-  beginRecord(portEntry_);
   lockForRun();
   controls_.replaceLog("Opening " + portEntry_.name + "...");
   controls_.setText(kCancel, "Stop");
@@ -66,6 +65,7 @@ void WizardController::testFinished() {
 }
 
 void WizardController::startLoad() {
+  beginRecord(portEntry_);
   firmwareChange_ = {};
   loaded_.clear();
   controls_.setValue(kProgress, 0);

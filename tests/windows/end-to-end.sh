@@ -15,6 +15,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Vestrel  # this run's load history starts empty
 "$mkfw" "$work/fw" >/dev/null
 unicode="$work/Übertragung für Empfänger"
 cp -r "$work/fw/named" "$unicode"
@@ -133,6 +134,20 @@ if run missing-port 1 /port COM9 /speed 115200 /source "$(winpath "$work/fw/name
     tail -5 "$work/missing-port.out"
     failures=$((failures + 1))
   fi
+fi
+
+# The load history in %LOCALAPPDATA%: every run above left its row, the first load confirmed with
+# its digests; the activity log names the program and its command line.
+history=$(cd "$work" && wine "$exe" --list-history --json 2>&1) || true
+rows=$(printf '%s' "$history" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))' 2>/dev/null || echo 0)
+if [ "$rows" -ge 5 ] && printf '%s' "$history" | grep -q '"outcome":"confirmed","stage":"done"' &&
+   printf '%s' "$history" | grep -q '"source_sha256":"[0-9a-f]\{64\}"' &&
+   grep -q "^Command line: vestrel /port COM5" "$work/soft-break-com5.log"; then
+  echo "ok   load-history"
+else
+  echo "FAIL load-history: $rows rows"
+  printf '%s\n' "$history" | head -c 600
+  failures=$((failures + 1))
 fi
 
 [ "$failures" -eq 0 ] && echo "end-to-end under Wine: all passed" || echo "end-to-end under Wine: $failures failed"

@@ -139,7 +139,8 @@ TEST(JsonConsole, AFailedRunHasNoFirmware) {
   EXPECT_EQ(out.str(), R"({"time":"2026-12-08T04:04:44.029Z","event":"result","success":false,"exit_status":130,)"
                        R"("reason":"Interrupted: nothing was written to the receiver.","firmware":null,)"
                        R"("outcome":"aborted","stage":null,"port":"/dev/ttyUSB0","receiver":{"id":null,"model":null,)"
-                       R"("hardware":null,"firmware_before":null,"firmware_after":null},"images":[]})"
+                       R"("hardware":null,"firmware_before":null,"firmware_after":null},"images":[],)"
+                       R"("source_sha256":null,"history_id":null})"
                        "\n");
 }
 

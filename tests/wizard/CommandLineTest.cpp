@@ -162,3 +162,26 @@ TEST(CommandLine, UnattendedRunsRefuseAnOptionWithoutItsValue) {
   EXPECT_NE(parse({"/run", "--expect-version"}).result.badValue, "");
   EXPECT_NE(parse({"/run", "--expect-version", "/port", "x"}).result.badValue, "");
 }
+
+// The history's and the digests' options: their values read strictly, their filters normalised,
+// a password masked wherever the command line is kept.
+TEST(CommandLine, HistoryAndDigestOptions) {
+  const std::string digest(64, 'A');
+  Parsed p = parse({"--list-history", "--receiver", "R-1", "--since", "2026-12-01 10:00", "--limit", "5", "--history-db",
+                    "/tmp/h.sqlite3", "--export-history", "out.csv", "--no-history", "--sha256", digest, "--sha256-file", "SUMS"});
+  EXPECT_EQ(p.result.badValue, "");
+  EXPECT_TRUE(p.result.history.list && p.result.noHistory);
+  EXPECT_EQ(p.result.history.exportFile, "out.csv");
+  EXPECT_EQ(p.result.history.filter.receiverId, "R-1");
+  EXPECT_EQ(p.result.history.filter.since, "2026-12-01T10:00");
+  EXPECT_EQ(p.result.history.filter.limit, 5);
+  EXPECT_EQ(p.job.history.path, "/tmp/h.sqlite3");
+  EXPECT_EQ(p.job.digest.sha256, std::string(64, 'a'));
+  EXPECT_EQ(p.job.digest.listFile, "SUMS");
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--since", "last week"}, {"--limit", "0"}, {"--limit", "-3"}, {"--sha256", "abc"}, {"--sha256-file", "--json"},
+           {"--history-db"}, {"--receiver", ""}})
+    EXPECT_NE(parse(bad).result.badValue, "") << bad[0];
+  EXPECT_EQ(maskedCommandLine("vestrel", {"/port", "tcp:rover:8002:s3cret", "--port=tcp:[::1]:4001:pw", "/source", "C:\\new firmware"}),
+            "vestrel /port tcp:rover:8002:*** --port=tcp:[::1]:4001:*** /source \"C:\\new firmware\"");
+}

@@ -181,15 +181,17 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   if (!args.empty()) {
     const CommandLineResult result = parseCommandLine(args, job, sourceKind);
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
-    job.history.enabled = !result.noHistory;
-    job.history.commandLine = maskedCommandLine("vestrel", args);
-    job.history.toolVersion = VESTREL_VERSION;
     if (!result.logFiles.empty() && ActivityLog::Instance().IsOpen()) job.history.logPath = result.logFiles.back();
-    writeLogHeading(job.history);
     job.port = probe.port;  // resolved once: a password is asked for once
     job.portEntry = probe.portEntry;
     job.connection = probe.connection;
   }
+  // Every run writes its row of the load history, also the window's without a command line.
+  job.history.enabled = !check.noHistory;
+  job.history.path = probe.history.path;
+  job.history.commandLine = maskedCommandLine("vestrel", args);
+  job.history.toolVersion = VESTREL_VERSION;
+  writeLogHeading(job.history);
   const bool bluetoothAvailable = CMNC::BluetoothAvailable();
   const int status = headless ? runUnattended(job, sourceKind, images, check.json, bluetoothAvailable)
                               : hooks.runWindow(job, sourceKind, images, bluetoothAvailable);

@@ -2,9 +2,9 @@
 
 // The wizard controller's runs: the port test, the load, a stop, an unattended run's end, the
 // outcome and a stop signal.
+#include "ActivityLog.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
-#include "ActivityLog.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
 #include "RunRecord.h"

@@ -21,10 +21,17 @@ struct Result {
   std::string output;
 };
 
+// The load history these runs write: their own, never the operator's.
+std::string stateHome() {
+  static const TempDir state;
+  return state.path();
+}
+
 // Runs the program as an operator would, without a display. The platform plugin named does not
 // exist: a run that created a widget (or any window-system object) would abort at once.
 Result runVestrel(const std::string& args) {
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none " VESTREL_BINARY " " + args + " 2>&1";
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none XDG_STATE_HOME=" + stateHome() +
+                              " " VESTREL_BINARY " " + args + " 2>&1";
   Result r;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return r;
@@ -44,9 +51,8 @@ std::string readFile(const std::string& path) {
 
 // Starts the program without a display, its output into a file; returns its process id.
 pid_t startVestrel(const std::string& args, const std::string& output) {
-  const std::string state = output.substr(0, output.rfind('/') + 1) + "state";  // the run's own load history
-  const std::string command = "exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none XDG_STATE_HOME=" + state +
-                              " " VESTREL_BINARY " " + args + " >" + output + " 2>&1";
+  const std::string command = "exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=vestrel-none XDG_STATE_HOME=" +
+                              stateHome() + " " VESTREL_BINARY " " + args + " >" + output + " 2>&1";
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));

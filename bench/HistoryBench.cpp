@@ -4,7 +4,6 @@
 // 64 MiB image already in memory; an archive bomb (entries declaring 256 MiB each) refused, with
 // the peak resident memory of the process.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "FirmwareImageSet.h"
 #include "HistoryClock.h"
 #include "LoadHistory.h"
+#include "PeakMemory.h"
 #include "SampleFirmware.h"
 #include "Sha256.h"
 #include "Station.h"
@@ -81,12 +81,6 @@ Fixture& fixture() {
   return f;
 }
 
-long peakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
-}
-
 void HistoryOfOneRun(benchmark::State& state) {
   Fixture& f = fixture();
   int n = 0;
@@ -140,7 +134,7 @@ void ArchiveBombRefused(benchmark::State& state) {
     const std::string error = set.scanSource(f.dir + "/bomb.zip", SourceKind::ZipArchive, true);
     if (error.empty()) state.SkipWithError("the bomb was not refused");
   }
-  state.counters["peak_MiB"] = static_cast<double>(peakMiB());
+  state.counters["peak_MiB"] = static_cast<double>(peakResidentMiB());
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // Reports MiB/s and the peak resident memory of the process.
 #include <benchmark/benchmark.h>
 #include <minizip/unzip.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "FirmwareImage.h"
+#include "PeakMemory.h"
 #include "SampleFirmware.h"
 
 namespace {
@@ -43,12 +43,6 @@ Fixture& fixture() {
   return f;
 }
 
-long peakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
-}
-
 void FromArchive(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) {
@@ -57,7 +51,7 @@ void FromArchive(benchmark::State& state) {
     benchmark::DoNotOptimize(image.data().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
-  state.counters["peak_MiB"] = static_cast<double>(peakMiB());
+  state.counters["peak_MiB"] = static_cast<double>(peakResidentMiB());
 }
 
 void FromFolder(benchmark::State& state) {
@@ -68,7 +62,7 @@ void FromFolder(benchmark::State& state) {
     benchmark::DoNotOptimize(image.data().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
-  state.counters["peak_MiB"] = static_cast<double>(peakMiB());
+  state.counters["peak_MiB"] = static_cast<double>(peakResidentMiB());
 }
 
 // The floor: minizip inflating the same entry (it checks the CRC-32 as it goes) into a fresh

@@ -1,7 +1,9 @@
 #include "LoadHistory.h"
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "HistorySchema.h"
 #include "PathText.h"
@@ -72,6 +74,19 @@ bool makeFolder(const std::string& path, std::string& error) {
   return true;
 }
 
+// A write-ahead log lets readers and one writer work at once; every commit is on disk when it
+// returns, so a run's row outlives a power cut that follows it. Switching a file to the write-ahead
+// log needs its exclusive lock, and the library answers "locked" at once, without waiting, while
+// another process sets up the same new file: the switch is tried again until the busy time-out.
+bool configure(SqliteDb& db) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LoadHistory::kBusyTimeoutMs);
+  while (!db.exec("PRAGMA journal_mode=WAL")) {
+    if (!db.busy() || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(LoadHistory::kBusyRetryMs));
+  }
+  return db.exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
+}
+
 }  // namespace
 
 LoadHistory::LoadHistory(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
@@ -85,9 +100,7 @@ std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::str
     return nullptr;
   }
   db->setBusyTimeoutMs(kBusyTimeoutMs);
-  // A write-ahead log lets readers and one writer work at once; every commit is on disk when it
-  // returns, so a run's row outlives a power cut that follows it.
-  if (!db->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;")) {
+  if (!configure(*db)) {
     error = "Cannot use the load history " + path + ": " + db->error();
     return nullptr;
   }

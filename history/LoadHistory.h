@@ -18,6 +18,8 @@ class LoadHistory {
   static constexpr int kSchemaVersion = 1;
   // How long a writer waits for the others' locks before it gives up.
   static constexpr int kBusyTimeoutMs = 10000;
+  // How long a set-up step that the library refuses at once while locked waits before it retries.
+  static constexpr int kBusyRetryMs = 10;
 
   // Opens (creating the file and its folder) and brings the schema up to date; nullptr with error
   // set when the history cannot be used (an unwritable place, a newer program's schema).

@@ -59,6 +59,12 @@ bool SqliteDb::exec(const std::string& sql) { return db_ && sqlite3_exec(db_.get
 
 std::string SqliteDb::error() const { return db_ ? sqlite3_errmsg(db_.get()) : openError_; }
 
+bool SqliteDb::busy() const {
+  if (!db_) return false;
+  const int code = sqlite3_errcode(db_.get()) & 0xff;
+  return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 void SqliteDb::setBusyTimeoutMs(int ms) {
   if (db_) sqlite3_busy_timeout(db_.get(), ms);
 }

@@ -42,6 +42,8 @@ class SqliteDb {
   SqliteStatement prepare(const std::string& sql) { return SqliteStatement(db_.get(), sql); }
   // The library's last error text of this connection.
   std::string error() const;
+  // Whether the last call failed because another connection held a lock it needed.
+  bool busy() const;
   // How long a writer waits for another one's lock before it gives up.
   void setBusyTimeoutMs(int ms);
 

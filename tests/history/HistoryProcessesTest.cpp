@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ TEST(LoadHistory, EightProcessesWritingAtOnceLoseNothing) {
         row.images = {{"main.ldp", "Main firmware", 1, std::string(64, 'a')}};
         ok = ok && history->finish(row, error);
       }
+      if (!ok) fprintf(stderr, "child %d: %s\n", p, error.c_str());
       _exit(ok ? 0 : 1);
     }
     children.push_back(child);

@@ -77,7 +77,8 @@ bool isOptionSpelling(const std::string& word) {
     if (word == std::string("/") + name || word == std::string("--") + name) return true;
   for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--max-source-mib", "--help", "--version", "--list-ports",
                           "--check", "--identify", "--window", "--history-db", "--no-history", "--list-history",
-                          "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file"})
+                          "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file",
+                          "--history-required", "--sync-history", "--station"})
     if (word == gnu) return true;
   return false;
 }
@@ -112,8 +113,15 @@ bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, Load
     result.noHistory = true;
   } else if (arg == "--list-history") {
     query.list = true;
+  } else if (arg == "--history-required") {
+    job.history.required = true;
+  } else if (arg == "--sync-history") {
+    result.syncHistory = true;
   } else if (arg == "--history-db") {
-    if (!takeText(args, i, job.history.path)) result.badValue = "--history-db takes the path of the load history's file.";
+    if (!takeText(args, i, job.history.path))
+      result.badValue = "--history-db takes the load history's file, or its server's URL postgresql://USER@HOST[:PORT]/DB.";
+  } else if (arg == "--station") {
+    if (!takeText(args, i, query.filter.station)) result.badValue = "--station takes a station's host name.";
   } else if (arg == "--export-history") {
     if (!takeText(args, i, query.exportFile)) result.badValue = "--export-history takes the CSV file to write.";
   } else if (arg == "--receiver") {
@@ -201,7 +209,9 @@ std::string platformUsageNotes() {
          "  Every run that talks to a receiver writes a row of the load history\r\n"
          "  (--history-db PATH keeps it elsewhere, --no-history writes none);\r\n"
          "  --list-history [--json] [--receiver ID] [--port P] [--since DATE]\r\n"
-         "  [--limit N] shows it newest first; --export-history FILE.csv writes it.\r\n"
+         "  [--station HOST] [--limit N] shows it newest first; --export-history\r\n"
+         "  FILE.csv writes it. --history-required: no load without its row (exit 1).\r\n" +
+         platform.historyServer +
          "  With /run an option that needs a value may not stand last nor be followed by\r\n"
          "  another option (bad usage); a word that is no option is said and ignored.\r\n"
          "  Exit status: 0 after a load the receiver confirmed, 1 after a failed or\r\n"

@@ -10,7 +10,7 @@
 struct HistoryQuery {
   bool list = false;       // "--list-history": the rows as a table, or JSON with --json
   std::string exportFile;  // "--export-history FILE.csv"
-  HistoryFilter filter;    // "--receiver", "--port" (canonical), "--since", "--limit"
+  HistoryFilter filter;    // "--receiver", "--port" (canonical), "--since", "--station", "--limit"
   bool wanted() const { return list || !exportFile.empty(); }
 };
 
@@ -25,6 +25,7 @@ struct CommandLineResult {
   bool json = false;                  // "--json": the port list or the run as JSON
   bool window = false;                // "--window": "/run" in the wizard's window, not on the console
   bool noHistory = false;             // "--no-history": the run writes no row
+  bool syncHistory = false;           // "--sync-history": send the rows that wait for the line's server
   HistoryQuery history;
   std::string badOption;              // an unknown GNU-style option: bad usage
   std::string badValue;               // what is wrong with an option's value: bad usage
@@ -43,6 +44,7 @@ struct PlatformUsage {
   std::string ports;    // what /port takes, up to "Other links:"
   std::string usb;      // the usb: form
   std::string stopSignals;  // the exit statuses of a stop signal
+  std::string historyServer;  // the line's history server, where there is one
 };
 PlatformUsage platformUsage();
 

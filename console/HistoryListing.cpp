@@ -5,7 +5,9 @@
 #include <ostream>
 
 #include "JsonText.h"
+#include "HistoryUrl.h"
 #include "LoadHistory.h"
+#include "PendingRows.h"
 #include "PathText.h"
 #include "PrintableText.h"
 #include "Station.h"
@@ -74,11 +76,11 @@ std::string padded(const std::string& text, std::size_t width) {
 
 std::string asTable(const std::vector<LoadRecord>& rows) {
   if (rows.empty()) return "No loads are recorded.\n";
-  const std::vector<std::string> heads = {"STARTED (UTC)", "OUTCOME", "PORT", "RECEIVER", "FIRMWARE AFTER", "METHOD", "ID"};
+  const std::vector<std::string> heads = {"STARTED (UTC)", "STATION", "OUTCOME", "PORT", "RECEIVER", "FIRMWARE AFTER", "METHOD", "ID"};
   std::vector<std::vector<std::string>> cells;
   for (const LoadRecord& row : rows) {
     const std::string receiver = row.receiverId.empty() ? row.receiverModel : row.receiverModel + " " + row.receiverId;
-    cells.push_back({row.startedAt.substr(0, 19), shownOutcome(row), row.port, receiver, row.firmwareAfter, row.method, row.id});
+    cells.push_back({row.startedAt.substr(0, 19), row.station, shownOutcome(row) + (row.pending ? " (pending)" : ""), row.port, receiver, row.firmwareAfter, row.method, row.id});
     for (std::string& cell : cells.back()) cell = printable(cell);
   }
   std::vector<std::size_t> widths;
@@ -143,11 +145,15 @@ std::string asCsv(const std::vector<LoadRecord>& rows) {
 int run(const HistoryQuery& query, const std::string& path, bool json, std::ostream& out, std::ostream& err) {
   const std::string place = path.empty() ? station::defaultHistoryPath() : path;
   std::string error = place.empty() ? "No place for the load history is known: name it with --history-db PATH." : "";
-  const auto history = place.empty() ? nullptr : LoadHistory::open(place, error);
+  const auto history = place.empty() ? nullptr : LoadHistory::openPlace(place, error);
   if (!history) {
     err << "vestrel: " << error << "\n";
     return 1;
   }
+  // The line's server shows this station's rows too, also those that waited for it.
+  if (historyurl::isServerUrl(place))
+    if (const auto sent = pendingrows::sendFromStation(*history); !sent.error.empty())
+      err << "vestrel: warning: rows of this station still wait for the server: " << sent.error << "\n";
   history->markInterrupted(station::hostName(), station::processRunning);
   const std::vector<LoadRecord> rows = history->list(query.filter, error);
   if (!error.empty()) {

@@ -12,6 +12,9 @@
 #include "DeviceStore.h"
 #include "HeadlessConsole.h"
 #include "HistoryListing.h"
+#include "HistoryServer.h"
+#include "HistorySyncRun.h"
+#include "HistoryUrl.h"
 #include "IdentifyRun.h"
 #include "JsonConsole.h"
 #include "LoadSession.h"
@@ -76,6 +79,32 @@ int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool
   if (json) echo = std::make_unique<JsonConsole>(std::cout);
   else echo = std::make_unique<HeadlessConsole>();
   return runConsoleWizard(job, kind, images, session, std::move(options), std::move(echo));
+}
+
+// The history's place: --history-db, else VESTREL_HISTORY_DB for every run of a line. A server's
+// URL is checked here; what is wrong with it is bad usage.
+std::string historyPlaceProblem(LoadJob& probe) {
+  std::string named = "--history-db";
+  if (const char* line = std::getenv("VESTREL_HISTORY_DB"); probe.history.path.empty() && line && *line) {
+    probe.history.path = line;
+    named = "VESTREL_HISTORY_DB";
+  }
+  if (!historyurl::isServerUrl(probe.history.path)) return "";
+  if (!historyserver::supported())
+    return named + ": this build keeps the load history in SQLite only; a history server (postgresql://...) is not supported here.";
+  const std::string problem = historyurl::problem(probe.history.path);
+  return problem.empty() ? "" : named + ": " + problem;
+}
+
+// What is wrong with the history's options together; "" when nothing.
+std::string historyUsage(const CommandLineResult& check, const LoadJob& probe) {
+  if (check.noHistory && probe.history.required) return "--no-history and --history-required contradict each other.";
+  if (check.syncHistory && !historyurl::isServerUrl(probe.history.path))
+    return "--sync-history sends rows to the line's history server: name it with --history-db postgresql://USER@HOST/DB or VESTREL_HISTORY_DB.";
+  const HistoryFilter& filter = check.history.filter;
+  if (!check.history.wanted() && (!filter.receiverId.empty() || !filter.since.empty() || !filter.station.empty() || filter.limit > 0))
+    return "--receiver, --since, --station and --limit go with --list-history or --export-history.";
+  return "";
 }
 
 // "--list-history", "--export-history": "--port" filters by the canonical text.
@@ -144,12 +173,13 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     return 0;
   }
   if (check.listPorts) return listPorts(check.json);
-  if (check.history.wanted()) return listHistory(check.history, probe, check.json);
-  const HistoryFilter& filter = check.history.filter;
-  if (!filter.receiverId.empty() || !filter.since.empty() || filter.limit > 0) {
-    std::cerr << "vestrel: --receiver, --since and --limit go with --list-history or --export-history.\n";
+  for (const std::string& refusal : {historyPlaceProblem(probe), historyUsage(check, probe)}) {
+    if (refusal.empty()) continue;
+    std::cerr << "vestrel: " << refusal << "\n";
     return 2;
   }
+  if (check.syncHistory) return runHistorySync(probe.history.path, std::cout, std::cerr);
+  if (check.history.wanted()) return listHistory(check.history, probe, check.json);
   if (const std::string refusal = digestUsage(probe, probeKind); !refusal.empty()) {
     std::cerr << "vestrel: " << refusal << "\n";
     return 2;
@@ -188,6 +218,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   }
   // Every run writes its row of the load history, also the window's without a command line.
   job.history.enabled = !check.noHistory;
+  job.history.required = probe.history.required;
   job.history.path = probe.history.path;
   job.history.commandLine = maskedCommandLine("vestrel", args);
   job.history.toolVersion = VESTREL_VERSION;

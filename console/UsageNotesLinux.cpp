@@ -12,5 +12,11 @@ PlatformUsage platformUsage() {
           "  COMn stands for /dev/ttyS(n-1). Other links:\r\n",
           "    usb:BUS-PORT[.PORT...]         a receiver's native USB port\r\n",
           "  128 + the signal's number when a signal stopped the run\r\n"
-          "  (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP): the run is aborted, the log closed.\r\n"};
+          "  (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP): the run is aborted, the log closed.\r\n",
+          "  A line of stations shares one history on a PostgreSQL server: --history-db\r\n"
+          "  postgresql://USER@HOST[:PORT]/DB, or VESTREL_HISTORY_DB for every run (the\r\n"
+          "  fleet's children too). The URL holds no password (refused): libpq takes it\r\n"
+          "  from ~/.pgpass (PGPASSFILE), PGPASSWORD or a service file. A row the server\r\n"
+          "  cannot take waits in this station's history, pending, until a run reaches\r\n"
+          "  the server; --sync-history sends the waiting rows now.\r\n"};
 }

@@ -48,7 +48,7 @@ std::string optionWithoutValue(const std::vector<std::string>& args) {
 
 std::string refusedOption(const std::vector<std::string>& args) {
   static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
-                                         "help", "version", "list-history", "export-history"};
+                                         "help", "version", "list-history", "export-history", "sync-history"};
   for (const std::string& arg : args) {
     const std::string name = optionName(arg);
     for (const char* refused : kRefused)

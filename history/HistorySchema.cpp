@@ -2,13 +2,14 @@
 
 namespace historyschema {
 
-const std::vector<std::string>& migrations() {
-  static const std::vector<std::string> steps = {
+std::vector<std::string> migrations(const std::string& dialect) {
+  const bool sqlite = dialect == "sqlite";
+  return {
       // 0 -> 1: the first schema.
       "CREATE TABLE schema_version (version INTEGER NOT NULL);"
       "INSERT INTO schema_version (version) VALUES (0);"
       "CREATE TABLE loads ("
-      " id TEXT PRIMARY KEY, started_at TEXT NOT NULL, finished_at TEXT, station TEXT, pid INTEGER,"
+      " id TEXT PRIMARY KEY, started_at TEXT NOT NULL, finished_at TEXT, station TEXT, pid BIGINT,"
       " tool_version TEXT, command_line TEXT, port TEXT, link TEXT, method TEXT, source TEXT,"
       " source_sha256 TEXT, receiver_model TEXT, receiver_id TEXT, receiver_hardware TEXT,"
       " firmware_before TEXT, firmware_after TEXT, outcome TEXT, stage TEXT, exit_status INTEGER,"
@@ -17,10 +18,15 @@ const std::vector<std::string>& migrations() {
       "CREATE INDEX loads_receiver_id ON loads (receiver_id);"
       "CREATE TABLE load_images ("
       " load_id TEXT NOT NULL REFERENCES loads (id) ON DELETE CASCADE,"
-      " file TEXT, title TEXT, size INTEGER, sha256 TEXT);"
+      " file TEXT, title TEXT, size BIGINT, sha256 TEXT);"
       "CREATE INDEX load_images_load_id ON load_images (load_id);",
+      // 1 -> 2: a row a station keeps until the line's server has it (pending), and the images'
+      // order of loading, kept by number where a server has no order of insertion.
+      std::string("ALTER TABLE loads ADD COLUMN pending INTEGER NOT NULL DEFAULT 0;"
+                  "ALTER TABLE load_images ADD COLUMN position INTEGER NOT NULL DEFAULT 0;"
+                  "CREATE INDEX loads_station ON loads (station);") +
+          (sqlite ? "UPDATE load_images SET position = rowid;" : ""),
   };
-  return steps;
 }
 
 }  // namespace historyschema

@@ -5,7 +5,10 @@
 #include <system_error>
 #include <thread>
 
+#include "HistoryDb.h"
 #include "HistorySchema.h"
+#include "HistoryServer.h"
+#include "HistoryUrl.h"
 #include "PathText.h"
 #include "SqliteDb.h"
 
@@ -30,34 +33,58 @@ constexpr TextColumn kTextColumns[] = {
 };
 constexpr int kTextColumnCount = static_cast<int>(std::size(kTextColumns));
 
-// "id, pid, started_at, ..., log_path, exit_status"
-std::string columnList() {
-  std::string list = "id, pid";
-  for (const TextColumn& column : kTextColumns) list += std::string(", ") + column.name;
-  return list + ", exit_status";
+// "id, pid, started_at, ..., log_path, exit_status, pending"
+std::vector<std::string> columnNames() {
+  std::vector<std::string> names = {"id", "pid"};
+  for (const TextColumn& column : kTextColumns) names.emplace_back(column.name);
+  names.emplace_back("exit_status");
+  names.emplace_back("pending");
+  return names;
 }
 
-void bindRecord(SqliteStatement& statement, const LoadRecord& record) {
+std::string columnList() {
+  std::string list;
+  for (const std::string& name : columnNames()) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
+const int kColumnCount = kTextColumnCount + 4;
+
+// "$1, $2, ..."
+std::string placeholders(int count) {
+  std::string text;
+  for (int i = 1; i <= count; ++i) text += (i > 1 ? ", $" : "$") + std::to_string(i);
+  return text;
+}
+
+std::string insertSql() { return "INSERT INTO loads (" + columnList() + ") VALUES (" + placeholders(kColumnCount) + ")"; }
+
+// The insert that takes the place of a row of the same id; condition limits which rows it takes.
+std::string upsertSql(const std::string& condition) {
+  std::string set;
+  for (const std::string& name : columnNames())
+    if (name != "id") set += (set.empty() ? "" : ", ") + name + " = excluded." + name;
+  return insertSql() + " ON CONFLICT (id) DO UPDATE SET " + set + (condition.empty() ? "" : " WHERE " + condition) +
+         " RETURNING id";
+}
+
+void bindRecord(HistoryStatement& statement, const LoadRecord& record) {
   statement.bindText(1, record.id);
   statement.bindInt(2, record.pid);
   for (int i = 0; i < kTextColumnCount; ++i) statement.bindText(3 + i, record.*kTextColumns[i].field);
   if (record.exitStatus) statement.bindInt(3 + kTextColumnCount, *record.exitStatus);
   else statement.bindNull(3 + kTextColumnCount);
+  statement.bindInt(4 + kTextColumnCount, record.pending ? 1 : 0);
 }
 
-LoadRecord recordOf(const SqliteStatement& row) {
+LoadRecord recordOf(const HistoryStatement& row) {
   LoadRecord record;
   record.id = row.text(0);
   record.pid = row.integer(1);
   for (int i = 0; i < kTextColumnCount; ++i) record.*kTextColumns[i].field = row.text(2 + i);
   if (const auto status = row.optionalInt(2 + kTextColumnCount)) record.exitStatus = static_cast<int>(*status);
+  record.pending = row.integer(3 + kTextColumnCount) != 0;
   return record;
-}
-
-std::string placeholders(int count) {
-  std::string text = "?";
-  for (int i = 1; i < count; ++i) text += ", ?";
-  return text;
 }
 
 // Makes the history's folder, readable by its owner alone where the system has such modes.
@@ -89,8 +116,20 @@ bool configure(SqliteDb& db) {
 
 }  // namespace
 
-LoadHistory::LoadHistory(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
+LoadHistory::LoadHistory(std::unique_ptr<HistoryDb> db) : db_(std::move(db)) {}
 LoadHistory::~LoadHistory() = default;
+
+std::string LoadHistory::place() const { return db_->place(); }
+
+std::unique_ptr<LoadHistory> LoadHistory::ready(std::unique_ptr<HistoryDb> db, std::string& error) {
+  const std::string place = db->place();
+  std::unique_ptr<LoadHistory> history(new LoadHistory(std::move(db)));
+  if (!history->migrate(error)) {
+    error = "Cannot use the load history " + place + ": " + error;
+    return nullptr;
+  }
+  return history;
+}
 
 std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::string& error) {
   if (!makeFolder(path, error)) return nullptr;
@@ -104,26 +143,34 @@ std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::str
     error = "Cannot use the load history " + path + ": " + db->error();
     return nullptr;
   }
-  std::unique_ptr<LoadHistory> history(new LoadHistory(std::move(db)));
-  if (!history->migrate(error)) {
-    error = "Cannot use the load history " + path + ": " + error;
+  return ready(std::move(db), error);
+}
+
+std::unique_ptr<LoadHistory> LoadHistory::openServer(const std::string& url, std::string& error) {
+  auto db = historyserver::connect(url, error);
+  if (!db) {
+    error = "Cannot reach the history server " + url + ": " + error;
     return nullptr;
   }
-  return history;
+  return ready(std::move(db), error);
+}
+
+std::unique_ptr<LoadHistory> LoadHistory::openPlace(const std::string& place, std::string& error) {
+  return historyurl::isServerUrl(place) ? openServer(place, error) : open(place, error);
 }
 
 bool LoadHistory::migrate(std::string& error) {
-  if (!db_->exec("BEGIN IMMEDIATE")) {
+  if (!db_->beginWrite() || !db_->lockSchema()) {
     error = db_->error();
+    db_->exec("ROLLBACK");
     return false;
   }
   int version = 0;
-  SqliteStatement exists = db_->prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'");
-  if (exists.step()) {
-    SqliteStatement read = db_->prepare("SELECT MAX(version) FROM schema_version");
-    if (read.step()) version = static_cast<int>(read.integer(0));
+  if (db_->hasTable("schema_version")) {
+    auto read = db_->prepare("SELECT MAX(version) FROM schema_version");
+    if (read->step()) version = static_cast<int>(read->integer(0));
   }
-  const auto& steps = historyschema::migrations();
+  const std::vector<std::string> steps = historyschema::migrations(db_->dialect());
   if (version > static_cast<int>(steps.size())) {
     db_->exec("ROLLBACK");
     error = "it was written by a newer version of this program (schema " + std::to_string(version) +
@@ -147,93 +194,130 @@ bool LoadHistory::migrate(std::string& error) {
 }
 
 bool LoadHistory::begin(const LoadRecord& record, std::string& error) {
-  SqliteStatement insert = db_->prepare("INSERT INTO loads (" + columnList() + ") VALUES (" +
-                                        placeholders(kTextColumnCount + 3) + ")");
-  bindRecord(insert, record);
-  insert.step();
-  if (!insert.done()) error = "Cannot write the load history: " + db_->error();
-  return insert.done();
+  auto insert = db_->prepare(insertSql());
+  bindRecord(*insert, record);
+  insert->step();
+  if (!insert->done()) error = "Cannot write the load history: " + db_->error();
+  return insert->done();
 }
 
 bool LoadHistory::writeImages(const LoadRecord& record) {
-  SqliteStatement remove = db_->prepare("DELETE FROM load_images WHERE load_id = ?");
-  remove.bindText(1, record.id);
-  remove.step();
-  if (!remove.done()) return false;
+  auto remove = db_->prepare("DELETE FROM load_images WHERE load_id = $1");
+  remove->bindText(1, record.id);
+  remove->step();
+  if (!remove->done()) return false;
+  int position = 0;
   for (const RecordedImage& image : record.images) {
-    SqliteStatement insert = db_->prepare("INSERT INTO load_images (load_id, file, title, size, sha256) VALUES (?, ?, ?, ?, ?)");
-    insert.bindText(1, record.id);
-    insert.bindText(2, image.file);
-    insert.bindText(3, image.title);
-    insert.bindInt(4, static_cast<int64_t>(image.size));
-    insert.bindText(5, image.sha256);
-    insert.step();
-    if (!insert.done()) return false;
+    auto insert = db_->prepare("INSERT INTO load_images (load_id, file, title, size, sha256, position) VALUES ($1, $2, $3, $4, $5, $6)");
+    insert->bindText(1, record.id);
+    insert->bindText(2, image.file);
+    insert->bindText(3, image.title);
+    insert->bindInt(4, static_cast<int64_t>(image.size));
+    insert->bindText(5, image.sha256);
+    insert->bindInt(6, position++);
+    insert->step();
+    if (!insert->done()) return false;
   }
   return true;
 }
 
-bool LoadHistory::finish(const LoadRecord& record, std::string& error) {
-  bool written = db_->exec("BEGIN IMMEDIATE");
-  if (written) {
-    SqliteStatement replace = db_->prepare("INSERT OR REPLACE INTO loads (" + columnList() + ") VALUES (" +
-                                           placeholders(kTextColumnCount + 3) + ")");
-    bindRecord(replace, record);
-    replace.step();
-    written = replace.done() && writeImages(record) && db_->exec("COMMIT");
+// Runs an upsert of record in one transaction with its images, when the upsert wrote the row.
+bool LoadHistory::writeRow(const std::string& sql, const LoadRecord& record, bool& written, std::string& error) {
+  written = false;
+  bool ok = db_->beginWrite();
+  if (ok) {
+    auto upsert = db_->prepare(sql);
+    bindRecord(*upsert, record);
+    while (upsert->step()) written = true;  // the row it wrote, if any
+    ok = upsert->done() && (!written || writeImages(record)) && db_->exec("COMMIT");
   }
-  if (!written) {
+  if (!ok) {
     error = "Cannot write the load history: " + db_->error();
     db_->exec("ROLLBACK");
   }
-  return written;
+  return ok;
+}
+
+bool LoadHistory::finish(const LoadRecord& record, std::string& error) {
+  bool written = false;
+  return writeRow(upsertSql(""), record, written, error);
+}
+
+bool LoadHistory::deliver(const LoadRecord& record, bool& written, std::string& error) {
+  LoadRecord arriving = record;
+  arriving.pending = false;
+  // A row here that only began (its run lost the server) or was since found interrupted takes the
+  // arriving one; a finished row stays as it is.
+  return writeRow(upsertSql("loads.finished_at IS NULL AND (loads.outcome IS NULL OR excluded.finished_at IS NOT NULL)"),
+                  arriving, written, error);
 }
 
 int LoadHistory::markInterrupted(const std::string& station, const std::function<bool(int64_t pid)>& running) {
-  SqliteStatement open = db_->prepare("SELECT id, pid FROM loads WHERE finished_at IS NULL AND outcome IS NULL AND station = ?");
-  open.bindText(1, station);
+  auto open = db_->prepare("SELECT id, pid FROM loads WHERE finished_at IS NULL AND outcome IS NULL AND station = $1");
+  open->bindText(1, station);
   std::vector<std::string> gone;
-  while (open.step())
-    if (!running(open.integer(1))) gone.push_back(open.text(0));
+  while (open->step())
+    if (!running(open->integer(1))) gone.push_back(open->text(0));
   int marked = 0;
   for (const std::string& id : gone) {
-    SqliteStatement mark = db_->prepare(
+    auto mark = db_->prepare(
         "UPDATE loads SET outcome = 'interrupted', reason = COALESCE(reason, 'The program ended before the run did.')"
-        " WHERE id = ? AND finished_at IS NULL AND outcome IS NULL");
-    mark.bindText(1, id);
-    mark.step();
-    if (mark.done()) ++marked;
+        " WHERE id = $1 AND finished_at IS NULL AND outcome IS NULL");
+    mark->bindText(1, id);
+    mark->step();
+    if (mark->done()) ++marked;
   }
   return marked;
 }
 
 std::vector<RecordedImage> LoadHistory::imagesOf(const std::string& id) {
   std::vector<RecordedImage> images;
-  SqliteStatement select = db_->prepare("SELECT file, title, size, sha256 FROM load_images WHERE load_id = ? ORDER BY rowid");
-  select.bindText(1, id);
-  while (select.step())
-    images.push_back({select.text(0), select.text(1), static_cast<uint64_t>(select.integer(2)), select.text(3)});
+  auto select = db_->prepare("SELECT file, title, size, sha256 FROM load_images WHERE load_id = $1 ORDER BY position");
+  select->bindText(1, id);
+  while (select->step())
+    images.push_back({select->text(0), select->text(1), static_cast<uint64_t>(select->integer(2)), select->text(3)});
   return images;
 }
 
-std::vector<LoadRecord> LoadHistory::list(const HistoryFilter& filter, std::string& error) {
-  std::string sql = "SELECT " + columnList() + " FROM loads WHERE 1";
-  if (!filter.receiverId.empty()) sql += " AND receiver_id = :receiver";
-  if (!filter.port.empty()) sql += " AND port = :port";
-  if (!filter.since.empty()) sql += " AND started_at >= :since";
-  if (!filter.station.empty()) sql += " AND station = :station";
-  sql += " ORDER BY started_at DESC, rowid DESC";
-  if (filter.limit > 0) sql += " LIMIT " + std::to_string(filter.limit);
-  SqliteStatement select = db_->prepare(sql);
-  int index = 0;
-  for (const std::string* value : {&filter.receiverId, &filter.port, &filter.since, &filter.station})
-    if (!value->empty()) select.bindText(++index, *value);
+// The rows that meet where (its parameters' values in order), in order, with their images.
+std::vector<LoadRecord> LoadHistory::select(const std::string& where, const std::vector<std::string>& values,
+                                            const std::string& order, std::string& error) {
+  auto select = db_->prepare("SELECT " + columnList() + " FROM loads WHERE " + where + " ORDER BY " + order);
+  for (std::size_t i = 0; i < values.size(); ++i) select->bindText(static_cast<int>(i + 1), values[i]);
   std::vector<LoadRecord> records;
-  while (select.step()) records.push_back(recordOf(select));
-  if (!select.done()) {
+  while (select->step()) records.push_back(recordOf(*select));
+  if (!select->done()) {
     error = "Cannot read the load history: " + db_->error();
     return {};
   }
   for (LoadRecord& record : records) record.images = imagesOf(record.id);
   return records;
+}
+
+std::vector<LoadRecord> LoadHistory::list(const HistoryFilter& filter, std::string& error) {
+  std::string where = "TRUE";
+  std::vector<std::string> values;
+  const std::pair<const char*, const std::string*> conditions[] = {
+      {"receiver_id = ", &filter.receiverId}, {"port = ", &filter.port}, {"started_at >= ", &filter.since},
+      {"station = ", &filter.station}};
+  for (const auto& [test, value] : conditions) {
+    if (value->empty()) continue;
+    values.push_back(*value);
+    where += std::string(" AND ") + test + "$" + std::to_string(values.size());
+  }
+  std::string order = "started_at DESC, " + db_->insertionOrder() + " DESC";
+  if (filter.limit > 0) order += " LIMIT " + std::to_string(filter.limit);
+  return select(where, values, order, error);
+}
+
+std::vector<LoadRecord> LoadHistory::pendingRows(std::string& error) {
+  return select("pending = 1 AND outcome IS NOT NULL", {}, "started_at, " + db_->insertionOrder(), error);
+}
+
+bool LoadHistory::markSent(const std::string& id, std::string& error) {
+  auto mark = db_->prepare("UPDATE loads SET pending = 0 WHERE id = $1");
+  mark->bindText(1, id);
+  mark->step();
+  if (!mark->done()) error = "Cannot write the load history: " + db_->error();
+  return mark->done();
 }

@@ -7,23 +7,29 @@
 
 #include "LoadRecord.h"
 
-class SqliteDb;
+class HistoryDb;
 
-// The load history: one SQLite file every run on a station writes its row into, many processes at
-// once (write-ahead log, writers wait for each other's locks). The schema is created when absent
-// and brought up to date through its schema_version. Every call comes from one thread.
+// The load history: the rows of every run, in a station's SQLite file that many processes write
+// at once (write-ahead log, writers wait for each other's locks), or on the line's PostgreSQL
+// server that every station writes. The schema is created when absent and brought up to date
+// through its schema_version. Every call comes from one thread and blocks on the database.
 class LoadHistory {
  public:
   // The schema this program writes.
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
   // How long a writer waits for the others' locks before it gives up.
   static constexpr int kBusyTimeoutMs = 10000;
   // How long a set-up step that the library refuses at once while locked waits before it retries.
   static constexpr int kBusyRetryMs = 10;
 
-  // Opens (creating the file and its folder) and brings the schema up to date; nullptr with error
-  // set when the history cannot be used (an unwritable place, a newer program's schema).
+  // Opens the station's file (creating it and its folder) and brings the schema up to date;
+  // nullptr with error set when the history cannot be used (an unwritable place, a newer
+  // program's schema).
   static std::unique_ptr<LoadHistory> open(const std::string& path, std::string& error);
+  // The same on the line's server (postgresql://...); also nullptr when it cannot be reached.
+  static std::unique_ptr<LoadHistory> openServer(const std::string& url, std::string& error);
+  // Opens the file's path or the server's URL, whichever place names.
+  static std::unique_ptr<LoadHistory> openPlace(const std::string& place, std::string& error);
   ~LoadHistory();
   LoadHistory(const LoadHistory&) = delete;
   LoadHistory& operator=(const LoadHistory&) = delete;
@@ -32,17 +38,31 @@ class LoadHistory {
   bool begin(const LoadRecord& record, std::string& error);
   // The run ended: the row's every column and its images.
   bool finish(const LoadRecord& record, std::string& error);
+  // A row another history kept (pending on a station) arrives: it is written when this history
+  // has no row of its id, or has only its start (no finish), and then written is true; a row
+  // already here is left alone, also when many processes bring it at once.
+  bool deliver(const LoadRecord& record, bool& written, std::string& error);
   // Rows newest first with their images. Rows of this station left unfinished by a process that
   // is gone are stored as interrupted first.
   std::vector<LoadRecord> list(const HistoryFilter& filter, std::string& error);
+  // The pending rows whose run ended (finished or interrupted), oldest first, with their images.
+  std::vector<LoadRecord> pendingRows(std::string& error);
+  // The line's server has the row: it is no longer pending here.
+  bool markSent(const std::string& id, std::string& error);
   // Stores the unfinished rows of station whose process is not running as interrupted; returns
   // how many.
   int markInterrupted(const std::string& station, const std::function<bool(int64_t pid)>& running);
+  // The file's path or the server's URL.
+  std::string place() const;
 
  private:
-  explicit LoadHistory(std::unique_ptr<SqliteDb> db);
+  explicit LoadHistory(std::unique_ptr<HistoryDb> db);
+  static std::unique_ptr<LoadHistory> ready(std::unique_ptr<HistoryDb> db, std::string& error);
   bool migrate(std::string& error);
   bool writeImages(const LoadRecord& record);
+  bool writeRow(const std::string& sql, const LoadRecord& record, bool& written, std::string& error);
+  std::vector<LoadRecord> select(const std::string& where, const std::vector<std::string>& values, const std::string& order,
+                                 std::string& error);
   std::vector<RecordedImage> imagesOf(const std::string& id);
-  std::unique_ptr<SqliteDb> db_;
+  std::unique_ptr<HistoryDb> db_;
 };

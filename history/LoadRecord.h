@@ -35,6 +35,7 @@ struct LoadRecord {
   std::string outcome;      // "confirmed", "unconfirmed", "failed", "aborted", "refused", "interrupted"
   std::string stage;        // the stage it ended in
   std::optional<int> exitStatus;
+  bool pending = false;     // kept on this station until the line's server has it
   std::string reason;
   std::string logPath;
   std::vector<RecordedImage> images;

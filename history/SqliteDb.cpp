@@ -43,7 +43,7 @@ std::optional<int64_t> SqliteStatement::optionalInt(int column) const {
   return integer(column);
 }
 
-SqliteDb::SqliteDb(const std::string& path) {
+SqliteDb::SqliteDb(const std::string& path) : path_(path) {
   sqlite3* db = nullptr;
   const int status = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (status == SQLITE_OK) {
@@ -56,6 +56,16 @@ SqliteDb::SqliteDb(const std::string& path) {
 }
 
 bool SqliteDb::exec(const std::string& sql) { return db_ && sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+std::unique_ptr<HistoryStatement> SqliteDb::prepare(const std::string& sql) {
+  return std::make_unique<SqliteStatement>(db_.get(), sql);
+}
+
+bool SqliteDb::hasTable(const std::string& name) {
+  SqliteStatement exists(db_.get(), "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = $1");
+  exists.bindText(1, name);
+  return exists.step();
+}
 
 std::string SqliteDb::error() const { return db_ ? sqlite3_errmsg(db_.get()) : openError_; }
 

@@ -1,27 +1,24 @@
 #pragma once
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
+
+#include "HistoryDb.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// A prepared statement of an open SqliteDb; finalised when it goes. Parameters count from 1,
-// columns from 0; an empty text binds NULL, a NULL column reads as an empty text.
-class SqliteStatement {
+// A prepared statement of an open SqliteDb; finalised when it goes.
+class SqliteStatement : public HistoryStatement {
  public:
   SqliteStatement(sqlite3* db, const std::string& sql);
-  bool valid() const { return statement_ != nullptr; }
-  void bindText(int index, const std::string& text);
-  void bindInt(int index, int64_t value);
-  void bindNull(int index);
-  // One step: true while it gives a row; done() tells whether it ended without an error.
-  bool step();
-  bool done() const { return done_; }
-  std::string text(int column) const;
-  int64_t integer(int column) const;
-  std::optional<int64_t> optionalInt(int column) const;
+  void bindText(int index, const std::string& text) override;
+  void bindInt(int index, int64_t value) override;
+  void bindNull(int index) override;
+  bool step() override;
+  bool done() const override { return done_; }
+  std::string text(int column) const override;
+  int64_t integer(int column) const override;
+  std::optional<int64_t> optionalInt(int column) const override;
 
  private:
   struct Finalize {
@@ -31,17 +28,21 @@ class SqliteStatement {
   bool done_ = false;
 };
 
-// One connection to an SQLite database file; closed when it goes. Every call comes from one thread.
-class SqliteDb {
+// One connection to an SQLite database file; closed when it goes.
+class SqliteDb : public HistoryDb {
  public:
   // Opens (creating) the file; check ok() and error().
   explicit SqliteDb(const std::string& path);
   bool ok() const { return db_ != nullptr; }
-  // Runs statements that give no rows; false with error() set when one fails.
-  bool exec(const std::string& sql);
-  SqliteStatement prepare(const std::string& sql) { return SqliteStatement(db_.get(), sql); }
-  // The library's last error text of this connection.
-  std::string error() const;
+  bool exec(const std::string& sql) override;
+  std::unique_ptr<HistoryStatement> prepare(const std::string& sql) override;
+  std::string error() const override;
+  bool beginWrite() override { return exec("BEGIN IMMEDIATE"); }
+  bool lockSchema() override { return true; }  // the write lock taken at the start covers it
+  bool hasTable(const std::string& name) override;
+  std::string insertionOrder() const override { return "rowid"; }
+  const char* dialect() const override { return "sqlite"; }
+  std::string place() const override { return path_; }
   // Whether the last call failed because another connection held a lock it needed.
   bool busy() const;
   // How long a writer waits for another one's lock before it gives up.
@@ -52,5 +53,6 @@ class SqliteDb {
     void operator()(sqlite3* db) const;
   };
   std::unique_ptr<sqlite3, Close> db_;
+  std::string path_;
   std::string openError_;
 };

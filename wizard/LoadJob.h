@@ -10,7 +10,8 @@
 // Where a run's row of the load history goes, and what it says of the program.
 struct HistorySettings {
   bool enabled = false;     // off unless the program turns it on ("--no-history" keeps it off)
-  std::string path;         // "--history-db", else the station's own place
+  bool required = false;    // "--history-required": no load without its row
+  std::string path;         // "--history-db" (a file or the line's server), else the station's own file
   std::string commandLine;  // the program's command line, passwords masked
   std::string toolVersion;
   std::string logPath;      // the activity log's file, when one was opened

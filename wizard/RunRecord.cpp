@@ -1,30 +1,74 @@
 #include "RunRecord.h"
 
 #include "HistoryClock.h"
+#include "HistoryUrl.h"
 #include "LinkKinds.h"
 #include "LoadHistory.h"
+#include "PendingRows.h"
 #include "Station.h"
+
+namespace {
+
+std::string notWritten(const std::string& error) { return "The load history is not written: " + error; }
+
+std::string waitsOnStation(const std::string& serverError) {
+  return "The history server does not have this run's row (" + serverError +
+         "). The row waits in this station's history, pending, and the next run that reaches the server sends it "
+         "(or vestrel --sync-history).";
+}
+
+}  // namespace
 
 RunRecord::RunRecord(const HistorySettings& settings) : settings_(settings) {}
 RunRecord::~RunRecord() = default;
 
-std::string RunRecord::warning(const std::string& error) {
-  return "The load history is not written: " + error;
+std::string RunRecord::place() const { return settings_.path.empty() ? station::defaultHistoryPath() : settings_.path; }
+
+// The station's own file: the history's place, or where rows wait for the line's server.
+LoadHistory* RunRecord::stationHistory(std::string& error) {
+  if (station_ || unusable_) {
+    if (!station_) error = "this station's history cannot be used (said above).";
+    return station_.get();
+  }
+  const std::string path = historyurl::isServerUrl(place()) ? station::defaultHistoryPath() : place();
+  if (path.empty()) error = "no place for it on this station is known (set --history-db PATH).";
+  else station_ = LoadHistory::open(path, error);
+  if (!station_) {
+    unusable_ = true;
+    return nullptr;
+  }
+  station_->markInterrupted(station::hostName(), station::processRunning);
+  return station_.get();
+}
+
+// Runs write on the server, connecting first when there is no connection; a connection that
+// broke since (the server restarted, the network dropped it while a load ran) is made anew once.
+bool RunRecord::writeOnServer(const std::string& url, const Write& write, std::string& error) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!server_) {
+      server_ = LoadHistory::openServer(url, error);
+      if (!server_) return false;
+      if (std::string ignored; LoadHistory* station = stationHistory(ignored)) pendingrows::send(*station, *server_);
+      server_->markInterrupted(station::hostName(), station::processRunning);
+    }
+    if (write(*server_, error)) return true;
+    server_.reset();
+  }
+  return false;
+}
+
+// The server could not take the row: it waits in the station's file, pending.
+std::string RunRecord::keepOnStation(const Write& write, const std::string& serverError) {
+  row_.pending = true;
+  std::string error;
+  LoadHistory* station = stationHistory(error);
+  if (station && write(*station, error)) return waitsOnStation(serverError);
+  row_.pending = false;
+  return notWritten(serverError + "; and " + error);
 }
 
 std::string RunRecord::begin(const PortEntry& port, const std::string& method, const std::string& source) {
   if (!settings_.enabled || open_) return {};
-  if (!history_) {
-    if (unusable_) return {};
-    const std::string path = settings_.path.empty() ? station::defaultHistoryPath() : settings_.path;
-    std::string error = path.empty() ? "no place for it is known (set --history-db PATH)." : "";
-    if (!path.empty()) history_ = LoadHistory::open(path, error);
-    if (!history_) {
-      unusable_ = true;
-      return warning(error);
-    }
-    history_->markInterrupted(station::hostName(), station::processRunning);
-  }
   row_ = {};
   row_.id = station::newUuid();
   row_.startedAt = historyclock::isoUtcNow();
@@ -37,13 +81,20 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
   row_.method = method;
   row_.source = source;
   row_.logPath = settings_.logPath;
-  std::string error;
-  if (!history_->begin(row_, error)) {
-    row_.id.clear();
-    return warning(error);
+  const Write begin = [this](LoadHistory& history, std::string& error) { return history.begin(row_, error); };
+  std::string warning, error;
+  if (historyurl::isServerUrl(place())) {
+    onServer_ = writeOnServer(place(), begin, error);
+    if (!onServer_) warning = keepOnStation(begin, error);
+    // A row that waits on the station was written, and its warning says where.
+    open_ = onServer_ || row_.pending;
+  } else {
+    LoadHistory* station = stationHistory(error);
+    open_ = station && station->begin(row_, error);
+    if (!open_) warning = notWritten(error);
   }
-  open_ = true;
-  return {};
+  if (!open_) row_.id.clear();
+  return warning;
 }
 
 std::string RunRecord::finish(const RunOutcome& outcome) {
@@ -62,6 +113,13 @@ std::string RunRecord::finish(const RunOutcome& outcome) {
   row_.reason = outcome.reason;
   row_.images.clear();
   for (const LoadedImage& image : outcome.images) row_.images.push_back({image.file, image.title, image.size, image.sha256});
+  const Write finish = [this](LoadHistory& history, std::string& error) { return history.finish(row_, error); };
   std::string error;
-  return history_->finish(row_, error) ? std::string() : warning(error);
+  if (onServer_) {
+    onServer_ = false;
+    if (writeOnServer(place(), finish, error)) return {};
+    return keepOnStation(finish, error);
+  }
+  LoadHistory* station = stationHistory(error);
+  return station && finish(*station, error) ? std::string() : notWritten(error);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,8 +10,11 @@
 class LoadHistory;
 
 // One run's row in the load history: written when the run starts talking to a receiver,
-// completed when it ends. A history that cannot be written never stops a load: each call returns
-// a warning to show instead. Every call comes from the front end's thread.
+// completed when it ends. The history is the station's file, or the line's server; a row the
+// server cannot take waits in the station's file, pending, and the next run that reaches the server
+// sends the rows that wait first. A history that cannot be written never stops a load (unless the
+// operator requires it): each call returns a warning to show instead. Every call comes from the
+// front end's thread and blocks on the history (the server's connection time-out at most).
 class RunRecord {
  public:
   explicit RunRecord(const HistorySettings& settings);
@@ -18,7 +22,7 @@ class RunRecord {
   RunRecord(const RunRecord&) = delete;
   RunRecord& operator=(const RunRecord&) = delete;
 
-  // A row is open: begun and not finished.
+  // A row is open: begun and not finished, on the server or in the station's file.
   bool open() const { return open_; }
   // The open row's id, or the last finished one's; empty when none was written.
   const std::string& id() const { return row_.id; }
@@ -28,10 +32,17 @@ class RunRecord {
   std::string finish(const RunOutcome& outcome);
 
  private:
-  std::string warning(const std::string& error);
+  using Write = std::function<bool(LoadHistory&, std::string&)>;
+  std::string beginOnServer(const std::string& url);
+  bool writeOnServer(const std::string& url, const Write& write, std::string& error);
+  LoadHistory* stationHistory(std::string& error);
+  std::string keepOnStation(const Write& write, const std::string& serverError);
+  std::string place() const;
   HistorySettings settings_;
-  std::unique_ptr<LoadHistory> history_;
-  bool unusable_ = false;  // the history could not be opened: said once
+  std::unique_ptr<LoadHistory> server_;   // the line's server, while connected
+  std::unique_ptr<LoadHistory> station_;  // the station's file
+  bool unusable_ = false;                 // the station's file could not be opened: said once
   bool open_ = false;
+  bool onServer_ = false;  // the open row is on the server
   LoadRecord row_;
 };

@@ -77,7 +77,10 @@ void WizardController::createControls() {
 
 void WizardController::start() {
   if (job_.run) {
-    beginRecord(job_.portEntry);
+    if (!recordBegun(job_.portEntry)) {
+      endUnattended(false);
+      return;
+    }
     if (!sourceDigestsMatch()) return;
   }
   next();
@@ -395,7 +398,7 @@ void WizardController::enterLoadingPage() {
     controls_.setPageText(std::string("The file ") + catalogue::kRamLoaderFile +
                           " is a helper file which can't be loaded alone. Please return back and select another file(s).");
     endUnattended(false);
-  } else {
+  } else if (recordBegun(portEntry_)) {
     controls_.enable(kBack, false);
     startLoad();
   }

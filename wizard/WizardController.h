@@ -141,6 +141,7 @@ class WizardController {
   void showTimeLeft(const std::string& text);
   void openSetUpDevices();
   void beginRecord(const PortEntry& port);
+  bool recordBegun(const PortEntry& port);
   bool sourceDigestsMatch();
   uint64_t maxSourceBytes() const;
   std::string digestSourceSet(const std::string& path);

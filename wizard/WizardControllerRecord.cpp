@@ -30,6 +30,19 @@ void WizardController::beginRecord(const PortEntry& port) {
   recordWarning(record_->begin(port, methodWord(selectedMethod_, kind), job_.source));
 }
 
+// Begins the run's row; false when the operator requires the row and it could be written nowhere,
+// and then nothing may be sent to the receiver.
+bool WizardController::recordBegun(const PortEntry& port) {
+  beginRecord(port);
+  if (!job_.history.required || !job_.history.enabled || record_->open()) return true;
+  const std::string refusal = "The load history cannot be written, and --history-required asks for it: nothing was sent to the receiver.";
+  controls_.append(kLogBox, refusal + "\r\n");
+  controls_.setPageText(refusal);
+  failure_ = refusal;
+  refused_ = true;
+  return false;
+}
+
 void WizardController::finishRecord() {
   if (!record_->open()) return;
   recordWarning(record_->finish(outcome()));

@@ -1,0 +1,15 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "HistoryDb.h"
+
+// The line's history server, where this build has one (HistoryServerPg.cpp on Linux,
+// HistoryServerNone.cpp on Windows).
+namespace historyserver {
+// Whether this build can keep the load history on a server.
+bool supported();
+// Connects to the server at url (no password in it); nullptr with error set when the server cannot
+// be reached or refuses the connection. Blocks up to the connection's time-out.
+std::unique_ptr<HistoryDb> connect(const std::string& url, std::string& error);
+}  // namespace historyserver

@@ -29,7 +29,7 @@ LoadRecord runRow(int n) {
   LoadRecord row;
   row.id = station::newUuid();
   row.startedAt = historyclock::isoUtcNow();
-  row.station = station::hostName();
+  row.station = station::name();
   row.pid = station::processId();
   row.port = "/dev/ttyUSB" + std::to_string(n % 8);
   row.link = "serial";
@@ -91,7 +91,7 @@ void HistoryOfOneRun(benchmark::State& state) {
       state.SkipWithError("no history");
       break;
     }
-    history->markInterrupted(station::hostName(), station::processRunning);
+    history->markInterrupted(station::name(), station::processRunning);
     LoadRecord row = runRow(++n);
     history->begin(row, error);
     finishRow(row);

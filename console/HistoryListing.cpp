@@ -50,7 +50,8 @@ std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row
           {"stage", row.stage},
           {"exit_status", row.exitStatus ? std::to_string(*row.exitStatus) : ""},
           {"reason", row.reason},
-          {"log_path", row.logPath}};
+          {"log_path", row.logPath},
+          {"pending", row.pending ? "1" : "0"}};
 }
 
 std::string csvCell(std::string text) {
@@ -105,7 +106,8 @@ std::string asJson(const std::vector<LoadRecord>& rows) {
     text += "{";
     bool first = true;
     for (const auto& [name, value] : columnsOf(row)) {
-      const bool number = (std::string(name) == "pid" || std::string(name) == "exit_status") && !value.empty();
+      const std::string column = name;
+      const bool number = (column == "pid" || column == "exit_status" || column == "pending") && !value.empty();
       text += std::string(first ? "" : ",") + json::quote(name) + ":" + (number ? value : json::quoteOrNull(value));
       first = false;
     }
@@ -154,7 +156,7 @@ int run(const HistoryQuery& query, const std::string& path, bool json, std::ostr
   if (historyurl::isServerUrl(place))
     if (const auto sent = pendingrows::sendFromStation(*history); !sent.error.empty())
       err << "vestrel: warning: rows of this station still wait for the server: " << sent.error << "\n";
-  history->markInterrupted(station::hostName(), station::processRunning);
+  history->markInterrupted(station::name(), station::processRunning);
   const std::vector<LoadRecord> rows = history->list(query.filter, error);
   if (!error.empty()) {
     err << "vestrel: " << error << "\n";

@@ -131,7 +131,7 @@ std::string digestUsage(const LoadJob& job, SourceKind kind) {
 void writeLogHeading(const HistorySettings& settings) {
   ActivityLog& log = ActivityLog::Instance();
   log.Write("Program: vestrel " + settings.toolVersion + "\r\n");
-  log.Write("Station: " + station::hostName() + "\r\n");
+  log.Write("Station: " + station::name() + "\r\n");
   log.Write("Command line: " + settings.commandLine + "\r\n");
 }
 

@@ -25,7 +25,7 @@ SendResult sendFromStation(LoadHistory& server) {
   SendResult result;
   const auto history = LoadHistory::open(path, result.error);
   if (!history) return result;
-  history->markInterrupted(station::hostName(), station::processRunning);
+  history->markInterrupted(station::name(), station::processRunning);
   return send(*history, server);
 }
 

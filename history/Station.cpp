@@ -1,9 +1,15 @@
 #include "Station.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace station {
+
+std::string name() {
+  const char* named = std::getenv("VESTREL_STATION");
+  return named && *named ? std::string(named) : hostName();
+}
 
 std::string newUuid() {
   std::random_device entropy;

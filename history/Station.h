@@ -6,6 +6,10 @@
 namespace station {
 // The host's name; "unknown" when the system does not say.
 std::string hostName();
+// The station's name in the load history: VESTREL_STATION when set (each station of a line needs a
+// name of its own: rows of its name whose process is gone here are taken as interrupted), else
+// the host's name.
+std::string name();
 int64_t processId();
 // Whether a process of this number runs on this host now.
 bool processRunning(int64_t pid);

@@ -37,20 +37,32 @@ LoadHistory* RunRecord::stationHistory(std::string& error) {
     unusable_ = true;
     return nullptr;
   }
-  station_->markInterrupted(station::hostName(), station::processRunning);
+  station_->markInterrupted(station::name(), station::processRunning);
   return station_.get();
 }
 
-// Runs write on the server, connecting first when there is no connection; a connection that
-// broke since (the server restarted, the network dropped it while a load ran) is made anew once.
+// Connects to the server when there is no connection, and sends it the rows that wait on the
+// station; false with error set when the server cannot be reached.
+bool RunRecord::reachServer(const std::string& url, std::string& error) {
+  if (!server_) {
+    server_ = LoadHistory::openServer(url, error);
+    if (!server_) return false;
+    server_->markInterrupted(station::name(), station::processRunning);
+  }
+  std::string stationError;
+  LoadHistory* station = stationHistory(stationError);
+  const pendingrows::SendResult sent = station ? pendingrows::send(*station, *server_) : pendingrows::SendResult{};
+  if (sent.error.empty()) return true;
+  error = sent.error;
+  server_.reset();
+  return false;
+}
+
+// Writes on the server; a connection that broke since it was made (the server restarted, the
+// network dropped it while a load ran) is made anew once.
 bool RunRecord::writeOnServer(const std::string& url, const Write& write, std::string& error) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!server_) {
-      server_ = LoadHistory::openServer(url, error);
-      if (!server_) return false;
-      if (std::string ignored; LoadHistory* station = stationHistory(ignored)) pendingrows::send(*station, *server_);
-      server_->markInterrupted(station::hostName(), station::processRunning);
-    }
+    if (!reachServer(url, error)) return false;
     if (write(*server_, error)) return true;
     server_.reset();
   }
@@ -72,7 +84,7 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
   row_ = {};
   row_.id = station::newUuid();
   row_.startedAt = historyclock::isoUtcNow();
-  row_.station = station::hostName();
+  row_.station = station::name();
   row_.pid = station::processId();
   row_.toolVersion = settings_.toolVersion;
   row_.commandLine = settings_.commandLine;
@@ -121,5 +133,8 @@ std::string RunRecord::finish(const RunOutcome& outcome) {
     return keepOnStation(finish, error);
   }
   LoadHistory* station = stationHistory(error);
-  return station && finish(*station, error) ? std::string() : notWritten(error);
+  if (!station || !finish(*station, error)) return notWritten(error);
+  // A row that waited since the run began goes to the server now if it is back.
+  if (!row_.pending || reachServer(place(), error)) return {};
+  return waitsOnStation(error);
 }

@@ -33,7 +33,7 @@ class RunRecord {
 
  private:
   using Write = std::function<bool(LoadHistory&, std::string&)>;
-  std::string beginOnServer(const std::string& url);
+  bool reachServer(const std::string& url, std::string& error);
   bool writeOnServer(const std::string& url, const Write& write, std::string& error);
   LoadHistory* stationHistory(std::string& error);
   std::string keepOnStation(const Write& write, const std::string& serverError);

@@ -1,0 +1,250 @@
+#!/usr/bin/python3
+"""The load history on the line's PostgreSQL server, which this test starts itself (initdb and
+pg_ctl as an unprivileged user, a data folder in its temporary folder, 127.0.0.1 on a free port,
+password authentication through a password file): three stations loading at once each leave their
+row; a run whose server stops while it loads keeps its row pending on its station, and the next
+run and a --sync-history at once send it exactly once; a password in the URL is refused;
+--history-required refuses a load whose row can be written nowhere before the receiver hears
+anything. Exit 77 (skipped) when the server's programs are not installed.
+
+  history_server.py VESTREL SIM MKFW
+"""
+import glob
+import hashlib
+import json
+import os
+import pwd
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+VESTREL, SIM, MKFW = sys.argv[1:4]
+PASSWORD = "line-secret-7"
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what, flush=True)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Server:
+    """A PostgreSQL server of the test's own; as root its programs run as the user postgres."""
+
+    def __init__(self, work, bin_dir):
+        self.bin = bin_dir
+        self.dir = work + "/server"
+        os.mkdir(self.dir)
+        self.as_user = []
+        if os.geteuid() == 0:
+            owner = pwd.getpwnam("postgres")
+            os.chown(self.dir, owner.pw_uid, owner.pw_gid)
+            self.as_user = ["runuser", "-u", "postgres", "--"]
+        with open(self.dir + "/password", "w") as f:
+            f.write(PASSWORD + "\n")
+        if self.as_user:
+            os.chown(self.dir + "/password", owner.pw_uid, owner.pw_gid)
+        self.port = free_port()
+        self.run("initdb", "-D", self.dir + "/data", "-U", "line", "--pwfile=" + self.dir + "/password",
+                 "--auth=scram-sha-256", "-E", "UTF8", "--no-sync")
+        self.start()
+
+    def run(self, program, *args):
+        subprocess.run(self.as_user + [self.bin + "/" + program, *args], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
+
+    def start(self):
+        options = "-p %d -k %s -c listen_addresses=127.0.0.1 -c fsync=off" % (self.port, self.dir)
+        self.run("pg_ctl", "-D", self.dir + "/data", "-l", self.dir + "/log", "-o", options, "-w", "-t", "60", "start")
+
+    def stop(self, mode="fast"):
+        self.run("pg_ctl", "-D", self.dir + "/data", "-m", mode, "-w", "stop")
+
+
+class Receiver:
+    def __init__(self, work):
+        path_file = tempfile.mkdtemp(dir=work) + "/pty"
+        self.sim = subprocess.Popen([SIM, "--path-file", path_file], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
+                break
+            time.sleep(0.05)
+        self.port = open(path_file).read().strip()
+
+    def stop(self):
+        self.sim.terminate()
+        self.sim.wait()
+
+
+class Line:
+    def __init__(self, work, server):
+        self.work = work
+        self.url = "postgresql://line@127.0.0.1:%d/history" % server.port
+        self.pgpass = work + "/pgpass"
+        with open(self.pgpass, "w") as f:
+            f.write("127.0.0.1:%d:*:line:%s\n" % (server.port, PASSWORD))
+        os.chmod(self.pgpass, 0o600)
+        self.psql("postgres", "CREATE DATABASE history")
+
+    def environment(self, station, state=None):
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY") and not k.startswith("PG")}
+        env.update({"PGPASSFILE": self.pgpass, "VESTREL_HISTORY_DB": self.url, "VESTREL_STATION": station,
+                    "XDG_STATE_HOME": state or "%s/%s/state" % (self.work, station)})
+        return env
+
+    def psql(self, database, sql):
+        url = self.url.rsplit("/", 1)[0] + "/" + database
+        proc = subprocess.run(["psql", "-X", "-q", "-t", "-A", "-v", "ON_ERROR_STOP=1", url, "-c", sql],
+                              env={"PGPASSFILE": self.pgpass, "PATH": os.environ["PATH"]}, capture_output=True,
+                              text=True, timeout=60, check=True)
+        return proc.stdout.strip()
+
+    def load(self, station, extra=(), state=None, on_first_stage=None):
+        """One unattended load of the data file into a fresh virtual receiver, as JSON events."""
+        receiver = Receiver(self.work)
+        try:
+            proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", self.work + "/fw/data/settings.cfg",
+                                     "/capture", "data", "/exit", "/run", *extra], env=self.environment(station, state),
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            events = []
+            for line in proc.stdout:
+                events.append(json.loads(line))
+                if on_first_stage and events[-1].get("event") == "stage":
+                    on_first_stage()
+                    on_first_stage = None
+            proc.wait(timeout=300)
+            return proc.returncode, events, proc.stderr.read()
+        finally:
+            receiver.stop()
+
+    def vestrel(self, station, *args, env=None):
+        proc = subprocess.run([VESTREL, *args], env=env or self.environment(station), capture_output=True, text=True,
+                              timeout=120)
+        return proc.returncode, proc.stdout, proc.stderr
+
+    def rows(self, station, *options):
+        status, out, err = self.vestrel(station, "--list-history", "--json", *options)
+        check(status == 0, "--list-history %s: %s %s" % (options, status, err))
+        return json.loads(out) if status == 0 else []
+
+
+def warnings(events):
+    return [e.get("text", "") for e in events if "Warning:" in e.get("text", "")]
+
+
+def passwords_refused(line):
+    secret_url = line.url.replace("line@", "line:%s@" % PASSWORD)
+    status, _, err = line.vestrel("st-1", "--history-db", secret_url, "--list-history")
+    check(status == 2 and "password" in err and PASSWORD not in err, "a password in --history-db: %s %r" % (status, err))
+    env = line.environment("st-1")
+    env["VESTREL_HISTORY_DB"] = line.url + "?password=" + PASSWORD
+    status, _, err = line.vestrel("st-1", "--list-history", env=env)
+    check(status == 2 and "VESTREL_HISTORY_DB" in err and PASSWORD not in err,
+          "a password in VESTREL_HISTORY_DB: %s %r" % (status, err))
+
+
+def three_stations_at_once(line, data_digest):
+    with ThreadPoolExecutor(max_workers=3) as pool:
+        runs = [pool.submit(line.load, "st-%d" % n) for n in (1, 2, 3)]
+        done = [run.result() for run in runs]
+    ids = set()
+    for n, (status, events, err) in enumerate(done, 1):
+        result = events[-1] if events else {}
+        check(status == 0 and result.get("outcome") == "confirmed" and not warnings(events),
+              "station st-%d loads: %s %r %r" % (n, status, result, err))
+        ids.add(result.get("history_id"))
+    rows = {row["id"]: row for row in line.rows("st-1")}
+    check(set(rows) == ids and len(ids) == 3, "the server has the three rows: %r against %r" % (sorted(rows), ids))
+    check(sorted(row["station"] for row in rows.values()) == ["st-1", "st-2", "st-3"], "each station its row")
+    for row in rows.values():
+        check(row["outcome"] == "confirmed" and row["exit_status"] == 0 and row["pending"] == 0
+              and [i["sha256"] for i in row["images"]] == [data_digest], "a whole row on the server: %r" % row)
+    only = line.rows("st-1", "--station", "st-2")
+    check(len(only) == 1 and only[0]["station"] == "st-2", "--station st-2 shows its row alone: %r" % only)
+    return len(rows)
+
+
+def server_stops_during_a_run(line, server, rows_before):
+    """The row waits on its station, then goes to the server once: the next run and a sync at once."""
+    status, events, err = line.load("st-4", on_first_stage=server.stop)
+    result = events[-1] if events else {}
+    check(status == 0 and result.get("outcome") == "confirmed", "the load goes on without the server: %s %r" % (status, err))
+    check(any("pending" in text for text in warnings(events)), "a warning says the row waits: %r" % warnings(events))
+    local = line.work + "/st-4/state/vestrel/history.sqlite3"
+    waiting = line.rows("st-4", "--history-db", local)
+    check(len(waiting) == 1 and waiting[0]["pending"] == 1 and waiting[0]["id"] == result.get("history_id")
+          and waiting[0]["outcome"] == "confirmed", "the station keeps the row pending: %r" % waiting)
+    server.start()
+    with ThreadPoolExecutor(max_workers=3) as pool:
+        next_run = pool.submit(line.load, "st-4")
+        syncs = [pool.submit(line.vestrel, "st-4", "--sync-history") for _ in range(2)]
+        status, events, err = next_run.result()
+        synced = [s.result() for s in syncs]
+    check(status == 0 and not warnings(events), "the next run reaches the server: %s %r" % (status, err))
+    for sync_status, out, sync_err in synced:
+        check(sync_status == 0 and "sent to the history server" in out, "--sync-history: %s %r %r" % (sync_status, out, sync_err))
+    row_id = waiting[0]["id"] if waiting else ""
+    count = line.psql("history", "SELECT COUNT(*) FROM loads WHERE id = '%s'" % row_id)
+    images = line.psql("history", "SELECT COUNT(*) FROM load_images WHERE load_id = '%s'" % row_id)
+    total = line.psql("history", "SELECT COUNT(*) FROM loads")
+    check(count == "1" and images == "1" and total == str(rows_before + 2),
+          "the pending row reached the server once: %s rows, %s images, %s in all" % (count, images, total))
+    sent = [row for row in line.rows("st-4") if row["id"] == row_id]
+    check(len(sent) == 1 and sent[0]["outcome"] == "confirmed" and sent[0]["finished_at"],
+          "the server's row is the finished one: %r" % sent)
+    waiting = line.rows("st-4", "--history-db", local)
+    check(all(row["pending"] == 0 for row in waiting), "nothing waits on the station any more: %r" % waiting)
+
+
+def required_history_written_nowhere(line, server):
+    server.stop()
+    blocker = line.work + "/not-a-folder"
+    open(blocker, "w").close()
+    status, events, err = line.load("st-5", ("--history-required",), state=blocker + "/state")
+    result = events[-1] if events else {}
+    stages = [e for e in events if e.get("event") == "stage"]
+    check(status == 1 and result.get("outcome") == "refused" and "history" in (result.get("reason") or "")
+          and not stages, "--history-required with the row nowhere: %s %r %r" % (status, result, err))
+
+
+def main():
+    bin_dirs = sorted(glob.glob("/usr/lib/postgresql/*/bin/initdb"))
+    if not bin_dirs or not shutil.which("psql"):
+        print("skipped: PostgreSQL's server programs are not installed (scripts/setup installs them)")
+        return 77
+    work = tempfile.mkdtemp(prefix="vestrel-line-")
+    os.chmod(work, 0o755)  # the server's user reaches its folder in it
+    subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
+    data_digest = hashlib.sha256(open(work + "/fw/data/settings.cfg", "rb").read()).hexdigest()
+    server = Server(work, os.path.dirname(bin_dirs[-1]))
+    try:
+        line = Line(work, server)
+        passwords_refused(line)
+        rows = three_stations_at_once(line, data_digest)
+        server_stops_during_a_run(line, server, rows)
+        required_history_written_nowhere(line, server)
+    finally:
+        try:
+            server.stop("immediate")
+        except subprocess.CalledProcessError:
+            pass  # already stopped
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d failures" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -9,10 +9,16 @@ namespace {
 // The history's schema is changed under this advisory lock, one process at a time.
 constexpr int64_t kSchemaLockKey = 0x56455354524c;
 
-// libpq's messages end in a line feed; the history's messages go on after them.
-std::string trimmed(const char* message) {
-  std::string text = message ? message : "";
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+// libpq's messages run over lines ("...failed: Connection refused\n\tIs the server running...");
+// the history's messages put them on one.
+std::string oneLine(const char* message) {
+  std::string text;
+  for (const char* c = message ? message : ""; *c; ++c) {
+    const bool blank = *c == '\n' || *c == '\t' || *c == '\r' || *c == ' ';
+    if (!blank) text += *c;
+    else if (!text.empty() && text.back() != ' ') text += ' ';
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
 
@@ -108,7 +114,7 @@ std::unique_ptr<HistoryStatement> PgDb::prepare(const std::string& sql) {
 }
 
 std::string PgDb::error() const {
-  return connection_ ? trimmed(PQerrorMessage(connection_.get())) : "libpq could not make a connection";
+  return connection_ ? oneLine(PQerrorMessage(connection_.get())) : "libpq could not make a connection";
 }
 
 bool PgDb::lockSchema() { return exec("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")"); }

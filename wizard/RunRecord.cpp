@@ -27,7 +27,7 @@ std::string RunRecord::place() const { return settings_.path.empty() ? station::
 // The station's own file: the history's place, or where rows wait for the line's server.
 LoadHistory* RunRecord::stationHistory(std::string& error) {
   if (station_ || unusable_) {
-    if (!station_) error = "this station's history cannot be used (said above).";
+    if (!station_) error = stationError_;
     return station_.get();
   }
   const std::string path = historyurl::isServerUrl(place()) ? station::defaultHistoryPath() : place();
@@ -35,6 +35,7 @@ LoadHistory* RunRecord::stationHistory(std::string& error) {
   else station_ = LoadHistory::open(path, error);
   if (!station_) {
     unusable_ = true;
+    stationError_ = error;
     return nullptr;
   }
   station_->markInterrupted(station::name(), station::processRunning);

@@ -41,7 +41,8 @@ class RunRecord {
   HistorySettings settings_;
   std::unique_ptr<LoadHistory> server_;   // the line's server, while connected
   std::unique_ptr<LoadHistory> station_;  // the station's file
-  bool unusable_ = false;                 // the station's file could not be opened: said once
+  bool unusable_ = false;                 // the station's file could not be opened
+  std::string stationError_;              // why
   bool open_ = false;
   bool onServer_ = false;  // the open row is on the server
   LoadRecord row_;

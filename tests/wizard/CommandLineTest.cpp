@@ -180,8 +180,12 @@ TEST(CommandLine, HistoryAndDigestOptions) {
   EXPECT_EQ(p.job.digest.listFile, "SUMS");
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"--since", "last week"}, {"--limit", "0"}, {"--limit", "-3"}, {"--sha256", "abc"}, {"--sha256-file", "--json"},
-           {"--history-db"}, {"--receiver", ""}})
+           {"--history-db"}, {"--receiver", ""}, {"--station", "--json"}})
     EXPECT_NE(parse(bad).result.badValue, "") << bad[0];
+  p = parse({"--sync-history", "--history-required", "--station", "st-2", "--history-db", "postgresql://line@db/history"});
+  EXPECT_TRUE(p.result.syncHistory && p.job.history.required);
+  EXPECT_EQ(p.result.history.filter.station, "st-2");
+  EXPECT_EQ(p.job.history.path, "postgresql://line@db/history");
   EXPECT_EQ(maskedCommandLine("vestrel", {"/port", "tcp:rover:8002:s3cret", "--port=tcp:[::1]:4001:pw", "/source", "C:\\new firmware"}),
             "vestrel /port tcp:rover:8002:*** --port=tcp:[::1]:4001:*** /source \"C:\\new firmware\"");
 }

@@ -99,7 +99,8 @@ void VirtualReceiver::command(const std::string& raw) {
 
 std::string VirtualReceiver::print(const std::string& what, bool& known) {
   known = true;
-  if (what == "/cur/term") return activeLink_ == Link::Tcp ? "/dev/tcp/a" : config_.serialPortName;
+  if (what == "/cur/term")
+    return activeLink_ == Link::Tcp ? (config_.socketIsUsb ? "/dev/usb/a" : "/dev/tcp/a") : config_.serialPortName;
   if (what == "/par/rcv/model") return config_.model;
   if (what == "/par/rcv/ver/board") return config_.board;
   if (what == "/par/rcv/mem") return config_.memory;

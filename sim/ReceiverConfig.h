@@ -42,6 +42,9 @@ struct ReceiverConfig {
   int rebootMs = 1000;               // firmware start after the boot window
   int fsInitSteps = 3;               // file-system queries until it reports ready
   bool pace = false;                 // hold bytes to the line rate
+  // The socket link is the receiver's USB port (a byte stream a USB stand-in bridges to its bulk
+  // endpoints): no login, its port "/dev/usb/a"; it drops at every restart as a USB device does.
+  bool socketIsUsb = false;
   ReceiverFaults faults;
 };
 

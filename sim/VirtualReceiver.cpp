@@ -226,6 +226,11 @@ void VirtualReceiver::acceptTcp() {
   clientFd_ = fd;
   login_ = Login::Prompt;
   loginLine_.clear();
+  if (config_.socketIsUsb) {  // a USB port asks no login
+    login_ = Login::Ready;
+    activeLink_ = Link::Tcp;
+    return;
+  }
   const std::string prompt = "\r\n" + config_.model + " login: ";
   writeAll(clientFd_, reinterpret_cast<const uint8_t*>(prompt.data()), prompt.size());
 }

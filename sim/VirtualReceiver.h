@@ -9,6 +9,7 @@
 //    talks on. It understands the port only while the line speed matches its own rate.
 //  - Identity: its name for the current port ("/dev/ser/" and a letter, "/dev/tcp/" and a letter),
 //    model, board, memory, main firmware version, identity, hardware version.
+//  - USB (the socket link with socketIsUsb, bridged by vestrel-usbsim): no login, "/dev/usb/a".
 //  - TCP/IP: prompts "login: " and "Password: "; greets a good login with the tag
 //    "Logged in on /dev/tcp/" and one port letter; a wrong password gets "Login incorrect".
 //  - File system: files under "/log/"; "put" takes a file by DTP, "remove" deletes one, a file's

@@ -18,7 +18,7 @@ volatile sig_atomic_t g_stop = 0;
 void onSignal(int) { g_stop = 1; }
 
 void usage() {
-  std::cout << "usage: vestrel-sim [--rate N] [--tcp PORT] [--password TEXT] [--off] [--power-on-after MS]\n"
+  std::cout << "usage: vestrel-sim [--rate N] [--tcp PORT | --usb-link PORT] [--password TEXT] [--off] [--power-on-after MS]\n"
                "                   [--pace] [--hardware N] [--port-name NAME] [--path-file FILE]\n"
                "                   [--main-version TEXT] [--version-after TEXT] [--silent-after-flash]\n"
                "                   [--flashed-dir DIR] [--drop-link-after FRAMES] [--identity TEXT] [--hold-line]\n"
@@ -26,7 +26,9 @@ void usage() {
                "127.0.0.1:PORT. Runs until interrupted; then, with --flashed-dir, writes each image\n"
                "it flashed or ran, in order, to DIR/<n>-<how>.bin (how: flash, ram, fld, fld-stream).\n"
                "--drop-link-after FRAMES pulls the cable after that many accepted DTP frames.\n"
-               "--hold-line reads nothing off the serial line, so that writes to it wait.\n";
+               "--hold-line reads nothing off the serial line, so that writes to it wait.\n"
+               "--usb-link PORT listens on 127.0.0.1:PORT as the receiver's USB port (no login,\n"
+               "dropped at every restart), for vestrel-usbsim to bridge; prints usb-link:HOST:PORT.\n";
 }
 
 // What the receiver flashed, for a test on the other side of a process boundary to compare.
@@ -51,6 +53,7 @@ int main(int argc, char** argv) {
     const bool more = i + 1 < argc;
     if (a == "--rate" && more) config.rate = std::atoi(argv[++i]);
     else if (a == "--tcp" && more) tcpPort = std::atoi(argv[++i]);
+    else if (a == "--usb-link" && more) tcpPort = std::atoi(argv[++i]), config.socketIsUsb = true;
     else if (a == "--password" && more) config.password = argv[++i];
     else if (a == "--off") config.poweredOn = false;
     else if (a == "--power-on-after" && more) powerOnAfterMs = std::atoi(argv[++i]), config.poweredOn = false;
@@ -78,7 +81,8 @@ int main(int argc, char** argv) {
   }
   receiver.run();
   std::cout << receiver.ptyPath() << std::endl;
-  if (tcpPort >= 0) std::cout << "tcp:127.0.0.1:" << receiver.tcpPort() << ":" << config.password << std::endl;
+  if (tcpPort >= 0 && config.socketIsUsb) std::cout << "usb-link:127.0.0.1:" << receiver.tcpPort() << std::endl;
+  else if (tcpPort >= 0) std::cout << "tcp:127.0.0.1:" << receiver.tcpPort() << ":" << config.password << std::endl;
   if (!pathFile.empty()) {
     FILE* f = std::fopen(pathFile.c_str(), "w");
     if (f) {

@@ -113,6 +113,7 @@ struct Run {
   GMainLoop* loop = nullptr;
   pid_t child = -1;
   int status = 1;
+  gint64 stoppedAtUs = 0;  // when a stop was passed on to the command
 };
 
 std::string besideThisProgram(const char* argv0, const std::string& name) {
@@ -169,12 +170,16 @@ int main(int argc, char** argv) {
   g_child_watch_add(run.child, [](GPid, gint status, gpointer data) {
     auto* r = static_cast<Run*>(data);
     r->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (r->stoppedAtUs)  // for the stop-latency benchmark
+      std::fprintf(stderr, "vestrel-usbsim: the command ended %.1f ms after the stop\n",
+                   static_cast<double>(g_get_monotonic_time() - r->stoppedAtUs) / 1000.0);
     g_main_loop_quit(r->loop);
   }, &run);
   // A stop meant for the command reaches it.
   for (const int signal : {SIGTERM, SIGINT, SIGHUP})
     g_unix_signal_add(signal, [](gpointer data) -> gboolean {
       auto* r = static_cast<Run*>(data);
+      if (!r->stoppedAtUs) r->stoppedAtUs = g_get_monotonic_time();
       ::kill(r->child, SIGTERM);
       return G_SOURCE_CONTINUE;
     }, &run);

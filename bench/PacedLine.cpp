@@ -3,6 +3,7 @@
 // on each side as a real port has.
 //
 //   bench_paced_line --rate N --near-path FILE (--far DEVICE | --far-pty-path FILE) [--log FILE]
+//                    [--latency-ms N]
 //
 // The near side is a pseudo-terminal of its own; its path is written to the near-path file. The
 // far side is either an existing terminal device (the virtual receiver's) or a second
@@ -10,7 +11,10 @@
 // is passed on to the far one, so a receiver that checks its line speed sees the loader's. The
 // log gets one line per stretch of near-to-far traffic ("stretch START END BYTES", seconds from
 // the start): a stretch ends when the line was idle for 250 ms, so one block transfer is one
-// stretch however long its replies take. Runs until SIGINT or SIGTERM.
+// stretch however long its replies take. With --latency-ms the line ends in a USB-serial bridge on
+// the loader's side: bytes from the receiver wait in the bridge until the next tick of its latency
+// timer (every N ms) unless a packet's worth (62 bytes) is waiting, as such bridges pass received
+// bytes to the host. Runs until SIGINT or SIGTERM.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -37,6 +41,7 @@ constexpr int64_t kStretchIdleUs = 250000;
 constexpr int64_t kSpeedCheckUs = 20000;
 constexpr int64_t kIdleWaitUs = 100000;
 constexpr int kBitsPerCharacter = 10;
+constexpr std::size_t kBridgePacketBytes = 62;  // a full packet from the bridge (64 less 2 status bytes)
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -87,6 +92,15 @@ struct Direction {
   };
   std::deque<Byte> wire;  // the transmit buffer, oldest first
   int64_t lineFreeUs = 0;
+  int64_t latencyUs = 0;   // a bridge's latency timer on the delivering side; 0 none
+  int64_t originUs = 0;    // when its timer started ticking
+
+  // The bridge's next tick at or after t.
+  int64_t tickAfter(int64_t t) const {
+    if (latencyUs <= 0) return t;
+    const int64_t since = t - originUs;
+    return originUs + (since + latencyUs - 1) / latencyUs * latencyUs;
+  }
 
   void take(int64_t now, int64_t characterUs) {
     uint8_t buffer[kTransmitBufferBytes];
@@ -108,13 +122,21 @@ struct Direction {
       ++n;
     }
     if (n == 0) return 0;
+    if (latencyUs > 0 && n < kBridgePacketBytes && now < tickAfter(wire.front().arrivesUs)) return 0;  // held
     const ssize_t written = ::write(to, buffer, n);
     if (written <= 0) return 0;  // the far end's input is full: try again later
     wire.erase(wire.begin(), wire.begin() + written);
     return static_cast<std::size_t>(written);
   }
 
-  int64_t nextArrivalUs() const { return wire.empty() ? INT64_MAX : wire.front().arrivesUs; }
+  // When there is next something to hand over.
+  int64_t nextArrivalUs() const {
+    if (wire.empty()) return INT64_MAX;
+    if (latencyUs <= 0) return wire.front().arrivesUs;
+    int64_t release = tickAfter(wire.front().arrivesUs);
+    if (wire.size() >= kBridgePacketBytes) release = std::min(release, wire[kBridgePacketBytes - 1].arrivesUs);
+    return release;
+  }
 };
 
 // Stretches of traffic in one direction, for the log.
@@ -169,7 +191,8 @@ int main(int argc, char** argv) {
   const std::string farDevice = argument(argc, argv, "--far");
   const std::string farFile = argument(argc, argv, "--far-pty-path");
   if (rate <= 0 || nearFile.empty() || farDevice.empty() == farFile.empty()) {
-    std::fprintf(stderr, "usage: bench_paced_line --rate N --near-path FILE (--far DEVICE | --far-pty-path FILE) [--log FILE]\n");
+    std::fprintf(stderr, "usage: bench_paced_line --rate N --near-path FILE (--far DEVICE | --far-pty-path FILE) [--log FILE]"
+                         " [--latency-ms N]\n");
     return 2;
   }
   std::signal(SIGINT, onSignal);
@@ -203,6 +226,8 @@ int main(int argc, char** argv) {
   Direction out, back;
   out.from = back.to = nearPty.master;
   out.to = back.from = farFd;
+  back.latencyUs = std::atoi(argument(argc, argv, "--latency-ms").c_str()) * 1000LL;
+  back.originUs = nowUs();
   StretchLog log;
   log.originUs = nowUs();
   const std::string logFile = argument(argc, argv, "--log");

@@ -50,6 +50,9 @@ class SystemProbe {
   // Other processes with the device open.
   virtual std::vector<DeviceHolder> holders(const std::string& path) const = 0;
   virtual bool modemManagerRunning() const = 0;
+  // A USB-serial bridge's latency timer in ms (how long it holds received bytes before it passes
+  // them on); nullopt when the device is no such bridge or does not tell.
+  virtual std::optional<int> latencyTimerMs(const std::string& path) const = 0;
   // A udev property of the device ("ID_MM_DEVICE_IGNORE"); nullopt when udev has none.
   virtual std::optional<std::string> udevProperty(const std::string& path, const std::string& key) const = 0;
   // The device node of a USB device at "BUS-PORT[.PORT...]"; empty when none is there.

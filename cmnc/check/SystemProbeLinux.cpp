@@ -138,6 +138,12 @@ class LinuxProbe final : public SystemProbe {
     return false;
   }
 
+  std::optional<int> latencyTimerMs(const std::string& path) const override {
+    const std::string value = firstLine(fs::path("/sys/bus/usb-serial/devices") / fs::path(path).filename() / "latency_timer");
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos || value.size() > 4) return std::nullopt;
+    return std::atoi(value.c_str());
+  }
+
   std::optional<std::string> udevProperty(const std::string& path, const std::string& key) const override {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return std::nullopt;

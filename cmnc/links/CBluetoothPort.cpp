@@ -55,8 +55,8 @@ int CBluetoothPort::ConnectAbortably() {
   };
   auto attempt = std::make_shared<Attempt>();
   const CBTRemoteDevice remote = remote_;
-  const auto outcome = AbortableCall::run(link_.abortSignal(), timing::kBluetoothConnectMs, [attempt, remote] {
-    attempt->fd = remote.Connect(attempt->error);
+  const auto outcome = AbortableCall::run(link_.abortSignal(), timing::kBluetoothConnectMs, [attempt, remote, connect = connector_] {
+    attempt->fd = connect(remote, attempt->error);
   });
   if (outcome == AbortableCall::Outcome::Aborted) {
     SetErrorText("Aborted.");

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 #include "CAbstractReceiverPort.h"
@@ -26,6 +27,13 @@ class CBluetoothPort final : public CAbstractReceiverPort {
 
   const CBTRemoteDevice& remote() const { return remote_; }
 
+  // What finds the device's serial-port service and connects to it: a connected stream socket, or
+  // -1 with error set (CBTRemoteDevice::kNoSerialPortService or a socket error). Blocking; it runs
+  // on a helper thread of Open. CBTRemoteDevice::Connect (RFCOMM through the system) unless a test
+  // puts a stand-in stream behind the port; set before Open.
+  using Connector = std::function<int(const CBTRemoteDevice& remote, int& error)>;
+  void setConnector(Connector connector) { connector_ = std::move(connector); }
+
  private:
   // The service search and connect, bounded and abortable; the connected socket or -1 with the
   // error text set.
@@ -33,6 +41,7 @@ class CBluetoothPort final : public CAbstractReceiverPort {
 
   SocketLink link_;
   CBTRemoteDevice remote_;
+  Connector connector_ = [](const CBTRemoteDevice& remote, int& error) { return remote.Connect(error); };
 };
 
 }  // namespace CMNC

@@ -2,6 +2,7 @@
 #include "CSerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -42,8 +43,13 @@ std::string OpenErrorText(int err, const std::string& path) {
 
 struct CSerialPort::Private {
   int gather(uint8_t* buffer, int size, int64_t totalUs, int64_t gapUs, bool poll);
+  void askLowLatency();
+  void restoreLatency();
 
   int fd = -1;
+  // The driver's flags before the port asked for low latency; restored at close.
+  bool lowLatencySet = false;
+  int savedSerialFlags = 0;
   int64_t lineFreeAtMs = 0;  // when the bytes written so far have left at the line rate
   AbortSignal abort;
 };
@@ -102,14 +108,39 @@ bool CSerialPort::Open(const std::string& address) {
     return false;
   }
   d_->fd = fd;
+  d_->askLowLatency();
   SetSpeed(timing::kSerialInitialRate);
   return true;
+}
+
+// A USB-serial bridge holds received bytes until its buffer fills or its latency timer runs out
+// (16 ms by default on many), so each one-byte reply would wait that long: the driver lowers the
+// timer when asked for low latency. A port that has no such setting (a pseudo-terminal) is used
+// as it is.
+void CSerialPort::Private::askLowLatency() {
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  savedSerialFlags = serial.flags;
+  if (serial.flags & ASYNC_LOW_LATENCY) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  lowLatencySet = ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+}
+
+void CSerialPort::Private::restoreLatency() {
+  if (!lowLatencySet) return;
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+    serial.flags = (serial.flags & ~ASYNC_LOW_LATENCY) | (savedSerialFlags & ASYNC_LOW_LATENCY);
+    ::ioctl(fd, TIOCSSERIAL, &serial);
+  }
+  lowLatencySet = false;
 }
 
 void CSerialPort::Close() {
   if (d_->fd < 0) return;
   int dtr = TIOCM_DTR;
   ::ioctl(d_->fd, TIOCMBIC, &dtr);  // drop DTR; devices without modem lines refuse, which is fine
+  d_->restoreLatency();
   ::close(d_->fd);
   d_->fd = -1;
 }

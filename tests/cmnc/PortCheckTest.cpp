@@ -22,6 +22,7 @@ struct FakeProbe final : CMNC::SystemProbe {
   bool modemManager = false, bluetooth = true;
   std::string group = "dialout", usbNode = "/dev/bus/usb/001/004", rule;
   std::optional<std::string> ignore;
+  std::optional<int> latencyTimer;
   std::vector<CMNC::DeviceHolder> holding;
 
   std::string resolve(const std::string&) const override { return real; }
@@ -35,6 +36,7 @@ struct FakeProbe final : CMNC::SystemProbe {
   std::string userName() const override { return "surveyor"; }
   std::vector<CMNC::DeviceHolder> holders(const std::string&) const override { return holding; }
   bool modemManagerRunning() const override { return modemManager; }
+  std::optional<int> latencyTimerMs(const std::string&) const override { return latencyTimer; }
   std::optional<std::string> udevProperty(const std::string&, const std::string&) const override { return ignore; }
   std::string usbDeviceNode(const std::string&) const override { return usbNode; }
   std::string installedUdevRule() const override { return rule; }
@@ -188,4 +190,18 @@ TEST(PortCheck, ThisSystemTellsAPseudoTerminalFromAFile) {
   EXPECT_FALSE(CMNC::PortUsable(findings));
   EXPECT_NE(last(findings).find("not a serial device"), std::string::npos);
   EXPECT_FALSE(CMNC::PortUsable(CMNC::CheckPort({"", "", dir.path() + "/gone", ConnectionKind::Serial}, *probe)));
+}
+
+// A USB-serial bridge's latency timer: 1 ms is fine; the common 16 ms is a warning with the remedy,
+// never a reason not to use the port.
+TEST(PortCheck, ABridgesLatencyTimerAbove1MsIsAWarningWithTheRemedy) {
+  FakeProbe probe;
+  probe.latencyTimer = 1;
+  EXPECT_EQ(last(CMNC::CheckPort(kSerial, probe)), "USB-serial bridge with a latency timer of 1 ms");
+  probe.latencyTimer = 16;
+  const auto findings = CMNC::CheckPort(kSerial, probe);
+  EXPECT_TRUE(CMNC::PortUsable(findings));
+  EXPECT_EQ(findings.back().verdict, Verdict::Warning);
+  EXPECT_NE(last(findings).find("16 ms"), std::string::npos);
+  EXPECT_NE(last(findings).find("/sys/bus/usb-serial/devices/ttyUSB0/latency_timer"), std::string::npos);
 }

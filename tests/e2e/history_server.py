@@ -7,7 +7,7 @@ run and a --sync-history at once send it exactly once; a password in the URL is 
 --history-required refuses a load whose row can be written nowhere before the receiver hears
 anything. Exit 77 (skipped) when the server's programs are not installed.
 
-  history_server.py VESTREL SIM MKFW
+  history_server.py VESTREL SIM MKFW FLEET
 """
 import glob
 import hashlib
@@ -22,7 +22,7 @@ import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 
-VESTREL, SIM, MKFW = sys.argv[1:4]
+VESTREL, SIM, MKFW, FLEET = sys.argv[1:5]
 PASSWORD = "line-secret-7"
 failures = []
 
@@ -209,6 +209,25 @@ def server_stops_during_a_run(line, server, rows_before):
     check(all(row["pending"] == 0 for row in waiting), "nothing waits on the station any more: %r" % waiting)
 
 
+def a_fleet_writes_on_the_server(line):
+    """The fleet's children find the server through the environment they inherit."""
+    receivers = [Receiver(line.work) for _ in range(2)]
+    try:
+        ports = [arg for r in receivers for arg in ("--port", r.port)]
+        proc = subprocess.run([FLEET, "--json", *ports, "--", "/source", line.work + "/fw/data/settings.cfg",
+                               "/capture", "data"], env=line.environment("st-6"), capture_output=True, text=True,
+                              timeout=300)
+    finally:
+        for r in receivers:
+            r.stop()
+    summary = json.loads(proc.stdout) if proc.returncode == 0 else {}
+    children = summary.get("receivers", []) if isinstance(summary, dict) else summary
+    ids = sorted(child.get("history_id") or "" for child in children)
+    rows = sorted(row["id"] for row in line.rows("st-1", "--station", "st-6"))
+    check(proc.returncode == 0 and len(ids) == 2 and ids == rows,
+          "a fleet's children write their rows on the server: %s %r %r %s" % (proc.returncode, ids, rows, proc.stderr[-300:]))
+
+
 def required_history_written_nowhere(line, server):
     server.stop()
     blocker = line.work + "/not-a-folder"
@@ -235,6 +254,7 @@ def main():
         passwords_refused(line)
         rows = three_stations_at_once(line, data_digest)
         server_stops_during_a_run(line, server, rows)
+        a_fleet_writes_on_the_server(line)
         required_history_written_nowhere(line, server)
     finally:
         try:

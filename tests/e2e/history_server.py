@@ -216,7 +216,7 @@ def a_fleet_writes_on_the_server(line):
         ports = [arg for r in receivers for arg in ("--port", r.port)]
         proc = subprocess.run([FLEET, "--json", *ports, "--", "/source", line.work + "/fw/data/settings.cfg",
                                "/capture", "data"], env=line.environment("st-6"), capture_output=True, text=True,
-                              timeout=300)
+                              timeout=300, cwd=line.work)  # its logs go into the test's folder
     finally:
         for r in receivers:
             r.stop()

@@ -38,7 +38,7 @@ def environment(work):
 
 def usb_run(work, command, usbsim_options=(), stop_after=None):
     """Runs command under vestrel-usbsim; stop_after: seconds after which the run is stopped."""
-    proc = subprocess.Popen([USBSIM, *usbsim_options, "--", *command], env=environment(work),
+    proc = subprocess.Popen([USBSIM, *usbsim_options, "--", *command], env=environment(work), cwd=work,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     if stop_after is not None:
         time.sleep(stop_after)

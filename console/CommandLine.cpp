@@ -78,7 +78,7 @@ bool isOptionSpelling(const std::string& word) {
   for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--max-source-mib", "--help", "--version", "--list-ports",
                           "--check", "--identify", "--window", "--history-db", "--no-history", "--list-history",
                           "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file",
-                          "--history-required", "--sync-history", "--station"})
+                          "--history-required", "--sync-history", "--station", "--record"})
     if (word == gnu) return true;
   return false;
 }
@@ -113,6 +113,8 @@ bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, Load
     result.noHistory = true;
   } else if (arg == "--list-history") {
     query.list = true;
+  } else if (arg == "--record") {
+    if (!takeText(args, i, job.recordFile)) result.badValue = "--record takes the file to write the recording to.";
   } else if (arg == "--history-required") {
     job.history.required = true;
   } else if (arg == "--sync-history") {
@@ -212,6 +214,8 @@ std::string platformUsageNotes() {
          "  [--station HOST] [--limit N] shows it newest first; --export-history\r\n"
          "  FILE.csv writes it. --history-required: no load without its row (exit 1).\r\n" +
          platform.historyServer +
+         "  --record FILE (with /run) writes every exchange with the receiver to FILE\r\n"
+         "  (docs/recording.md; a TCP/IP password is not in it).\r\n"
          "  With /run an option that needs a value may not stand last nor be followed by\r\n"
          "  another option (bad usage); a word that is no option is said and ignored.\r\n"
          "  Exit status: 0 after a load the receiver confirmed, 1 after a failed or\r\n"
@@ -243,6 +247,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.maxSourceMib = 0;
   job.digest = {};
   job.history = {};
+  job.recordFile.clear();
   job.speed = 115200;
   job.exitWhenDone = false;
   job.method = LoadMethod::SoftBreakCapture;

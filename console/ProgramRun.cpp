@@ -23,6 +23,8 @@
 #include "PasswordInput.h"
 #include "PortListing.h"
 #include "PortResolution.h"
+#include "RecordingPort.h"
+#include "RunOutcome.h"
 #include "Station.h"
 #include "Version.h"
 #include "WizardModel.h"
@@ -69,9 +71,29 @@ bool resolvePort(LoadJob& job, bool reachesReceiver) {
   return resolved;
 }
 
+// The recording's header: the program, the link and the settings that shape the exchange.
+void writeRecordingHeader(CMNC::ExchangeRecorder& recorder, const LoadJob& job, SourceKind kind) {
+  recorder.header("vestrel " VESTREL_VERSION, CMNC::LinkKindOf(job.portEntry.kind).name, CMNC::PortTextOf(job.portEntry),
+                  {{"method", methodWord(job.method, job.plainDataFile ? SourceKind::DataFile : kind)},
+                   {"speed", std::to_string(job.speed)},
+                   {"block-size", std::to_string(LoadRequest::kDefaultBlockSizeChoice)},
+                   {"mtu", std::to_string(job.mtu)},
+                   {"reply-gap", std::to_string(job.replyGapMs)}});
+}
+
 int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool json,
                   bool bluetoothAvailable) {
-  LoadSession session;
+  std::shared_ptr<CMNC::ExchangeRecorder> recorder;
+  if (!job.recordFile.empty()) {
+    std::string error;
+    recorder = CMNC::ExchangeRecorder::create(job.recordFile, error);
+    if (!recorder) {
+      std::cerr << "vestrel: " << error << "\n";
+      return 1;
+    }
+    writeRecordingHeader(*recorder, job, kind);
+  }
+  LoadSession session(recorder ? CMNC::RecordingPorts(recorder) : CommandChannel::PortFactory{});
   WizardController::Options options;
   options.bluetoothAvailable = bluetoothAvailable;
   options.ports = storedOrEnumeratedPorts(bluetoothAvailable);
@@ -193,6 +215,10 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     }
     LoadSession session;
     return runIdentify(session, probe, check.json, std::cout);
+  }
+  if (!probe.recordFile.empty() && !probe.run) {
+    std::cerr << "vestrel: --record goes with /run: it records an unattended run's exchange.\n";
+    return 2;
   }
   if (check.json && !probe.run) {
     std::cerr << "vestrel: --json goes with /run, --list-ports, --check, --identify or --list-history (see --help).\n";

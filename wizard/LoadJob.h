@@ -21,6 +21,7 @@ struct HistorySettings {
 // them into the engine's requests when a test or a load starts.
 struct LoadJob {
   bool run = false;           // an unattended run is in progress
+  std::string recordFile;     // "--record": every exchange at the port boundary goes there
   bool exitWhenDone = false;  // close the program after a successful load
   std::string source;         // path of the firmware source
   std::string port;           // port as named: its canonical text (never a password) or a stored description

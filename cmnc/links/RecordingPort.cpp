@@ -1,0 +1,86 @@
+#include "RecordingPort.h"
+
+#include "LinkKinds.h"
+
+namespace CMNC {
+
+RecordingPort::RecordingPort(std::unique_ptr<CAbstractReceiverPort> port, std::shared_ptr<ExchangeRecorder> recorder)
+    : port_(std::move(port)), recorder_(std::move(recorder)) {}
+
+RecordingPort::~RecordingPort() = default;
+
+// The real port's new error text becomes this port's, where the channel reads it.
+void RecordingPort::takeErrorText() {
+  const std::string text = port_->GetErrorText();
+  if (text == lastInnerError_) return;
+  lastInnerError_ = text;
+  SetErrorText(text);
+}
+
+bool RecordingPort::Open(const std::string& address) {
+  const bool opened = port_->Open(address);
+  takeErrorText();
+  recorder_->event("open", opened ? "ok" : "failed " + port_->GetErrorText());
+  return opened;
+}
+
+void RecordingPort::Close() {
+  if (port_->IsOpen()) recorder_->event("close");
+  port_->Close();
+}
+
+int RecordingPort::recordRead(int n, const uint8_t* buffer) {
+  takeErrorText();
+  if (n > 0) recorder_->event("read", ExchangeRecorder::hex(buffer, n));
+  else if (n == 0) recorder_->event("read", "-");
+  else recorder_->event("read", "error " + port_->GetErrorText());
+  return n;
+}
+
+int RecordingPort::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
+  return recordRead(port_->Read(buffer, size, timeoutMs, intervalMs), buffer);
+}
+
+int RecordingPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
+  return recordRead(port_->ReadReply(buffer, size, timeoutMs, gapUs), buffer);
+}
+
+int RecordingPort::Write(const uint8_t* data, int size, int timeoutMs) {
+  const std::string password = port_->LoginPassword();
+  const bool secret = !password.empty() && size == static_cast<int>(password.size()) &&
+                      std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(size)) == password;
+  const int n = port_->Write(data, size, timeoutMs);
+  takeErrorText();
+  if (secret) recorder_->event("password", n == size ? "" : "short");
+  else recorder_->event("write", ExchangeRecorder::hex(data, n > 0 ? n : 0) + (n < size ? " short " + std::to_string(size) : ""));
+  return n;
+}
+
+bool RecordingPort::Purge(uint32_t flags) {
+  const bool done = port_->Purge(flags);
+  recorder_->event("purge", std::to_string(flags));
+  return done;
+}
+
+bool RecordingPort::SetLineRate(int rate) {
+  const bool set = port_->SetLineRate(rate);
+  takeErrorText();
+  recorder_->event("rate", std::to_string(rate) + (set ? "" : " refused"));
+  return set;
+}
+
+int RecordingPort::SetBridgeLatch(uint8_t mask, uint8_t state) {
+  const int result = port_->SetBridgeLatch(mask, state);
+  recorder_->event("latch", std::to_string(mask) + " " + std::to_string(state) + " " + std::to_string(result));
+  return result;
+}
+
+std::function<std::unique_ptr<CAbstractReceiverPort>(ConnectionKind)> RecordingPorts(std::shared_ptr<ExchangeRecorder> recorder) {
+  return [recorder](ConnectionKind kind) -> std::unique_ptr<CAbstractReceiverPort> {
+    std::unique_ptr<CAbstractReceiverPort> port = LinkKindOf(kind).makePort();
+    if (!port) return nullptr;
+    return std::make_unique<RecordingPort>(std::move(port), recorder);
+  };
+}
+
+}  // namespace CMNC

@@ -48,7 +48,8 @@ std::string optionWithoutValue(const std::vector<std::string>& args) {
 
 std::string refusedOption(const std::vector<std::string>& args) {
   static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
-                                         "help", "version", "list-history", "export-history", "sync-history"};
+                                         "help", "version", "list-history", "export-history", "sync-history",
+                                         "record"};
   for (const std::string& arg : args) {
     const std::string name = optionName(arg);
     for (const char* refused : kRefused)
@@ -106,7 +107,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--allow-unconfirmed") o.allowUnconfirmed = true;
     else if (a == "--identify") o.identify = true;
     else if (a == "--skip-current") o.skipCurrent = true;
-    else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--jobs" || a == "--vestrel" ||
+    else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--record-dir" || a == "--jobs" || a == "--vestrel" ||
               a == "--expect-version" || a == "--retry") && !more)
       return a + " needs a value.";
     else if (a == "--expect-version") o.expectVersion = args[++i];
@@ -118,6 +119,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     }
     else if (a == "--match") o.match = args[++i];
     else if (a == "--log-dir") o.logDir = args[++i];
+    else if (a == "--record-dir") o.recordDir = args[++i];
     else if (a == "--vestrel") o.vestrel = args[++i];
     else if (a == "--jobs") {
       if (!positiveNumber(args[++i], o.jobs)) return "--jobs takes a number of 1 or more, not \"" + args[i] + "\".";
@@ -160,6 +162,7 @@ const char* fleetUsage() {
          "  --all           every port vestrel --list-ports shows\n"
          "  --match REGEX   with --all: only ports whose name or description matches\n"
          "  --log-dir DIR   one activity log per receiver in DIR (./vestrel-logs)\n"
+         "  --record-dir DIR  one recording of the exchange per receiver in DIR, named like its log\n"
          "  --jobs N        at most N loads at once (all)\n"
          "  --json          print the summary as JSON\n"
          "  --vestrel PATH  the vestrel program (the one beside vestrel-fleet)\n"

@@ -16,6 +16,7 @@ struct FleetOptions {
   bool all = false;
   std::string match;                 // with --all: a regular expression on name or description
   std::string logDir = "vestrel-logs";
+  std::string recordDir;             // --record-dir: each receiver's exchange recorded there
   int jobs = 0;                      // how many run at once; 0: all
   bool json = false;
   std::string vestrel;               // the vestrel program; empty: found beside the fleet

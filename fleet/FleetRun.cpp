@@ -48,6 +48,7 @@ void FleetRun::startChild(std::size_t i) {
   // The fleet's own options first: an operator's option can never take one of them as its value.
   std::vector<std::string> args{"--json", "/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"};
   if (!settings_.expectVersion.empty()) args.insert(args.end(), {"--expect-version", settings_.expectVersion});
+  if (!settings_.recordPaths.empty()) args.insert(args.end(), {"--record", settings_.recordPaths[i]});
   args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
   std::string error;
   if (!slot.child.start(settings_.vestrel, args, portnames::childEnvironment(settings_.passwords, settings_.ports[i]), error)) {

@@ -25,6 +25,7 @@ class FleetRun {
     int retries = 0;                       // a failed load is tried again up to this many times
     bool bootLoaderMethod = false;         // the loads capture the boot loader (soft or power)
     portnames::Passwords passwords;        // reach each child through its environment, never its arguments
+    std::vector<std::string> recordPaths;  // "--record-dir": one recording per port; empty: none
   };
   // The pause before a failed load is tried again.
   static constexpr int kRetryPauseMs = 5000;

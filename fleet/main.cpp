@@ -122,9 +122,18 @@ int main(int argc, char** argv) {
   FleetRun::Settings settings{vestrel,        options.vestrelArgs,           ports,
                               {},             options.jobs,                  options.allowUnconfirmed,
                               options.expectVersion, options.retries,        options.bootLoaderCapture(),
-                              options.passwords};
+                              options.passwords,     {}};
   for (const std::string& name : portnames::logFileNames(ports))
     settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
+  if (!options.recordDir.empty()) {
+    std::filesystem::create_directories(options.recordDir, dirError);
+    if (dirError) {
+      std::cerr << "vestrel-fleet: cannot make the recording folder " << options.recordDir << ": " << dirError.message() << "\n";
+      return 1;
+    }
+    for (const std::string& name : portnames::logFileNames(ports))
+      settings.recordPaths.push_back((std::filesystem::path(options.recordDir) / std::filesystem::path(name).replace_extension(".rec")).string());
+  }
 
   std::ostream& progress = options.json ? std::cerr : std::cout;
   if (options.powerOnCapture())

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "ReplayReceiver.h"
 #include "VirtualReceiver.h"
 
 namespace {
@@ -28,7 +29,11 @@ void usage() {
                "--drop-link-after FRAMES pulls the cable after that many accepted DTP frames.\n"
                "--hold-line reads nothing off the serial line, so that writes to it wait.\n"
                "--usb-link PORT listens on 127.0.0.1:PORT as the receiver's USB port (no login,\n"
-               "dropped at every restart), for vestrel-usbsim to bridge; prints usb-link:HOST:PORT.\n";
+               "dropped at every restart), for vestrel-usbsim to bridge; prints usb-link:HOST:PORT.\n"
+               "--replay FILE [--report F] plays the receiver's side of an exchange recording\n"
+               "(vestrel --record) on a pseudo-terminal, or with --tcp PORT on TCP/IP as the\n"
+               "recording's link says; where the loader leaves the recording it says so (also in F),\n"
+               "goes silent and exits 3 when stopped.\n";
 }
 
 // What the receiver flashed, for a test on the other side of a process boundary to compare.
@@ -42,8 +47,46 @@ void writeFlashed(const VirtualReceiver& receiver, const std::string& dir) {
 
 }  // namespace
 
+// "--replay FILE": the receiver's side of an exchange recording, on the link the recording names.
+int replay(const std::string& file, int tcpPort, const std::string& pathFile, const std::string& reportFile) {
+  ReplayReceiver receiver(file);
+  std::string error = receiver.error();
+  if (error.empty() && (receiver.link() == "tcpip") != (tcpPort >= 0))
+    error = receiver.link() == "tcpip" ? "the recording is of a TCP/IP link: give --tcp PORT"
+                                       : "the recording is of a serial link: --tcp does not apply";
+  if (error.empty() && !(receiver.link() == "tcpip" ? receiver.listenTcp(tcpPort, error) : receiver.openPty(error)) && error.empty())
+    error = "cannot open the link";
+  if (!error.empty()) {
+    std::cerr << "vestrel-sim: " << error << "\n";
+    return 1;
+  }
+  const std::string where = receiver.link() == "tcpip" ? "tcp:127.0.0.1:" + std::to_string(receiver.tcpPort()) : receiver.ptyPath();
+  std::cout << where << std::endl;
+  if (!pathFile.empty()) {
+    if (FILE* f = std::fopen(pathFile.c_str(), "w")) {
+      std::fprintf(f, "%s\n", where.c_str());
+      std::fclose(f);
+    }
+  }
+  signal(SIGINT, onSignal);
+  signal(SIGTERM, onSignal);
+  const std::string report = receiver.run(g_stop);
+  if (!report.empty()) {
+    std::cerr << report << std::endl;
+    if (!reportFile.empty()) {
+      if (FILE* f = std::fopen(reportFile.c_str(), "w")) {
+        std::fprintf(f, "%s\n", report.c_str());
+        std::fclose(f);
+      }
+    }
+  }
+  receiver.idle(g_stop);
+  return report.empty() ? 0 : 3;
+}
+
 int main(int argc, char** argv) {
   ReceiverConfig config;
+  std::string replayFile, reportFile;
   int tcpPort = -1;
   int powerOnAfterMs = -1;
   std::string pathFile;
@@ -68,11 +111,14 @@ int main(int argc, char** argv) {
     else if (a == "--drop-link-after" && more) config.faults.dropLinkAfterFrames = std::atoi(argv[++i]);
     else if (a == "--identity" && more) config.identity = argv[++i];
     else if (a == "--hold-line") config.faults.holdLine = true;
+    else if (a == "--replay" && more) replayFile = argv[++i];
+    else if (a == "--report" && more) reportFile = argv[++i];
     else {
       usage();
       return a == "--help" ? 0 : 2;
     }
   }
+  if (!replayFile.empty()) return replay(replayFile, tcpPort, pathFile, reportFile);
   VirtualReceiver receiver(config);
   std::string error;
   if (!receiver.startPty(error) || (tcpPort >= 0 && !receiver.startTcp(tcpPort, error))) {

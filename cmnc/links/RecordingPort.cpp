@@ -1,5 +1,7 @@
 #include "RecordingPort.h"
 
+#include <chrono>
+
 #include "LinkKinds.h"
 
 namespace CMNC {
@@ -29,20 +31,32 @@ void RecordingPort::Close() {
   port_->Close();
 }
 
-int RecordingPort::recordRead(int n, const uint8_t* buffer) {
+namespace {
+int64_t monotonicUs() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+// A read is written when it returns, with how long it waited: its bytes may have come at any
+// moment of the wait.
+int RecordingPort::recordRead(int n, const uint8_t* buffer, int64_t startedUs) {
   takeErrorText();
-  if (n > 0) recorder_->event("read", ExchangeRecorder::hex(buffer, n));
-  else if (n == 0) recorder_->event("read", "-");
-  else recorder_->event("read", "error " + port_->GetErrorText());
+  const std::string waited = std::to_string(monotonicUs() - startedUs) + " ";
+  if (n > 0) recorder_->event("read", waited + ExchangeRecorder::hex(buffer, n));
+  else if (n == 0) recorder_->event("read", waited + "-");
+  else recorder_->event("read", waited + "error " + port_->GetErrorText());
   return n;
 }
 
 int RecordingPort::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
-  return recordRead(port_->Read(buffer, size, timeoutMs, intervalMs), buffer);
+  const int64_t started = monotonicUs();
+  return recordRead(port_->Read(buffer, size, timeoutMs, intervalMs), buffer, started);
 }
 
 int RecordingPort::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
-  return recordRead(port_->ReadReply(buffer, size, timeoutMs, gapUs), buffer);
+  const int64_t started = monotonicUs();
+  return recordRead(port_->ReadReply(buffer, size, timeoutMs, gapUs), buffer, started);
 }
 
 int RecordingPort::Write(const uint8_t* data, int size, int timeoutMs) {

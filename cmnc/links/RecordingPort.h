@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,7 +33,7 @@ class RecordingPort final : public CAbstractReceiverPort {
   std::string LoginPassword() const override { return port_->LoginPassword(); }
 
  private:
-  int recordRead(int n, const uint8_t* buffer);
+  int recordRead(int n, const uint8_t* buffer, int64_t startedUs);
   void takeErrorText();
   std::unique_ptr<CAbstractReceiverPort> port_;
   std::shared_ptr<ExchangeRecorder> recorder_;

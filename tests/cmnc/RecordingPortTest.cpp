@@ -76,8 +76,8 @@ TEST(RecordingPort, KeepsEveryExchangeButThePassword) {
   for (const std::string& event : {std::string(" open ok\n"), std::string(" password\n"),
                                    " write " + ExchangeRecorder::hex(reinterpret_cast<const uint8_t*>(command.data()),
                                                                      static_cast<int>(command.size())) + "\n",
-                                   std::string(" read 52453030\n"), std::string(" read 3225250d0a\n"),
-                                   std::string(" read error The receiver closed the link.\n"), std::string(" purge 8\n"),
+                                   std::string(" 52453030\n"), std::string(" 3225250d0a\n"),
+                                   std::string(" error The receiver closed the link.\n"), std::string(" purge 8\n"),
                                    std::string(" close\n")})
     EXPECT_NE(text.find(event), std::string::npos) << event << " in\n" << text;
 }

@@ -30,6 +30,7 @@ void usage() {
                "--hold-line reads nothing off the serial line, so that writes to it wait.\n"
                "--usb-link PORT listens on 127.0.0.1:PORT as the receiver's USB port (no login,\n"
                "dropped at every restart), for vestrel-usbsim to bridge; prints usb-link:HOST:PORT.\n"
+               "--fld-error TEXT answers a stored-file \"fld\" with TEXT (a refused flash).\n"
                "--replay FILE [--report F] plays the receiver's side of an exchange recording\n"
                "(vestrel --record) on a pseudo-terminal, or with --tcp PORT on TCP/IP as the\n"
                "recording's link says; where the loader leaves the recording it says so (also in F),\n"
@@ -112,6 +113,7 @@ int main(int argc, char** argv) {
     else if (a == "--identity" && more) config.identity = argv[++i];
     else if (a == "--hold-line") config.faults.holdLine = true;
     else if (a == "--replay" && more) replayFile = argv[++i];
+    else if (a == "--fld-error" && more) config.faults.fldErrorBody = argv[++i];
     else if (a == "--report" && more) reportFile = argv[++i];
     else {
       usage();

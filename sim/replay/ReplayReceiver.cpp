@@ -23,6 +23,16 @@ constexpr std::size_t kShownBytes = 16;  // bytes a mismatch report shows on eac
 // The loader's purge is not seen here: what the receiver said just after one is said this much
 // later, so that the purge has happened before it arrives, as it had when it was recorded.
 constexpr double kAfterPurgeS = 0.05;
+constexpr int kPurgeOutput = 1 | 4;  // the port's purge flags that end or clear what it was sending
+constexpr std::size_t kFloodBytes = 16;  // a write of at least this many copies of one byte is a flood
+
+// A capture's flood: one byte written over and over, as many times as the receiver took to answer.
+int floodByte(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < kFloodBytes) return -1;
+  for (const uint8_t b : bytes)
+    if (b != bytes[0]) return -1;
+  return bytes[0];
+}
 const char kLoginPrompt[] = "\r\nreceiver login: ";
 const char kPasswordPrompt[] = "Password: ";
 
@@ -202,6 +212,8 @@ void ReplayReceiver::mismatch(const Event& event, std::size_t at, const std::vec
 // Takes the write's bytes from the loader; false at the first byte that differs or when none come.
 bool ReplayReceiver::awaitBytes(const Event& event, const std::vector<uint8_t>& expected, const volatile int& stop) {
   const double giveUp = nowSeconds() + kWriteWaitMs / 1000.0;
+  const int flood = floodByte(expected);
+  if (flood >= 0) droppedRepeat_ = flood;
   for (std::size_t at = 0; at < expected.size();) {
     if (pending_.empty()) {
       uint8_t buffer[4096];
@@ -214,6 +226,14 @@ bool ReplayReceiver::awaitBytes(const Event& event, const std::vector<uint8_t>& 
       }
       continue;
     }
+    // What a purge of the loader's output cut short (a capture's flood of one byte) may have gone
+    // out any number of times before the purge: the repeats are no departure from the recording.
+    // The same goes for a flood the loader ended sooner or later than when it was recorded.
+    if (at == 0 && droppedRepeat_ >= 0 && pending_.front() == droppedRepeat_ && expected[0] != droppedRepeat_) {
+      pending_.pop_front();
+      continue;
+    }
+    if (flood >= 0 && pending_.front() != flood) return true;  // the loader's flood ended here
     if (pending_.front() != expected[at]) {
       std::vector<uint8_t> sent(pending_.begin(), pending_.begin() + static_cast<long>(std::min(pending_.size(), kShownBytes)));
       mismatch(event, at, expected, sent);
@@ -222,6 +242,8 @@ bool ReplayReceiver::awaitBytes(const Event& event, const std::vector<uint8_t>& 
     pending_.pop_front();
     ++at;
   }
+  if (flood < 0) droppedRepeat_ = -1;
+  if (!expected.empty()) lastWritten_ = expected.back();
   return true;
 }
 
@@ -271,6 +293,7 @@ std::string ReplayReceiver::run(const volatile int& stop) {
     }
     if (event.word == "purge") {
       margin = kAfterPurgeS;
+      if (std::atoi(event.rest.c_str()) & kPurgeOutput) droppedRepeat_ = lastWritten_;
       continue;
     }
     // What the receiver said: when the loader began the read that got it, counted from the last

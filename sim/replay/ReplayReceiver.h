@@ -52,6 +52,8 @@ class ReplayReceiver {
   std::string link_;
   std::string report_;
   std::deque<uint8_t> pending_;  // bytes from the loader not compared yet
+  int lastWritten_ = -1;         // the last byte of the last write the recording holds
+  int droppedRepeat_ = -1;       // after a purge of the loader's output: this byte may come any number of times
   int master_ = -1, slave_ = -1, listen_ = -1, client_ = -1;
   std::string ptyPath_;
   int tcpPort_ = 0;

@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+"""Replays as tests: each recording in tests/replays/ was made with vestrel --record against the
+virtual receiver (make-recordings); here vestrel-sim --replay plays the receiver's side of it and
+the same load, with the recorded settings, must end as the recorded one did, the loader never
+leaving the recording. Also: one changed byte makes the replay stop at that place; a truncated, a
+damaged and a newer-format recording are refused naming the line or both versions; a loader that
+sends more than the recording holds is told.
+
+  replay.py VESTREL SIM MKFW
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+VESTREL, SIM, MKFW = sys.argv[1:4]
+HERE = os.path.dirname(os.path.abspath(__file__))
+# recording, the load's source (in the sample distribution), method, exit status, outcome
+CASES = [
+    ("soft-break.rec", "small/named.zip", "soft", 0, "confirmed"),
+    ("fld-refused.rec", "small/named.zip", "fldp", 1, "failed"),
+    ("link-dropped.rec", "small/named.zip", "soft", 1, "failed"),
+]
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+
+
+def header(path):
+    values = {}
+    with open(path) as f:
+        for line in f:
+            if line[:1].isdigit():
+                break
+            parts = line.split()
+            if parts[0] == "link":
+                values["link"] = parts[1]
+            elif parts[0] == "setting":
+                values[parts[1]] = parts[2]
+    return values
+
+
+def replay(work, recording, source, method, stop_on_report=False):
+    """Plays recording and runs the load against it; returns (exit, result, the replay's report).
+    stop_on_report: the load is stopped once the replay has said where the loader left it."""
+    settings = header(recording)
+    where, report = work + "/where", work + "/report"
+    for f in (where, report):
+        if os.path.exists(f):
+            os.remove(f)
+    tcp = ["--tcp", "0"] if settings.get("link") == "tcpip" else []
+    sim = subprocess.Popen([SIM, "--replay", recording, *tcp, "--path-file", where, "--report", report],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    try:
+        for _ in range(100):
+            if os.path.exists(where) and os.path.getsize(where) > 0:
+                break
+            if sim.poll() is not None:
+                return None, {}, sim.stderr.read().strip()
+            time.sleep(0.05)
+        port = open(where).read().strip() + (":anything" if tcp else "")
+        env = dict(os.environ, XDG_STATE_HOME=work + "/state")
+        proc = subprocess.Popen([VESTREL, "--json", "--no-history", "/port", port, "/speed", settings.get("speed", "115200"),
+                                 "/source", work + "/" + source, "/capture", method, "/exit", "/run"],
+                                env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        while stop_on_report and proc.poll() is None and not os.path.exists(report):
+            time.sleep(0.05)
+        if stop_on_report:
+            proc.terminate()
+        out, _ = proc.communicate(timeout=600)
+        events = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+        result = events[-1] if events and events[-1].get("event") == "result" else {}
+        time.sleep(0.3)
+        return proc.returncode, result, open(report).read().strip() if os.path.exists(report) else ""
+    finally:
+        sim.terminate()
+        sim.wait()
+
+
+def changed_byte(work):
+    """A byte of the loader's first command changed in the recording: the replay stops right there."""
+    source = os.path.join(HERE, "fld-refused.rec")
+    lines = open(source).read().split("\n")
+    index = next(i for i, line in enumerate(lines) if " write " in line and len(line.split()[2]) > 8)
+    stamp, word, data = lines[index].split(" ", 2)
+    lines[index] = "%s %s %s%s%s" % (stamp, word, data[:6], "ff" if data[6:8] != "ff" else "00", data[8:])
+    changed = work + "/changed.rec"
+    open(changed, "w").write("\n".join(lines))
+    status, result, report = replay(work, changed, "small/named.zip", "fldp", stop_on_report=True)
+    where = "line %d, byte 3 of that write" % (index + 1)
+    check(where in report and result.get("outcome") != "confirmed",
+          "one changed byte stops the replay at %s: %r" % (where, report))
+
+
+def refusals(work):
+    source = open(os.path.join(HERE, "fld-refused.rec")).read()
+    lines = source.split("\n")
+    first_write = next(i for i, line in enumerate(lines) if " write " in line)
+    ends_after_write = "\n".join(lines[:first_write + 1]) + "\n"
+    cut = "\n".join(lines[:first_write + 3]) + "\n" + lines[first_write + 3][:7]  # a line cut in its time stamp
+    cases = {
+        "truncated": (cut, "damaged at line %d" % (first_write + 4)),
+        "damaged": (source.replace(" write ", " write zz", 1), "damaged at line %d" % (first_write + 1)),
+        "newer format": (source.replace("vestrel-recording 1", "vestrel-recording 7", 1),
+                         "format 7; this vestrel-sim reads format 1"),
+        "short": (ends_after_write, "the loader sent more than the recording holds"),
+    }
+    for name, (text, said) in cases.items():
+        path = work + "/" + name.replace(" ", "-") + ".rec"
+        open(path, "w").write(text)
+        status, result, report = replay(work, path, "small/named.zip", "fldp", stop_on_report=True)
+        check(said in report and result.get("outcome") != "confirmed",
+              "a %s recording is refused saying %r: %r" % (name, said, report))
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="vestrel-replay-")
+    try:
+        subprocess.run([MKFW, work + "/small", "--main-size", "16384"], check=True, stdout=subprocess.DEVNULL)
+        for recording, source, method, status, outcome in CASES:
+            got, result, report = replay(work, os.path.join(HERE, recording), source, method)
+            check(got == status and result.get("outcome") == outcome and report == "",
+                  "%s ends as recorded (exit %s, %s): exit %s, %s, %r" % (recording, status, outcome, got,
+                                                                          result.get("outcome"), report))
+        changed_byte(work)
+        refusals(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d failures" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 VESTREL, SIM, MKFW = sys.argv[1:4]
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -23,6 +24,7 @@ CASES = [
     ("soft-break.rec", "small/named.zip", "soft", 0, "confirmed"),
     ("fld-refused.rec", "small/named.zip", "fldp", 1, "failed"),
     ("link-dropped.rec", "small/named.zip", "soft", 1, "failed"),
+    ("tcp-data.rec", "small/data/settings.cfg", "data", 0, "confirmed"),
 ]
 failures = []
 
@@ -51,10 +53,8 @@ def replay(work, recording, source, method, stop_on_report=False):
     """Plays recording and runs the load against it; returns (exit, result, the replay's report).
     stop_on_report: the load is stopped once the replay has said where the loader left it."""
     settings = header(recording)
-    where, report = work + "/where", work + "/report"
-    for f in (where, report):
-        if os.path.exists(f):
-            os.remove(f)
+    own = tempfile.mkdtemp(dir=work)  # each replay its own files: they run side by side
+    where, report = own + "/where", own + "/report"
     tcp = ["--tcp", "0"] if settings.get("link") == "tcpip" else []
     sim = subprocess.Popen([SIM, "--replay", recording, *tcp, "--path-file", where, "--report", report],
                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
@@ -66,7 +66,7 @@ def replay(work, recording, source, method, stop_on_report=False):
                 return None, {}, sim.stderr.read().strip()
             time.sleep(0.05)
         port = open(where).read().strip() + (":anything" if tcp else "")
-        env = dict(os.environ, XDG_STATE_HOME=work + "/state")
+        env = dict(os.environ, XDG_STATE_HOME=own + "/state")
         proc = subprocess.Popen([VESTREL, "--json", "--no-history", "/port", port, "/speed", settings.get("speed", "115200"),
                                  "/source", work + "/" + source, "/capture", method, "/exit", "/run"],
                                 env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -120,17 +120,28 @@ def refusals(work):
               "a %s recording is refused saying %r: %r" % (name, said, report))
 
 
+def no_password(recording):
+    text = open(os.path.join(HERE, recording)).read()
+    secret = "vestrel".encode().hex()  # the virtual receiver's password
+    check(" password" in text and secret not in text and "vestrel\n" not in text.split("program vestrel")[1],
+          "%s keeps the password as a placeholder only" % recording)
+
+
 def main():
     work = tempfile.mkdtemp(prefix="vestrel-replay-")
     try:
         subprocess.run([MKFW, work + "/small", "--main-size", "16384"], check=True, stdout=subprocess.DEVNULL)
-        for recording, source, method, status, outcome in CASES:
-            got, result, report = replay(work, os.path.join(HERE, recording), source, method)
-            check(got == status and result.get("outcome") == outcome and report == "",
-                  "%s ends as recorded (exit %s, %s): exit %s, %s, %r" % (recording, status, outcome, got,
-                                                                          result.get("outcome"), report))
-        changed_byte(work)
-        refusals(work)
+        with ThreadPoolExecutor(max_workers=len(CASES) + 2) as pool:
+            runs = [pool.submit(replay, work, os.path.join(HERE, c[0]), c[1], c[2]) for c in CASES]
+            others = [pool.submit(changed_byte, work), pool.submit(refusals, work)]
+            for (recording, _, _, status, outcome), run in zip(CASES, runs):
+                got, result, report = run.result()
+                check(got == status and result.get("outcome") == outcome and report == "",
+                      "%s ends as recorded (exit %s, %s): exit %s, %s, %r" % (recording, status, outcome, got,
+                                                                              result.get("outcome"), report))
+            for other in others:
+                other.result()
+        no_password("tcp-data.rec")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("%d failures" % len(failures))

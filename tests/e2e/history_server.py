@@ -22,6 +22,8 @@ import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 
+from virtual_receiver import Receiver
+
 VESTREL, SIM, MKFW, FLEET = sys.argv[1:5]
 PASSWORD = "line-secret-7"
 failures = []
@@ -72,22 +74,6 @@ class Server:
         self.run("pg_ctl", "-D", self.dir + "/data", "-m", mode, "-w", "stop")
 
 
-class Receiver:
-    def __init__(self, work):
-        path_file = tempfile.mkdtemp(dir=work) + "/pty"
-        self.sim = subprocess.Popen([SIM, "--path-file", path_file], stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
-                break
-            time.sleep(0.05)
-        self.port = open(path_file).read().strip()
-
-    def stop(self):
-        self.sim.terminate()
-        self.sim.wait()
-
-
 class Line:
     def __init__(self, work, server):
         self.work = work
@@ -114,7 +100,7 @@ class Line:
 
     def load(self, station, extra=(), state=None, on_first_stage=None):
         """One unattended load of the data file into a fresh virtual receiver, as JSON events."""
-        receiver = Receiver(self.work)
+        receiver = Receiver(SIM, self.work)
         try:
             proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", self.work + "/fw/data/settings.cfg",
                                      "/capture", "data", "/exit", "/run", *extra], env=self.environment(station, state),
@@ -211,7 +197,7 @@ def server_stops_during_a_run(line, server, rows_before):
 
 def a_fleet_writes_on_the_server(line):
     """The fleet's children find the server through the environment they inherit."""
-    receivers = [Receiver(line.work) for _ in range(2)]
+    receivers = [Receiver(SIM, line.work) for _ in range(2)]
     try:
         ports = [arg for r in receivers for arg in ("--port", r.port)]
         proc = subprocess.run([FLEET, "--json", *ports, "--", "/source", line.work + "/fw/data/settings.cfg",

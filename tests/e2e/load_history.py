@@ -18,6 +18,8 @@ import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 
+from virtual_receiver import Receiver
+
 VESTREL, SIM, MKFW = sys.argv[1:4]
 failures = []
 
@@ -34,25 +36,9 @@ def environment(work):
     return env
 
 
-class Receiver:
-    def __init__(self, work, *sim_args):
-        path_file = tempfile.mkdtemp(dir=work) + "/pty"
-        self.sim = subprocess.Popen([SIM, "--path-file", path_file, *sim_args], stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
-                break
-            time.sleep(0.05)
-        self.port = open(path_file).read().strip()
-
-    def stop(self):
-        self.sim.terminate()
-        self.sim.wait()
-
-
 def load(work, sim_args=(), extra=(), stop_with=None):
     """One unattended load into a fresh virtual receiver; stop_with: a signal sent once it loads."""
-    receiver = Receiver(work, *sim_args)
+    receiver = Receiver(SIM, work, *sim_args)
     try:
         proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", work + "/fw/named.zip",
                                  "/capture", "soft", "/exit", "/run", *extra], env=environment(work),

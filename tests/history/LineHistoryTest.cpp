@@ -2,6 +2,7 @@
 
 #include "HistorySchema.h"
 #include "HistoryUrl.h"
+#include "HistoryFiles.h"
 #include "LoadHistory.h"
 #include "PendingRows.h"
 #include "SqliteDb.h"
@@ -20,13 +21,6 @@ LoadRecord finishedRow(const std::string& id, const std::string& started) {
   row.exitStatus = 0;
   row.images = {{"main.ldp", "Main firmware", 196608, std::string(64, 'a')}};
   return row;
-}
-
-std::unique_ptr<LoadHistory> openAt(const std::string& path) {
-  std::string error;
-  auto history = LoadHistory::open(path, error);
-  EXPECT_TRUE(history) << error;
-  return history;
 }
 
 }  // namespace
@@ -61,7 +55,7 @@ TEST(LoadHistory, AFileOfTheFirstSchemaIsBroughtUpToDate) {
     ASSERT_TRUE(db.exec("INSERT INTO loads (id, started_at, outcome) VALUES ('old', '2026-12-01T08:00:00.000Z', 'confirmed');"
                         "INSERT INTO load_images (load_id, file) VALUES ('old', 'ramimage.ldr'), ('old', 'main.ldp');"));
   }
-  auto history = openAt(path);
+  auto history = openHistoryAt(path);
   ASSERT_TRUE(history);
   std::string error;
   const auto rows = history->list({}, error);
@@ -78,8 +72,8 @@ TEST(LoadHistory, AFileOfTheFirstSchemaIsBroughtUpToDate) {
 // the same row from another process, writes nothing twice.
 TEST(PendingRows, EachWaitingRowReachesTheServerOnce) {
   TempDir dir;
-  auto station = openAt(dir.file("station.sqlite3"));
-  auto server = openAt(dir.file("server.sqlite3"));
+  auto station = openHistoryAt(dir.file("station.sqlite3"));
+  auto server = openHistoryAt(dir.file("server.sqlite3"));
   ASSERT_TRUE(station && server);
   std::string error;
   LoadRecord begunThere = finishedRow("begun-there", "2026-12-09T08:00:00.000Z");

@@ -5,6 +5,7 @@
 
 #include "HistoryClock.h"
 #include "HistoryListing.h"
+#include "HistoryFiles.h"
 #include "LoadHistory.h"
 #include "SqliteDb.h"
 #include "Station.h"
@@ -25,19 +26,12 @@ LoadRecord rowOf(const std::string& id, const std::string& started, const std::s
   return row;
 }
 
-std::unique_ptr<LoadHistory> openAt(const std::string& path) {
-  std::string error;
-  auto history = LoadHistory::open(path, error);
-  EXPECT_TRUE(history) << error;
-  return history;
-}
-
 }  // namespace
 
 // A run's row as it is begun and completed, its images in order, and the filters of a listing.
 TEST(LoadHistory, RowsAreBegunCompletedAndListedNewestFirst) {
   TempDir dir;
-  auto history = openAt(dir.file("state/vestrel/history.sqlite3"));  // the folders are made
+  auto history = openHistoryAt(dir.file("state/vestrel/history.sqlite3"));  // the folders are made
   ASSERT_TRUE(history);
   std::string error;
   LoadRecord first = rowOf("a", "2026-12-01T08:00:00.000Z", "/dev/ttyUSB0", "R-1");
@@ -86,7 +80,7 @@ TEST(LoadHistory, RowsAreBegunCompletedAndListedNewestFirst) {
 // station, is left alone; a finished row is never touched.
 TEST(LoadHistory, RowsOfGoneProcessesBecomeInterrupted) {
   TempDir dir;
-  auto history = openAt(dir.file("history.sqlite3"));
+  auto history = openHistoryAt(dir.file("history.sqlite3"));
   ASSERT_TRUE(history);
   std::string error;
   LoadRecord gone = rowOf("gone", "2026-12-09T08:00:00.000Z", "/dev/ttyUSB0", "");
@@ -118,8 +112,8 @@ TEST(LoadHistory, RowsOfGoneProcessesBecomeInterrupted) {
 TEST(LoadHistory, SchemaIsCreatedOnceAndANewerOneRefused) {
   TempDir dir;
   const std::string path = dir.file("history.sqlite3");
-  ASSERT_TRUE(openAt(path));
-  ASSERT_TRUE(openAt(path)) << "a second open migrates nothing";
+  ASSERT_TRUE(openHistoryAt(path));
+  ASSERT_TRUE(openHistoryAt(path)) << "a second open migrates nothing";
   {
     SqliteDb db(path);
     ASSERT_TRUE(db.exec("UPDATE schema_version SET version = 99"));

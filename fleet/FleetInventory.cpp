@@ -1,12 +1,6 @@
 #include "FleetInventory.h"
 
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <memory>
 
 #include "ChildProcess.h"
@@ -21,31 +15,20 @@ constexpr std::size_t kMaxOutputBytes = 64 * 1024;  // one JSON object; anything
 constexpr int kPollMs = 250;
 
 struct Asking {
+  explicit Asking(ChildWait& wait) : child(wait) {}
   ChildProcess child;
   std::string out, err;
 };
 
-enum class Pipe { Data, Empty, Closed };
-
-// One read of what is there, kept up to the cap.
-Pipe readOnce(int fd, std::string& into) {
+// Reads the child's stream, kept up to the cap: once while it runs, to its end (bounded) once it
+// has ended.
+void readPipe(ChildProcess& child, ChildProcess::Stream stream, std::string& into, bool toTheEnd) {
   char buffer[4096];
-  const ssize_t n = ::read(fd, buffer, sizeof buffer);
-  if (n == 0) return Pipe::Closed;
-  if (n < 0) return errno == EAGAIN || errno == EINTR ? Pipe::Empty : Pipe::Closed;
-  const std::size_t room = kMaxOutputBytes - std::min(into.size(), kMaxOutputBytes);
-  into.append(buffer, std::min(static_cast<std::size_t>(n), room));
-  return Pipe::Data;
-}
-
-// Reads the child's pipe: once while it runs, to its end (bounded) once it has ended.
-void readPipe(ChildProcess& child, bool errorStream, std::string& into, bool toTheEnd) {
-  for (int reads = 0; reads < (toTheEnd ? 64 : 1); ++reads) {
-    const int fd = errorStream ? child.errFd() : child.outFd();
-    if (fd < 0) return;
-    const Pipe p = readOnce(fd, into);
-    if (p == Pipe::Closed) errorStream ? child.closeErr() : child.closeOut();
-    if (p != Pipe::Data) return;
+  for (int reads = 0; reads < (toTheEnd ? 64 : 1) && child.isOpen(stream); ++reads) {
+    std::size_t n = 0;
+    if (child.read(stream, buffer, sizeof buffer, n) != ChildProcess::Read::Data) return;
+    const std::size_t room = kMaxOutputBytes - std::min(into.size(), kMaxOutputBytes);
+    into.append(buffer, std::min(n, room));
   }
 }
 
@@ -78,7 +61,7 @@ InventoryEntry FleetInventory::fromChild(const std::string& port, const std::str
   return e;
 }
 
-std::vector<InventoryEntry> FleetInventory::run(const std::vector<std::string>& ports, int stopFd, int& stopSignal) {
+std::vector<InventoryEntry> FleetInventory::run(const std::vector<std::string>& ports, ChildWait& wait, int& stopSignal) {
   std::vector<InventoryEntry> entries(ports.size());
   std::vector<std::unique_ptr<Asking>> asking(ports.size());
   std::size_t next = 0, running = 0, done = 0;
@@ -88,7 +71,7 @@ std::vector<InventoryEntry> FleetInventory::run(const std::vector<std::string>& 
       const std::size_t i = next++;
       std::vector<std::string> args{"--identify", "--json", "/port", ports[i]};
       args.insert(args.end(), vestrelArgs_.begin(), vestrelArgs_.end());
-      asking[i] = std::make_unique<Asking>();
+      asking[i] = std::make_unique<Asking>(wait);
       std::string error;
       if (asking[i]->child.start(vestrel_, args, portnames::childEnvironment(passwords_, ports[i]), error)) {
         ++running;
@@ -101,32 +84,25 @@ std::vector<InventoryEntry> FleetInventory::run(const std::vector<std::string>& 
     if (stopSignal)
       for (std::size_t i = next; i < ports.size(); ++i, ++done) entries[i] = {ports[i], false, "", "", "", "", "", 0, "not asked: the fleet was stopped"};
     if (stopSignal) next = ports.size();
-    std::vector<pollfd> fds{{stopFd, POLLIN, 0}};
-    for (const auto& a : asking) {
-      if (!a) continue;
-      if (a->child.outFd() >= 0) fds.push_back({a->child.outFd(), POLLIN, 0});
-      if (a->child.errFd() >= 0) fds.push_back({a->child.errFd(), POLLIN, 0});
-    }
-    if (::poll(fds.data(), fds.size(), kPollMs) < 0 && errno != EINTR) break;
-    if (fds[0].revents & POLLIN) {
-      unsigned char signal = 0;
-      if (::read(stopFd, &signal, 1) == 1 && !stopSignal) {
-        stopSignal = signal;
-        for (const auto& a : asking)
-          if (a) a->child.signal(signal);
-      }
+    std::vector<const ChildProcess*> children;
+    for (const auto& a : asking)
+      if (a) children.push_back(&a->child);
+    if (!children.empty()) wait.wait(children, kPollMs);
+    if (const int signal = wait.takeSignal(); signal && !stopSignal) {
+      stopSignal = signal;
+      for (const auto& a : asking)
+        if (a) a->child.stop(signal);
     }
     for (std::size_t i = 0; i < asking.size(); ++i) {
       Asking* a = asking[i].get();
       if (!a) continue;
-      readPipe(a->child, false, a->out, false);
-      readPipe(a->child, true, a->err, false);
-      int status = 0;
-      if (!a->child.reap(status)) continue;
-      readPipe(a->child, false, a->out, true);
-      readPipe(a->child, true, a->err, true);
-      const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      entries[i] = fromChild(ports[i], a->out, exitStatus, lastLine(a->err));
+      readPipe(a->child, ChildProcess::Stream::Out, a->out, false);
+      readPipe(a->child, ChildProcess::Stream::Err, a->err, false);
+      ChildExit exit;
+      if (!a->child.reap(exit)) continue;
+      readPipe(a->child, ChildProcess::Stream::Out, a->out, true);
+      readPipe(a->child, ChildProcess::Stream::Err, a->err, true);
+      entries[i] = fromChild(ports[i], a->out, exit.status, lastLine(a->err));
       asking[i].reset();
       --running;
       ++done;

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildWait.h"
 #include "PortNames.h"
 
 // One port's answer to "who is there?".
@@ -14,8 +15,8 @@ struct InventoryEntry {
 };
 
 // Asks the receiver on every port who it is, each in a "vestrel --identify" process of its own,
-// at most jobs at once (0: all). Nothing is set in a receiver, nothing loaded. stopFd is readable
-// when the fleet is asked to stop: the children are stopped and the ports not asked say so.
+// at most jobs at once (0: all). Nothing is set in a receiver, nothing loaded. A signal posted to
+// the wait stops the children, and the ports not asked say so.
 // Used on the fleet's thread only.
 class FleetInventory {
  public:
@@ -23,7 +24,7 @@ class FleetInventory {
       : vestrel_(std::move(vestrel)), vestrelArgs_(std::move(vestrelArgs)), jobs_(jobs), passwords_(std::move(passwords)) {}
 
   // The entries in the order of ports; stopSignal is set when a stop came.
-  std::vector<InventoryEntry> run(const std::vector<std::string>& ports, int stopFd, int& stopSignal);
+  std::vector<InventoryEntry> run(const std::vector<std::string>& ports, ChildWait& wait, int& stopSignal);
 
   // The inventory as a table, and as a JSON array (one object a port).
   static std::string asText(const std::vector<InventoryEntry>& entries);

@@ -1,18 +1,13 @@
 #include "FleetRun.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <fstream>
 #include <optional>
 #include <cstdio>
 #include <cstring>
 
 struct FleetRun::Slot {
-  ChildProcess child;
+  std::unique_ptr<ChildProcess> child;  // the attempt under way, or the last one
   std::string out, err;      // what came after the last line end
   bool outCut = false, errCut = false;  // the line under way was too long: dropped to its end
   bool cutSaid = false;
@@ -28,7 +23,8 @@ constexpr std::size_t kReadChunk = 65536;
 constexpr int kMaxReadsAtTheEnd = 64;  // a grandchild still writing into the pipe does not hold the fleet
 }  // namespace
 
-FleetRun::FleetRun(Settings settings, FleetDisplay& display) : settings_(std::move(settings)), display_(display) {
+FleetRun::FleetRun(Settings settings, FleetDisplay& display, ChildWait& wait)
+    : settings_(std::move(settings)), display_(display), wait_(wait) {
   for (std::size_t i = 0; i < settings_.ports.size(); ++i) {
     receivers_.emplace_back(settings_.ports[i], settings_.logPaths[i]);
     slots_.push_back(std::make_unique<Slot>());
@@ -51,7 +47,8 @@ void FleetRun::startChild(std::size_t i) {
   if (!settings_.recordPaths.empty()) args.insert(args.end(), {"--record", settings_.recordPaths[i]});
   args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
   std::string error;
-  if (!slot.child.start(settings_.vestrel, args, portnames::childEnvironment(settings_.passwords, settings_.ports[i]), error)) {
+  slot.child = std::make_unique<ChildProcess>(wait_);
+  if (!slot.child->start(settings_.vestrel, args, portnames::childEnvironment(settings_.passwords, settings_.ports[i]), error)) {
     receivers_[i].startFailed(error, Clock::now());
   } else {
     slot.running = true;
@@ -106,20 +103,19 @@ void FleetRun::lineFrom(std::size_t index, const std::string& line, bool errorSt
   if (receivers_[index].applyLine(line)) display_.stageChanged(receivers_[index]);
 }
 
-void FleetRun::readFrom(std::size_t index, bool errorStream, Reading reading) {
+void FleetRun::readFrom(std::size_t index, ChildProcess::Stream stream, Reading reading) {
   Slot& slot = *slots_[index];
+  const bool errorStream = stream == ChildProcess::Stream::Err;
   std::string& pending = errorStream ? slot.err : slot.out;
   bool& cut = errorStream ? slot.errCut : slot.outCut;
   char buffer[kReadChunk];
   const int reads = reading == Reading::Once ? 1 : kMaxReadsAtTheEnd;
-  for (int done = 0; done < reads; ++done) {
-    const int fd = errorStream ? slot.child.errFd() : slot.child.outFd();
-    if (fd < 0) return;
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return;  // nothing more for now
-    if (n == 0) {
-      errorStream ? slot.child.closeErr() : slot.child.closeOut();
+  for (int done = 0; done < reads && slot.child && slot.child->isOpen(stream); ++done) {
+    std::size_t n = 0;
+    const ChildProcess::Read got = slot.child->read(stream, buffer, sizeof buffer, n);
+    if (got == ChildProcess::Read::Nothing) return;  // nothing more for now
+    if (got == ChildProcess::Read::Ended) {
+      slot.child->close(stream);
       if (!pending.empty() && !cut) lineFrom(index, pending, errorStream);  // a last line without its end
       pending.clear();
       cut = false;
@@ -159,16 +155,16 @@ void FleetRun::readFrom(std::size_t index, bool errorStream, Reading reading) {
 void FleetRun::reapEnded() {
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     Slot& slot = *slots_[i];
-    int status = 0;
-    if (!slot.running || !slot.child.reap(status)) continue;
+    ChildExit exit;
+    if (!slot.running || !slot.child->reap(exit)) continue;
     // What the child wrote before it ended may still be in the pipes (a grandchild holding them
-    // open would not keep the fleet waiting: they are read once and closed).
-    readFrom(i, false, Reading::ToTheEnd);
-    readFrom(i, true, Reading::ToTheEnd);
-    slot.child.closeOut();
-    slot.child.closeErr();
+    // open would not keep the fleet waiting: they are read a bounded number of times and closed).
+    readFrom(i, ChildProcess::Stream::Out, Reading::ToTheEnd);
+    readFrom(i, ChildProcess::Stream::Err, Reading::ToTheEnd);
+    slot.child->close(ChildProcess::Stream::Out);
+    slot.child->close(ChildProcess::Stream::Err);
     slot.running = false;
-    receivers_[i].childEnded(status, slot.lastErrorLine, Clock::now());
+    receivers_[i].childEnded(exit, slot.lastErrorLine, Clock::now());
     scheduleRetry(i);
     display_.stageChanged(receivers_[i]);
   }
@@ -186,10 +182,10 @@ void FleetRun::stop(int signal) {
   }
   // Each child stops as vestrel does on the signal: the run aborted, the log closed.
   for (const auto& slot : slots_)
-    if (slot->running) slot->child.signal(signal);
+    if (slot->running) slot->child->stop(signal);
 }
 
-int FleetRun::run(int stopFd) {
+int FleetRun::run() {
   start_ = Clock::now();
   auto lastRefresh = Clock::now();
   display_.refresh(receivers_);
@@ -202,22 +198,20 @@ int FleetRun::run(int stopFd) {
     });
     if (!anyRunning && next_ >= slots_.size()) break;
     if (stopSignal_ && Clock::now() > stopDeadline_)
-      for (const auto& slot : slots_) slot->child.signal(SIGKILL);  // a child that does not stop
-    std::vector<pollfd> fds{{stopFd, POLLIN, 0}};
-    std::vector<std::pair<std::size_t, bool>> owners{{0, false}};
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-      if (slots_[i]->child.outFd() >= 0) fds.push_back({slots_[i]->child.outFd(), POLLIN, 0}), owners.emplace_back(i, false);
-      if (slots_[i]->child.errFd() >= 0) fds.push_back({slots_[i]->child.errFd(), POLLIN, 0}), owners.emplace_back(i, true);
-    }
+      for (const auto& slot : slots_)
+        if (slot->running) slot->child->kill();  // a child that does not stop
+    std::vector<const ChildProcess*> children;
+    for (const auto& slot : slots_)
+      if (slot->running) children.push_back(slot->child.get());
     // A child's end is seen by its pipes closing or, for one that closed them early, by the
-    // timeout's next reap.
-    if (::poll(fds.data(), fds.size(), kRefreshMs) < 0 && errno != EINTR) break;
-    if (fds[0].revents & POLLIN) {
-      unsigned char signal = 0;
-      if (::read(stopFd, &signal, 1) == 1) stop(signal);
+    // time-out's next reap.
+    wait_.wait(children, kRefreshMs);
+    if (const int signal = wait_.takeSignal()) stop(signal);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (!slots_[i]->running) continue;
+      readFrom(i, ChildProcess::Stream::Out);
+      readFrom(i, ChildProcess::Stream::Err);
     }
-    for (std::size_t k = 1; k < fds.size(); ++k)
-      if (fds[k].revents) readFrom(owners[k].first, owners[k].second);
     if (Clock::now() - lastRefresh >= std::chrono::milliseconds(kRefreshMs)) {
       display_.refresh(receivers_);
       lastRefresh = Clock::now();

@@ -4,14 +4,15 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ChildWait.h"
 #include "FleetDisplay.h"
 #include "PortNames.h"
 #include "ReceiverState.h"
 
 // One fleet run: a headless vestrel process per receiver, at most jobs at once, their JSON lines
 // turned into each receiver's state. A stop stops every child cleanly (each gets the signal and
-// closes its log) before the run returns. Runs on the caller's thread; everything it waits on is
-// in one poll.
+// closes its log) before the run returns. Runs on the caller's thread; everything it waits on
+// (the children's output, a stop signal) ends one ChildWait.
 class FleetRun {
  public:
   struct Settings {
@@ -35,15 +36,15 @@ class FleetRun {
   static constexpr int kStopGraceMs = 15000;
   static constexpr int kRefreshMs = 250;
 
-  FleetRun(Settings settings, FleetDisplay& display);
+  // A stop signal posted to the wait stops the run.
+  FleetRun(Settings settings, FleetDisplay& display, ChildWait& wait);
   // Before run(): the receiver on the port already runs what is expected; it is not loaded.
   void markCurrent(std::size_t index, const std::string& model, const std::string& identity, const std::string& firmware);
   ~FleetRun();
-  // Runs every load to its end; stopFd is readable with a signal's number when the fleet is asked
-  // to stop. Returns the exit status: 0 all loaded and confirmed (or unconfirmed, when allowed),
+  // Runs every load to its end. Returns the exit status: 0 all loaded and confirmed (or unconfirmed, when allowed),
   // 1 any failed, 2 every child refused its
   // options, 128 + the signal after a stop.
-  int run(int stopFd);
+  int run();
   const std::vector<ReceiverState>& receivers() const { return receivers_; }
   ReceiverState::Clock::time_point startTime() const { return start_; }
 
@@ -54,7 +55,7 @@ class FleetRun {
   // One read of the child's pipe (a round of the poll reads each pipe at most once, so that no
   // child can keep the fleet from its stop); the child's end reads what is left.
   enum class Reading { Once, ToTheEnd };
-  void readFrom(std::size_t index, bool errorStream, Reading reading = Reading::Once);
+  void readFrom(std::size_t index, ChildProcess::Stream stream, Reading reading = Reading::Once);
   void startChild(std::size_t index);
   // After a child ended: a failed load that may be tried again is put back for its next attempt.
   void scheduleRetry(std::size_t index);
@@ -66,6 +67,7 @@ class FleetRun {
 
   Settings settings_;
   FleetDisplay& display_;
+  ChildWait& wait_;
   std::vector<ReceiverState> receivers_;
   std::vector<std::unique_ptr<Slot>> slots_;
   std::size_t next_ = 0;

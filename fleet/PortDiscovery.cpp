@@ -1,22 +1,20 @@
 #include "PortDiscovery.h"
 
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 
 #include <boost/regex.hpp>
 
 #include "BluetoothAvailability.h"
 #include "ChildProcess.h"
+#include "ChildWait.h"
 #include "DeviceStore.h"
 #include "JsonValue.h"
 #include "LinkKinds.h"
 
 namespace {
 constexpr int kListingTimeoutMs = 30000;  // the port list asks udev and the Bluetooth stack
+constexpr int kWaitSliceMs = 100;
 }  // namespace
 
 bool portsFromListing(const std::string& listing, const std::string& match, std::vector<std::string>& ports,
@@ -45,23 +43,23 @@ void addStoredPorts(const std::vector<PortEntry>& stored, const std::string& mat
 
 bool discoverPorts(const std::string& vestrel, const std::string& match, std::vector<std::string>& ports,
                    std::string& error) {
-  ChildProcess child;
+  ChildWait wait;
+  ChildProcess child(wait);
   if (!child.start(vestrel, {"--list-ports", "--json"}, {}, error)) return false;
   std::string out;
   char buffer[4096];
-  while (child.outFd() >= 0) {
-    pollfd fd{child.outFd(), POLLIN, 0};
-    const int ready = ::poll(&fd, 1, kListingTimeoutMs);
-    if (ready == 0) return error = "vestrel --list-ports did not answer within 30 s.", false;
-    if (ready < 0 && errno == EINTR) continue;
-    const ssize_t n = ::read(child.outFd(), buffer, sizeof buffer);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (n <= 0) child.closeOut();
-    else out.append(buffer, static_cast<std::size_t>(n));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kListingTimeoutMs);
+  ChildExit exit;
+  for (bool ended = false; !ended;) {
+    if (std::chrono::steady_clock::now() > deadline) return error = "vestrel --list-ports did not answer within 30 s.", false;
+    wait.wait({&child}, kWaitSliceMs);
+    std::size_t n = 0;
+    while (child.isOpen(ChildProcess::Stream::Out) && child.read(ChildProcess::Stream::Out, buffer, sizeof buffer, n) == ChildProcess::Read::Data)
+      out.append(buffer, n);
+    child.read(ChildProcess::Stream::Err, buffer, sizeof buffer, n);  // what it says there is not needed
+    ended = !child.isOpen(ChildProcess::Stream::Out) && child.reap(exit);
   }
-  int status = 0;
-  while (!child.reap(status)) ::usleep(10000);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return error = "vestrel --list-ports failed.", false;
+  if (exit.status != 0) return error = "vestrel --list-ports failed.", false;
   if (!portsFromListing(out, match, ports, error)) return false;
   // The stored hosts and devices from the store itself: each child finds its stored password.
   addStoredPorts(devicestore::loadHosts(), match, ports);

@@ -1,7 +1,5 @@
 #include "ReceiverState.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -132,9 +130,9 @@ bool ReceiverState::resultNamesThisPort() const {
   return !resultPort_.empty() && portnames::samePort(resultPort_, port_);
 }
 
-void ReceiverState::childEnded(int waitStatus, const std::string& lastErrorLine, Clock::time_point at) {
+void ReceiverState::childEnded(const ChildExit& exit, const std::string& lastErrorLine, Clock::time_point at) {
   end_ = at;
-  exitStatus_ = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+  exitStatus_ = exit.status;
   const std::string whileStage = namesALoadStage(resultStage_) ? " (while " + resultStage_ + ")" : "";
   if (resultSeen_ && !resultNamesThisPort()) {
     reason_ = "vestrel reported a load of " + (resultPort_.empty() ? std::string("no port") : resultPort_) +
@@ -146,9 +144,9 @@ void ReceiverState::childEnded(int waitStatus, const std::string& lastErrorLine,
   } else if (resultSeen_ && outcome_ == "unconfirmed" && exitStatus_ == kExitUnconfirmed) {
     setStage(Stage::Unconfirmed);
     return;
-  } else if (WIFSIGNALED(waitStatus)) {
-    reason_ = std::string("vestrel was killed by signal ") + std::to_string(WTERMSIG(waitStatus)) + " (" +
-              strsignal(WTERMSIG(waitStatus)) + ")" + (stage_ >= Stage::Capturing ? " while " + stageText() : "");
+  } else if (exit.signal) {
+    reason_ = std::string("vestrel was killed by signal ") + std::to_string(exit.signal) + " (" + exit.signalName + ")" +
+              (stage_ >= Stage::Capturing ? " while " + stageText() : "");
     outcome_ = "failed";
   } else if (!resultSeen_ || reason_.empty()) {
     reason_ = !lastErrorLine.empty() ? lastErrorLine

@@ -2,6 +2,8 @@
 #include <chrono>
 #include <string>
 
+#include "ChildProcess.h"
+
 struct JsonValue;
 
 // Where one receiver's load stands, as its vestrel process reports it in JSON lines.
@@ -33,7 +35,7 @@ class ReceiverState {
   // The child ended with this wait status; its last standard-error line says why when it printed
   // no result (a usage error, a crash). Decides the receiver's result: loaded only when the
   // child's result is a confirmed load of this very port and it exited 0.
-  void childEnded(int waitStatus, const std::string& lastErrorLine, Clock::time_point at);
+  void childEnded(const ChildExit& exit, const std::string& lastErrorLine, Clock::time_point at);
 
   const std::string& port() const { return port_; }
   std::string shownPort() const;

@@ -1,14 +1,13 @@
 // vestrel-fleet: the same firmware into several receivers at once, one vestrel process each.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
 
+#include "ChildWait.h"
 #include "FleetInventory.h"
 #include "FleetOptions.h"
+#include "FleetPlatform.h"
 #include "FleetRun.h"
 #include "InterruptWatch.h"
 #include "LinkKinds.h"
@@ -24,49 +23,27 @@ constexpr int kUsageError = 2;
 // the build tree's ui/vestrel), else the one on the PATH.
 std::string findVestrel(const std::string& given) {
   if (!given.empty()) return given;
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    for (const auto& candidate : {self.parent_path() / "vestrel", self.parent_path().parent_path() / "ui" / "vestrel"})
-      if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  const std::string self = fleetplatform::selfFolder();
+  if (!self.empty()) {
+    const std::filesystem::path folder(self);
+    for (const auto& candidate : {folder / fleetplatform::kVestrelName, folder.parent_path() / "ui" / fleetplatform::kVestrelName})
+      if (fleetplatform::isProgram(candidate.string())) return candidate.string();
   }
   const char* path = std::getenv("PATH");
   std::string dirs = path ? path : "/usr/bin";
   for (std::size_t from = 0; from <= dirs.size();) {
-    const std::size_t to = std::min(dirs.find(':', from), dirs.size());
-    const std::filesystem::path candidate = std::filesystem::path(dirs.substr(from, to - from)) / "vestrel";
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    const std::size_t to = std::min(dirs.find(fleetplatform::kPathSeparator, from), dirs.size());
+    const std::filesystem::path candidate = std::filesystem::path(dirs.substr(from, to - from)) / fleetplatform::kVestrelName;
+    if (fleetplatform::isProgram(candidate.string())) return candidate.string();
     from = to + 1;
   }
-  return "/usr/bin/vestrel";
+  return std::string("/usr/bin/") + fleetplatform::kVestrelName;
 }
 
 int usageError(const std::string& text) {
   std::cerr << "vestrel-fleet: " << text << "\n(vestrel-fleet --help shows the usage.)\n";
   return kUsageError;
 }
-
-// Turns stop signals into a byte on a pipe the run polls.
-class StopPipe {
- public:
-  StopPipe() {
-    if (::pipe2(fds_, O_CLOEXEC) != 0) fds_[0] = fds_[1] = -1;
-  }
-  ~StopPipe() {
-    for (int fd : fds_)
-      if (fd >= 0) ::close(fd);
-  }
-  StopPipe(const StopPipe&) = delete;
-  StopPipe& operator=(const StopPipe&) = delete;
-  int readEnd() const { return fds_[0]; }
-  void post(int signal) const {
-    const unsigned char byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t n = ::write(fds_[1], &byte, 1);
-  }
-
- private:
-  int fds_[2];
-};
 
 // The "/speed" of the vestrel options, the speed an identification tries first.
 std::vector<std::string> speedOptions(const std::vector<std::string>& vestrelArgs) {
@@ -77,13 +54,12 @@ std::vector<std::string> speedOptions(const std::vector<std::string>& vestrelArg
 
 // "--identify": the inventory of the ports, as a table or JSON; 0 when every port answered.
 int inventory(const std::string& vestrel, const FleetOptions& options, const std::vector<std::string>& ports) {
-  StopPipe stops;
+  ChildWait wait;
   int stopSignal = 0;
   std::vector<InventoryEntry> entries;
   {
-    InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
-    entries = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
-                  .run(ports, stops.readEnd(), stopSignal);
+    InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
+    entries = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords).run(ports, wait, stopSignal);
   }
   std::cout << (options.json ? FleetInventory::asJson(entries) : FleetInventory::asText(entries)) << std::flush;
   if (stopSignal) return 128 + stopSignal;
@@ -94,7 +70,7 @@ int inventory(const std::string& vestrel, const FleetOptions& options, const std
 
 int main(int argc, char** argv) {
   FleetOptions options;
-  const std::string error = parseFleetOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+  const std::string error = parseFleetOptions(fleetplatform::arguments(argc, argv), options);
   CMNC::HidePortPasswords(argc, argv);  // copied: gone from what other users can read
   if (!error.empty()) return usageError(error);
   if (options.passwordInArguments)
@@ -139,25 +115,25 @@ int main(int argc, char** argv) {
   if (options.powerOnCapture())
     progress << "Power On Capture: switch on the " << (ports.size() == 1 ? "receiver" : std::to_string(ports.size()) + " receivers")
              << " now; each load waits for its receiver's boot loader after power-on.\n" << std::flush;
-  const bool terminal = ::isatty(options.json ? STDERR_FILENO : STDOUT_FILENO) != 0;
+  const bool terminal = fleetplatform::isTerminal(options.json);
   FleetDisplay display(progress, terminal);
-  FleetRun run(std::move(settings), display);
-  StopPipe stops;
+  ChildWait wait;
+  FleetRun run(std::move(settings), display, wait);
   const int status = [&] {
-    InterruptWatch watch([&stops](int signal) { stops.post(signal); }, [&stops](int signal) { stops.post(signal); });
+    InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
     if (options.skipCurrent) {
       // Each receiver is asked first; one that already runs the expected version is left alone.
       progress << "Asking each receiver which firmware it runs...\n" << std::flush;
       int stopSignal = 0;
       const std::vector<InventoryEntry> found =
           FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
-              .run(ports, stops.readEnd(), stopSignal);
+              .run(ports, wait, stopSignal);
       if (stopSignal) return 128 + stopSignal;
       for (std::size_t i = 0; i < found.size(); ++i)
         if (found[i].found && found[i].firmware.rfind(options.expectVersion, 0) == 0)
           run.markCurrent(i, found[i].model, found[i].id, found[i].firmware);
     }
-    return run.run(stops.readEnd());
+    return run.run();
   }();
   if (options.json)
     std::cout << FleetDisplay::summaryJson(run.receivers(), status, run.startTime(), options.allowUnconfirmed);

@@ -27,7 +27,7 @@ bool usableHandle(DWORD which) {
 
 }  // namespace
 
-WindowsApp::WindowsApp() {
+WindowsApp::WindowsApp(Kind kind) : kind_(kind) {
   WSADATA data{};
   socketsStarted_ = ::WSAStartup(kSocketsVersion, &data) == 0;
 }
@@ -36,16 +36,14 @@ WindowsApp::~WindowsApp() {
   if (socketsStarted_) ::WSACleanup();
 }
 
-bool WindowsApp::attachParentConsole() {
+void WindowsApp::attachParentConsole() {
   const bool out = usableHandle(STD_OUTPUT_HANDLE);
   const bool err = usableHandle(STD_ERROR_HANDLE);
-  if (out && err) return true;
-  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return out || err;
+  if ((out && err) || !::AttachConsole(ATTACH_PARENT_PROCESS)) return;
   if (!out) std::freopen("CONOUT$", "w", stdout);
   if (!err) std::freopen("CONOUT$", "w", stderr);
   std::cout.clear();
   std::cerr.clear();
-  return true;
 }
 
 int WindowsApp::runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable) {
@@ -71,7 +69,7 @@ std::vector<std::string> WindowsApp::arguments() {
 }
 
 int WindowsApp::run() {
-  const bool console = attachParentConsole();
+  if (kind_ == Kind::Window) attachParentConsole();
   ::SetConsoleOutputCP(CP_UTF8);
   if (!socketsStarted_) {
     const char* text = "Windows sockets initialization failed.";
@@ -81,7 +79,7 @@ int WindowsApp::run() {
   }
   ProgramHooks hooks;
   hooks.displayAvailable = true;
-  hooks.startedFromConsole = console;
+  hooks.startedFromConsole = kind_ == Kind::Console;
   hooks.runWindow = runWindow;
   const int status = runProgram(arguments(), hooks);
   std::cout << std::flush;

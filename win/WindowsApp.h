@@ -4,13 +4,17 @@
 
 #include "WizardController.h"
 
-// The Windows program: starts Windows Sockets, attaches to the console it was started from, and
-// runs the shared command-line flow (runProgram) with the registry's stored devices and
-// SetupAPI's port lists: the wizard in its dialog, or an unattended "/run" started from a console
-// on that console.
+// The Windows programs: starts Windows Sockets and runs the shared command-line flow (runProgram)
+// with the registry's stored devices and SetupAPI's port lists. Two programs share it:
+// - the console program (vestrel.exe) runs in the console it was started from: an unattended
+//   "/run" runs on it, without "/run" the wizard opens in its dialog and the console waits for it;
+// - the window program (vestrelw.exe) never has a console of its own: it writes to its parent's
+//   console when there is one (or to streams a caller redirected), and every run, "/run"
+//   included, shows in the dialog.
 class WindowsApp {
  public:
-  WindowsApp();
+  enum class Kind { Console, Window };
+  explicit WindowsApp(Kind kind);
   ~WindowsApp();
   WindowsApp(const WindowsApp&) = delete;
   WindowsApp& operator=(const WindowsApp&) = delete;
@@ -18,13 +22,13 @@ class WindowsApp {
   int run();
 
  private:
-  // The program is a window program: it has a console only when it attaches to its parent's.
-  // Streams a caller redirected (a pipe, a file) stay as they are.
-  // True when the program has a console or redirected streams to write to.
-  static bool attachParentConsole();
+  // The window program has a console only when it attaches to its parent's. Streams a caller
+  // redirected (a pipe, a file) stay as they are.
+  static void attachParentConsole();
   static int runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable);
   // The command line as UTF-8 texts, without the program's name.
   static std::vector<std::string> arguments();
 
+  Kind kind_;
   bool socketsStarted_ = false;
 };

@@ -15,7 +15,8 @@ namespace CMNC {
 namespace {
 
 constexpr UCHAR kInquiryLength = 20;  // in units of 1.28 s (about 25 s)
-constexpr ULONG kGeneralInquiryAccessCode = 0x9E8B33;
+// The query's LAP field is reserved and must be zero: the system makes a general inquiry.
+constexpr ULONG kReservedLap = 0;
 constexpr DWORD kResultFlags = LUP_RETURN_NAME | LUP_RETURN_ADDR | LUP_RETURN_TYPE;
 
 // One device of the look-up's answer.
@@ -33,7 +34,7 @@ CBTRemoteDevice deviceOf(const WSAQUERYSETW& result) {
 
 int InquireDevices(const std::function<void(const CBTRemoteDevice&)>& onDevice) {
   if (!BluetoothAvailable()) return 0;
-  BTH_QUERY_DEVICE inquiry{kGeneralInquiryAccessCode, kInquiryLength};
+  BTH_QUERY_DEVICE inquiry{kReservedLap, kInquiryLength};
   BLOB blob{sizeof inquiry, reinterpret_cast<BYTE*>(&inquiry)};
   WSAQUERYSETW query{};
   query.dwSize = sizeof query;

@@ -18,10 +18,18 @@ namespace {
 // The serial-port service class, 0x1101 on the Bluetooth base UUID.
 constexpr GUID kSerialPortService = {0x00001101, 0x0000, 0x1000, {0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
 
-// "(XX:XX:XX:XX:XX:XX)" as the name space wants the device: without the brackets.
+// The device as the name space's service look-up wants it: the text WSAAddressToString gives
+// for its address, "(XX:XX:XX:XX:XX:XX)".
 std::wstring deviceText(uint64_t address) {
-  const std::string text = FormatDeviceAddress(address);
-  return std::wstring(text.begin() + 1, text.end() - 1);
+  SOCKADDR_BTH socketAddress{};
+  socketAddress.addressFamily = AF_BTH;
+  socketAddress.btAddr = address;
+  wchar_t text[64] = {};
+  DWORD length = sizeof text / sizeof text[0];
+  if (::WSAAddressToStringW(reinterpret_cast<sockaddr*>(&socketAddress), sizeof socketAddress, nullptr, text, &length) == 0)
+    return text;
+  const std::string formatted = FormatDeviceAddress(address);  // the same form, should the call fail
+  return std::wstring(formatted.begin(), formatted.end());
 }
 
 // Counts the device's serial-port service records; 0 or a socket error.
@@ -64,13 +72,12 @@ int CBTRemoteDevice::CountSerialPortRecords() const {
 // The system picks the channel when the connect names the service class.
 int CBTRemoteDevice::SerialPortChannel() const { return CountSerialPortRecords() > 0 ? 0 : -1; }
 
+// The connect names the service class and the system finds its channel: no service search
+// first (it would take seconds more, and a device out of range would read as one without the
+// service).
 int CBTRemoteDevice::Connect(int& error) const {
   error = WSAEINVAL;
   if (address == 0) return -1;
-  if (CountSerialPortRecords() == 0) {
-    error = kNoSerialPortService;
-    return -1;
-  }
   const int fd = socketapi::openStream(AF_BTH, BTHPROTO_RFCOMM);
   if (fd < 0) {
     error = socketapi::lastError();

@@ -18,7 +18,7 @@ namespace {
 
 std::string parse(std::vector<std::string> args, FleetOptions& o) { return parseFleetOptions(args, o); }
 
-int exited(int code) { return code << 8; }  // a wait status
+ChildExit exited(int code) { return {code, 0, ""}; }
 
 ReceiverState fed(const std::vector<std::string>& lines) {
   ReceiverState r("/dev/ttyUSB0", "logs/dev_ttyUSB0.log");
@@ -177,7 +177,7 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
 
 TEST(FleetReceiverState, NoSuccessWithoutAConfirmedResultOfThisPortAndAClean0) {
   ReceiverState crashed = fed({kSuccess});
-  crashed.childEnded(SIGSEGV, "", ReceiverState::Clock::now());  // killed after its result
+  crashed.childEnded({128 + SIGSEGV, SIGSEGV, "Segmentation fault"}, "", ReceiverState::Clock::now());  // killed after its result
   EXPECT_EQ(crashed.stage(), Stage::Failed);
   EXPECT_NE(crashed.reason().find("killed by signal 11"), std::string::npos) << crashed.reason();
   EXPECT_EQ(crashed.exitStatus(), 128 + SIGSEGV);

@@ -1,4 +1,5 @@
-#include "ChildProcess.h"
+// The Linux child: fork and exec, pipes read without blocking, the process group for signals.
+#include "ChildProcessPosix.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+
+#include "ChildWait.h"
 
 namespace {
 
@@ -47,13 +50,15 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& set) {
 
 }  // namespace
 
+ChildProcess::ChildProcess(ChildWait&) : impl_(std::make_unique<Impl>()) {}
+
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) {
-    ::kill(-pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
+  if (impl_->pid > 0) {
+    ::kill(-impl_->pid, SIGKILL);
+    ::waitpid(impl_->pid, nullptr, 0);
   }
-  closeFd(out_);
-  closeFd(err_);
+  closeFd(impl_->out);
+  closeFd(impl_->err);
 }
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
@@ -91,24 +96,54 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     return false;
   }
   ::setpgid(pid, pid);  // also here, so that a signal sent at once reaches the group
-  pid_ = pid;
-  out_ = out[0];
-  err_ = err[0];
-  for (int fd : {out_, err_}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  impl_->pid = pid;
+  impl_->out = out[0];
+  impl_->err = err[0];
+  for (int fd : {impl_->out, impl_->err}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   return true;
 }
 
-void ChildProcess::closeOut() { closeFd(out_); }
-void ChildProcess::closeErr() { closeFd(err_); }
-
-void ChildProcess::signal(int sig) const {
-  if (pid_ > 0) ::kill(-pid_, sig);
+ChildProcess::Read ChildProcess::read(Stream stream, char* buffer, std::size_t size, std::size_t& got) {
+  got = 0;
+  const int fd = stream == Stream::Out ? impl_->out : impl_->err;
+  if (fd < 0) return Read::Ended;
+  ssize_t n = 0;
+  do n = ::read(fd, buffer, size);
+  while (n < 0 && errno == EINTR);
+  if (n < 0 && errno == EAGAIN) return Read::Nothing;
+  if (n <= 0) {
+    close(stream);
+    return Read::Ended;
+  }
+  got = static_cast<std::size_t>(n);
+  return Read::Data;
 }
 
-bool ChildProcess::reap(int& waitStatus) {
-  if (pid_ <= 0) return false;
-  const pid_t done = ::waitpid(pid_, &waitStatus, WNOHANG);
-  if (done != pid_) return false;
-  pid_ = -1;
+bool ChildProcess::isOpen(Stream stream) const { return (stream == Stream::Out ? impl_->out : impl_->err) >= 0; }
+
+void ChildProcess::close(Stream stream) { closeFd(stream == Stream::Out ? impl_->out : impl_->err); }
+
+bool ChildProcess::running() const { return impl_->pid > 0; }
+
+void ChildProcess::stop(int signal) const {
+  if (impl_->pid > 0) ::kill(-impl_->pid, signal);
+}
+
+void ChildProcess::kill() const { stop(SIGKILL); }
+
+bool ChildProcess::reap(ChildExit& exit) {
+  if (impl_->pid <= 0) return false;
+  int waitStatus = 0;
+  const pid_t done = ::waitpid(impl_->pid, &waitStatus, WNOHANG);
+  if (done != impl_->pid) return false;
+  impl_->pid = -1;
+  exit = {};
+  if (WIFSIGNALED(waitStatus)) {
+    exit.signal = WTERMSIG(waitStatus);
+    exit.status = 128 + exit.signal;
+    exit.signalName = ::strsignal(exit.signal);
+  } else {
+    exit.status = WEXITSTATUS(waitStatus);
+  }
   return true;
 }

@@ -1,0 +1,46 @@
+// Windows: the module's own path, the wide command line, the console's virtual-terminal mode.
+#include "FleetPlatform.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <filesystem>
+
+#include "WindowsText.h"
+
+namespace fleetplatform {
+
+const char* const kVestrelName = "vestrel.exe";
+const char kPathSeparator = ';';
+
+std::string selfFolder() {
+  wchar_t path[MAX_PATH * 4] = {};
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+  if (n == 0 || n >= sizeof path / sizeof path[0]) return "";
+  return CMNC::windowstext::utf8(std::filesystem::path(path).parent_path().wstring());
+}
+
+bool isProgram(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(std::filesystem::path(CMNC::windowstext::wide(path)), error);
+}
+
+std::vector<std::string> arguments(int, char**) {
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!list) return args;
+  for (int i = 1; i < count; ++i) args.push_back(CMNC::windowstext::utf8(list[i]));
+  ::LocalFree(list);
+  return args;
+}
+
+bool isTerminal(bool errorStream) {
+  ::SetConsoleOutputCP(CP_UTF8);
+  const HANDLE stream = ::GetStdHandle(errorStream ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (!::GetConsoleMode(stream, &mode)) return false;  // a pipe or a file
+  return ::SetConsoleMode(stream, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+}  // namespace fleetplatform

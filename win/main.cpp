@@ -1,6 +1,0 @@
-#include "WindowsApp.h"
-
-int main() {
-  WindowsApp app;
-  return app.run();
-}

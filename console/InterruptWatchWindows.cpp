@@ -2,12 +2,16 @@
 
 // Windows: the console's control events stand for the signals. Ctrl-C and Ctrl-Break are SIGINT,
 // a closed console window is SIGHUP, a log-off or shut-down SIGTERM. The system calls the handler
-// on a thread of its own, which is the watcher here.
+// on a thread of its own, which is the watcher here. A program that started this one (the fleet)
+// may also set its stop event, which counts as Ctrl-Break; a thread waits for it.
 #include <windows.h>
 
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <thread>
+
+#include "StopEventWindows.h"
 
 namespace {
 
@@ -54,6 +58,19 @@ struct InterruptWatch::Impl {
     else again(signal);
     seen = true;
   };
+  HANDLE stopEvent = nullptr;  // the starter's, when it made one
+  HANDLE quit = nullptr;
+  std::thread stopWatcher;
+
+  void watchStopEvent() {
+    stopEvent = ::OpenEventW(SYNCHRONIZE, FALSE, stopEventName(::GetCurrentProcessId()).c_str());
+    if (!stopEvent) return;
+    quit = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stopWatcher = std::thread([this] {
+      const HANDLE events[2] = {quit, stopEvent};
+      if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) deliver(signalOf(CTRL_BREAK_EVENT));
+    });
+  }
 };
 
 InterruptWatch::InterruptWatch(Handler first, Handler again) : impl_(std::make_unique<Impl>()) {
@@ -61,10 +78,15 @@ InterruptWatch::InterruptWatch(Handler first, Handler again) : impl_(std::make_u
   impl_->again = std::move(again);
   g_deliver.store(&impl_->deliver);
   ::SetConsoleCtrlHandler(onControl, TRUE);
+  impl_->watchStopEvent();
 }
 
 InterruptWatch::~InterruptWatch() {
   ::SetConsoleCtrlHandler(onControl, FALSE);
   g_deliver.store(nullptr);
+  if (impl_->quit) ::SetEvent(impl_->quit);
+  if (impl_->stopWatcher.joinable()) impl_->stopWatcher.join();
+  for (HANDLE h : {impl_->quit, impl_->stopEvent})
+    if (h) ::CloseHandle(h);
   std::lock_guard<std::mutex> lock(impl_->mutex);  // a handler still delivering finishes first
 }

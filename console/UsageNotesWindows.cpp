@@ -2,9 +2,13 @@
 
 PlatformUsage platformUsage() {
   return {"Windows",
-          "--check is the Linux pre-flight check and is not\r\n"
-          "  available here. An unattended /run started from a console runs on it (its\r\n"
-          "  texts printed there); --window runs it in the wizard's window instead. ",
+          "--check [/port PORT] checks that a port (or every listed port) can be\r\n"
+          "  used: the system lists it (with its driver's name), it can be opened (not\r\n"
+          "  held by another program), an FTDI bridge's latency timer; each line says OK\r\n"
+          "  or the remedy; exit 0 only when it can be used; with --json the findings as\r\n"
+          "  a JSON array. vestrel.exe runs in the console it is started from (an\r\n"
+          "  unattended /run runs there; --window runs it in the wizard's window);\r\n"
+          "  vestrelw.exe, for the Start menu, shows every run in the window. ",
           "  /port takes a port name (COM1, COM12). Other links:\r\n",
           "    usb:PATH                       a receiver's native USB port, as --list-ports\r\n"
           "                                   shows it (the WinUSB driver bound to it)\r\n",

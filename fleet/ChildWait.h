@@ -16,6 +16,8 @@ class ChildWait {
 
   // Any thread: ends the wait under way (or the next) with the signal.
   void post(int signal);
+  // Any thread: ends the wait under way (or the next); a child's reader has something new.
+  void wake();
   // The signal posted since the last call; 0 when none was.
   int takeSignal();
   // Blocks until one of the children has output or closed a stream, a signal is posted, or
@@ -24,8 +26,6 @@ class ChildWait {
 
  private:
   friend class ChildProcess;
-  // A child's reader has something new (Windows).
-  void wake();
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

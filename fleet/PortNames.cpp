@@ -46,6 +46,17 @@ std::string checkDistinct(const std::vector<std::string>& ports) {
   return "";
 }
 
+namespace {
+// Windows opens a device, not a file, for CON, PRN, AUX, NUL, COM0-COM9 and LPT0-LPT9 with any
+// extension: "COM5.log" would write the log into the serial port being loaded.
+bool isDeviceName(const std::string& base) {
+  std::string stem = base.substr(0, base.find('.'));
+  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) && std::isdigit(static_cast<unsigned char>(stem[3]));
+}
+}  // namespace
+
 std::vector<std::string> logFileNames(const std::vector<std::string>& ports) {
   std::vector<std::string> names;
   std::set<std::string> taken;
@@ -54,6 +65,7 @@ std::vector<std::string> logFileNames(const std::vector<std::string>& ports) {
     for (unsigned char c : shownName(port)) base += std::isalnum(c) || c == '.' || c == '-' || c == '_' ? static_cast<char>(c) : '_';
     base.erase(0, base.find_first_not_of("_."));  // "/dev/pts/3" is "dev_pts_3", never a hidden file
     if (base.empty()) base = "port";
+    if (isDeviceName(base)) base += "-port";  // "COM5-port.log"
     std::string name = base + ".log";
     for (int n = 2; taken.count(name); ++n) name = base + "-" + std::to_string(n) + ".log";
     taken.insert(name);

@@ -33,34 +33,37 @@ std::string CAboutDlg::versionString(const wchar_t* name) {
 }
 
 void CAboutDlg::run(HWND owner) {
-  ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAboutLayout), owner, dialogProc, 0);
+  FixedFont usageFont;
+  ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAboutLayout), owner, dialogProc,
+                    reinterpret_cast<LPARAM>(&usageFont));
 }
 
-void CAboutDlg::initialise(HWND hwnd) {
+void CAboutDlg::initialise(HWND hwnd, FixedFont& usageFont) {
   using CMNC::windowstext::wide;
   ::SetDlgItemTextW(hwnd, kCopyrightLine, wide("Copyright " + versionString(L"LegalCopyright")).c_str());
   ::SetDlgItemTextW(hwnd, kProductLine,
                     wide(versionString(L"ProductName") + " version " + versionString(L"ProductVersion")).c_str());
   CStaticLink::attach(::GetDlgItem(hwnd, kLink));
-  if (HWND usage = ::GetDlgItem(hwnd, kUsage)) {
-    const HFONT fixed = CreateFixedFont();
-    ::SetPropW(hwnd, L"VestrelFixedFont", fixed);
-    ::SendMessageW(usage, WM_SETFONT, reinterpret_cast<WPARAM>(fixed), FALSE);
-    ::SetWindowTextW(usage, wide(usageText() + "\r\n" + platformUsageNotes()).c_str());
-  }
+  usageFont.apply(hwnd, {kUsage});
+  ::SetDlgItemTextW(hwnd, kUsage, wide(usageText() + "\r\n" + platformUsageNotes()).c_str());
 }
 
-INT_PTR CALLBACK CAboutDlg::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+INT_PTR CALLBACK CAboutDlg::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      initialise(hwnd);
+      ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+      initialise(hwnd, *reinterpret_cast<FixedFont*>(lParam));
       return TRUE;
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      if (auto* font = reinterpret_cast<FixedFont*>(::GetWindowLongPtrW(hwnd, DWLP_USER))) font->dpiChanged(HIWORD(wParam));
+      return TRUE;
+    }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) ::EndDialog(hwnd, LOWORD(wParam));
       return TRUE;
-    case WM_DESTROY:
-      if (HANDLE font = ::RemovePropW(hwnd, L"VestrelFixedFont")) ::DeleteObject(font);
-      return FALSE;
     default: return FALSE;
   }
 }

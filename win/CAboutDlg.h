@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "FixedFont.h"
+
 // The About box (layout 100): the product line and the copyright line from the program's own
 // version resource, the web link, and the command line's usage text.
 class CAboutDlg {
@@ -13,5 +15,5 @@ class CAboutDlg {
 
  private:
   static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  static void initialise(HWND hwnd);
+  static void initialise(HWND hwnd, FixedFont& usageFont);
 };

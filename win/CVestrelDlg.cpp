@@ -10,7 +10,7 @@
 #include "CFileSelectorDialog.h"
 #include "CTcpipDialog.h"
 #include "ControlIds.h"
-#include "FixedFont.h"
+#include "Dpi.h"
 #include "WindowsText.h"
 #include "WizardModel.h"
 
@@ -65,7 +65,6 @@ CVestrelDlg::~CVestrelDlg() {
     windowGone_ = true;
   }
   controller_.reset();  // stops a run before the window's state goes
-  if (fixedFont_) ::DeleteObject(fixedFont_);
 }
 
 int CVestrelDlg::run() {
@@ -96,25 +95,24 @@ INT_PTR CALLBACK CVestrelDlg::dialogProc(HWND hwnd, UINT message, WPARAM wParam,
 }
 
 void CVestrelDlg::initialise() {
-  const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  icons_.apply(hwnd_, dpi::of(hwnd_));
   // "&About Vestrel..." below a separator in the system menu.
   if (HMENU menu = ::GetSystemMenu(hwnd_, FALSE)) {
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About Vestrel...");
   }
-  fixedFont_ = CreateFixedFont();
-  for (int id : {ids::kLogBox, ids::kSpinner})
-    ::SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+  fixedFont_.apply(hwnd_, {ids::kLogBox, ids::kSpinner});
   ::SendDlgItemMessageW(hwnd_, ids::kProgress, PBM_SETRANGE32, 0, 100);
   for (const auto& [id, state] : controller_->controls().all()) controlChanged(id, state, ~0u);
   titleChanged(controller_->title());
   controller_->start();
 }
 
-INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_DPICHANGED:
+      dpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return TRUE;
     case WM_COMMAND:
       command(LOWORD(wParam), HIWORD(wParam));
       return TRUE;
@@ -132,6 +130,13 @@ INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       return TRUE;
     default: return FALSE;
   }
+}
+
+void CVestrelDlg::dpiChanged(UINT dpiValue, const RECT& suggested) {
+  ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  fixedFont_.dpiChanged(dpiValue);
+  icons_.apply(hwnd_, dpiValue);
 }
 
 void CVestrelDlg::command(int id, int notification) {

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "FixedFont.h"
+#include "WindowIcons.h"
 #include "WizardController.h"
 #include "WizardView.h"
 
@@ -54,8 +56,12 @@ class CVestrelDlg final : private WizardView {
   void openAbout() override;
   void close(bool accepted) override;
 
+  // The window moved to a screen of another DPI: the suggested place, the font and icons anew.
+  void dpiChanged(UINT dpi, const RECT& suggested);
+
   HWND hwnd_ = nullptr;
-  HFONT fixedFont_ = nullptr;
+  FixedFont fixedFont_;
+  WindowIcons icons_;
   bool bluetoothAvailable_;
   std::unique_ptr<WizardController> controller_;
   // What post() queued for the dialog's thread; dropped once the window is gone.

@@ -12,6 +12,7 @@
 #include "ConsoleWizard.h"
 #include "InterruptWatch.h"
 #include "LoadSession.h"
+#include "PortCheckRun.h"
 #include "ProgramRun.h"
 #include "WindowsText.h"
 
@@ -81,6 +82,9 @@ int WindowsApp::run() {
   hooks.displayAvailable = true;
   hooks.startedFromConsole = kind_ == Kind::Console;
   hooks.runWindow = runWindow;
+  hooks.checkPorts = [](const std::vector<PortEntry>& ports, bool json) {
+    return runPortCheck(ports, *CMNC::MakeSystemProbe(), json, std::cout);
+  };
   const int status = runProgram(arguments(), hooks);
   std::cout << std::flush;
   std::cerr << std::flush;

@@ -2,173 +2,19 @@
 
 #include <algorithm>
 
-#include "CSerialPort.h"
+#include "CheckFindings.h"
 
 namespace CMNC {
-namespace {
 
 using Verdict = CheckFinding::Verdict;
-
-const char kUdevRuleRemedy[] =
-    "install Vestrel's udev rule (the package installs /usr/lib/udev/rules.d/60-vestrel.rules; from a build, "
-    "sudo cp packaging/60-vestrel.rules /etc/udev/rules.d/), run "
-    "\"sudo udevadm control --reload && sudo udevadm trigger\" and plug the receiver in again";
-
-class Findings {
- public:
-  void ok(const char* check, const std::string& text) { list_.push_back({Verdict::Ok, check, text, ""}); }
-  void warn(const char* check, const std::string& text, const std::string& remedy) {
-    list_.push_back({Verdict::Warning, check, text, remedy});
-  }
-  void problem(const char* check, const std::string& text, const std::string& remedy) {
-    list_.push_back({Verdict::Problem, check, text, remedy});
-  }
-  std::vector<CheckFinding> take() { return std::move(list_); }
-
- private:
-  std::vector<CheckFinding> list_;
-};
-
-const char kListPorts[] = "plug the receiver in, or list the ports with \"vestrel --list-ports\"";
-const char kNameASerialPort[] = "name a serial port such as /dev/ttyUSB0 (see \"vestrel --list-ports\")";
-constexpr int kLatencyTimerGoalMs = 1;  // what a bridge asked for low latency runs at
-
-// May this user open it, and if not, what to do about it.
-bool checkAccess(Findings& f, const std::string& path, const SystemProbe& probe) {
-  if (probe.mayReadWrite(path)) {
-    f.ok("access", "this user may open it");
-    return true;
-  }
-  const std::string group = probe.groupOf(path);
-  const std::string user = probe.userName().empty() ? "$USER" : probe.userName();
-  if (!group.empty() && group != "root" && probe.listedInGroup(group) && !probe.inGroup(group)) {
-    f.problem("access", "no permission: " + user + " was added to the group " + group + ", but this login does not have it yet",
-              "log out and in again (or run \"newgrp " + group + "\")");
-  } else if (!group.empty() && group != "root") {
-    f.problem("access", "no permission: the device belongs to the group " + group,
-              "add the user to it with \"sudo usermod -aG " + group + " " + user + "\", then log out and in again");
-  } else {
-    f.problem("access", "no permission", kUdevRuleRemedy);
-  }
-  return false;
-}
-
-// True when nothing holds it. The other end of a pseudo-terminal (a simulator, a relay) holds it
-// by design: that is only worth a warning.
-bool checkHolders(Findings& f, const std::string& path, const SystemProbe& probe) {
-  const bool pseudo = path.rfind("/dev/pts/", 0) == 0;
-  const std::vector<DeviceHolder> holders = probe.holders(path);
-  if (!holders.empty()) {
-    std::string names;
-    for (const DeviceHolder& h : holders)
-      names += (names.empty() ? "" : ", ") + (h.name.empty() ? "a program" : h.name) + " (process " +
-               std::to_string(h.pid) + ")";
-    if (pseudo) {
-      f.warn("holders", "also open in " + names, "on a pseudo-terminal that may be its other end; if not, close that program");
-      return true;
-    }
-    f.problem("holders", "in use by " + names, "close that program first");
-    return false;
-  }
-  f.ok("holders", "no other program holds it");
-  return true;
-}
-
-void checkModemManager(Findings& f, const std::string& path, const SystemProbe& probe) {
-  if (!probe.modemManagerRunning()) {
-    f.ok("modem-manager", "ModemManager is not running");
-  } else if (probe.udevProperty(path, "ID_MM_DEVICE_IGNORE").value_or("") == "1") {
-    f.ok("modem-manager", "ModemManager is running and told to leave this port alone");
-  } else {
-    f.warn("modem-manager", "ModemManager is running and may probe this port in its first seconds, corrupting the load",
-           std::string(kUdevRuleRemedy) + "; or stop it with \"sudo systemctl stop ModemManager\"");
-  }
-}
-
-// What the node is, from what the system shows without opening it.
-// A USB-serial bridge passes received bytes on when its buffer fills or its latency timer runs out:
-// above 1 ms, every one-byte reply of a block transfer waits for the timer.
-void checkLatencyTimer(Findings& f, const std::string& real, const SystemProbe& probe) {
-  const std::optional<int> timer = probe.latencyTimerMs(real);
-  if (!timer) return;
-  const std::string ms = std::to_string(*timer) + " ms";
-  if (*timer <= kLatencyTimerGoalMs) {
-    f.ok("latency-timer", "USB-serial bridge with a latency timer of " + ms);
-    return;
-  }
-  const std::string name = real.substr(real.rfind('/') + 1);
-  f.warn("latency-timer", "USB-serial bridge holding received bytes up to " + ms + " (its latency timer), which slows block transfers",
-         "Vestrel asks its driver for low latency (1 ms) while it loads; for every program, "
-         "\"echo 1 | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer\" or a udev rule that sets it");
-}
-
-bool checkSerialNode(Findings& f, const std::string& real, const SystemProbe& probe) {
-  if (!probe.isCharacterDevice(real)) {
-    f.problem("serial-device", "not a serial device", kNameASerialPort);
-    return false;
-  }
-  switch (probe.ttyNode(real)) {
-    case TtyNode::SerialDevice:
-    case TtyNode::PseudoTerminal: return true;
-    case TtyNode::WithoutDevice:
-      f.problem("serial-device", "a terminal without a serial device behind it", kNameASerialPort);
-      return false;
-    case TtyNode::NotTty: break;
-  }
-  f.problem("serial-device", "not a serial device", kNameASerialPort);
-  return false;
-}
-
-void checkSerial(Findings& f, const std::string& name, const SystemProbe& probe) {
-  const std::string path = CSerialPort::ResolveDevicePath(name);
-  const std::string real = probe.resolve(path);
-  if (real.empty()) {
-    f.problem("exists", "no such device " + path, kListPorts);
-    return;
-  }
-  f.ok("exists", "exists" + (real != path ? " (" + real + ")" : std::string()));
-  if (!checkSerialNode(f, real, probe)) return;
-  if (!checkAccess(f, real, probe)) return;
-  // The one open: on a real port it toggles the modem lines, which can reset a board.
-  switch (probe.openOnce(real)) {
-    case OpenResult::HeldExclusively:
-      f.problem("exclusive", "held exclusively by another program", "close the program that has the port open");
-      return;
-    case OpenResult::NotTerminal: f.problem("terminal", "not a terminal", kNameASerialPort); return;
-    case OpenResult::Failed: f.problem("terminal", "cannot be opened", kListPorts); return;
-    case OpenResult::Terminal: f.ok("terminal", "is a terminal"); break;
-  }
-  if (!checkHolders(f, real, probe)) return;
-  if (real.rfind("/dev/pts/", 0) != 0) checkModemManager(f, real, probe);  // it never probes pseudo-terminals
-  checkLatencyTimer(f, real, probe);
-}
-
-void checkUsb(Findings& f, const std::string& location, const SystemProbe& probe) {
-  const std::string node = probe.usbDeviceNode(location);
-  if (node.empty()) {
-    f.problem("exists", "no USB device at " + location, kListPorts);
-    return;
-  }
-  f.ok("exists", "exists (" + node + ")");
-  const std::string rule = probe.installedUdevRule();
-  if (rule.empty()) f.warn("udev-rule", "Vestrel's udev rule is not installed", kUdevRuleRemedy);
-  else f.ok("udev-rule", "udev rule installed (" + rule + ")");
-  if (!checkAccess(f, node, probe)) return;
-  checkHolders(f, node, probe);
-}
-
-}  // namespace
 
 std::vector<CheckFinding> CheckPort(const PortEntry& port, const SystemProbe& probe) {
   Findings f;
   switch (port.kind) {
-    case ConnectionKind::Usb: checkUsb(f, port.address, probe); break;
-    case ConnectionKind::Bluetooth:
-      if (probe.bluetoothAdapterPresent()) f.ok("bluetooth-adapter", "a Bluetooth adapter is present");
-      else f.problem("bluetooth-adapter", "no Bluetooth adapter", "plug one in or switch it on (\"rfkill unblock bluetooth\")");
-      break;
+    case ConnectionKind::Usb: CheckUsbPort(f, port.address, probe); break;
+    case ConnectionKind::Bluetooth: CheckBluetoothAdapter(f, probe); break;
     case ConnectionKind::Tcpip: f.ok("network", "a network link: nothing to check on this computer"); break;
-    default: checkSerial(f, port.address.empty() ? port.name : port.address, probe); break;
+    default: CheckSerialPort(f, port.address.empty() ? port.name : port.address, probe); break;
   }
   return f.take();
 }

@@ -24,7 +24,8 @@ struct DeviceHolder {
 };
 
 // What the pre-flight check asks of the system about a port. Each question is answered from what
-// the system shows (device nodes, the process table, the group database, udev's data); none opens
+// the system shows (Linux: device nodes, the process table, the group database, udev's data;
+// Windows: SetupAPI, the registry's serial-port map and the device parameters); none opens
 // a device for longer than the question needs or writes to it. Called from one thread; never
 // blocks for long; a question that cannot be answered gets the cautious answer named below.
 class SystemProbe {
@@ -60,6 +61,8 @@ class SystemProbe {
   // Vestrel's udev rule file is installed; its path, or empty.
   virtual std::string installedUdevRule() const = 0;
   virtual bool bluetoothAdapterPresent() const = 0;
+  // What the system calls the device ("USB Serial Port (COM5)"); empty when it does not say.
+  virtual std::string deviceDescription(const std::string&) const { return ""; }
 };
 
 // The probe of this computer.

@@ -1,6 +1,7 @@
-; The Windows installer: vestrel.exe into Program Files, a Start-menu entry, an uninstaller
+; The Windows installer: the programs into Program Files (vestrel.exe for consoles and scripts,
+; vestrelw.exe for the Start menu, vestrel-fleet.exe), a Start-menu entry, an uninstaller
 ; registered with Windows. Built by scripts/build-windows with Debian's makensis:
-;   makensis -DVERSION=1.0.0 -DEXE=vestrel.exe -DNOTICES=NOTICES.txt -DICON=vestrel.ico -DOUTFILE=setup.exe vestrel.nsi
+;   makensis -DVERSION=1.0.0 -DPROGRAMS=dist/windows -DNOTICES=NOTICES.txt -DICON=vestrel.ico -DOUTFILE=setup.exe vestrel.nsi
 ; "/S" installs and uninstalls silently.
 ; A 64-bit installer for a 64-bit program (it also runs under a Wine without 32-bit support).
 Target amd64-unicode
@@ -44,17 +45,19 @@ FunctionEnd
 
 Section "Vestrel"
   SetOutPath "$INSTDIR"
-  File "/oname=vestrel.exe" "${EXE}"
+  File "/oname=vestrel.exe" "${PROGRAMS}\vestrel.exe"
+  File "/oname=vestrelw.exe" "${PROGRAMS}\vestrelw.exe"
+  File "/oname=vestrel-fleet.exe" "${PROGRAMS}\vestrel-fleet.exe"
   File "/oname=NOTICES.txt" "${NOTICES}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\Vestrel"
-  CreateShortcut "$SMPROGRAMS\Vestrel\Vestrel.lnk" "$INSTDIR\vestrel.exe"
+  CreateShortcut "$SMPROGRAMS\Vestrel\Vestrel.lnk" "$INSTDIR\vestrelw.exe"
   WriteRegStr HKLM "Software\Telmora\Vestrel" "InstallDir" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Vestrel"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Telmora"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vestrel.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vestrelw.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
@@ -67,6 +70,8 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Vestrel\Vestrel.lnk"
   RMDir "$SMPROGRAMS\Vestrel"
   Delete "$INSTDIR\vestrel.exe"
+  Delete "$INSTDIR\vestrelw.exe"
+  Delete "$INSTDIR\vestrel-fleet.exe"
   Delete "$INSTDIR\NOTICES.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

@@ -138,6 +138,9 @@ TEST(FleetLogNames, SafeDistinctAndWithoutPasswords) {
   EXPECT_EQ(names[5], "port-2.log");
   const std::vector<std::string> same = portnames::logFileNames({"/dev/tty:1", "/dev/tty_1"});
   EXPECT_NE(same[0], same[1]);
+  // Windows would open the serial port itself for "COM5.log", and the console for "con.log".
+  const std::vector<std::string> devices = portnames::logFileNames({"COM5", "com12", "CON", "LPT1"});
+  EXPECT_EQ(devices, (std::vector<std::string>{"COM5-port.log", "COM12.log", "CON-port.log", "LPT1-port.log"}));
 }
 
 TEST(FleetReceiverState, FollowsTheStagesOfALoad) {

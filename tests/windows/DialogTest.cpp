@@ -17,6 +17,8 @@
 #include "CBluetoothDialog.h"
 #include "ControlIds.h"
 #include "DeviceStore.h"
+#include "Dpi.h"
+#include "FixedFont.h"
 #include "FirmwareImageSet.h"
 #include "LoadSession.h"
 #include "SampleFirmware.h"
@@ -79,9 +81,16 @@ class Operator {
   bool enabled(int id) const { return ::IsWindowEnabled(control(id)) != 0; }
   int progress() const { return static_cast<int>(::SendMessageW(control(kProgress), PBM_GETPOS, 0, 0)); }
   void press(int id) const { ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id))); }
-  void picture(const std::string& name) const {
+  // The picture's name gets the scale the dialog is shown at when that is not 100%:
+  // "windows-page-source-200.png" at 192 DPI.
+  void picture(std::string name) const {
     const std::string dir = env("VESTREL_SCREENSHOT_DIR");
     if (dir.empty()) return;
+    if (const UINT shown = dpi::of(dialog_); shown != dpi::kStandard) {
+      std::string scale = "-";
+      scale += std::to_string(shown * 100 / dpi::kStandard);
+      name.insert(name.rfind('.'), scale);
+    }
     ::SetForegroundWindow(dialog_);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let it paint
     EXPECT_TRUE(saveWindowPicture(dialog_, dir + "\\" + name)) << name;
@@ -206,6 +215,50 @@ TEST_F(Dialog, WalksThePagesAndLoadsIntoTheReceiver) {
     op.picture("windows-page-loading.png");
     ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Exit"; }, 120000)) << op.text(kLogBox);
     EXPECT_NE(op.text(kPageEdit).find("Successfully loaded!"), std::string::npos) << op.text(kPageEdit);
+    op.press(kCancel);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+// The fixed-pitch font's height in pixels (negative: the character height) and the small icon's
+// width, as the dialog's thread has them.
+int logFontHeight(const Operator& op) {
+  const auto font = reinterpret_cast<HFONT>(::SendMessageW(op.control(kLogBox), WM_GETFONT, 0, 0));
+  LOGFONTW described{};
+  return font && ::GetObjectW(font, sizeof described, &described) ? described.lfHeight : 0;
+}
+
+int smallIconWidth(const Operator& op) {
+  const auto icon = reinterpret_cast<HICON>(::SendMessageW(op.dialog(), WM_GETICON, ICON_SMALL, 0));
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  for (HBITMAP b : {info.hbmColor, info.hbmMask})
+    if (b) ::DeleteObject(b);
+  return bitmap.bmWidth;
+}
+
+// The dialog is shown at the screen's DPI (VESTREL_TEST_DPI says which the test run set: Wine's
+// LogPixels); its font and icons are made for it, and made anew when it moves to a screen of
+// another DPI (the WM_DPICHANGED the system would send).
+TEST_F(Dialog, FontAndIconsFollowTheDpi) {
+  const int status = run([&](Operator& op) {
+    const UINT shown = dpi::of(op.dialog());
+    if (const std::string wanted = env("VESTREL_TEST_DPI"); !wanted.empty()) {
+      EXPECT_EQ(shown, static_cast<UINT>(std::stoi(wanted)));
+    }
+    EXPECT_EQ(logFontHeight(op), -dpi::scale(FixedFont::kPixelsAt96Dpi, shown));
+    EXPECT_EQ(smallIconWidth(op), dpi::metric(SM_CXSMICON, shown));
+    RECT place{};
+    ::GetWindowRect(op.dialog(), &place);
+    RECT doubled{place.left, place.top, place.left + 2 * (place.right - place.left), place.top + 2 * (place.bottom - place.top)};
+    ::SendMessageW(op.dialog(), WM_DPICHANGED, MAKEWPARAM(2 * shown, 2 * shown), reinterpret_cast<LPARAM>(&doubled));
+    EXPECT_EQ(logFontHeight(op), -dpi::scale(FixedFont::kPixelsAt96Dpi, 2 * shown));
+    EXPECT_EQ(smallIconWidth(op), dpi::metric(SM_CXSMICON, 2 * shown));
+    RECT moved{};
+    ::GetWindowRect(op.dialog(), &moved);
+    EXPECT_EQ(moved.right - moved.left, doubled.right - doubled.left);
     op.press(kCancel);
   });
   EXPECT_EQ(status, 0);

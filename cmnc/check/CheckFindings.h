@@ -1,0 +1,35 @@
+#pragma once
+// What the pre-flight check's shared part and its platform part pass each other: the findings as
+// they are made, and the checks each platform makes its own way.
+#include <string>
+#include <vector>
+
+#include "PortCheck.h"
+
+namespace CMNC {
+
+class Findings {
+ public:
+  void ok(const char* check, const std::string& text) { list_.push_back({CheckFinding::Verdict::Ok, check, text, ""}); }
+  void warn(const char* check, const std::string& text, const std::string& remedy) {
+    list_.push_back({CheckFinding::Verdict::Warning, check, text, remedy});
+  }
+  void problem(const char* check, const std::string& text, const std::string& remedy) {
+    list_.push_back({CheckFinding::Verdict::Problem, check, text, remedy});
+  }
+  std::vector<CheckFinding> take() { return std::move(list_); }
+
+ private:
+  std::vector<CheckFinding> list_;
+};
+
+// A bridge's latency timer at or under this passes received bytes on at once.
+constexpr int kLatencyTimerGoalMs = 1;
+
+// The platform's checks of a serial port (by its name), a USB receiver (by its location) and the
+// Bluetooth adapter.
+void CheckSerialPort(Findings& f, const std::string& name, const SystemProbe& probe);
+void CheckUsbPort(Findings& f, const std::string& location, const SystemProbe& probe);
+void CheckBluetoothAdapter(Findings& f, const SystemProbe& probe);
+
+}  // namespace CMNC

@@ -2,7 +2,8 @@
 # vestrel-fleet.exe under Wine with three virtual receivers on COM5, COM6 and COM7, one of which
 # pulls its cable mid-transfer: the two others are loaded (each image compared byte for byte), the
 # third fails, the JSON summary and the exit status say so. Then Ctrl-C on the fleet: each child
-# stops, closes its log, and the fleet exits with 130. Then the inventory (--identify).
+# stops, closes its log, and the fleet exits with 130. Then the fleet killed outright (its job
+# objects end the children) and the inventory (--identify).
 #   tests/windows/fleet.sh PROGRAMS_DIR SIM MKFW
 # PROGRAMS_DIR holds vestrel.exe and vestrel-fleet.exe side by side. Needs WINEPREFIX set.
 set -euo pipefail
@@ -94,12 +95,29 @@ kill -INT "$(pgrep -f "^$fleet" | head -1)" 2>/dev/null || true
 for _ in $(seq 300); do [ -s "$work/ctrl-c.status" ] && break; sleep 0.1; done
 stop_receivers
 closed=$( (grep -l "^Log file closed " "$work"/logs/COM*.log 2>/dev/null || true) | wc -l)
-left=$( (pgrep -f "$programs/vestrel.exe" || true) | wc -l)
+left=$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)
 if [ "$(cat "$work/ctrl-c.status" 2>/dev/null)" = 130 ] && [ "$closed" -eq 3 ] && [ "$left" -eq 0 ]; then
   echo "ok   fleet-ctrl-c"
 else
   fail "fleet-ctrl-c: status $(cat "$work/ctrl-c.status" 2>/dev/null), $closed logs closed, $left children left"
   tail -8 "$work/ctrl-c.out" 2>/dev/null || true
+fi
+
+# The fleet killed outright while the three load: the job objects end its children with it.
+start_receivers -- -- --
+rm -rf "$work/logs"
+(cd "$work" && wine "$fleet" --port COM5 --port COM6 --port COM7 --log-dir "$(winpath "$work/logs")" -- \
+  "${source_args[@]}" >"$work/killed.out" 2>&1 &)
+for _ in $(seq 600); do loading && break; sleep 0.1; done
+children=$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)
+kill -KILL "$(pgrep -f "^$fleet" | head -1)" 2>/dev/null || true
+for _ in $(seq 100); do [ "$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)" -eq 0 ] && break; sleep 0.1; done
+left=$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)
+stop_receivers
+if [ "$children" -eq 3 ] && [ "$left" -eq 0 ]; then
+  echo "ok   fleet-killed-ends-its-children"
+else
+  fail "fleet-killed-ends-its-children: $children children while loading, $left left after the fleet was killed"
 fi
 
 # The inventory: two receivers answer, COM7 is switched off.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine: a silent install ("/S") puts vestrel.exe into Program Files
+# The Windows installer under Wine: a silent install ("/S") puts the programs into Program Files
 # with a Start-menu entry and an uninstaller registered with Windows, the installed program runs,
 # and a silent uninstall takes all of it away again.
 #   tests/windows/installer.sh SETUP_EXE VERSION      (WINEPREFIX set to a ready prefix)
@@ -19,7 +19,8 @@ registered() { wine reg query "$key" /v UninstallString >/dev/null 2>&1; }
 not() { ! "$@"; }
 
 wine "$setup" /S
-check "installed into Program Files" test -f "$installed/vestrel.exe" -a -f "$installed/NOTICES.txt"
+check "installed into Program Files" test -f "$installed/vestrel.exe" -a -f "$installed/vestrelw.exe" \
+  -a -f "$installed/vestrel-fleet.exe" -a -f "$installed/NOTICES.txt"
 check "Start-menu entry" test -f "$menu/Vestrel.lnk"
 check "uninstaller registered" registered
 runs() { [ "$(wine "$installed/vestrel.exe" --version | tr -d '\r')" = "vestrel $version" ]; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine: a silent install ("/S") puts the programs into Program Files
-# with a Start-menu entry and an uninstaller registered with Windows, the installed program runs,
-# and a silent uninstall takes all of it away again.
+# The NSIS installer under Wine: a silent install ("/S") puts the programs into Program Files
+# with a Start-menu entry that starts in the user's own folder and an uninstaller registered with
+# Windows, the installed program runs, and a silent uninstall takes all of it away again but the
+# user's stored hosts and devices, which go only with "/REMOVESETTINGS".
 #   tests/windows/installer.sh SETUP_EXE VERSION      (WINEPREFIX set to a ready prefix)
 set -euo pipefail
 setup=$(realpath "$1") version=$2
@@ -17,19 +18,34 @@ check() {  # check WHAT COMMAND...
 }
 registered() { wine reg query "$key" /v UninstallString >/dev/null 2>&1; }
 not() { ! "$@"; }
+here=$(cd "$(dirname "$0")" && pwd)
+settings='HKCU\Software\Telmora\Vestrel'
+store_settings() { wine reg add "$settings\Hosts" /v "Line 3" /t REG_SZ /d "10.0.0.7:8002" /f >/dev/null 2>&1; }
+settings_kept() { wine reg query "$settings\Hosts" /v "Line 3" >/dev/null 2>&1; }
+shortcut_folder() { [ "$(python3 "$here/shortcut_folder.py" "$menu/Vestrel.lnk" | sed -n 2p)" = "%USERPROFILE%" ]; }
+uninstall() {  # uninstall [OPTION]: silently, then waits for the copy the uninstaller runs from
+  wine "$installed/uninstall.exe" /S "$@"
+  for _ in $(seq 100); do [ -e "$installed" ] || break; sleep 0.1; done
+}
 
 wine "$setup" /S
 check "installed into Program Files" test -f "$installed/vestrel.exe" -a -f "$installed/vestrelw.exe" \
   -a -f "$installed/vestrel-fleet.exe" -a -f "$installed/NOTICES.txt"
 check "Start-menu entry" test -f "$menu/Vestrel.lnk"
+check "the Start-menu entry starts in %USERPROFILE%, unexpanded" shortcut_folder
 check "uninstaller registered" registered
 runs() { [ "$(wine "$installed/vestrel.exe" --version | tr -d '\r')" = "vestrel $version" ]; }
 check "the installed program runs" runs
 
-wine "$installed/uninstall.exe" /S
-# The uninstaller copies itself away and finishes in the background.
-for _ in $(seq 100); do [ -e "$installed" ] || break; sleep 0.1; done
+store_settings
+uninstall
 check "uninstalled: the folder is gone" not test -e "$installed"
 check "uninstalled: the Start-menu entry is gone" not test -e "$menu"
 check "uninstalled: no longer registered" not registered
+check "uninstalled silently: the stored hosts kept" settings_kept
+
+wine "$setup" /S
+uninstall /REMOVESETTINGS
+check "uninstalled with /REMOVESETTINGS: the stored hosts gone" not settings_kept
+check "uninstalled with /REMOVESETTINGS: the folder is gone" not test -e "$installed"
 exit "$failures"

@@ -153,8 +153,12 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   return true;
 }
 
+// As on Linux, a stream read to its end is closed.
 ChildProcess::Read ChildProcess::read(Stream stream, char* buffer, std::size_t size, std::size_t& got) {
-  return (stream == Stream::Out ? impl_->out : impl_->err).take(buffer, size, got);
+  ChildStream& from = stream == Stream::Out ? impl_->out : impl_->err;
+  const Read result = from.take(buffer, size, got);
+  if (result == Read::Ended) from.close();
+  return result;
 }
 
 bool ChildProcess::isOpen(Stream stream) const { return (stream == Stream::Out ? impl_->out : impl_->err).isOpen(); }

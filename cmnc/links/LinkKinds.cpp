@@ -44,7 +44,15 @@ bool parseSerial(const std::string& rest, PortText& out, std::string& error) {
   return true;
 }
 
-std::string formatSerial(const std::string& address) { return address; }
+// A COM port's device path ("\\.\COM5", as the port list has it) is shown as its name, "COM5",
+// which "/port" takes too.
+std::string formatSerial(const std::string& address) {
+  const std::string device = "\\\\.\\";
+  const std::string name = address.rfind(device, 0) == 0 ? address.substr(device.size()) : address;
+  const bool com = name.size() > 3 && lower(name.substr(0, 3)) == "com" &&
+                   std::all_of(name.begin() + 3, name.end(), [](unsigned char c) { return std::isdigit(c); });
+  return com ? "COM" + name.substr(3) : address;
+}
 
 bool serialIdentity(const std::string& address, std::vector<std::string>& keys, std::string&) {
   keys = {"serial:" + CSerialPort::DeviceIdentity(address)};

@@ -67,6 +67,8 @@ TEST(LinkKinds, EachRowParsesFormatsAndMasksItsForm) {
     EXPECT_NE(CMNC::LinkKindOf(c.kind).makePort(), nullptr);
   }
   EXPECT_EQ(parsed("tcp:[::1]:4001:a:b").password, "a:b");
+  // A COM port as the Windows port list has it is shown, and passed to /port, by its name.
+  EXPECT_EQ(CMNC::PortTextOf(PortEntry{"COM12", "", "\\\\.\\COM12", ConnectionKind::Serial}), "COM12");
   CMNC::PortText withStored = parsed("tcp:[fe80::1]:4001");
   CMNC::SetPassword(withStored, "s3cret");
   EXPECT_EQ(withStored.address, "[fe80::1]:4001:s3cret");

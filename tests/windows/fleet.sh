@@ -16,7 +16,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-"$mkfw" "$work/fw" >/dev/null
+"$mkfw" "$work/fw" --main-size 49152 >/dev/null  # a short load: three run side by side under Wine
 named=$work/fw/named
 failures=0
 winpath() { echo "Z:${1//\//\\}"; }
@@ -131,6 +131,19 @@ if [ "$status" -eq 1 ] && grep -q '"id":"R5"' "$work/inventory.json" && grep -q 
 else
   fail "fleet-identify: exit status $status"
   head -c 800 "$work/inventory.json"
+fi
+
+# --all: the COM ports the system lists (COM5 is in the registry's serial-port map) and the stored
+# hosts, here narrowed to COM5.
+start_receivers --identity R5 -- -- --
+status=0
+(cd "$work" && wine "$fleet" --identify --all --match '^COM5$' --json >"$work/all.json" 2>&1) || status=$?
+stop_receivers
+if [ "$status" -eq 0 ] && grep -q '"port":"COM5","found":true' "$work/all.json" && grep -q '"id":"R5"' "$work/all.json"; then
+  echo "ok   fleet-all-com-ports"
+else
+  fail "fleet-all-com-ports: exit status $status"
+  head -c 800 "$work/all.json"
 fi
 
 [ "$failures" -eq 0 ] && echo "the fleet under Wine: all passed" || echo "the fleet under Wine: $failures failed"

@@ -113,7 +113,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     for (HANDLE* h : {&outWrite, &errWrite, &input}) closeHandle(*h);
   };
   if (!outWrite || !errWrite || !input) {
-    error = "cannot run " + program + ": " + CMNC::windowstext::systemMessage(::GetLastError());
+    error = "cannot run " + program + ": " + CMNC::windowstext::systemMessageLine(::GetLastError());
     closeChildEnds();
     return false;
   }
@@ -136,7 +136,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   const DWORD startError = ::GetLastError();
   closeChildEnds();
   if (!ok) {
-    error = "cannot run " + program + ": " + CMNC::windowstext::systemMessage(startError);
+    error = "cannot run " + program + ": " + CMNC::windowstext::systemMessageLine(startError);
     impl_->out.close();
     impl_->err.close();
     return false;

@@ -2,7 +2,6 @@
 #include "FleetPlatform.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <filesystem>
 
@@ -25,15 +24,7 @@ bool isProgram(const std::string& path) {
   return std::filesystem::is_regular_file(std::filesystem::path(CMNC::windowstext::wide(path)), error);
 }
 
-std::vector<std::string> arguments(int, char**) {
-  std::vector<std::string> args;
-  int count = 0;
-  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (!list) return args;
-  for (int i = 1; i < count; ++i) args.push_back(CMNC::windowstext::utf8(list[i]));
-  ::LocalFree(list);
-  return args;
-}
+std::vector<std::string> arguments(int, char**) { return CMNC::windowstext::commandLineArguments(); }
 
 bool isTerminal(bool errorStream) {
   ::SetConsoleOutputCP(CP_UTF8);

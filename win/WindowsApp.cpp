@@ -2,7 +2,6 @@
 
 #include <winsock2.h>
 #include <windows.h>
-#include <shellapi.h>
 #include <commctrl.h>
 
 #include <cstdio>
@@ -59,16 +58,6 @@ int WindowsApp::runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet
   return dialog.run();
 }
 
-std::vector<std::string> WindowsApp::arguments() {
-  std::vector<std::string> args;
-  int count = 0;
-  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (!list) return args;
-  for (int i = 1; i < count; ++i) args.push_back(CMNC::windowstext::utf8(list[i]));
-  ::LocalFree(list);
-  return args;
-}
-
 int WindowsApp::run() {
   if (kind_ == Kind::Window) attachParentConsole();
   ::SetConsoleOutputCP(CP_UTF8);
@@ -85,7 +74,7 @@ int WindowsApp::run() {
   hooks.checkPorts = [](const std::vector<PortEntry>& ports, bool json) {
     return runPortCheck(ports, *CMNC::MakeSystemProbe(), json, std::cout);
   };
-  const int status = runProgram(arguments(), hooks);
+  const int status = runProgram(CMNC::windowstext::commandLineArguments(), hooks);
   std::cout << std::flush;
   std::cerr << std::flush;
   return status;

@@ -26,8 +26,6 @@ class WindowsApp {
   // redirected (a pipe, a file) stay as they are.
   static void attachParentConsole();
   static int runWindow(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetoothAvailable);
-  // The command line as UTF-8 texts, without the program's name.
-  static std::vector<std::string> arguments();
 
   Kind kind_;
   bool socketsStarted_ = false;

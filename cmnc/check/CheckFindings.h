@@ -26,6 +26,11 @@ class Findings {
 // A bridge's latency timer at or under this passes received bytes on at once.
 constexpr int kLatencyTimerGoalMs = 1;
 
+// A USB-serial bridge passes received bytes on when its buffer fills or its latency timer runs out:
+// above 1 ms, every one-byte reply of a block transfer waits for the timer. Nothing is found for a
+// port that is no such bridge; the remedy is the platform's way to set the timer.
+void CheckLatencyTimer(Findings& f, const std::string& port, const SystemProbe& probe, const std::string& remedy);
+
 // The platform's checks of a serial port (by its name), a USB receiver (by its location) and the
 // Bluetooth adapter.
 void CheckSerialPort(Findings& f, const std::string& name, const SystemProbe& probe);

@@ -19,6 +19,14 @@ std::vector<CheckFinding> CheckPort(const PortEntry& port, const SystemProbe& pr
   return f.take();
 }
 
+void CheckLatencyTimer(Findings& f, const std::string& port, const SystemProbe& probe, const std::string& remedy) {
+  const std::optional<int> timer = probe.latencyTimerMs(port);
+  if (!timer) return;
+  const std::string ms = std::to_string(*timer) + " ms";
+  if (*timer <= kLatencyTimerGoalMs) f.ok("latency-timer", "USB-serial bridge with a latency timer of " + ms);
+  else f.warn("latency-timer", "USB-serial bridge holding received bytes up to " + ms + " (its latency timer), which slows block transfers", remedy);
+}
+
 bool PortUsable(const std::vector<CheckFinding>& findings) {
   return std::none_of(findings.begin(), findings.end(),
                       [](const CheckFinding& c) { return c.verdict == Verdict::Problem; });

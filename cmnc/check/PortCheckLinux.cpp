@@ -67,22 +67,6 @@ void checkModemManager(Findings& f, const std::string& path, const SystemProbe& 
 }
 
 // What the node is, from what the system shows without opening it.
-// A USB-serial bridge passes received bytes on when its buffer fills or its latency timer runs out:
-// above 1 ms, every one-byte reply of a block transfer waits for the timer.
-void checkLatencyTimer(Findings& f, const std::string& real, const SystemProbe& probe) {
-  const std::optional<int> timer = probe.latencyTimerMs(real);
-  if (!timer) return;
-  const std::string ms = std::to_string(*timer) + " ms";
-  if (*timer <= kLatencyTimerGoalMs) {
-    f.ok("latency-timer", "USB-serial bridge with a latency timer of " + ms);
-    return;
-  }
-  const std::string name = real.substr(real.rfind('/') + 1);
-  f.warn("latency-timer", "USB-serial bridge holding received bytes up to " + ms + " (its latency timer), which slows block transfers",
-         "Vestrel asks its driver for low latency (1 ms) while it loads; for every program, "
-         "\"echo 1 | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer\" or a udev rule that sets it");
-}
-
 bool checkSerialNode(Findings& f, const std::string& real, const SystemProbe& probe) {
   if (!probe.isCharacterDevice(real)) {
     f.problem("serial-device", "not a serial device", kNameASerialPort);
@@ -123,7 +107,10 @@ void CheckSerialPort(Findings& f, const std::string& name, const SystemProbe& pr
   }
   if (!checkHolders(f, real, probe)) return;
   if (real.rfind("/dev/pts/", 0) != 0) checkModemManager(f, real, probe);  // it never probes pseudo-terminals
-  checkLatencyTimer(f, real, probe);
+  const std::string device = real.substr(real.rfind('/') + 1);
+  CheckLatencyTimer(f, real, probe,
+                    "Vestrel asks its driver for low latency (1 ms) while it loads; for every program, "
+                    "\"echo 1 | sudo tee /sys/bus/usb-serial/devices/" + device + "/latency_timer\" or a udev rule that sets it");
 }
 
 void CheckUsbPort(Findings& f, const std::string& location, const SystemProbe& probe) {

@@ -10,20 +10,6 @@ const char kFindThePort[] =
     "plug the receiver's cable or adapter in and find its COM port in Device Manager (Ports (COM & LPT)) "
     "or with \"vestrel --list-ports\"";
 
-// An FTDI bridge passes received bytes on when its buffer fills or its latency timer runs out.
-void checkLatencyTimer(Findings& f, const std::string& name, const SystemProbe& probe) {
-  const std::optional<int> timer = probe.latencyTimerMs(name);
-  if (!timer) return;
-  const std::string ms = std::to_string(*timer) + " ms";
-  if (*timer <= kLatencyTimerGoalMs) {
-    f.ok("latency-timer", "USB-serial bridge with a latency timer of " + ms);
-    return;
-  }
-  f.warn("latency-timer", "USB-serial bridge holding received bytes up to " + ms + " (its latency timer), which slows block transfers",
-         "in Device Manager open the port's Properties, Port Settings, Advanced, set Latency Timer (msec) to 1 "
-         "and plug the adapter in again");
-}
-
 }  // namespace
 
 void CheckSerialPort(Findings& f, const std::string& name, const SystemProbe& probe) {
@@ -44,7 +30,9 @@ void CheckSerialPort(Findings& f, const std::string& name, const SystemProbe& pr
     case OpenResult::NotTerminal: f.problem("open", "cannot be opened", kFindThePort); return;
     case OpenResult::Terminal: f.ok("open", "can be opened"); break;
   }
-  checkLatencyTimer(f, port, probe);
+  CheckLatencyTimer(f, port, probe,
+                    "in Device Manager open the port's Properties, Port Settings, Advanced, set Latency Timer (msec) to 1 "
+                    "and plug the adapter in again");
 }
 
 void CheckUsbPort(Findings& f, const std::string& location, const SystemProbe& probe) {

@@ -1,6 +1,7 @@
 #include "WindowsText.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 namespace CMNC::windowstext {
 
@@ -33,6 +34,16 @@ std::string systemMessageLine(unsigned long code) {
   std::string text = systemMessage(code);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   return text;
+}
+
+std::vector<std::string> commandLineArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!list) return args;
+  for (int i = 1; i < count; ++i) args.push_back(utf8(list[i]));
+  ::LocalFree(list);
+  return args;
 }
 
 }  // namespace CMNC::windowstext

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // Texts between the loader (UTF-8) and the Windows API (UTF-16), and the system's messages.
 namespace CMNC::windowstext {
@@ -11,5 +12,7 @@ std::string utf8(const std::wstring& wide);
 std::string systemMessage(unsigned long code);
 // The same without its line break, for a message that goes on in the same line.
 std::string systemMessageLine(unsigned long code);
+// The program's command line as UTF-8 texts, without the program's name.
+std::vector<std::string> commandLineArguments();
 
 }  // namespace CMNC::windowstext

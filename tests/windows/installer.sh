@@ -10,18 +10,9 @@ drive="$WINEPREFIX/drive_c"
 installed="$drive/Program Files/Vestrel"
 menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Vestrel"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestrel'
-failures=0
-check() {  # check WHAT COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/install-checks.sh"
 registered() { wine reg query "$key" /v UninstallString >/dev/null 2>&1; }
-not() { ! "$@"; }
 here=$(cd "$(dirname "$0")" && pwd)
-settings='HKCU\Software\Telmora\Vestrel'
-store_settings() { wine reg add "$settings\Hosts" /v "Line 3" /t REG_SZ /d "10.0.0.7:8002" /f >/dev/null 2>&1; }
-settings_kept() { wine reg query "$settings\Hosts" /v "Line 3" >/dev/null 2>&1; }
 shortcut_folder() { [ "$(python3 "$here/shortcut_folder.py" "$menu/Vestrel.lnk" | sed -n 2p)" = "%USERPROFILE%" ]; }
 uninstall() {  # uninstall [OPTION]: silently, then waits for the copy the uninstaller runs from
   wine "$installed/uninstall.exe" /S "$@"

@@ -12,14 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 drive="$WINEPREFIX/drive_c"
 installed="$drive/Program Files/Vestrel"
-settings='HKCU\Software\Telmora\Vestrel'
-failures=0
-check() {  # check WHAT COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-not() { ! "$@"; }
+. "$(dirname "$0")/install-checks.sh"
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 registered() { wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" >/dev/null 2>&1; }
 runs() { [ "$(wine "$installed/vestrel.exe" --version | tr -d '\r')" = "vestrel $1" ]; }
@@ -30,8 +23,6 @@ shortcut_folder() {
   lnk=$(shortcut)
   [ -n "$lnk" ] && python3 "$here/shortcut_folder.py" "$lnk" | sed -n 2p | grep -qx '%USERPROFILE%\\\?'
 }
-store_settings() { wine reg add "$settings\\Hosts" /v "Line 3" /t REG_SZ /d "10.0.0.7:8002" /f >/dev/null 2>&1; }
-settings_kept() { wine reg query "$settings\\Hosts" /v "Line 3" >/dev/null 2>&1; }
 
 # An older version of the same package, as a site would have installed it before.
 old="$work/vestrel-0.9.0-x64.msi"

@@ -9,12 +9,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check WHAT COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/install-checks.sh"
 verified() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 || { tail -3 "$work/verify.log"; false; }; }
 
 unsigned=$(env -u VESTREL_SIGN_CERT -u VESTREL_SIGN_KEY "$here/scripts/package-windows" "$build" "$work/unsigned" 9.9.9)

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   receiver.started(ReceiverState::Clock::now());
   receiver.applyLine(line);
   receiver.applyLine(line);  // a second one on top of what the first changed
-  receiver.childEnded(0, "", ReceiverState::Clock::now());
+  receiver.childEnded(ChildExit{}, "", ReceiverState::Clock::now());
   if (receiver.loaded() && receiver.exitStatus() != 0) __builtin_trap();  // never loaded without a clean end
   (void)receiver.stageText();
   return 0;

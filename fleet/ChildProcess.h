@@ -40,7 +40,6 @@ class ChildProcess {
   Read read(Stream stream, char* buffer, std::size_t size, std::size_t& got);
   bool isOpen(Stream stream) const;
   void close(Stream stream);
-  bool running() const;
   // Asks the child to stop as the signal would: Linux sends it to the child's process group,
   // Windows sends Ctrl-Break to it, which vestrel takes as its stop signal.
   void stop(int signal) const;

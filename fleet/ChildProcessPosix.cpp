@@ -123,7 +123,6 @@ bool ChildProcess::isOpen(Stream stream) const { return (stream == Stream::Out ?
 
 void ChildProcess::close(Stream stream) { closeFd(stream == Stream::Out ? impl_->out : impl_->err); }
 
-bool ChildProcess::running() const { return impl_->pid > 0; }
 
 void ChildProcess::stop(int signal) const {
   if (impl_->pid > 0) ::kill(-impl_->pid, signal);

@@ -165,7 +165,6 @@ bool ChildProcess::isOpen(Stream stream) const { return (stream == Stream::Out ?
 
 void ChildProcess::close(Stream stream) { (stream == Stream::Out ? impl_->out : impl_->err).close(); }
 
-bool ChildProcess::running() const { return impl_->process != nullptr; }
 
 // Every stop signal becomes Ctrl-Break, the only console event a process group of its own gets,
 // and the child's stop event, which reaches it also when the fleet has no console.

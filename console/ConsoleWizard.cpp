@@ -30,8 +30,14 @@ int runConsoleWizard(LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& ima
   ConsoleView view(loop, std::move(echo));
   options.headless = true;
   WizardController controller(view, session, job, sourceKind, images, std::move(options));
-  const InterruptWatch watch([&](int signal) { loop.post([&controller, signal] { controller.interrupt(signal); }); },
-                             exitOnSecondInterrupt);
+  const auto interrupt = [&loop, &controller](int signal) {
+    loop.post([&controller, signal] { controller.interrupt(signal); });
+  };
+  const auto finish = [&loop, &controller](int signal) {
+    loop.post([&controller, signal] { controller.stopAfterImage(signal); });
+    loop.postAfter(std::chrono::seconds(kFinishImageBoundS), [&controller, signal] { controller.interrupt(signal); });
+  };
+  const InterruptWatch watch(interrupt, exitOnSecondInterrupt, finish);
   view.started(runStartOf(job));
   controller.start();
   loop.run();

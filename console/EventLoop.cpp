@@ -9,15 +9,35 @@ void EventLoop::post(std::function<void()> fn) {
   wake_.notify_one();
 }
 
+void EventLoop::postAfter(std::chrono::milliseconds delay, std::function<void()> fn) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (quit_) return;
+    timers_.emplace(std::chrono::steady_clock::now() + delay, std::move(fn));
+  }
+  wake_.notify_one();
+}
+
 void EventLoop::run() {
   for (;;) {
     std::function<void()> fn;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
-      if (quit_) {
-        queue_.clear();  // work still queued after the end is dropped
-        return;
+      for (;;) {
+        if (quit_) {
+          queue_.clear();  // work still queued after the end is dropped
+          timers_.clear();
+          return;
+        }
+        // Timers that are due join the queue behind what was posted before them.
+        const Time now = std::chrono::steady_clock::now();
+        while (!timers_.empty() && timers_.begin()->first <= now) {
+          queue_.push_back(std::move(timers_.begin()->second));
+          timers_.erase(timers_.begin());
+        }
+        if (!queue_.empty()) break;
+        if (timers_.empty()) wake_.wait(lock);
+        else wake_.wait_until(lock, timers_.begin()->first);
       }
       fn = std::move(queue_.front());
       queue_.pop_front();

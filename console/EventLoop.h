@@ -1,7 +1,9 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 
 // A plain event loop for front ends without a window system: any thread posts work, the
@@ -10,13 +12,18 @@ class EventLoop {
  public:
   // Queues fn; any thread. Ignored once the loop has quit.
   void post(std::function<void()> fn);
+  // Queues fn once delay has passed (on the steady clock); any thread. Dropped when the loop quits
+  // first.
+  void postAfter(std::chrono::milliseconds delay, std::function<void()> fn);
   // Runs posted work until quit() is called (from a posted function or another thread).
   void run();
   void quit();
 
  private:
+  using Time = std::chrono::steady_clock::time_point;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> queue_;
+  std::multimap<Time, std::function<void()>> timers_;
   bool quit_ = false;
 };

@@ -1,13 +1,13 @@
 #include "HistoryListing.h"
 
 #include <algorithm>
-#include <fstream>
 #include <ostream>
 
 #include "JsonText.h"
 #include "HistoryUrl.h"
 #include "LoadHistory.h"
 #include "PendingRows.h"
+#include "ReplacedFile.h"
 #include "PathText.h"
 #include "PrintableText.h"
 #include "Station.h"
@@ -55,7 +55,7 @@ std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row
 }
 
 std::string csvCell(std::string text) {
-  if (!text.empty() && std::string("=+-@").find(text[0]) != std::string::npos) {
+  if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos) {
     std::string escaped(1, '\'');  // built by appending: mingw's GCC 12 warns falsely on an insert here
     escaped += text;
     text = std::move(escaped);
@@ -144,8 +144,30 @@ std::string asCsv(const std::vector<LoadRecord>& rows) {
   return text;
 }
 
+namespace {
+
+// Why the export may not be written where it names: onto the history itself (or the file beside it
+// where rows wait for the server, or the database's own journal files); "" when it may.
+std::string exportRefusal(const std::string& exportFile, const std::string& place) {
+  for (const std::string& history : {place, station::defaultHistoryPath()}) {
+    if (history.empty() || historyurl::isServerUrl(history)) continue;
+    for (const char* companion : {"", "-wal", "-shm", "-journal"})
+      if (replacedfile::sameFile(exportFile, history + companion))
+        return "--export-history " + exportFile + " names the load history itself (" + history +
+               "): it would replace the history. Name another file.";
+  }
+  return "";
+}
+
+}  // namespace
+
 int run(const HistoryQuery& query, const std::string& path, bool json, std::ostream& out, std::ostream& err) {
   const std::string place = path.empty() ? station::defaultHistoryPath() : path;
+  if (!query.exportFile.empty())
+    if (const std::string refusal = exportRefusal(query.exportFile, place); !refusal.empty()) {
+      err << "vestrel: " << refusal << "\n";
+      return 1;
+    }
   std::string error = place.empty() ? "No place for the load history is known: name it with --history-db PATH." : "";
   const auto history = place.empty() ? nullptr : LoadHistory::openPlace(place, error);
   if (!history) {
@@ -162,13 +184,9 @@ int run(const HistoryQuery& query, const std::string& path, bool json, std::ostr
     err << "vestrel: " << error << "\n";
     return 1;
   }
-  if (!query.exportFile.empty()) {
-    std::ofstream file(pathtext::fromUtf8(query.exportFile), std::ios::binary | std::ios::trunc);
-    file << asCsv(rows);
-    if (!file.flush()) {
-      err << "vestrel: Cannot write " << query.exportFile << ".\n";
-      return 1;
-    }
+  if (!query.exportFile.empty() && !replacedfile::write(query.exportFile, asCsv(rows), error)) {
+    err << "vestrel: " << error << "\n";
+    return 1;
   }
   if (query.list) out << (json ? asJson(rows) : asTable(rows)) << std::flush;
   return 0;

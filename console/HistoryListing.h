@@ -17,7 +17,7 @@ int run(const HistoryQuery& query, const std::string& path, bool json, std::ostr
 std::string asTable(const std::vector<LoadRecord>& rows);
 std::string asJson(const std::vector<LoadRecord>& rows);
 // One header line of the column names, then one line a row; a cell a spreadsheet would take for a
-// formula (=, +, -, @ first) is written with a leading apostrophe.
+// formula (=, +, -, @, a tab or a carriage return first) is written with a leading apostrophe.
 std::string asCsv(const std::vector<LoadRecord>& rows);
 
 }  // namespace historylisting

@@ -24,9 +24,10 @@ void onSignal(int signal) {
 }  // namespace
 
 const int InterruptWatch::kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+const int InterruptWatch::kFinishSignal = SIGUSR1;
 
 struct InterruptWatch::Impl {
-  Handler first, again;
+  Handler first, again, finish;
   int signals[2] = {-1, -1};  // the handler writes, the watcher reads
   int wake[2] = {-1, -1};     // the destructor ends the watcher
   std::thread watcher;
@@ -42,6 +43,10 @@ struct InterruptWatch::Impl {
       if (fds[1].revents != 0) return;
       unsigned char byte = 0;
       if (::read(signals[0], &byte, 1) != 1) continue;
+      if (byte == kFinishSignal && finish) {
+        finish(byte);
+        continue;
+      }
       if (!seen) first(byte);
       else again(byte);
       seen = true;
@@ -49,9 +54,10 @@ struct InterruptWatch::Impl {
   }
 };
 
-InterruptWatch::InterruptWatch(Handler first, Handler again) : impl_(std::make_unique<Impl>()) {
+InterruptWatch::InterruptWatch(Handler first, Handler again, Handler finish) : impl_(std::make_unique<Impl>()) {
   impl_->first = std::move(first);
   impl_->again = std::move(again);
+  impl_->finish = std::move(finish);
   if (::pipe2(impl_->signals, O_CLOEXEC) != 0 || ::pipe2(impl_->wake, O_CLOEXEC) != 0) return;
   ::fcntl(impl_->signals[1], F_SETFL, O_NONBLOCK);  // a flood of signals never blocks the handler
   impl_->watcher = std::thread([impl = impl_.get()] { impl->watch(); });
@@ -61,10 +67,12 @@ InterruptWatch::InterruptWatch(Handler first, Handler again) : impl_(std::make_u
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (int s : kSignals) ::sigaction(s, &action, nullptr);
+  if (impl_->finish) ::sigaction(kFinishSignal, &action, nullptr);
 }
 
 InterruptWatch::~InterruptWatch() {
   for (int s : kSignals) std::signal(s, SIG_DFL);
+  if (impl_->finish) std::signal(kFinishSignal, SIG_DFL);
   g_signalPipe.store(-1);
   if (impl_->watcher.joinable()) {
     const char byte = 0;

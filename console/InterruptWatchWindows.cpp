@@ -34,6 +34,8 @@ int signalOf(DWORD event) {
 }  // namespace
 
 const int InterruptWatch::kSignals[3] = {kSigInt, kSigTerm, kSigHup};
+// Windows has no gentle stop signal: a fleet's job object ends its children with it.
+const int InterruptWatch::kFinishSignal = 0;
 
 namespace {
 // The control handler's only state: the watch's delivery.
@@ -73,7 +75,7 @@ struct InterruptWatch::Impl {
   }
 };
 
-InterruptWatch::InterruptWatch(Handler first, Handler again) : impl_(std::make_unique<Impl>()) {
+InterruptWatch::InterruptWatch(Handler first, Handler again, Handler) : impl_(std::make_unique<Impl>()) {
   impl_->first = std::move(first);
   impl_->again = std::move(again);
   g_deliver.store(&impl_->deliver);

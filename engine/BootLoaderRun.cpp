@@ -58,7 +58,7 @@ void namedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
       if (going(w, rs)) loadRamStep(w, rs, img, img.title);
     }
     w.events.appendStatus("");
-    if (!going(w, rs)) return;
+    if (!going(w, rs) || w.stopsAfterImage(img.title, i + 1 < images.count(), rs)) return;
   }
 }
 
@@ -90,7 +90,7 @@ void numberedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
       }
     }
     w.events.appendStatus("");
-    if (!going(w, rs)) return;
+    if (!going(w, rs) || w.stopsAfterImage(img.title, i + 1 < images.count(), rs)) return;
   }
   // The others are loaded, but the receiver lacks what was skipped: that is no success.
   if (rs.ok && !skipped.empty()) {

@@ -266,6 +266,11 @@ void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, Ru
     if (one.abortReported) rs.abortReported = true;
     if (!one.ok) anyFailed = true;
     rs.errorText = one.errorText;
+    if (!anyFailed && w.stopsAfterImage(img.title, i + 1 < images.count(), one)) {
+      anyFailed = true;
+      rs.errorText = one.errorText;
+      break;
+    }
   }
   rs.ok = !anyFailed && !rs.abortReported && !w.aborted();
   if (w.aborted() && rs.errorText.empty()) rs.errorText = kAbortedByUser;

@@ -49,6 +49,10 @@ class EngineSession {
   // Stops the run, if any: abort, purge, wait for the worker, disconnect; after a load the
   // receiver's normal rate is the current rate again. Never hangs; safe to call at any time.
   virtual void stop() = 0;
+  // Asks the load to end once the image being written is flashed: the images after it are not
+  // begun, and the run ends failed saying which image was written last. A load at its last image,
+  // or a port test, ends as it would. Returns at once; harmless without a run.
+  virtual void stopAfterImage() = 0;
   // True from a start until the next stop() (the worker may have finished already).
   virtual bool running() const = 0;
   // What the last port test (or identification) found; read after stop().

@@ -138,6 +138,10 @@ void LoadSession::start(RunKind kind, FirmwareImageSet& images, const RunSetting
   worker_->resume();
 }
 
+void LoadSession::stopAfterImage() {
+  if (worker_) worker_->stopAfterImage.store(true);
+}
+
 void LoadSession::stop() {
   if (!worker_) return;
   worker_->stop();

@@ -23,6 +23,7 @@ class LoadSession final : public EngineSession {
   bool startIdentify(const TestRequest& request, LoadEvents& events) override;
   bool startLoad(const LoadRequest& request, FirmwareImageSet& images, LoadEvents& events) override;
   void stop() override;
+  void stopAfterImage() override;
   bool running() const override { return worker_ != nullptr; }
   PortTestSetup testResult() const override { return test_; }
   std::string firmwareAfterLoad() const override { return firmwareAfter_; }

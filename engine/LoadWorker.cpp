@@ -34,6 +34,13 @@ void LoadWorker::stop() {
   channel->Disconnect();
 }
 
+bool LoadWorker::stopsAfterImage(const std::string& title, bool moreToLoad, RunState& rs) const {
+  if (!stopAfterImage.load() || !moreToLoad || !rs.ok) return false;
+  rs.ok = false;
+  rs.errorText = "Stopped as asked once " + title + " was written: the images after it were not loaded.";
+  return true;
+}
+
 bool LoadWorker::sleep(int64_t ms) {
   const int64_t end = clock.nowMs() + ms;
   for (;;) {

@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "LoadEvents.h"
 #include "RunSettings.h"
+#include "RunState.h"
 
 class CommandChannel;
 class FirmwareImageSet;
@@ -45,8 +46,14 @@ class LoadWorker {
     events.loadAborted();
   }
 
+  // After an image: true when a stop after the image was asked and the set has more to load; the
+  // run's state then says the run ended after title.
+  bool stopsAfterImage(const std::string& title, bool moreToLoad, RunState& rs) const;
+
   // Set by stop() (any thread), read by every step; never cleared during a run.
   std::atomic<bool> abortRequested{false};
+  // Set by the session's stopAfterImage() (any thread), read between images.
+  std::atomic<bool> stopAfterImage{false};
   CommandChannel* const channel;
   FirmwareImageSet* const images;
   const RunSettings settings;

@@ -22,9 +22,13 @@ void closeFd(int& fd) {
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void execChild(const std::string& program, const std::vector<char*>& argv, const std::vector<char*>& envp,
-                            int out, int err, int report) {
+                            int out, int err, int report, pid_t parent) {
   ::setpgid(0, 0);
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  // A fleet that goes away asks each child to stop once the image it writes is flashed; one that
+  // went before this line was reached is seen by the child's new parent.
+  ::prctl(PR_SET_PDEATHSIG, SIGUSR1);
+  if (::getppid() != parent) ::raise(SIGUSR1);
+  ::signal(SIGPIPE, SIG_DFL);  // the fleet's own choice is not the child's
   const int devNull = ::open("/dev/null", O_RDONLY);
   if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
   ::dup2(out, STDOUT_FILENO);
@@ -82,8 +86,9 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
+  const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
-  if (pid == 0) execChild(program, argv, envp, out[1], err[1], report[1]);
+  if (pid == 0) execChild(program, argv, envp, out[1], err[1], report[1], parent);
   for (int fd : {out[1], err[1], report[1]}) ::close(fd);
   int execError = 0;
   const bool forked = pid > 0;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "BrokenPipe.h"
 #include "ChildWait.h"
 #include "FleetInventory.h"
 #include "FleetOptions.h"
@@ -14,6 +15,7 @@
 #include "PortDiscovery.h"
 #include "PortNames.h"
 #include "Version.h"
+#include "VersionMatch.h"
 
 namespace {
 
@@ -69,6 +71,7 @@ int inventory(const std::string& vestrel, const FleetOptions& options, const std
 }  // namespace
 
 int main(int argc, char** argv) {
+  ignoreBrokenPipes();
   FleetOptions options;
   const std::string error = parseFleetOptions(fleetplatform::arguments(argc, argv), options);
   CMNC::HidePortPasswords(argc, argv);  // copied: gone from what other users can read
@@ -130,7 +133,7 @@ int main(int argc, char** argv) {
               .run(ports, wait, stopSignal);
       if (stopSignal) return 128 + stopSignal;
       for (std::size_t i = 0; i < found.size(); ++i)
-        if (found[i].found && found[i].firmware.rfind(options.expectVersion, 0) == 0)
+        if (found[i].found && versionMatches(found[i].firmware, options.expectVersion))
           run.markCurrent(i, found[i].model, found[i].id, found[i].firmware);
     }
     return run.run();

@@ -12,4 +12,7 @@ bool supported();
 // Connects to the server at url (no password in it); nullptr with error set when the server cannot
 // be reached or refuses the connection. Blocks up to the connection's time-out.
 std::unique_ptr<HistoryDb> connect(const std::string& url, std::string& error);
+// Whether the server's client library, reading url as it would to connect, finds a password in it
+// (however it is spelt or percent-encoded); unreadable is set, with why, when it cannot read url.
+bool holdsPassword(const std::string& url, std::string& unreadable);
 }  // namespace historyserver

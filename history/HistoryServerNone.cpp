@@ -9,4 +9,6 @@ std::unique_ptr<HistoryDb> connect(const std::string&, std::string& error) {
   return nullptr;
 }
 
+bool holdsPassword(const std::string&, std::string&) { return false; }
+
 }  // namespace historyserver

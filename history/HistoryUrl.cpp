@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "HistoryServer.h"
+
 namespace historyurl {
 namespace {
 
@@ -41,9 +43,13 @@ std::string problem(const std::string& url) {
   const std::size_t at = authority.rfind('@');
   const bool userPassword = at != std::string::npos && authority.substr(0, at).find(':') != std::string::npos;
   const std::size_t question = url.find('?', scheme);
-  if (userPassword || (question != std::string::npos && queryHasPassword(url.substr(question + 1))))
+  const bool spelt = userPassword || (question != std::string::npos && queryHasPassword(url.substr(question + 1)));
+  // What the client library reads is what counts: a key it decodes (%70assword) is a password too.
+  std::string unreadable;
+  if (spelt || historyserver::holdsPassword(url, unreadable))
     return "the history server's URL holds a password, which others can read: leave it out and give it in "
            "~/.pgpass (or the file PGPASSFILE names), PGPASSWORD or a service file.";
+  if (!unreadable.empty()) return "the history server's URL cannot be read: " + unreadable + ".";
   return "";
 }
 

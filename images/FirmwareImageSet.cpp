@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "ImageCatalogue.h"
+#include "InputFile.h"
 #include "PathText.h"
 #include "ZipArchive.h"
 
@@ -72,8 +73,8 @@ std::pair<bool, int> FirmwareImageSet::findLdpWithoutRamLoader() const {
 }
 
 bool FirmwareImageSet::ramLoaderBesideSource() const {
-  std::ifstream f(pathtext::fromUtf8(source + kRamLoaderFile), std::ios::binary);
-  return f.is_open();
+  std::error_code ec;
+  return std::filesystem::exists(pathtext::fromUtf8(source + kRamLoaderFile), ec);
 }
 
 namespace {
@@ -104,6 +105,7 @@ std::string FirmwareImageSet::scanFolder(bool includeLoaderImages) {
     std::error_code statusEc;
     if (!std::filesystem::exists(entry.status(statusEc)) || entry.is_directory(statusEc)) continue;
     if (isImageFileName(name) && (includeLoaderImages || isLdpName(name))) {
+      if (!entry.is_regular_file(statusEc)) return inputfile::notRegularFile(pathtext::toUtf8(entry.path()), "The image");
       found.push_back(name);
       const uintmax_t size = entry.file_size(statusEc);
       if (!statusEc) planned += size;
@@ -161,6 +163,9 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
   const auto slash = pathtext::lastSeparator(path);
   source = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
   const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+  // A device or a pipe would be read for ever, or block until something writes to it.
+  error = kind == SourceKind::Folder ? inputfile::notFolder(path, "The source") : inputfile::notRegularFile(path, "The source");
+  if (!error.empty()) return error;
   switch (kind) {
     case SourceKind::Folder:
       error = scanFolder(includeLoaderImages);

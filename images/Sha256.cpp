@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "InputFile.h"
 #include "PathText.h"
 
 namespace {
@@ -17,7 +18,9 @@ std::string Sha256::of(const void* bytes, std::size_t count) {
   return digest.hexDigest();
 }
 
-std::string Sha256::ofFile(const std::string& path, std::string& error) {
+std::string Sha256::ofFile(const std::string& path, std::string& error, const std::function<bool()>& stopped) {
+  error = inputfile::notRegularFile(path, "The file");
+  if (!error.empty()) return {};
   std::ifstream file(pathtext::fromUtf8(path), std::ios::binary);
   if (!file) {
     error = "Cannot read " + path + " for its digest.";
@@ -26,6 +29,10 @@ std::string Sha256::ofFile(const std::string& path, std::string& error) {
   Sha256 digest;
   std::vector<char> piece(kReadPieceBytes);
   while (file) {
+    if (stopped && stopped()) {
+      error = "The digest of " + path + " was stopped.";
+      return {};
+    }
     file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
     digest.update(piece.data(), static_cast<std::size_t>(file.gcount()));
   }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,8 +20,9 @@ class Sha256 {
 
   // The digest of bytes in memory.
   static std::string of(const void* bytes, std::size_t count);
-  // The digest of a file (a UTF-8 path), read in pieces; empty with error set when it cannot be read.
-  static std::string ofFile(const std::string& path, std::string& error);
+  // The digest of a regular file (a UTF-8 path), read in pieces; empty with error set when it is no
+  // regular file, cannot be read, or stopped() turned true between two pieces.
+  static std::string ofFile(const std::string& path, std::string& error, const std::function<bool()>& stopped = {});
 
  private:
   struct Platform;

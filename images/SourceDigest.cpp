@@ -1,13 +1,18 @@
 #include "SourceDigest.h"
 
-#include <fstream>
 #include <map>
+#include <vector>
 
 #include "FirmwareImageSet.h"
+#include "InputFile.h"
 #include "PathText.h"
 #include "Sha256.h"
 
 namespace {
+
+// A digest list names a distribution's files: far below these.
+constexpr std::size_t kMaxListBytes = 1 << 20;
+constexpr std::size_t kMaxListLineBytes = 4096;
 
 std::string baseName(const std::string& path) {
   const auto slash = pathtext::lastSeparator(path);
@@ -17,14 +22,9 @@ std::string baseName(const std::string& path) {
 // The list's digests by file name (without any folder). A line that is no digest is skipped.
 std::map<std::string, std::string> readList(const std::string& listFile, std::string& error) {
   std::map<std::string, std::string> byName;
-  std::ifstream list(pathtext::fromUtf8(listFile));
-  if (!list) {
-    error = "Cannot read the digest list " + listFile + ".";
-    return byName;
-  }
-  std::string line;
-  while (std::getline(list, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::vector<std::string> lines;
+  if (!inputfile::readLines(listFile, "The digest list", kMaxListBytes, kMaxListLineBytes, lines, error)) return byName;
+  for (const std::string& line : lines) {
     const auto gap = line.find(' ');
     if (gap == std::string::npos) continue;
     const std::string digest = normalisedSha256(line.substr(0, gap));
@@ -49,12 +49,13 @@ std::string checkListed(const std::map<std::string, std::string>& list, const st
   return at->second == actual ? std::string() : mismatch(name, at->second, actual);
 }
 
-std::string checkFolder(const std::string& folder, const FirmwareImageSet& set, const DigestExpectation& expected) {
+std::string checkFolder(const std::string& folder, const FirmwareImageSet& set, const DigestExpectation& expected,
+                        const std::function<bool()>& stopped) {
   std::string error;
   const auto list = readList(expected.listFile, error);
   for (const std::string& name : set.names) {
     if (!error.empty()) break;
-    const std::string actual = Sha256::ofFile(folder + name, error);
+    const std::string actual = Sha256::ofFile(folder + name, error, stopped);
     if (error.empty()) error = checkListed(list, expected.listFile, name, actual);
   }
   return error;
@@ -67,14 +68,14 @@ std::string sourceFilePath(const std::string& path, SourceKind kind) {
 }
 
 SourceDigest digestSource(const std::string& path, SourceKind kind, const FirmwareImageSet& set,
-                          const DigestExpectation& expected) {
+                          const DigestExpectation& expected, const std::function<bool()>& stopped) {
   SourceDigest result;
   const std::string file = sourceFilePath(path, kind);
   if (file.empty()) {
-    if (expected.any()) result.error = checkFolder(set.source, set, expected);
+    if (expected.any()) result.error = checkFolder(set.source, set, expected, stopped);
     return result;
   }
-  result.sha256 = Sha256::ofFile(file, result.error);
+  result.sha256 = Sha256::ofFile(file, result.error, stopped);
   if (!result.error.empty() || !expected.any()) return result;
   if (!expected.sha256.empty()) {
     if (expected.sha256 != result.sha256) result.error = mismatch(baseName(file), expected.sha256, result.sha256);

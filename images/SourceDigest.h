@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 #include "SourceKind.h"
@@ -24,6 +25,7 @@ struct SourceDigest {
 // The path of the file a source of this kind reads (a folder reads none: empty).
 std::string sourceFilePath(const std::string& path, SourceKind kind);
 
-// Digests the scanned set's source and checks it. Reads the source file once more.
+// Digests the scanned set's source and checks it. Reads the source file once more; stopped() is
+// asked between pieces, and a digest it stops is refused.
 SourceDigest digestSource(const std::string& path, SourceKind kind, const FirmwareImageSet& set,
-                          const DigestExpectation& expected);
+                          const DigestExpectation& expected, const std::function<bool()>& stopped = {});

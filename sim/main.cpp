@@ -86,6 +86,7 @@ int replay(const std::string& file, int tcpPort, const std::string& pathFile, co
 }
 
 int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);  // a reader that goes away stops that output only
   ReceiverConfig config;
   std::string replayFile, reportFile;
   int tcpPort = -1;

@@ -1,4 +1,6 @@
 // vestrel-mkfw: writes the sample firmware distribution into a folder.
+#include <signal.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -6,6 +8,7 @@
 #include "SampleFirmware.h"
 
 int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);  // a reader that goes away stops that output only
   const char* usage = "usage: vestrel-mkfw DIR [--main-size BYTES] [--hardware N] [--loader-version N]\n";
   if (argc >= 2 && std::string(argv[1]) == "--help") return std::cout << usage, 0;
   if (argc < 2 || argv[1][0] == '-') return std::cerr << usage, 2;  // never a folder named like an option

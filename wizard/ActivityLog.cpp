@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "PathText.h"
+#include "PrintableText.h"
 
 namespace {
 bool g_logDestroyed = false;
@@ -62,6 +63,7 @@ void ActivityLog::Write(const std::string& text) {
   std::string clean = text;
   clean.erase(std::remove(clean.begin(), clean.end(), '\r'), clean.end());
   file_.clear();
-  file_ << clean;
+  // A receiver's text may hold escape sequences: `tail -f` on the log must not pass them on.
+  file_ << printable(clean);
   file_.flush();
 }

@@ -5,8 +5,9 @@
 
 // The optional log file of the program: a copy of every text shown in the log box and the page
 // texts, framed by a start and a close line with the local date and time. Silent until opened.
-// Text is written as UTF-8 with the carriage returns removed, and flushed at once, so that a crash
-// or a signal loses nothing. Any thread may call it.
+// Text is written as UTF-8 with the carriage returns removed and every other control character
+// (and any byte that is not UTF-8) shown as U+FFFD, as on the terminal; it is flushed at once, so
+// that a crash or a signal loses nothing. Any thread may call it.
 class ActivityLog {
  public:
   static ActivityLog& Instance();

@@ -1,12 +1,16 @@
 #include "PasswordInput.h"
 
-#include <fstream>
 #include <iostream>
+#include <vector>
 
+#include "InputFile.h"
 #include "PathText.h"
 
 namespace passwordinput {
 namespace {
+
+// A password file holds one line; a larger file is not one.
+constexpr std::size_t kMaxPasswordFileBytes = 4096;
 
 std::string withoutLineEnd(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -16,14 +20,16 @@ std::string withoutLineEnd(std::string line) {
 }  // namespace
 
 bool readPasswordFile(const std::string& path, std::string& password, std::string& error) {
-  if (!fileIsPrivate(path, error)) return false;
-  std::ifstream in(pathtext::fromUtf8(path), std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) {
-    error = "Cannot read the password file " + path + ": it is missing, empty or unreadable.";
+  error = inputfile::notRegularFile(path, "The password file");
+  if (!error.empty() || !fileIsPrivate(path, error)) return false;
+  std::vector<std::string> lines;
+  if (!inputfile::readLines(path, "The password file", kMaxPasswordFileBytes, kMaxPasswordFileBytes, lines, error))
+    return false;
+  if (lines.empty()) {
+    error = "Cannot read the password file " + path + ": it is empty.";
     return false;
   }
-  password = withoutLineEnd(line);
+  password = lines.front();
   return true;
 }
 

@@ -66,6 +66,10 @@ class WizardController {
   void interrupt(int signal);
   // What an interruption at this moment may have left in the receiver, and what to do.
   std::string interruptAdvice() const;
+  // The program was asked to stop gently (its fleet went away): a load ends once the image being
+  // written is flashed, and its outcome is aborted with the image it ended after; anything else
+  // is interrupted at once by signal. The caller bounds the wait with interrupt().
+  void stopAfterImage(int signal);
 
   const ControlState& state(int id) const { return controls_.state(id); }
   const WizardControls& controls() const { return controls_; }
@@ -173,6 +177,7 @@ class WizardController {
   int exitStatus_ = 0;
   FirmwareChange firmwareChange_;
   int interrupted_ = 0;  // the signal that stops the program, once one came
+  bool windingDown_ = false;  // asked to stop once the image being written is flashed
   // The facts of the run so far, for its outcome.
   std::optional<LoadStage> stage_;   // the last stage the engine reported
   std::string failure_;              // why the last run failed, as the engine (or the check after it) said

@@ -11,6 +11,7 @@
 #include "Sha256.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
+#include "VersionMatch.h"
 #include "WizardView.h"
 
 using namespace ids;
@@ -121,7 +122,7 @@ std::string WizardController::expectedVersionMismatch() const {
   const std::string& after = firmwareChange_.after;
   if (after.empty())
     return "The receiver did not answer for its main firmware after the load; " + expected + " was expected.";
-  if (after.rfind(expected, 0) == 0) return "";
+  if (versionMatches(after, expected)) return "";
   return "The receiver runs main firmware " + after + ", but " + expected + " was expected.";
 }
 
@@ -209,6 +210,15 @@ std::string WizardController::interruptAdvice() const {
            "then load again.";
   return "Interrupted: the receiver may be left in its boot loader: switch it off and on and load again with "
          "Power On Capture.";
+}
+
+void WizardController::stopAfterImage(int signal) {
+  if (interrupted_ != 0 || windingDown_) return;
+  if (!session_.running() || page_ != Page::Loading) return interrupt(signal);
+  windingDown_ = true;
+  operatorStopped_ = true;
+  controls_.append(kLogBox, "Asked to stop: the load ends once the image being written is flashed.\r\n");
+  session_.stopAfterImage();
 }
 
 void WizardController::interrupt(int signal) {

@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "InputFile.h"
 
 namespace {
 
@@ -25,6 +28,10 @@ constexpr std::size_t kShownBytes = 16;  // bytes a mismatch report shows on eac
 constexpr double kAfterPurgeS = 0.05;
 constexpr int kPurgeOutput = 1 | 4;  // the port's purge flags that end or clear what it was sending
 constexpr std::size_t kFloodBytes = 16;  // a write of at least this many copies of one byte is a flood
+// A line holds one write or read as hex: the largest write is 32 KiB, so a longer line is no event.
+constexpr std::size_t kMaxLineBytes = 1 << 20;
+// A recording covers one run: its time stamps count seconds from its start, within a day.
+constexpr double kMaxSeconds = 24 * 60 * 60;
 
 // A capture's flood: one byte written over and over, as many times as the receiver took to answer.
 int floodByte(const std::vector<uint8_t>& bytes) {
@@ -73,9 +80,26 @@ std::string shown(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-ReplayReceiver::ReplayReceiver(const std::string& path) : in_(path, std::ios::binary) {
+// One line of at most kMaxLineBytes without its LF: Line, or End at the recording's end, or
+// Unended when the recording stops inside a line (it was cut), or TooLong.
+ReplayReceiver::LineRead ReplayReceiver::readLine(std::string& line) {
+  line.clear();
+  std::streambuf& buffer = *in_.rdbuf();
+  for (;;) {
+    const int c = buffer.sbumpc();
+    if (c == std::char_traits<char>::eof()) return line.empty() ? LineRead::End : LineRead::Unended;
+    if (c == '\n') return LineRead::Line;
+    if (line.size() >= kMaxLineBytes) return LineRead::TooLong;
+    line += static_cast<char>(c);
+  }
+}
+
+ReplayReceiver::ReplayReceiver(const std::string& path) {
+  error_ = inputfile::notRegularFile(path, "The recording");
+  if (!error_.empty()) return;
+  in_.open(path, std::ios::binary);
   std::string line;
-  if (!in_ || !std::getline(in_, line)) {
+  if (!in_ || readLine(line) != LineRead::Line) {
     error_ = "cannot read the recording " + path;
     return;
   }
@@ -91,7 +115,11 @@ ReplayReceiver::ReplayReceiver(const std::string& path) : in_(path, std::ios::bi
     return;
   }
   // The header ends where the first event (a time stamp) begins.
-  while (in_.peek() != EOF && !std::isdigit(in_.peek()) && std::getline(in_, line)) {
+  while (in_.peek() != EOF && !std::isdigit(in_.peek())) {
+    if (readLine(line) != LineRead::Line) {
+      error_ = "the recording's header is damaged at line " + std::to_string(lineNumber_ + 1);
+      return;
+    }
     ++lineNumber_;
     if (line.rfind("link ", 0) == 0) link_ = line.substr(5);
   }
@@ -100,20 +128,36 @@ ReplayReceiver::ReplayReceiver(const std::string& path) : in_(path, std::ios::bi
 
 bool ReplayReceiver::nextEvent(Event& event) {
   std::string line;
-  if (!std::getline(in_, line)) return false;
+  const LineRead read = readLine(line);
+  if (read == LineRead::End) {
+    // Every run closes its port last: a recording that ends before that was cut short.
+    if (lastWord_ != "close")
+      error_ = "the recording is truncated after line " + std::to_string(lineNumber_) + ": it ends before the port's close";
+    return false;
+  }
   ++lineNumber_;
+  if (read != LineRead::Line) {
+    error_ = read == LineRead::Unended ? "the recording is truncated at line " + std::to_string(lineNumber_) + ": it ends inside that line"
+                                       : "the recording is damaged at line " + std::to_string(lineNumber_) + ": the line is too long";
+    return false;
+  }
   event = {};
   event.line = lineNumber_;
   const std::size_t space = line.find(' ');
   char* end = nullptr;
   event.seconds = space == std::string::npos ? -1 : std::strtod(line.c_str(), &end);
-  if (space == std::string::npos || end != line.c_str() + space || event.seconds < 0) {
-    error_ = "the recording is damaged at line " + std::to_string(lineNumber_);
+  // Time stamps are seconds since the recording began: finite, never going back, within a day.
+  const bool timely = std::isfinite(event.seconds) && event.seconds >= lastSeconds_ && event.seconds <= kMaxSeconds;
+  if (space == std::string::npos || end != line.c_str() + space || !timely) {
+    error_ = "the recording is damaged at line " + std::to_string(lineNumber_) +
+             (space != std::string::npos && end == line.c_str() + space ? ": its time stamp is out of order or range" : "");
     return false;
   }
+  lastSeconds_ = event.seconds;
   const std::size_t wordEnd = line.find(' ', space + 1);
   event.word = line.substr(space + 1, wordEnd == std::string::npos ? std::string::npos : wordEnd - space - 1);
   event.rest = wordEnd == std::string::npos ? "" : line.substr(wordEnd + 1);
+  lastWord_ = event.word;
   return true;
 }
 

@@ -10,7 +10,8 @@
 // recorded piece after its recorded gap, a link the receiver dropped is dropped (TCP/IP). At the
 // first byte that differs from the recording it reports where (the recording's line, the byte in
 // that write, what was expected and what came, as hex and text) and goes silent. The recording is
-// read as a stream, one event ahead, so its size does not matter.
+// read as a stream, one event ahead, so its size does not matter; a line is bounded, time stamps
+// are checked, and a recording that ends before the port's close is told as truncated.
 class ReplayReceiver {
  public:
   // Opens the recording and reads its header; check error().
@@ -37,6 +38,8 @@ class ReplayReceiver {
     std::string rest;
     int line = 0;
   };
+  enum class LineRead { Line, End, Unended, TooLong };
+  LineRead readLine(std::string& line);
   bool nextEvent(Event& event);
   bool awaitBytes(const Event& event, const std::vector<uint8_t>& expected, const volatile int& stop);
   bool awaitPassword(const volatile int& stop);
@@ -48,6 +51,8 @@ class ReplayReceiver {
 
   std::ifstream in_;
   int lineNumber_ = 0;
+  double lastSeconds_ = 0;  // the last event's time stamp
+  std::string lastWord_;    // the last event's word
   std::string error_;
   std::string link_;
   std::string report_;

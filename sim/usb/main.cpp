@@ -128,6 +128,7 @@ std::string besideThisProgram(const char* argv0, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);  // a reader that goes away stops that output only
   Options o;
   if (!parse(argc, argv, o) || o.receivers < 1) {
     usage();

@@ -37,11 +37,13 @@ TEST(HistoryUrl, ServersAreToldFromFilesAndPasswordsRefusedInEveryForm) {
                             "postgresql://line@db/history?passfile=/etc/line.pgpass"})
     EXPECT_EQ(historyurl::problem(clean), "") << clean;
   for (const char* secret : {"postgresql://line:pw@db/history", "postgresql://line:@db/history",
-                             "postgresql://line@db/history?password=pw", "postgres://db/h?sslmode=require&Password=pw"}) {
+                             "postgresql://line@db/history?password=pw", "postgres://db/h?sslmode=require&Password=pw",
+                             "postgresql://line@db/history?%70assword=pw", "postgresql://line@db/h?sslmode=disable&pass%77ord=x"}) {
     const std::string problem = historyurl::problem(secret);
     EXPECT_NE(problem.find("password"), std::string::npos) << secret;
     EXPECT_NE(problem.find(".pgpass"), std::string::npos) << "the refusal names the way out";
   }
+  EXPECT_NE(historyurl::problem("postgresql://db/h?nosuchkey=1").find("cannot be read"), std::string::npos);
 }
 
 // A station's file of the first schema is brought up to date: its rows stay, their images keep

@@ -3,8 +3,9 @@
 virtual receiver (make-recordings); here vestrel-sim --replay plays the receiver's side of it and
 the same load, with the recorded settings, must end as the recorded one did, the loader never
 leaving the recording. Also: one changed byte makes the replay stop at that place; a truncated, a
-damaged and a newer-format recording are refused naming the line or both versions; a loader that
-sends more than the recording holds is told.
+damaged (a line too long, a time stamp out of order or range) and a newer-format recording are
+refused naming the line or both versions; a device or a pipe is refused at once; a loader that
+sends more than a whole recording holds is told.
 
   replay.py VESTREL SIM MKFW
 """
@@ -105,12 +106,22 @@ def refusals(work):
     first_write = next(i for i, line in enumerate(lines) if " write " in line)
     ends_after_write = "\n".join(lines[:first_write + 1]) + "\n"
     cut = "\n".join(lines[:first_write + 3]) + "\n" + lines[first_write + 3][:7]  # a line cut in its time stamp
+    stamp = lines[first_write].split(" ", 1)
+    far_future = "\n".join(lines[:first_write] + ["1e300 " + stamp[1]] + lines[first_write + 1:])
+    backwards = "\n".join(lines[:first_write + 1] + ["0.000001 " + lines[first_write + 1].split(" ", 1)[1]]
+                          + lines[first_write + 2:])
     cases = {
-        "truncated": (cut, "damaged at line %d" % (first_write + 4)),
+        "cut line": (cut, "truncated at line %d" % (first_write + 4)),
+        "cut after a line": (ends_after_write, "truncated after line %d" % (first_write + 1)),
         "damaged": (source.replace(" write ", " write zz", 1), "damaged at line %d" % (first_write + 1)),
         "newer format": (source.replace("vestrel-recording 1", "vestrel-recording 7", 1),
                          "format 7; this vestrel-sim reads format 1"),
-        "short": (ends_after_write, "the loader sent more than the recording holds"),
+        "far future": (far_future, "damaged at line %d: its time stamp" % (first_write + 1)),
+        "backwards": (backwards, "damaged at line %d: its time stamp" % (first_write + 2)),
+        "endless line": (source.replace(" write ", " write " + "00" * (1 << 20), 1),
+                         "damaged at line %d: the line is too long" % (first_write + 1)),
+        "complete but short": (ends_after_write + stamp[0] + " close\n",
+                               "the loader sent more than the recording holds"),
     }
     for name, (text, said) in cases.items():
         path = work + "/" + name.replace(" ", "-") + ".rec"
@@ -118,6 +129,19 @@ def refusals(work):
         status, result, report = replay(work, path, "small/named.zip", "fldp", stop_on_report=True)
         check(said in report and result.get("outcome") != "confirmed",
               "a %s recording is refused saying %r: %r" % (name, said, report))
+
+
+def special_files(work):
+    fifo = work + "/fifo.rec"
+    os.mkfifo(fifo)
+    for path in ("/dev/zero", "/dev/urandom", fifo):
+        try:
+            done = subprocess.run([SIM, "--replay", path], capture_output=True, text=True, timeout=20)
+            said = done.stderr + done.stdout
+            check(done.returncode != 0 and ("is a device" in said or "is a pipe" in said),
+                  "a recording of %s is refused at once: %r" % (path, said))
+        except subprocess.TimeoutExpired:
+            check(False, "a recording of %s is refused at once, not read" % path)
 
 
 def no_password(recording):
@@ -133,7 +157,7 @@ def main():
         subprocess.run([MKFW, work + "/small", "--main-size", "16384"], check=True, stdout=subprocess.DEVNULL)
         with ThreadPoolExecutor(max_workers=len(CASES) + 2) as pool:
             runs = [pool.submit(replay, work, os.path.join(HERE, c[0]), c[1], c[2]) for c in CASES]
-            others = [pool.submit(changed_byte, work), pool.submit(refusals, work)]
+            others = [pool.submit(changed_byte, work), pool.submit(refusals, work), pool.submit(special_files, work)]
             for (recording, _, _, status, outcome), run in zip(CASES, runs):
                 got, result, report = run.result()
                 check(got == status and result.get("outcome") == outcome and report == "",

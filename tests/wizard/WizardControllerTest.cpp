@@ -35,13 +35,14 @@ class FakeSession : public EngineSession {
     if (running_) ++stops;
     running_ = false;
   }
+  void stopAfterImage() override { ++stopsAfterImage; }
   bool running() const override { return running_; }
   PortTestSetup testResult() const override { return result; }
   std::string firmwareAfterLoad() const override { return after; }
   int currentRate() const override { return rate; }
 
   LoadEvents& events() { return *events_; }
-  int tests = 0, loads = 0, stops = 0, rate = 115200;
+  int tests = 0, loads = 0, stops = 0, stopsAfterImage = 0, rate = 115200;
   TestRequest test;
   LoadRequest load;
   PortTestSetup result;

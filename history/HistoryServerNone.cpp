@@ -4,7 +4,7 @@ namespace historyserver {
 
 bool supported() { return false; }
 
-std::unique_ptr<HistoryDb> connect(const std::string&, std::string& error) {
+std::unique_ptr<HistoryDb> connect(const std::string&, std::string& error, const CMNC::AbortSignal*) {
   error = "this build keeps the load history in SQLite only: a history server (postgresql://...) is not supported here.";
   return nullptr;
 }

@@ -8,8 +8,8 @@ namespace historyserver {
 
 bool supported() { return true; }
 
-std::unique_ptr<HistoryDb> connect(const std::string& url, std::string& error) {
-  auto db = std::make_unique<PgDb>(url);
+std::unique_ptr<HistoryDb> connect(const std::string& url, std::string& error, const CMNC::AbortSignal* stop) {
+  auto db = std::make_unique<PgDb>(url, stop);
   if (db->ok()) return db;
   error = db->error();
   return nullptr;

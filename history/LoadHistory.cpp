@@ -9,28 +9,15 @@
 #include "HistorySchema.h"
 #include "HistoryServer.h"
 #include "HistoryUrl.h"
+#include "KeptOutcome.h"
+#include "LoadColumns.h"
 #include "PathText.h"
 #include "SqliteDb.h"
 
 namespace {
 
-// The text columns of "loads" in their order after id and pid; exit_status follows them.
-struct TextColumn {
-  const char* name;
-  std::string LoadRecord::*field;
-};
-constexpr TextColumn kTextColumns[] = {
-    {"started_at", &LoadRecord::startedAt},         {"finished_at", &LoadRecord::finishedAt},
-    {"station", &LoadRecord::station},             {"tool_version", &LoadRecord::toolVersion},
-    {"command_line", &LoadRecord::commandLine},    {"port", &LoadRecord::port},
-    {"link", &LoadRecord::link},                   {"method", &LoadRecord::method},
-    {"source", &LoadRecord::source},               {"source_sha256", &LoadRecord::sourceSha256},
-    {"receiver_model", &LoadRecord::receiverModel}, {"receiver_id", &LoadRecord::receiverId},
-    {"receiver_hardware", &LoadRecord::receiverHardware}, {"firmware_before", &LoadRecord::firmwareBefore},
-    {"firmware_after", &LoadRecord::firmwareAfter}, {"outcome", &LoadRecord::outcome},
-    {"stage", &LoadRecord::stage},                 {"reason", &LoadRecord::reason},
-    {"log_path", &LoadRecord::logPath},
-};
+using loadcolumns::kTextColumns;
+using loadcolumns::TextColumn;
 constexpr int kTextColumnCount = static_cast<int>(std::size(kTextColumns));
 
 // "id, pid, started_at, ..., log_path, exit_status, pending"
@@ -131,9 +118,9 @@ std::unique_ptr<LoadHistory> LoadHistory::ready(std::unique_ptr<HistoryDb> db, s
   return history;
 }
 
-std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::string& error) {
+std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::string& error, const CMNC::AbortSignal* stop) {
   if (!makeFolder(path, error)) return nullptr;
-  auto db = std::make_unique<SqliteDb>(path);
+  auto db = std::make_unique<SqliteDb>(path, stop);
   if (!db->ok()) {
     error = "Cannot open the load history " + path + ": " + db->error();
     return nullptr;
@@ -143,11 +130,23 @@ std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::str
     error = "Cannot use the load history " + path + ": " + db->error();
     return nullptr;
   }
-  return ready(std::move(db), error);
+  auto history = ready(std::move(db), error);
+  if (history) history->takeKeptOutcomes(path);
+  return history;
 }
 
-std::unique_ptr<LoadHistory> LoadHistory::openServer(const std::string& url, std::string& error) {
-  auto db = historyserver::connect(url, error);
+// The rows runs kept beside the file when it could not take them: each goes in, as its run's
+// finish would have written it, and its file goes once the row is in.
+void LoadHistory::takeKeptOutcomes(const std::string& path) {
+  for (const keptoutcome::Kept& kept : keptoutcome::find(path)) {
+    std::string error;
+    std::error_code ec;
+    if (finish(kept.row, error)) std::filesystem::remove(pathtext::fromUtf8(kept.path), ec);
+  }
+}
+
+std::unique_ptr<LoadHistory> LoadHistory::openServer(const std::string& url, std::string& error, const CMNC::AbortSignal* stop) {
+  auto db = historyserver::connect(url, error, stop);
   if (!db) {
     error = "Cannot reach the history server " + url + ": " + error;
     return nullptr;

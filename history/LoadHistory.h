@@ -8,6 +8,9 @@
 #include "LoadRecord.h"
 
 class HistoryDb;
+namespace CMNC {
+class AbortSignal;
+}
 
 // The load history: the rows of every run, in a station's SQLite file that many processes write
 // at once (write-ahead log, writers wait for each other's locks), or on the line's PostgreSQL
@@ -22,12 +25,16 @@ class LoadHistory {
   // How long a set-up step that the library refuses at once while locked waits before it retries.
   static constexpr int kBusyRetryMs = 10;
 
-  // Opens the station's file (creating it and its folder) and brings the schema up to date;
-  // nullptr with error set when the history cannot be used (an unwritable place, a newer
-  // program's schema).
-  static std::unique_ptr<LoadHistory> open(const std::string& path, std::string& error);
+  // Opens the station's file (creating it and its folder) and brings the schema up to date; rows
+  // kept beside it by runs it could not take (KeptOutcome) go into it. nullptr with error set when
+  // the history cannot be used (an unwritable place, a newer program's schema). A set stop ends
+  // the waits for another writer's lock.
+  static std::unique_ptr<LoadHistory> open(const std::string& path, std::string& error,
+                                           const CMNC::AbortSignal* stop = nullptr);
   // The same on the line's server (postgresql://...); also nullptr when it cannot be reached.
-  static std::unique_ptr<LoadHistory> openServer(const std::string& url, std::string& error);
+  // Every statement there has a deadline (PgDb), which a set stop cuts short.
+  static std::unique_ptr<LoadHistory> openServer(const std::string& url, std::string& error,
+                                                 const CMNC::AbortSignal* stop = nullptr);
   // Opens the file's path or the server's URL, whichever place names.
   static std::unique_ptr<LoadHistory> openPlace(const std::string& place, std::string& error);
   ~LoadHistory();
@@ -59,6 +66,7 @@ class LoadHistory {
   explicit LoadHistory(std::unique_ptr<HistoryDb> db);
   static std::unique_ptr<LoadHistory> ready(std::unique_ptr<HistoryDb> db, std::string& error);
   bool migrate(std::string& error);
+  void takeKeptOutcomes(const std::string& path);
   bool writeImages(const LoadRecord& record);
   bool writeRow(const std::string& sql, const LoadRecord& record, bool& written, std::string& error);
   std::vector<LoadRecord> select(const std::string& where, const std::vector<std::string>& values, const std::string& order,

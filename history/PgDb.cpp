@@ -1,8 +1,14 @@
 #include "PgDb.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <string>
+
+#include "AbortSignal.h"
 
 namespace {
 
@@ -22,19 +28,21 @@ std::string oneLine(const char* message) {
   return text;
 }
 
-void ignoreNotice(void*, const char*) {}
+void ignoreNotice(void*, const char*) {}  // "already exists, skipping" is no news to an operator
 
-struct ClearResult {
-  void operator()(PGresult* result) const { PQclear(result); }
-};  // "already exists, skipping" is no news to an operator
+int64_t nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 }  // namespace
 
-void PgStatement::Clear::operator()(pg_result* result) const { PQclear(result); }
+void PgDb::Clear::operator()(pg_result* result) const { PQclear(result); }
 void PgDb::Finish::operator()(pg_conn* connection) const { PQfinish(connection); }
 
-PgStatement::PgStatement(pg_conn* connection, const std::string& sql) : connection_(connection), sql_(sql) {}
+PgStatement::PgStatement(PgDb& db, const std::string& sql) : db_(db), sql_(sql) {}
 PgStatement::~PgStatement() = default;
+void PgStatement::Clear::operator()(pg_result* result) const { PQclear(result); }
 
 void PgStatement::bind(int index, std::optional<std::string> value) {
   if (index < 1) return;
@@ -55,13 +63,8 @@ bool PgStatement::step() {
     row_ = 0;
     std::vector<const char*> values;
     for (const auto& parameter : parameters_) values.push_back(parameter ? parameter->c_str() : nullptr);
-    result_.reset(PQexecParams(connection_, sql_.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
-                               nullptr, nullptr, 0));
-    const ExecStatusType status = PQresultStatus(result_.get());
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-      result_.reset();
-      return false;
-    }
+    result_.reset(db_.run(sql_, &values).release());
+    if (!result_) return false;
     rows_ = PQntuples(result_.get());
     row_ = -1;
   }
@@ -85,42 +88,100 @@ std::optional<int64_t> PgStatement::optionalInt(int column) const {
   return integer(column);
 }
 
-PgDb::PgDb(const std::string& url) : url_(url) {
+PgDb::PgDb(const std::string& url, const CMNC::AbortSignal* stop) : url_(url), stop_(stop) {
+  if (connect(url) && connection_) PQsetNoticeProcessor(connection_.get(), ignoreNotice, nullptr);
+}
+
+PgDb::~PgDb() = default;
+
+// The connection is made step by step, each step's wait bounded, as a statement is.
+bool PgDb::connect(const std::string& url) {
   const std::string connectTimeout = std::to_string(kConnectTimeoutS);
   const std::string tcpUserTimeout = std::to_string(kTcpUserTimeoutMs);
-  const std::string options = "-c statement_timeout=" + std::to_string(kStatementTimeoutMs);
+  const std::string options = "-c statement_timeout=" + std::to_string(kStatementDeadlineMs);
   // The defaults come first: what the URL says overrides them.
   const char* keywords[] = {"connect_timeout", "tcp_user_timeout", "keepalives", "keepalives_idle", "options",
                             "fallback_application_name", "dbname", nullptr};
   const char* values[] = {connectTimeout.c_str(), tcpUserTimeout.c_str(), "1", "30", options.c_str(), "vestrel",
                           url.c_str(), nullptr};
-  connection_.reset(PQconnectdbParams(keywords, values, 1));
-  if (connection_) PQsetNoticeProcessor(connection_.get(), ignoreNotice, nullptr);
+  connection_.reset(PQconnectStartParams(keywords, values, 1));
+  if (!connection_ || PQstatus(connection_.get()) == CONNECTION_BAD) return false;
+  const int64_t deadline = nowMs() + kConnectTimeoutS * 1000;
+  for (PostgresPollingStatusType status = PGRES_POLLING_WRITING;;) {
+    if (status == PGRES_POLLING_OK) return PQsetnonblocking(connection_.get(), 1) == 0;
+    if (status == PGRES_POLLING_FAILED) return false;
+    if (!awaitSocket(status == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline)) return false;
+    status = PQconnectPoll(connection_.get());
+  }
 }
 
-PgDb::~PgDb() = default;
+void PgDb::giveUp(const std::string& why) {
+  ownError_ = why;
+  connection_.reset();  // a server that answers late answers nobody: its transaction is rolled back
+}
+
+bool PgDb::awaitSocket(short events, int64_t deadlineMs) {
+  const int socket = PQsocket(connection_.get());
+  for (;;) {
+    if (stop_ && stop_->isSet()) return giveUp("stopped while waiting for the history server"), false;
+    const int64_t left = deadlineMs - nowMs();
+    if (left <= 0)
+      return giveUp("the history server did not answer within " + std::to_string(kStatementDeadlineMs / 1000) + " s"), false;
+    const int slice = static_cast<int>(std::min<int64_t>(left, kWaitSliceMs));
+    if (stop_) {
+      const CMNC::AbortSignal::Wait wait = stop_->wait(socket, events, slice);
+      if (wait == CMNC::AbortSignal::Wait::Ready) return true;
+      if (wait == CMNC::AbortSignal::Wait::Failed) return giveUp("the history server's connection failed"), false;
+      continue;
+    }
+    pollfd fd{socket, events, 0};
+    const int ready = ::poll(&fd, 1, slice);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return giveUp("the history server's connection failed"), false;
+  }
+}
+
+PgDb::Result PgDb::run(const std::string& sql, const std::vector<const char*>* parameters) {
+  if (!connection_) return nullptr;
+  pg_conn* c = connection_.get();
+  const int count = parameters ? static_cast<int>(parameters->size()) : 0;
+  const int sent = parameters ? PQsendQueryParams(c, sql.c_str(), count, nullptr, parameters->data(), nullptr, nullptr, 0)
+                              : PQsendQuery(c, sql.c_str());
+  if (!sent) return nullptr;
+  const int64_t deadline = nowMs() + kStatementDeadlineMs;
+  for (;;) {
+    const int flushed = PQflush(c);  // 0: all sent, 1: more to send
+    if (flushed < 0) return nullptr;
+    if (flushed == 0 && !PQisBusy(c)) break;
+    if (!awaitSocket(static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), deadline)) return nullptr;
+    if (!PQconsumeInput(c)) return nullptr;
+  }
+  // The whole answer is in: no call below waits.
+  Result last, failed;
+  while (PGresult* result = PQgetResult(c)) {
+    const ExecStatusType status = PQresultStatus(result);
+    Result held(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) failed = std::move(held);
+    else last = std::move(held);
+  }
+  return failed ? nullptr : std::move(last);
+}
 
 bool PgDb::ok() const { return connection_ && PQstatus(connection_.get()) == CONNECTION_OK; }
 
-bool PgDb::exec(const std::string& sql) {
-  if (!connection_) return false;
-  std::unique_ptr<PGresult, ClearResult> result(PQexec(connection_.get(), sql.c_str()));
-  const ExecStatusType status = PQresultStatus(result.get());
-  return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
-}
+bool PgDb::exec(const std::string& sql) { return run(sql, nullptr) != nullptr; }
 
-std::unique_ptr<HistoryStatement> PgDb::prepare(const std::string& sql) {
-  return std::make_unique<PgStatement>(connection_.get(), sql);
-}
+std::unique_ptr<HistoryStatement> PgDb::prepare(const std::string& sql) { return std::make_unique<PgStatement>(*this, sql); }
 
 std::string PgDb::error() const {
+  if (!ownError_.empty()) return ownError_;
   return connection_ ? oneLine(PQerrorMessage(connection_.get())) : "libpq could not make a connection";
 }
 
 bool PgDb::lockSchema() { return exec("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")"); }
 
 bool PgDb::hasTable(const std::string& name) {
-  PgStatement exists(connection_.get(), "SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename = $1");
+  PgStatement exists(*this, "SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename = $1");
   exists.bindText(1, name);
   return exists.step();
 }

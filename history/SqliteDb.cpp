@@ -2,6 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
+#include "AbortSignal.h"
+
+namespace {
+// How long a wait for another writer's lock sleeps before it looks again.
+constexpr int kBusySliceMs = 10;
+}  // namespace
+
 void SqliteStatement::Finalize::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 void SqliteDb::Close::operator()(sqlite3* db) const { sqlite3_close(db); }
 
@@ -22,11 +32,11 @@ void SqliteStatement::bindInt(int index, int64_t value) { sqlite3_bind_int64(sta
 void SqliteStatement::bindNull(int index) { sqlite3_bind_null(statement_.get(), index); }
 
 bool SqliteStatement::step() {
-  if (!statement_ || done_) return false;
+  if (!statement_ || done_ || failed_) return false;
   const int status = sqlite3_step(statement_.get());
   if (status == SQLITE_ROW) return true;
   done_ = status == SQLITE_DONE;
-  if (!done_) statement_.reset();  // a failed statement gives nothing more
+  failed_ = !done_;  // a failed statement gives nothing more
   return false;
 }
 
@@ -43,7 +53,7 @@ std::optional<int64_t> SqliteStatement::optionalInt(int column) const {
   return integer(column);
 }
 
-SqliteDb::SqliteDb(const std::string& path) : path_(path) {
+SqliteDb::SqliteDb(const std::string& path, const CMNC::AbortSignal* stop) : path_(path), stop_(stop) {
   sqlite3* db = nullptr;
   const int status = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (status == SQLITE_OK) {
@@ -75,6 +85,17 @@ bool SqliteDb::busy() const {
   return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
+// Another connection holds a lock this one needs: wait in short slices until the time-out, or
+// until the stop is set.
+int SqliteDb::onBusy(void* self, int count) {
+  const SqliteDb& db = *static_cast<const SqliteDb*>(self);
+  if (db.stop_ && db.stop_->isSet()) return 0;
+  if (static_cast<int64_t>(count) * kBusySliceMs >= db.busyTimeoutMs_) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(kBusySliceMs));
+  return 1;
+}
+
 void SqliteDb::setBusyTimeoutMs(int ms) {
-  if (db_) sqlite3_busy_timeout(db_.get(), ms);
+  busyTimeoutMs_ = ms;
+  if (db_) sqlite3_busy_handler(db_.get(), &SqliteDb::onBusy, this);
 }

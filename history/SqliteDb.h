@@ -6,6 +6,9 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+namespace CMNC {
+class AbortSignal;
+}
 
 // A prepared statement of an open SqliteDb; finalised when it goes.
 class SqliteStatement : public HistoryStatement {
@@ -26,13 +29,15 @@ class SqliteStatement : public HistoryStatement {
   };
   std::unique_ptr<sqlite3_stmt, Finalize> statement_;
   bool done_ = false;
+  bool failed_ = false;  // it failed: kept (not finalised) so that the connection's error stays its own
 };
 
 // One connection to an SQLite database file; closed when it goes.
 class SqliteDb : public HistoryDb {
  public:
-  // Opens (creating) the file; check ok() and error().
-  explicit SqliteDb(const std::string& path);
+  // Opens (creating) the file; check ok() and error(). A set stop ends a wait for another
+  // writer's lock at once.
+  explicit SqliteDb(const std::string& path, const CMNC::AbortSignal* stop = nullptr);
   bool ok() const { return db_ != nullptr; }
   bool exec(const std::string& sql) override;
   std::unique_ptr<HistoryStatement> prepare(const std::string& sql) override;
@@ -52,7 +57,10 @@ class SqliteDb : public HistoryDb {
   struct Close {
     void operator()(sqlite3* db) const;
   };
+  static int onBusy(void* self, int count);
   std::unique_ptr<sqlite3, Close> db_;
   std::string path_;
+  const CMNC::AbortSignal* stop_;
+  int busyTimeoutMs_ = 0;
   std::string openError_;
 };

@@ -164,7 +164,7 @@ std::string FirmwareImageSet::scanSource(const std::string& path, SourceKind kin
   source = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
   const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
   // A device or a pipe would be read for ever, or block until something writes to it.
-  error = kind == SourceKind::Folder ? inputfile::notFolder(path, "The source") : inputfile::notRegularFile(path, "The source");
+  error = kind == SourceKind::Folder ? "" : inputfile::special(path, "The source");
   if (!error.empty()) return error;
   switch (kind) {
     case SourceKind::Folder:

@@ -41,12 +41,11 @@ std::string notRegularFile(const std::string& path, const std::string& what) {
          ": name a file.";
 }
 
-std::string notFolder(const std::string& path, const std::string& what) {
+std::string special(const std::string& path, const std::string& what) {
   std::error_code ec;
   const auto status = statusOf(path, ec);
-  if (ec) return what + " " + path + " cannot be read: " + ec.message() + ".";
-  if (std::filesystem::is_directory(status)) return "";
-  return what + " " + path + " is not a folder: name a folder.";
+  if (ec || std::filesystem::is_regular_file(status) || std::filesystem::is_directory(status)) return "";
+  return notRegularFile(path, what);
 }
 
 bool readLines(const std::string& path, const std::string& what, std::size_t maxBytes, std::size_t maxLineBytes,

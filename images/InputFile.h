@@ -12,8 +12,9 @@ namespace inputfile {
 // "" when path names a regular file (links followed); else a sentence that says why what (for
 // example "The digest list") cannot be read from it. Nothing is opened.
 std::string notRegularFile(const std::string& path, const std::string& what);
-// The same for a folder.
-std::string notFolder(const std::string& path, const std::string& what);
+// "" unless path names something that is there but is no regular file or folder (a device, a pipe,
+// a socket); then why.
+std::string special(const std::string& path, const std::string& what);
 
 // The lines of a small text file, without their line ends: false with error set when it is no
 // regular file, cannot be read, is larger than maxBytes or holds a line longer than maxLineBytes.

@@ -1,7 +1,12 @@
 #include "RunRecord.h"
 
+#include <chrono>
+#include <thread>
+
+#include "AbortSignal.h"
 #include "HistoryClock.h"
 #include "HistoryUrl.h"
+#include "KeptOutcome.h"
 #include "LinkKinds.h"
 #include "LoadHistory.h"
 #include "PendingRows.h"
@@ -9,20 +14,24 @@
 
 namespace {
 
-std::string notWritten(const std::string& error) { return "The load history is not written: " + error; }
+std::string notWritten(const std::string& error) { return "The load history is not written.\r\nThe history said: " + error; }
 
 std::string waitsOnStation(const std::string& serverError) {
-  return "The history server does not have this run's row (" + serverError +
-         "). The row waits in this station's history, pending, and the next run that reaches the server sends it "
-         "(or vestrel --sync-history).";
+  return "The history server does not have this run's row: it waits in this station's history, pending, and the "
+         "next run that reaches the server sends it (or vestrel --sync-history).\r\nThe history server said: " +
+         serverError;
 }
 
 }  // namespace
 
-RunRecord::RunRecord(const HistorySettings& settings) : settings_(settings) {}
+RunRecord::RunRecord(const HistorySettings& settings, const CMNC::AbortSignal* stop) : settings_(settings), stop_(stop) {}
 RunRecord::~RunRecord() = default;
 
 std::string RunRecord::place() const { return settings_.path.empty() ? station::defaultHistoryPath() : settings_.path; }
+
+std::string RunRecord::stationPath() const {
+  return historyurl::isServerUrl(place()) ? station::defaultHistoryPath() : place();
+}
 
 // The station's own file: the history's place, or where rows wait for the line's server.
 LoadHistory* RunRecord::stationHistory(std::string& error) {
@@ -30,9 +39,9 @@ LoadHistory* RunRecord::stationHistory(std::string& error) {
     if (!station_) error = stationError_;
     return station_.get();
   }
-  const std::string path = historyurl::isServerUrl(place()) ? station::defaultHistoryPath() : place();
+  const std::string path = stationPath();
   if (path.empty()) error = "no place for it on this station is known (set --history-db PATH).";
-  else station_ = LoadHistory::open(path, error);
+  else station_ = LoadHistory::open(path, error, stop_);
   if (!station_) {
     unusable_ = true;
     stationError_ = error;
@@ -46,7 +55,7 @@ LoadHistory* RunRecord::stationHistory(std::string& error) {
 // station; false with error set when the server cannot be reached.
 bool RunRecord::reachServer(const std::string& url, std::string& error) {
   if (!server_) {
-    server_ = LoadHistory::openServer(url, error);
+    server_ = LoadHistory::openServer(url, error, stop_);
     if (!server_) return false;
     server_->markInterrupted(station::name(), station::processRunning);
   }
@@ -62,7 +71,7 @@ bool RunRecord::reachServer(const std::string& url, std::string& error) {
 // Writes on the server; a connection that broke since it was made (the server restarted, the
 // network dropped it while a load ran) is made anew once.
 bool RunRecord::writeOnServer(const std::string& url, const Write& write, std::string& error) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  for (int attempt = 0; attempt < 2 && !(stop_ && stop_->isSet()); ++attempt) {
     if (!reachServer(url, error)) return false;
     if (write(*server_, error)) return true;
     server_.reset();
@@ -131,11 +140,49 @@ std::string RunRecord::finish(const RunOutcome& outcome) {
   if (onServer_) {
     onServer_ = false;
     if (writeOnServer(place(), finish, error)) return {};
-    return keepOnStation(finish, error);
+    row_.pending = true;
+    const std::string warning = finishOnStation();
+    return warning.empty() ? waitsOnStation(error) : warning + "\r\nThe history server said: " + error;
   }
-  LoadHistory* station = stationHistory(error);
-  if (!station || !finish(*station, error)) return notWritten(error);
+  if (const std::string warning = finishOnStation(); !warning.empty()) return warning;
   // A row that waited since the run began goes to the server now if it is back.
   if (!row_.pending || reachServer(place(), error)) return {};
   return waitsOnStation(error);
+}
+
+// Sleeps ms in short slices; false when the stop came.
+bool RunRecord::pause(int ms) const {
+  constexpr int kSliceMs = 50;
+  for (int slept = 0; slept < ms; slept += kSliceMs) {
+    if (stop_ && stop_->isSet()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+  }
+  return !(stop_ && stop_->isSet());
+}
+
+// The finished row into the station's file. Another process may hold the file for a while: the
+// write is tried again until kFinalWriteBoundMs has passed; then the row is kept beside the file.
+std::string RunRecord::finishOnStation() {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFinalWriteBoundMs);
+  std::string error;
+  for (;;) {
+    LoadHistory* station = stationHistory(error);
+    if (station && station->finish(row_, error)) return {};
+    if (std::chrono::steady_clock::now() >= deadline || !pause(kFinalWriteRetryMs)) break;
+    if (!station) {
+      unusable_ = false;  // opened anew at the next try
+      station_.reset();
+    }
+  }
+  return keepBeside(error);
+}
+
+// The history cannot take the row: it is kept beside the history, for the next run to put in.
+std::string RunRecord::keepBeside(const std::string& error) {
+  const std::string path = stationPath();
+  std::string keepError;
+  if (path.empty() || !keptoutcome::keep(path, row_, keepError))
+    return notWritten(error + (keepError.empty() ? "" : "\r\nNor could the run's outcome be kept: " + keepError));
+  return "The run's row is not in the load history " + path + " yet: its outcome is kept in " +
+         keptoutcome::pathFor(path, row_.id) + ", and the next run puts it there.\r\nThe history said: " + error;
 }

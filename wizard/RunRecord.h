@@ -8,16 +8,26 @@
 #include "RunOutcome.h"
 
 class LoadHistory;
+namespace CMNC {
+class AbortSignal;
+}
 
 // One run's row in the load history: written when the run starts talking to a receiver,
 // completed when it ends. The history is the station's file, or the line's server; a row the
 // server cannot take waits in the station's file, pending, and the next run that reaches the server
 // sends the rows that wait first. A history that cannot be written never stops a load (unless the
 // operator requires it): each call returns a warning to show instead. Every call comes from the
-// front end's thread and blocks on the history (the server's connection time-out at most).
+// front end's thread and blocks on the history: the server's deadlines at most, and for the final
+// write, which is tried again while another writer holds the station's file, kFinalWriteBoundMs.
+// A run's outcome is never lost to a history that cannot take it: it is kept beside the station's
+// file (KeptOutcome) and goes in with the next run. A set stop cuts every wait short.
 class RunRecord {
  public:
-  explicit RunRecord(const HistorySettings& settings);
+  // How long the final write is tried again, and the pause between tries.
+  static constexpr int kFinalWriteBoundMs = 30000;
+  static constexpr int kFinalWriteRetryMs = 500;
+
+  explicit RunRecord(const HistorySettings& settings, const CMNC::AbortSignal* stop = nullptr);
   ~RunRecord();
   RunRecord(const RunRecord&) = delete;
   RunRecord& operator=(const RunRecord&) = delete;
@@ -37,8 +47,13 @@ class RunRecord {
   bool writeOnServer(const std::string& url, const Write& write, std::string& error);
   LoadHistory* stationHistory(std::string& error);
   std::string keepOnStation(const Write& write, const std::string& serverError);
+  std::string finishOnStation();
+  std::string keepBeside(const std::string& error);
+  bool pause(int ms) const;
   std::string place() const;
+  std::string stationPath() const;
   HistorySettings settings_;
+  const CMNC::AbortSignal* stop_;
   std::unique_ptr<LoadHistory> server_;   // the line's server, while connected
   std::unique_ptr<LoadHistory> station_;  // the station's file
   bool unusable_ = false;                 // the station's file could not be opened

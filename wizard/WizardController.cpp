@@ -47,7 +47,7 @@ WizardController::WizardController(WizardView& view, EngineSession& session, Loa
       images_(images),
       options_(std::move(options)),
       controls_(view),
-      record_(std::make_unique<RunRecord>(job.history)) {
+      record_(std::make_unique<RunRecord>(job.history, options_.stop)) {
   if (!options_.ports) options_.ports = enumeratedPorts;
   if (job_.run || job_.methodGiven) selectedMethod_ = job_.method;
   createControls();

@@ -18,6 +18,9 @@
 
 class FirmwareImageSet;
 class RunRecord;
+namespace CMNC {
+class AbortSignal;
+}
 class WizardView;
 class WizardEvents;
 
@@ -36,6 +39,9 @@ class WizardController {
     bool headless = false;  // nobody can press a button: an ended unattended run closes the wizard
     bool bluetoothAvailable = false;
     PortDirectory ports;    // empty: the enumerated serial and USB ports only
+    // Set by a stop signal: cuts short what blocks the front end's thread (the source's digest,
+    // the history's waits). Outlives the controller; none in a window, which stops by its own means.
+    const CMNC::AbortSignal* stop = nullptr;
   };
 
   WizardController(WizardView& view, EngineSession& session, LoadJob& job, SourceKind& sourceKind,
@@ -149,6 +155,7 @@ class WizardController {
   bool sourceDigestsMatch();
   uint64_t maxSourceBytes() const;
   std::string digestSourceSet(const std::string& path);
+  std::function<bool()> stopped() const;
   void loadEnded();
   void recordWarning(const std::string& warning);
   int chosenPortIndex() const;

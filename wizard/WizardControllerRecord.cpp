@@ -2,6 +2,7 @@
 
 // The wizard controller's record of a run: its row in the load history, and the digests of the
 // source and of the images loaded.
+#include "AbortSignal.h"
 #include "ActivityLog.h"
 #include "ControlIds.h"
 #include "FirmwareImageSet.h"
@@ -11,8 +12,12 @@
 
 using namespace ids;
 
+// A warning of the history on lines of its own, never run on from the log's last text.
 void WizardController::recordWarning(const std::string& warning) {
-  if (!warning.empty()) controls_.append(kLogBox, "Warning: " + warning + "\r\n");
+  if (warning.empty()) return;
+  const std::string& log = state(kLogBox).text;
+  const bool atLineStart = log.empty() || log.back() == '\n';
+  controls_.append(kLogBox, (atLineStart ? "" : "\r\n") + std::string("Warning: ") + warning + "\r\n");
 }
 
 // A run starts: an unattended one before anything else, a window's when its load starts (each
@@ -54,9 +59,14 @@ void WizardController::loadEnded() {
   if (!options_.headless) finishRecord();
 }
 
+// Whether a stop signal came, for the digests that read a whole source on this thread.
+std::function<bool()> WizardController::stopped() const {
+  return [stop = options_.stop] { return stop && stop->isSet(); };
+}
+
 // The source's digest, checked against "--sha256" or "--sha256-file"; "" or why it is refused.
 std::string WizardController::digestSourceSet(const std::string& path) {
-  const SourceDigest digest = digestSource(path, sourceKind_, images_, job_.digest);
+  const SourceDigest digest = digestSource(path, sourceKind_, images_, job_.digest, stopped());
   if (!digest.error.empty()) return digest.error;
   sourceSha256_ = digest.sha256;
   if (!sourceSha256_.empty()) ActivityLog::Instance().Write("Source digest (SHA-256): " + sourceSha256_ + "  " + path + "\r\n");
@@ -70,7 +80,7 @@ bool WizardController::sourceDigestsMatch() {
   probe.maxSourceBytes = maxSourceBytes();
   const bool loaders = job_.method != LoadMethod::FileUpload;
   std::string error = probe.scanSource(job_.source, sourceKind_, loaders);
-  if (error.empty()) error = digestSource(job_.source, sourceKind_, probe, job_.digest).error;
+  if (error.empty()) error = digestSource(job_.source, sourceKind_, probe, job_.digest, stopped()).error;
   if (error.empty()) return true;
   controls_.append(kLogBox, error + "\r\n");
   failure_ = error;

@@ -30,13 +30,17 @@ TEST(ActivityLog, AppendsFramedTextWithoutCarriageReturns) {
   ActivityLog& log = ActivityLog::Instance();
   log.Open(path);
   log.Write("first line\r\nsecond line\r\n");
-  log.Write("caf\xC3\xA9 \x01 odd\r\n");  // any character is kept, and writing goes on
+  log.Write("caf\xC3\xA9 \x01 odd\r\n");  // a control character is shown, not passed on, and writing goes on
+  // What a receiver may send: a window title, a screen clear, a raw C1 introducer.
+  log.Write("id \x1b]0;TITLE\x07 \x1b[2J \x9b" "31m end\r\n");
   log.Write("after\r\n");
   log.Close();
   const std::string text = slurp(path);
   EXPECT_EQ(text.rfind("earlier run\nLog file started ", 0), 0u);
   EXPECT_NE(text.find("first line\nsecond line\n"), std::string::npos);
-  EXPECT_NE(text.find("caf\xC3\xA9 \x01 odd\nafter\n"), std::string::npos);
+  EXPECT_NE(text.find("caf\xC3\xA9 \xEF\xBF\xBD odd\nid \xEF\xBF\xBD]0;TITLE\xEF\xBF\xBD \xEF\xBF\xBD[2J \xEF\xBF\xBD" "31m end\nafter\n"),
+            std::string::npos);
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
   EXPECT_NE(text.find("\nLog file closed "), std::string::npos);
   EXPECT_EQ(text.find('\r'), std::string::npos);
   EXPECT_EQ(text.back(), '\n');

@@ -177,6 +177,43 @@ def interrupted(work):
         check(r["exit_status"] == 130, "the child stopped on the signal (%s)" % r["exit_status"])
 
 
+def children_running(port):
+    return subprocess.run(["pgrep", "-f", "/port %s " % port], capture_output=True).returncode == 0
+
+
+def fleet_killed(work):
+    """The fleet goes away mid-load: each child finishes the image it writes, then stops with its log
+    closed and its row saying where it stopped; a reader that went away kills nobody."""
+    receivers = Receivers(work, [], [])
+    command = [FLEET, "--vestrel", VESTREL, "--log-dir", work + "/logs", "--json", "--port", receivers.ports[0],
+               "--port", receivers.ports[1], "--", "/speed", "115200", "/source", work + "/fw/named.zip", "/capture", "soft"]
+    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    check(wait_for_stage(proc, ": loading"), "a load started")
+    proc.kill()
+    proc.wait()
+    proc.stdout.close()
+    proc.stderr.close()  # nobody reads the children's output any more
+    deadline = time.time() + 240
+    while time.time() < deadline and any(children_running(p) for p in receivers.ports):
+        time.sleep(0.2)
+    check(not any(children_running(p) for p in receivers.ports), "each child ended after the fleet went away")
+    receivers.stop()
+    listed = subprocess.run([VESTREL, "--list-history", "--json"], capture_output=True, text=True, timeout=60)
+    rows = json.loads(listed.stdout) if listed.returncode == 0 else []
+    for n, port in enumerate(receivers.ports):
+        log_name = [name for name in os.listdir(work + "/logs")]
+        mine = [r for r in rows if r["port"] == port and (r.get("log_path") or "").startswith(work)]
+        row = mine[0] if mine else {}
+        flashed = sorted(glob.glob(receivers.flashed[n] + "/*-flash.bin"))
+        check(row.get("outcome") in ("aborted", "confirmed") and row.get("exit_status") is not None,
+              "receiver %d's row is complete: %r" % (n, {k: row.get(k) for k in ("outcome", "stage", "reason", "exit_status")}))
+        if row.get("outcome") == "aborted":
+            check("Stopped as asked once" in (row.get("reason") or "") and row.get("stage") == "loading" and flashed,
+                  "receiver %d stopped after a whole image, and its row says which: %r" % (n, row.get("reason")))
+        check(log_name and all("Log file closed" in open(work + "/logs/" + name, errors="replace").read()
+                               for name in log_name), "every child's log was closed")
+
+
 def usage(work):
     status, _, err = fleet(work, ["/dev/null", "/dev/../dev/null"])
     check(status == 2 and "same receiver" in err, "the same port twice is refused: %r" % err.strip())
@@ -310,6 +347,16 @@ def inventory_and_skip_current(work):
                           text=True)
     check(proc.returncode == 2 and "--expect-version" in proc.stderr, "--skip-current without --expect-version")
     receivers.stop()
+
+
+def whole_version_field(work):
+    """--expect-version 4.3 is neither 4.31 nor 4.3-rc1: both are loaded."""
+    receivers = Receivers(work, ["--main-version", "4.31 Jan,01,2027"], ["--main-version", "4.3-rc1 Dec,01,2026"])
+    status, out, _ = fleet(work, receivers.ports, "--skip-current", "--expect-version", "4.3")
+    receivers.stop()
+    rows = summary(out)["receivers"]
+    check(len(rows) == 2 and all(r["outcome"] != "current" for r in rows) and all(receivers.flashed_main(n) for n in range(2)),
+          "4.31 and 4.3-rc1 are not taken for 4.3: both loaded (%s): %r" % (status, [r.get("outcome") for r in rows]))
 
 
 def command_lines_holding(secrets, exclude):
@@ -449,7 +496,7 @@ with ThreadPoolExecutor(max_workers=5) as pool:
     for future in [pool.submit(run_case, case) for case in (
             usage, stand_in, unconfirmed, inventory_and_skip_current, three_at_once_one_faulty,
             healthy_one_at_a_time, file_upload_shows_the_serial, killed_child, interrupted,
-            passwords_off_the_command_line)]:
+            passwords_off_the_command_line, fleet_killed, whole_version_field)]:
         future.result()
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

@@ -16,6 +16,7 @@ import os
 import pwd
 import shutil
 import socket
+import signal
 import subprocess
 import sys
 import tempfile
@@ -140,6 +141,8 @@ def passwords_refused(line):
     status, _, err = line.vestrel("st-1", "--list-history", env=env)
     check(status == 2 and "VESTREL_HISTORY_DB" in err and PASSWORD not in err,
           "a password in VESTREL_HISTORY_DB: %s %r" % (status, err))
+    status, _, err = line.vestrel("st-1", "--history-db", line.url + "?%70assword=" + PASSWORD, "--list-history")
+    check(status == 2 and "password" in err and PASSWORD not in err, "a password spelt %%70assword: %s %r" % (status, err))
 
 
 def three_stations_at_once(line, data_digest):
@@ -195,6 +198,38 @@ def server_stops_during_a_run(line, server, rows_before):
     check(all(row["pending"] == 0 for row in waiting), "nothing waits on the station any more: %r" % waiting)
 
 
+def server_frozen_during_a_run(line, server):
+    """A server that stops answering (its processes stopped) never holds a run: the run ends within the
+    deadlines, exit 0, its row pending on the station; sent once the server answers again."""
+    pids = []
+
+    def freeze():
+        postmaster = open(server.dir + "/data/postmaster.pid").readline().strip()
+        children = subprocess.run(["pgrep", "-P", postmaster], capture_output=True, text=True).stdout.split()
+        pids.extend([postmaster, *children])
+        for pid in pids:
+            os.kill(int(pid), signal.SIGSTOP)
+
+    started = time.time()
+    try:
+        status, events, err = line.load("st-6", on_first_stage=freeze)
+    finally:
+        for pid in pids:
+            os.kill(int(pid), signal.SIGCONT)
+    took = time.time() - started
+    result = events[-1] if events else {}
+    check(status == 0 and result.get("outcome") == "confirmed" and took < 120,
+          "a frozen server holds nobody: exit %s after %.0f s, %r" % (status, took, err))
+    local = line.work + "/st-6/state/vestrel/history.sqlite3"
+    waiting = line.rows("st-6", "--history-db", local)
+    check(len(waiting) == 1 and waiting[0]["pending"] == 1 and waiting[0]["outcome"] == "confirmed",
+          "the row waits on the station: %r" % waiting)
+    sync_status, out, sync_err = line.vestrel("st-6", "--sync-history")
+    sent = [row for row in line.rows("st-6") if waiting and row["id"] == waiting[0]["id"]]
+    check(sync_status == 0 and len(sent) == 1 and sent[0]["outcome"] == "confirmed",
+          "sent once the server thaws: %s %r %r" % (sync_status, sync_err, sent))
+
+
 def a_fleet_writes_on_the_server(line):
     """The fleet's children find the server through the environment they inherit."""
     receivers = [Receiver(SIM, line.work) for _ in range(2)]
@@ -240,6 +275,7 @@ def main():
         passwords_refused(line)
         rows = three_stations_at_once(line, data_digest)
         server_stops_during_a_run(line, server, rows)
+        server_frozen_during_a_run(line, server)
         a_fleet_writes_on_the_server(line)
         required_history_written_nowhere(line, server)
     finally:

@@ -12,6 +12,7 @@ import hashlib
 import json
 import os
 import signal
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -55,6 +56,49 @@ def load(work, sim_args=(), extra=(), stop_with=None):
         receiver.stop()
 
 
+def reader_goes_away(work):
+    """The reader of --json closes its end mid-flash: the load goes on; exit 0, the log closed."""
+    receiver = Receiver(SIM, work)
+    log = tempfile.mkdtemp(dir=work) + "/activity.log"
+    try:
+        proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", work + "/fw/named.zip",
+                                 "/capture", "soft", "/log", log, "/exit", "/run"], env=environment(work),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        for line in proc.stdout:
+            if '"stage":"loading"' in line.replace(" ", ""):
+                break
+        proc.stdout.close()
+        return proc.wait(timeout=500), proc.pid, open(log, errors="replace").read()
+    finally:
+        receiver.stop()
+
+
+def locked_at_the_end(work):
+    """Another process holds the history's file locked across the run's end: the row is written once
+    the lock goes, its outcome not lost."""
+    receiver = Receiver(SIM, work)
+    try:
+        proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", work + "/fw/named.zip",
+                                 "/capture", "soft", "/exit", "/run"], env=environment(work),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        holder = None
+        for line in proc.stdout:
+            event = json.loads(line)
+            if holder is None and event.get("event") == "stage" and event["stage"] == "loading":
+                holder = sqlite3.connect(work + "/state/vestrel/history.sqlite3", timeout=60, isolation_level=None)
+                holder.execute("BEGIN EXCLUSIVE")
+            if event.get("event") == "stage" and event["stage"] in ("confirming", "done"):
+                break
+        time.sleep(14)  # past the writer's own wait for a lock
+        holder.execute("COMMIT")
+        holder.close()
+        out, _ = proc.communicate(timeout=120)
+        events = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+        return proc.returncode, events
+    finally:
+        receiver.stop()
+
+
 def history(work, *options):
     proc = subprocess.run([VESTREL, "--list-history", *options], env=environment(work), capture_output=True,
                           text=True, timeout=60)
@@ -81,7 +125,11 @@ def main():
             "killed": pool.submit(load, work, (), (), signal.SIGKILL),
             "refused": pool.submit(load, work, (), ("--sha256", "0" * 64)),
         }
+        gone = pool.submit(reader_goes_away, work)
         done = {name: future.result() for name, future in runs.items()}
+        gone_status, gone_pid, gone_log = gone.result()
+    # Run alone: its lock would hold the others' rows too.
+    locked_status, locked_events = locked_at_the_end(work)
 
     expected = {  # exit status, outcome, stage
         "confirmed": (0, "confirmed", "done"),
@@ -93,7 +141,13 @@ def main():
     }
     status, out, err = history(work, "--json")
     rows = {row["id"]: row for row in json.loads(out)} if status == 0 else {}
-    check(status == 0 and len(rows) == 7, "seven runs, seven rows: %s %r" % (status, err))
+    check(status == 0 and len(rows) == 9, "nine runs, nine rows: %s %r" % (status, err))
+    gone_row = next((row for row in rows.values() if row["pid"] == gone_pid), {})
+    check(gone_status == 0 and gone_row.get("outcome") == "confirmed" and gone_row.get("exit_status") == 0
+          and "Log file closed" in gone_log, "a reader that goes away stops nothing: exit %s, %r" % (gone_status, gone_row))
+    locked_row = rows.get(locked_events[-1].get("history_id") if locked_events else None, {})
+    check(locked_status == 0 and locked_row.get("outcome") == "confirmed" and locked_row.get("exit_status") == 0,
+          "a history locked across the run's end keeps its outcome: exit %s, %r" % (locked_status, locked_row))
     for name, (exit_status, outcome, stage) in expected.items():
         status, events, err = done[name]
         result = events[-1] if events else {}
@@ -134,13 +188,19 @@ def main():
     status, out, _ = history(work, "--json", "--port", result["port"])
     check(status == 0 and [r["id"] for r in json.loads(out)] == [result["history_id"]], "--port")
     status, out, _ = history(work)
-    check(status == 0 and out.startswith("STARTED (UTC)") and out.count("\n") == 8 and "interrupted" in out,
+    check(status == 0 and out.startswith("STARTED (UTC)") and out.count("\n") == 10 and "interrupted" in out,
           "the table: %r" % out)
     proc = subprocess.run([VESTREL, "--export-history", work + "/loads.csv"], env=environment(work),
                           capture_output=True, text=True, timeout=60)
     table = list(csv.reader(open(work + "/loads.csv", newline=""))) if proc.returncode == 0 else []
-    check(len(table) == 8 and table[0][:3] == ["id", "started_at", "finished_at"] and table[0][-1] == "images",
+    check(len(table) == 10 and table[0][:3] == ["id", "started_at", "finished_at"] and table[0][-1] == "images",
           "the spreadsheet: %d lines" % len(table))
+    history_file = work + "/state/vestrel/history.sqlite3"
+    proc = subprocess.run([VESTREL, "--export-history", history_file], env=environment(work), capture_output=True,
+                          text=True, timeout=60)
+    status, out, _ = history(work, "--json")
+    check(proc.returncode == 1 and "history itself" in proc.stderr and status == 0 and len(json.loads(out)) == 9,
+          "an export onto the history itself is refused and the history stays: %r" % proc.stderr)
     status, _, err = history(work, "--since", "last week")
     check(status == 2 and "--since" in err, "a bad --since is bad usage: %r" % err)
 

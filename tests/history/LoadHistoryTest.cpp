@@ -156,5 +156,10 @@ TEST(HistoryListing, TableJsonAndCsvKeepEveryFieldSafe) {
   const std::string csv = historylisting::asCsv({row});
   EXPECT_EQ(csv.rfind("id,started_at,finished_at,station,pid,", 0), 0u);
   EXPECT_NE(csv.find(R"("'=HYPERLINK(""http://x""), then ""quoted""")"), std::string::npos) << csv;
+  for (const char* start : {"\tcmd", "\rcmd", "+1", "-1", "@x"}) {
+    row.reason = start;
+    const std::string cell = historylisting::asCsv({row});
+    EXPECT_NE(cell.find(std::string("'") + start), std::string::npos) << "a cell starting with " << start << ": " << cell;
+  }
   EXPECT_EQ(historylisting::asTable({}), "No loads are recorded.\n");
 }

@@ -3,7 +3,15 @@
 
 #include <fstream>
 
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "AbortSignal.h"
+#include "KeptOutcome.h"
 #include "LoadHistory.h"
+#include "Station.h"
 #include "RunRecord.h"
 #include "TempDir.h"
 
@@ -47,6 +55,67 @@ RunOutcome confirmedOutcome() {
 }
 
 }  // namespace
+
+// Another process holds the station's file past every wait and the program is asked to stop: the
+// finished row is kept beside the file, and the next process that opens the history puts it in, so
+// the run is never taken for an interrupted one.
+TEST(RunRecord, AnOutcomeTheHistoryCannotTakeIsKeptBesideIt) {
+  TempDir dir;
+  const std::string path = dir.file("history.sqlite3");
+  HistorySettings settings;
+  settings.enabled = true;
+  settings.path = path;
+  CMNC::AbortSignal stop;
+  RunRecord record(settings, &stop);
+  ASSERT_EQ(record.begin(PortEntry{}, "soft", "/fw/named.zip"), "");
+  const std::string id = record.id();
+
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  stop.trigger();  // a stop signal during the final write: no waiting
+  const auto started = std::chrono::steady_clock::now();
+  const std::string warning = record.finish(confirmedOutcome());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "the stop is honoured at once";
+  EXPECT_NE(warning.find("kept in " + path + ".outcome-" + id), std::string::npos) << warning;
+  EXPECT_NE(warning.find("\r\nThe history said: "), std::string::npos) << "the store's own error on a line of its own";
+  EXPECT_EQ(warning.find("not an error"), std::string::npos) << warning;
+  sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+
+  std::string error;
+  auto history = LoadHistory::open(path, error);
+  ASSERT_TRUE(history) << error;
+  history->markInterrupted(station::name(), [](int64_t) { return false; });
+  const auto rows = history->list({}, error);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].outcome, "confirmed");
+  EXPECT_FALSE(rows[0].finishedAt.empty());
+  EXPECT_EQ(rows[0].images.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(path + ".outcome-" + id)) << "taken in, the kept file goes";
+}
+
+// A kept row reads back as it was written, whatever its texts hold; a damaged file is no row.
+TEST(KeptOutcome, RowsReadBackWholeAndDamageIsRefused) {
+  LoadRecord row;
+  row.id = "id-1";
+  row.pid = 42;
+  row.finishedAt = "2026-12-10T01:00:00.000Z";
+  row.reason = "two\nlines\twith a tab and a \\";
+  row.exitStatus = 0;
+  row.pending = true;
+  row.images = {{"main.ldp", "Main\tfirmware", 196608, std::string(64, 'a')}};
+  LoadRecord back;
+  ASSERT_TRUE(keptoutcome::parse(keptoutcome::text(row), back));
+  EXPECT_EQ(back.reason, row.reason);
+  EXPECT_EQ(back.pid, 42);
+  EXPECT_EQ(back.exitStatus, 0);
+  EXPECT_TRUE(back.pending);
+  ASSERT_EQ(back.images.size(), 1u);
+  EXPECT_EQ(back.images[0].title, "Main\tfirmware");
+  EXPECT_FALSE(keptoutcome::parse("vestrel-kept-outcome 1\nid\tx\nno_such_column\t1\n", back));
+  EXPECT_FALSE(keptoutcome::parse("something else\n", back));
+}
 
 // The server away, the run's row waits in the station's history, pending, with a warning that says
 // so; completed there too. No station history to write either: the run has no row, and says why.

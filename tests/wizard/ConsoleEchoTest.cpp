@@ -6,6 +6,7 @@
 #include "JsonConsole.h"
 #include "JsonText.h"
 #include "PrintableText.h"
+#include "VersionMatch.h"
 #include "Version.h"
 
 namespace {
@@ -150,4 +151,16 @@ TEST(FirmwareChange, SaysPlainlyWhatIsNotKnown) {
   EXPECT_EQ((FirmwareChange{true, "", ""}.line()),
             "Main firmware: unknown (not asked before the load) -> not confirmed: the receiver did not answer when "
             "asked after the load");
+}
+
+// An expected version names the whole version field: not a longer number, not a pre-release.
+TEST(VersionMatch, TheWholeFieldIsCompared) {
+  EXPECT_TRUE(versionMatches("4.3 Dec,08,2026", "4.3"));
+  EXPECT_TRUE(versionMatches("4.3", "4.3"));
+  EXPECT_TRUE(versionMatches("4.3 Dec,08,2026", "4.3 Dec,08,2026"));
+  EXPECT_FALSE(versionMatches("4.31 Jan,01,2027", "4.3"));
+  EXPECT_FALSE(versionMatches("4.3-rc1", "4.3"));
+  EXPECT_FALSE(versionMatches("4.2 Dec,01,2026", "4.3"));
+  EXPECT_FALSE(versionMatches("", "4.3"));
+  EXPECT_FALSE(versionMatches("4.3", ""));
 }

@@ -212,7 +212,7 @@ TEST(CommandChannel, StopDoesNotWaitForADrain) {
   while (!draining) std::this_thread::sleep_for(Ms(1));
   const auto start = std::chrono::steady_clock::now();
   f.channel.Purge(kAbort);
-  EXPECT_LT(elapsedMs(start), 100);
+  EXPECT_LT(elapsedMs(start), 1000);  // not the drain's 2 s (its latency is the benchmarks')
   worker.join();
   uint8_t b[4];
   EXPECT_EQ(f.channel.Read(b, 4, 10), -1);  // and the aborted link fails every call after

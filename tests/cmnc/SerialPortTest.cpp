@@ -94,7 +94,7 @@ TEST(SerialPort, ReadTiming) {
 
   auto start = steady_clock::now();
   EXPECT_EQ(port.Read(buffer, 8, 0, -1), 0);  // a poll returns at once
-  EXPECT_LT(elapsedMs(start), 100);
+  EXPECT_LT(elapsedMs(start), 1000);
 
   pty.send("abc");
   std::this_thread::sleep_for(milliseconds(20));
@@ -108,12 +108,12 @@ TEST(SerialPort, ReadTiming) {
   // Bytes that stop coming end the read after the gap, long before the total time-out.
   std::thread device([&] {
     pty.send("12");
-    std::this_thread::sleep_for(milliseconds(400));
+    std::this_thread::sleep_for(milliseconds(2000));
     pty.send("34");
   });
   start = steady_clock::now();
-  EXPECT_EQ(port.Read(buffer, 8, 3000, 10), 2);
-  EXPECT_LT(elapsedMs(start), 390);  // the next bytes come at 400 ms
+  EXPECT_EQ(port.Read(buffer, 8, 5000, 10), 2);
+  EXPECT_LT(elapsedMs(start), 1900);  // the next bytes come at 2 s; a busy machine may take a while
   device.join();
 }
 

@@ -89,7 +89,7 @@ def by_port(result, port):
     return next(r for r in result["receivers"] if r["port"] == port)
 
 
-def wait_for_stage(proc, text, seconds=60):
+def wait_for_stage(proc, text, seconds=240):
     """Reads the fleet's stage lines (standard error with --json) until one contains text."""
     deadline = time.time() + seconds
     while time.time() < deadline:
@@ -130,7 +130,7 @@ def healthy_one_at_a_time(work):
     check(all(r["firmware"]["before"] and r["firmware"]["after"] for r in rows), "firmware before and after")
     check(receivers.ports[1].startswith("tcp:") and ":vestrel" not in json.dumps(rows),
           "a TCP/IP receiver, its password nowhere in the summary")
-    listed = subprocess.run([VESTREL, "--list-history", "--json"], capture_output=True, text=True, timeout=60)
+    listed = subprocess.run([VESTREL, "--list-history", "--json"], capture_output=True, text=True, timeout=300)
     history = {row["id"]: row for row in json.loads(listed.stdout)} if listed.returncode == 0 else {}
     check(all(history.get(r.get("history_id"), {}).get("outcome") == "confirmed" for r in rows),
           "each receiver's row in the load history, named by the summary: %r" % [r.get("history_id") for r in rows])
@@ -153,7 +153,7 @@ def killed_child(work):
     victim = receivers.ports[0]
     check(wait_for_stage(proc, victim + ": loading"), "the victim's load started")
     subprocess.run(["pkill", "-KILL", "-f", "/port %s " % victim])
-    out, _ = proc.communicate(timeout=120)
+    out, _ = proc.communicate(timeout=300)
     receivers.stop()
     result = summary(out)
     check(proc.returncode == 1, "a killed child: exit status 1 (%s)" % proc.returncode)
@@ -166,7 +166,7 @@ def interrupted(work):
     proc = fleet(work, receivers.ports, start_only=True)
     check(wait_for_stage(proc, ": loading"), "a load started")
     proc.send_signal(signal.SIGINT)
-    out, _ = proc.communicate(timeout=60)
+    out, _ = proc.communicate(timeout=300)
     receivers.stop()
     check(proc.returncode == 130, "Ctrl-C: exit status 130 (%s)" % proc.returncode)
     rows = summary(out)["receivers"]
@@ -198,7 +198,7 @@ def fleet_killed(work):
         time.sleep(0.2)
     check(not any(children_running(p) for p in receivers.ports), "each child ended after the fleet went away")
     receivers.stop()
-    listed = subprocess.run([VESTREL, "--list-history", "--json"], capture_output=True, text=True, timeout=60)
+    listed = subprocess.run([VESTREL, "--list-history", "--json"], capture_output=True, text=True, timeout=300)
     rows = json.loads(listed.stdout) if listed.returncode == 0 else []
     for n, port in enumerate(receivers.ports):
         log_name = [name for name in os.listdir(work + "/logs")]
@@ -223,7 +223,7 @@ def usage(work):
     check(proc.returncode == 0 and "--jobs" in proc.stdout, "--help")
     proc = subprocess.run([FLEET, "--vestrel", VESTREL, "--log-dir", work + "/logs", "--port", "/dev/null", "--",
                            "/capture", "power", "/source", work + "/fw/named/main.ldp"],
-                          capture_output=True, text=True, timeout=120)
+                          capture_output=True, text=True, timeout=300)
     check("Power On Capture: switch on the receiver now" in proc.stdout, "a power-on capture prompts to switch the receivers on")
     check(proc.returncode == 1 and "FAILED" in proc.stdout, "a port that is no receiver fails: %r" % proc.stdout[-300:])
 
@@ -283,7 +283,7 @@ def stand_in(work):
         f.write(STAND_IN)
     os.chmod(path, 0o755)
     command = [FLEET, "--vestrel", path, "--log-dir", work + "/logs", "--port", "/dev/null", "--", "/source", "fw"]
-    proc = subprocess.run(command, capture_output=True, timeout=60)
+    proc = subprocess.run(command, capture_output=True, timeout=300)
     shown = proc.stdout + proc.stderr
     check(proc.returncode == 0 and b"1 of 1 receivers loaded" in proc.stdout,
           "every text changed: the fleet still follows the load (%s) %r" % (proc.returncode, proc.stdout[-300:]))
@@ -291,7 +291,7 @@ def stand_in(work):
           "no control character from a receiver reaches the terminal")
     check(shown.count(b"was cut") == 1, "the endless line is cut and said so once")
     env = dict(os.environ, OTHER_PORT="/dev/ttyS0")
-    proc = subprocess.run(command, capture_output=True, text=True, timeout=60, env=env)
+    proc = subprocess.run(command, capture_output=True, text=True, timeout=300, env=env)
     check(proc.returncode == 1 and "not of /dev/null" in proc.stdout,
           "a result naming another port is no load of this one: %r" % proc.stdout[-300:])
     # --retry: a load that fails once is loaded again after the pause; one that fails every time
@@ -299,14 +299,14 @@ def stand_in(work):
     retry = [FLEET, "--vestrel", path, "--log-dir", work + "/retry-logs", "--port", "/dev/null", "--json", "--retry", "2",
              "--", "/source", "fw"]
     env = dict(os.environ, FAIL_UNTIL=work + "/tries-once", FAIL_TIMES="1")
-    proc = subprocess.run(retry, capture_output=True, text=True, timeout=60, env=env)
+    proc = subprocess.run(retry, capture_output=True, text=True, timeout=300, env=env)
     row = summary(proc.stdout)["receivers"][0] if proc.stdout.startswith("{") else {}
     check(proc.returncode == 0 and row.get("loaded") and row.get("attempts") == 2,
           "--retry: loaded at the second attempt (%s): %r" % (proc.returncode, row))
     log = open(work + "/retry-logs/dev_null.log").read() if os.path.exists(work + "/retry-logs/dev_null.log") else ""
     check("attempt 1 of 3 failed" in log and "Power On Capture" in log, "the log says which attempt: %r" % log[-300:])
     env = dict(os.environ, FAIL_UNTIL=work + "/tries-always", FAIL_TIMES="99")
-    proc = subprocess.run(retry, capture_output=True, text=True, timeout=60, env=env)
+    proc = subprocess.run(retry, capture_output=True, text=True, timeout=300, env=env)
     row = summary(proc.stdout)["receivers"][0] if proc.stdout.startswith("{") else {}
     check(proc.returncode == 1 and row.get("attempts") == 3 and "Send file error" in row.get("reason", ""),
           "--retry: a receiver that fails every time, three attempts: %r" % row)
@@ -318,10 +318,10 @@ def stand_in(work):
     proc.send_signal(signal.SIGINT)
     out, _ = proc.communicate(timeout=30)
     row = summary(out)["receivers"][0] if out.startswith("{") else {}
-    check(proc.returncode == 130 and time.time() - stopped < 3 and row.get("attempts") == 1,
+    check(proc.returncode == 130 and time.time() - stopped < 4.5 and row.get("attempts") == 1,
           "a stop in the pause before a retry: exit %s after %.1f s, %r" % (proc.returncode, time.time() - stopped, row))
     proc = subprocess.run([FLEET, "--vestrel", path, "--port", "/dev/null", "--", "/source", "fw", "/speed"],
-                          capture_output=True, text=True, timeout=60)
+                          capture_output=True, text=True, timeout=300)
     check(proc.returncode == 2 and "/speed needs a value" in proc.stderr and not os.path.exists("vestrel-logs"),
           "a trailing option without its value is refused before any child starts: %r" % proc.stderr)
 
@@ -330,7 +330,7 @@ def inventory_and_skip_current(work):
     receivers = Receivers(work, [], ["--main-version", "4.3 Dec,08,2026"])
     proc = subprocess.run([FLEET, "--vestrel", VESTREL, "--identify", "--json", "--port", receivers.ports[0],
                            "--port", receivers.ports[1], "--port", work + "/no-such-port"],
-                          capture_output=True, text=True, timeout=120)
+                          capture_output=True, text=True, timeout=300)
     rows = json.loads(proc.stdout) if proc.stdout.startswith("[") else []
     check(proc.returncode == 1 and len(rows) == 3, "an inventory with one port that answers nothing: exit %s" % proc.returncode)
     check(rows and rows[0]["found"] and rows[0]["model"] == "VR-100" and rows[0]["id"] == "VR100-0001234"
@@ -471,12 +471,12 @@ def passwords_off_the_command_line(work):
     check(answered and status == 0 and b"VR-100" in seen and b"delta-file" not in seen,
           "a prompt at a terminal, the answer not echoed (%s): %r" % (status, seen[-200:]))
     proc = subprocess.run([VESTREL, "--identify", "/port", bare[3]], stdin=subprocess.DEVNULL, capture_output=True,
-                          text=True, env=quiet, timeout=60)
+                          text=True, env=quiet, timeout=300)
     check(proc.returncode == 1 and "Password for" not in proc.stderr, "no prompt without a terminal")
 
     os.chmod(secret, 0o644)
     proc = subprocess.run([VESTREL, "--password-file", secret, "/port", bare[3], "/source", work + "/fw/named/main.ldp",
-                           "/run"], capture_output=True, text=True, env=quiet, timeout=60)
+                           "/run"], capture_output=True, text=True, env=quiet, timeout=300)
     check(proc.returncode == 2 and "chmod 600" in proc.stderr, "a password file others may read is refused: %s"
           % proc.stderr.strip())
     receivers.stop()

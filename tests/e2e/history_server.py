@@ -212,20 +212,21 @@ def server_frozen_during_a_run(line, server):
 
     started = time.time()
     try:
-        status, events, err = line.load("st-6", on_first_stage=freeze)
+        status, events, err = line.load("st-7", on_first_stage=freeze)
     finally:
         for pid in pids:
             os.kill(int(pid), signal.SIGCONT)
     took = time.time() - started
+    print("a run against a frozen server ended after %.1f s" % took, flush=True)
     result = events[-1] if events else {}
     check(status == 0 and result.get("outcome") == "confirmed" and took < 120,
           "a frozen server holds nobody: exit %s after %.0f s, %r" % (status, took, err))
-    local = line.work + "/st-6/state/vestrel/history.sqlite3"
-    waiting = line.rows("st-6", "--history-db", local)
+    local = line.work + "/st-7/state/vestrel/history.sqlite3"
+    waiting = line.rows("st-7", "--history-db", local)
     check(len(waiting) == 1 and waiting[0]["pending"] == 1 and waiting[0]["outcome"] == "confirmed",
           "the row waits on the station: %r" % waiting)
-    sync_status, out, sync_err = line.vestrel("st-6", "--sync-history")
-    sent = [row for row in line.rows("st-6") if waiting and row["id"] == waiting[0]["id"]]
+    sync_status, out, sync_err = line.vestrel("st-7", "--sync-history")
+    sent = [row for row in line.rows("st-7") if waiting and row["id"] == waiting[0]["id"]]
     check(sync_status == 0 and len(sent) == 1 and sent[0]["outcome"] == "confirmed",
           "sent once the server thaws: %s %r %r" % (sync_status, sync_err, sent))
 

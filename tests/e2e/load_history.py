@@ -3,7 +3,9 @@
 own (XDG_STATE_HOME): one row for each outcome (confirmed, unconfirmed, failed while loading,
 failed while confirming, aborted by a signal, refused by a digest before the receiver is asked
 anything) and a killed run's row shown as interrupted; the JSON result names its row; the
-digests of the source and of every image; --list-history's filters and JSON; --export-history.
+digests of the source and of every image; --list-history's filters and JSON; --export-history,
+refused onto the history itself. A reader of the JSON that goes away mid-flash stops nothing; a
+history held locked across a run's end still gets the run's outcome.
 
   load_history.py VESTREL SIM MKFW
 """
@@ -92,7 +94,7 @@ def locked_at_the_end(work):
         time.sleep(14)  # past the writer's own wait for a lock
         holder.execute("COMMIT")
         holder.close()
-        out, _ = proc.communicate(timeout=120)
+        out, _ = proc.communicate(timeout=300)
         events = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
         return proc.returncode, events
     finally:
@@ -182,11 +184,12 @@ def main():
     status, out, _ = history(work, "--json", "--limit", "2")
     check(status == 0 and len(json.loads(out)) == 2, "--limit 2")
     status, out, _ = history(work, "--json", "--receiver", "VR100-0001234")
-    check(status == 0 and 0 < len(json.loads(out)) < 7, "--receiver: %s" % out[:200])
+    check(status == 0 and 0 < len(json.loads(out)) < 9, "--receiver: %s" % out[:200])
     status, out, _ = history(work, "--json", "--since", "2999-01-01")
     check(status == 0 and json.loads(out) == [], "--since in the future")
     status, out, _ = history(work, "--json", "--port", result["port"])
-    check(status == 0 and [r["id"] for r in json.loads(out)] == [result["history_id"]], "--port")
+    listed = json.loads(out) if status == 0 else []  # a later run may have had the same pseudo-terminal
+    check(result["history_id"] in [r["id"] for r in listed] and all(r["port"] == result["port"] for r in listed), "--port")
     status, out, _ = history(work)
     check(status == 0 and out.startswith("STARTED (UTC)") and out.count("\n") == 10 and "interrupted" in out,
           "the table: %r" % out)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -34,8 +35,9 @@ int signalOf(DWORD event) {
 }  // namespace
 
 const int InterruptWatch::kSignals[3] = {kSigInt, kSigTerm, kSigHup};
-// Windows has no gentle stop signal: a fleet's job object ends its children with it.
-const int InterruptWatch::kFinishSignal = 0;
+// Windows has no gentle stop signal: a fleet's child stops gently when the fleet's process ends.
+// The number is SIGUSR1's, for the exit status of a gentle stop that ran out of time.
+const int InterruptWatch::kFinishSignal = 10;
 
 namespace {
 // The control handler's only state: the watch's delivery.
@@ -51,7 +53,7 @@ BOOL WINAPI onControl(DWORD event) {
 }  // namespace
 
 struct InterruptWatch::Impl {
-  Handler first, again;
+  Handler first, again, finish;
   std::mutex mutex;
   bool seen = false;
   std::function<void(int)> deliver = [this](int signal) {
@@ -61,23 +63,50 @@ struct InterruptWatch::Impl {
     seen = true;
   };
   HANDLE stopEvent = nullptr;  // the starter's, when it made one
+  HANDLE fleet = nullptr;      // the fleet that started this program, watched for a gentle stop
   HANDLE quit = nullptr;
   std::thread stopWatcher;
 
+  // The fleet named in the environment, when there is one and a gentle stop is wanted.
+  void openFleet() {
+    const char* pid = std::getenv(kFleetProcessVariable);
+    if (!finish || !pid || !*pid) return;
+    fleet = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::strtoul(pid, nullptr, 10)));
+  }
+
   void watchStopEvent() {
     stopEvent = ::OpenEventW(SYNCHRONIZE, FALSE, stopEventName(::GetCurrentProcessId()).c_str());
-    if (!stopEvent) return;
+    openFleet();
+    if (!stopEvent && !fleet) return;
     quit = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     stopWatcher = std::thread([this] {
-      const HANDLE events[2] = {quit, stopEvent};
-      if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) deliver(signalOf(CTRL_BREAK_EVENT));
+      HANDLE events[3] = {quit};
+      DWORD count = 1;
+      const DWORD stopAt = stopEvent ? count : MAXDWORD;
+      if (stopEvent) events[count++] = stopEvent;
+      const DWORD fleetAt = fleet ? count : MAXDWORD;
+      if (fleet) events[count++] = fleet;
+      for (;;) {
+        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE, INFINITE);
+        if (woke == WAIT_OBJECT_0 + stopAt) deliver(signalOf(CTRL_BREAK_EVENT));
+        else if (woke == WAIT_OBJECT_0 + fleetAt) finish(kFinishSignal);
+        else return;
+        // A fleet that went away stays gone: only a stop is waited for from now on.
+        if (woke == WAIT_OBJECT_0 + fleetAt && stopEvent) {
+          events[1] = stopEvent;
+          count = 2;
+          continue;
+        }
+        return;
+      }
     });
   }
 };
 
-InterruptWatch::InterruptWatch(Handler first, Handler again, Handler) : impl_(std::make_unique<Impl>()) {
+InterruptWatch::InterruptWatch(Handler first, Handler again, Handler finish) : impl_(std::make_unique<Impl>()) {
   impl_->first = std::move(first);
   impl_->again = std::move(again);
+  impl_->finish = std::move(finish);
   g_deliver.store(&impl_->deliver);
   ::SetConsoleCtrlHandler(onControl, TRUE);
   impl_->watchStopEvent();
@@ -88,7 +117,7 @@ InterruptWatch::~InterruptWatch() {
   g_deliver.store(nullptr);
   if (impl_->quit) ::SetEvent(impl_->quit);
   if (impl_->stopWatcher.joinable()) impl_->stopWatcher.join();
-  for (HANDLE h : {impl_->quit, impl_->stopEvent})
+  for (HANDLE h : {impl_->quit, impl_->stopEvent, impl_->fleet})
     if (h) ::CloseHandle(h);
   std::lock_guard<std::mutex> lock(impl_->mutex);  // a handler still delivering finishes first
 }

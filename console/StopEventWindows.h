@@ -8,3 +8,8 @@
 #include <string>
 
 inline std::wstring stopEventName(DWORD processId) { return L"Local\\vestrel-stop-" + std::to_wstring(processId); }
+
+// The fleet's process id, which it gives each child in its environment: the child watches that
+// process, and when it ends (the fleet went away, however) the child stops gently, after the image
+// it writes.
+constexpr const char* kFleetProcessVariable = "VESTREL_FLEET_PID";

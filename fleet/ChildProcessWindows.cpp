@@ -76,15 +76,10 @@ void closeHandle(HANDLE& h) {
   h = nullptr;
 }
 
-// A job that ends its processes when its last handle closes: when the fleet ends, however it ends.
-HANDLE jobEndingWithTheFleet() {
-  const HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
-  if (!job) return nullptr;
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-  return job;
-}
+// A job for the child and what it starts, which the fleet's kill ends together. It does not end
+// them when the fleet goes: each child watches the fleet's process (fleetProcessVariable) and,
+// once the fleet is gone, ends after the image it writes, its log closed and its row written.
+HANDLE jobOfTheChild() { return ::CreateJobObjectW(nullptr, nullptr); }
 
 }  // namespace
 
@@ -120,7 +115,9 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   const std::wstring wideProgram = CMNC::windowstext::wide(program);
   std::wstring commandLine = quoted(wideProgram);
   for (const std::string& a : args) commandLine += L" " + quoted(CMNC::windowstext::wide(a));
-  std::wstring block = environmentBlock(environment);
+  std::vector<std::string> childEnvironment = environment;
+  childEnvironment.push_back(std::string(kFleetProcessVariable) + "=" + std::to_string(::GetCurrentProcessId()));
+  std::wstring block = environmentBlock(childEnvironment);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -142,7 +139,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     return false;
   }
   impl_->stopEvent = ::CreateEventW(nullptr, TRUE, FALSE, stopEventName(created.dwProcessId).c_str());
-  impl_->job = jobEndingWithTheFleet();
+  impl_->job = jobOfTheChild();
   if (impl_->job && !::AssignProcessToJobObject(impl_->job, created.hProcess)) closeHandle(impl_->job);
   ::ResumeThread(created.hThread);
   ::CloseHandle(created.hThread);

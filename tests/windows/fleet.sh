@@ -2,8 +2,8 @@
 # vestrel-fleet.exe under Wine with three virtual receivers on COM5, COM6 and COM7, one of which
 # pulls its cable mid-transfer: the two others are loaded (each image compared byte for byte), the
 # third fails, the JSON summary and the exit status say so. Then Ctrl-C on the fleet: each child
-# stops, closes its log, and the fleet exits with 130. Then the fleet killed outright (its job
-# objects end the children) and the inventory (--identify).
+# stops, closes its log, and the fleet exits with 130. Then the fleet killed outright (each child
+# finishes the image it writes and stops with its log closed) and the inventory (--identify).
 #   tests/windows/fleet.sh PROGRAMS_DIR SIM MKFW
 # PROGRAMS_DIR holds vestrel.exe and vestrel-fleet.exe side by side. Needs WINEPREFIX set.
 set -euo pipefail
@@ -103,7 +103,8 @@ else
   tail -8 "$work/ctrl-c.out" 2>/dev/null || true
 fi
 
-# The fleet killed outright while the three load: the job objects end its children with it.
+# The fleet killed outright while the three load: each child sees its fleet go, finishes the image it
+# writes, then stops with its log closed.
 start_receivers -- -- --
 rm -rf "$work/logs"
 (cd "$work" && wine "$fleet" --port COM5 --port COM6 --port COM7 --log-dir "$(winpath "$work/logs")" -- \
@@ -111,13 +112,14 @@ rm -rf "$work/logs"
 for _ in $(seq 600); do loading && break; sleep 0.1; done
 children=$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)
 kill -KILL "$(pgrep -f "^$fleet" | head -1)" 2>/dev/null || true
-for _ in $(seq 100); do [ "$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)" -eq 0 ] && break; sleep 0.1; done
+for _ in $(seq 3000); do [ "$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)" -eq 0 ] && break; sleep 0.1; done
 left=$( (pgrep -f "vestrel\.exe --json /port COM" || true) | wc -l)
 stop_receivers
-if [ "$children" -eq 3 ] && [ "$left" -eq 0 ]; then
-  echo "ok   fleet-killed-ends-its-children"
+closed=$(grep -l "Log file closed" "$work"/logs/*.log 2>/dev/null | wc -l)
+if [ "$children" -eq 3 ] && [ "$left" -eq 0 ] && [ "$closed" -eq 3 ]; then
+  echo "ok   fleet-killed-children-end-their-image"
 else
-  fail "fleet-killed-ends-its-children: $children children while loading, $left left after the fleet was killed"
+  fail "fleet-killed-children-end-their-image: $children children while loading, $left left, $closed logs closed"
 fi
 
 # The inventory: two receivers answer, COM7 is switched off.

@@ -130,6 +130,21 @@ TEST_F(BootLoaderLoad, AbortAtRandomMoments) {
   }
 }
 
+// Asked to stop after the image it writes (its fleet went away), a load flashes that image whole,
+// begins no other, and ends failed naming the image it wrote last.
+TEST_F(BootLoaderLoad, AStopAfterTheImageEndsTheLoadBetweenImages) {
+  startReceiver();
+  ASSERT_TRUE(h.start(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"));
+  h.session.stopAfterImage();
+  EXPECT_EQ(h.events.waitOutcome(), "aborted") << h.events.logText();
+  h.stop();
+  const auto flashed = receiver->flashed();
+  ASSERT_EQ(flashed.size(), 1u) << h.events.logText();
+  EXPECT_EQ(flashed[0].bytes, image(sample::namedSet(options), "boot.ldp")) << "the image being written is whole";
+  EXPECT_NE(h.events.logText().find("Stopped as asked once Boot Loader was written"), std::string::npos)
+      << h.events.logText();
+}
+
 // A numbered type 3 image without its utility loader runs from RAM instead of being flashed.
 TEST_F(BootLoaderLoad, TypeThreeImageWithoutItsUtilityLoaderRunsFromRam) {
   startReceiver();

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <string>
+#include <vector>
 
+#include "EventLoop.h"
 #include "HeadlessConsole.h"
 #include "JsonConsole.h"
 #include "JsonText.h"
@@ -163,4 +167,19 @@ TEST(VersionMatch, TheWholeFieldIsCompared) {
   EXPECT_FALSE(versionMatches("4.2 Dec,01,2026", "4.3"));
   EXPECT_FALSE(versionMatches("", "4.3"));
   EXPECT_FALSE(versionMatches("4.3", ""));
+}
+
+// A timer's work runs once its time has come, behind what was posted before it; a timer still
+// waiting when the loop quits is dropped.
+TEST(EventLoop, TimersRunInTurnAndDieWithTheLoop) {
+  EventLoop loop;
+  std::vector<std::string> done;
+  loop.postAfter(std::chrono::milliseconds(50), [&] { done.push_back("timer"); });
+  loop.postAfter(std::chrono::hours(1), [&] { done.push_back("never"); });
+  loop.post([&] { done.push_back("posted"); });
+  loop.postAfter(std::chrono::milliseconds(100), [&] { loop.quit(); });
+  const auto start = std::chrono::steady_clock::now();
+  loop.run();
+  EXPECT_EQ(done, (std::vector<std::string>{"posted", "timer"}));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
 }

@@ -3,7 +3,9 @@
 pg_ctl as an unprivileged user, a data folder in its temporary folder, 127.0.0.1 on a free port,
 password authentication through a password file): three stations loading at once each leave their
 row; a run whose server stops while it loads keeps its row pending on its station, and the next
-run and a --sync-history at once send it exactly once; a password in the URL is refused;
+run and a --sync-history at once send it exactly once; a server frozen mid-run (its processes
+stopped) holds nobody past the deadlines, and a stop signal during that write is honoured at once,
+the rows waiting on the station until it thaws; a password in the URL is refused, however spelt;
 --history-required refuses a load whose row can be written nowhere before the receiver hears
 anything. Exit 77 (skipped) when the server's programs are not installed.
 
@@ -225,10 +227,39 @@ def server_frozen_during_a_run(line, server):
     waiting = line.rows("st-7", "--history-db", local)
     check(len(waiting) == 1 and waiting[0]["pending"] == 1 and waiting[0]["outcome"] == "confirmed",
           "the row waits on the station: %r" % waiting)
+    # A stop signal while the row is written to a frozen server is honoured at once.
+    pids.clear()
+    receiver = Receiver(SIM, line.work)
+    try:
+        proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", line.work + "/fw/data/settings.cfg",
+                                 "/capture", "data", "/exit", "/run"], env=line.environment("st-7"),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        frozen = False
+        for text in proc.stdout:
+            if not frozen and '"stage":"loading"' in text.replace(" ", ""):
+                freeze()
+                frozen = True
+            if '"text":"Successfullyloaded!"' in text.replace(" ", ""):
+                break
+        time.sleep(1.5)  # the final write waits on the frozen server now
+        stopped = time.time()
+        proc.terminate()
+        proc.communicate(timeout=60)
+        took = time.time() - stopped
+    finally:
+        for pid in pids:
+            os.kill(int(pid), signal.SIGCONT)
+        receiver.stop()
+    check(took < 3 and proc.returncode == 0, "a stop during the history write is honoured at once: %.1f s, exit %s"
+          % (took, proc.returncode))
+    # The first row went to the server as the second run began; the second waits now.
+    waiting = [row for row in line.rows("st-7", "--history-db", local) if row["pid"] == proc.pid]
+    check(len(waiting) == 1 and waiting[0]["pending"] == 1 and waiting[0]["outcome"] == "confirmed",
+          "the stopped write's row waits on the station: %r" % waiting)
     sync_status, out, sync_err = line.vestrel("st-7", "--sync-history")
-    sent = [row for row in line.rows("st-7") if waiting and row["id"] == waiting[0]["id"]]
-    check(sync_status == 0 and len(sent) == 1 and sent[0]["outcome"] == "confirmed",
-          "sent once the server thaws: %s %r %r" % (sync_status, sync_err, sent))
+    station_rows = line.rows("st-7", "--station", "st-7")
+    check(sync_status == 0 and len(station_rows) == 2 and all(row["outcome"] == "confirmed" for row in station_rows),
+          "both rows on the server once it thaws: %s %r %r" % (sync_status, sync_err, station_rows))
 
 
 def a_fleet_writes_on_the_server(line):

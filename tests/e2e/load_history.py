@@ -59,8 +59,9 @@ def load(work, sim_args=(), extra=(), stop_with=None):
 
 
 def reader_goes_away(work):
-    """The reader of --json closes its end mid-flash: the load goes on; exit 0, the log closed."""
-    receiver = Receiver(SIM, work)
+    """The reader of --json closes its end mid-flash: the load goes on; exit 0, the log closed. The
+    receiver's identity holds escape sequences, which reach the log escaped."""
+    receiver = Receiver(SIM, work, "--identity", "VR\x1b]0;TITLE\x07-\x1b[2J1")
     log = tempfile.mkdtemp(dir=work) + "/activity.log"
     try:
         proc = subprocess.Popen([VESTREL, "--json", "/port", receiver.port, "/source", work + "/fw/named.zip",
@@ -147,6 +148,8 @@ def main():
     gone_row = next((row for row in rows.values() if row["pid"] == gone_pid), {})
     check(gone_status == 0 and gone_row.get("outcome") == "confirmed" and gone_row.get("exit_status") == 0
           and "Log file closed" in gone_log, "a reader that goes away stops nothing: exit %s, %r" % (gone_status, gone_row))
+    check("\x1b" not in gone_log and "VR\ufffd]0;TITLE\ufffd-\ufffd[2J1" in gone_log,
+          "the receiver's escape sequences reach the log escaped")
     locked_row = rows.get(locked_events[-1].get("history_id") if locked_events else None, {})
     check(locked_status == 0 and locked_row.get("outcome") == "confirmed" and locked_row.get("exit_status") == 0,
           "a history locked across the run's end keeps its outcome: exit %s, %r" % (locked_status, locked_row))

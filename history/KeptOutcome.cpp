@@ -64,13 +64,21 @@ bool take(const std::vector<std::string>& f, LoadRecord& row) {
     return true;
   }
   if (f.size() != 2) return false;
-  if (f[0] == "id") return row.id = f[1], true;
-  if (f[0] == "pid" && isNumber(f[1])) return row.pid = std::stoll(f[1]), true;
-  if (f[0] == "exit_status" && isNumber(f[1])) return row.exitStatus = std::stoi(f[1]), true;
-  if (f[0] == "pending") return row.pending = f[1] == "1", true;
-  for (const loadcolumns::TextColumn& column : loadcolumns::kTextColumns)
-    if (f[0] == column.name) return row.*column.field = f[1], true;
-  return false;
+  const std::string& name = f[0];
+  const std::string& value = f[1];
+  if (name == "id") row.id = value;
+  else if (name == "pid" && isNumber(value)) row.pid = std::stoll(value);
+  else if (name == "exit_status" && isNumber(value)) row.exitStatus = std::stoi(value);
+  else if (name == "pending") row.pending = value == "1";
+  else {
+    for (const loadcolumns::TextColumn& column : loadcolumns::kTextColumns) {
+      if (name != column.name) continue;
+      row.*column.field = value;
+      return true;
+    }
+    return false;
+  }
+  return true;
 }
 
 }  // namespace

@@ -120,24 +120,30 @@ void PgDb::giveUp(const std::string& why) {
   connection_.reset();  // a server that answers late answers nobody: its transaction is rolled back
 }
 
+// One slice of a wait on the socket: Ready, Timeout (look again), or Failed.
+CMNC::AbortSignal::Wait PgDb::waitSlice(int socket, short events, int sliceMs) const {
+  if (stop_) return stop_->wait(socket, events, sliceMs);
+  pollfd fd{socket, events, 0};
+  const int ready = ::poll(&fd, 1, sliceMs);
+  if (ready > 0) return CMNC::AbortSignal::Wait::Ready;
+  return ready < 0 && errno != EINTR ? CMNC::AbortSignal::Wait::Failed : CMNC::AbortSignal::Wait::Timeout;
+}
+
 bool PgDb::awaitSocket(short events, int64_t deadlineMs) {
   const int socket = PQsocket(connection_.get());
   for (;;) {
-    if (stop_ && stop_->isSet()) return giveUp("stopped while waiting for the history server"), false;
     const int64_t left = deadlineMs - nowMs();
-    if (left <= 0)
-      return giveUp("the history server did not answer within " + std::to_string(kStatementDeadlineMs / 1000) + " s"), false;
-    const int slice = static_cast<int>(std::min<int64_t>(left, kWaitSliceMs));
-    if (stop_) {
-      const CMNC::AbortSignal::Wait wait = stop_->wait(socket, events, slice);
+    std::string why;
+    if (stop_ && stop_->isSet()) why = "stopped while waiting for the history server";
+    else if (left <= 0) why = "the history server did not answer within " + std::to_string(kStatementDeadlineMs / 1000) + " s";
+    if (why.empty()) {
+      const auto wait = waitSlice(socket, events, static_cast<int>(std::min<int64_t>(left, kWaitSliceMs)));
       if (wait == CMNC::AbortSignal::Wait::Ready) return true;
-      if (wait == CMNC::AbortSignal::Wait::Failed) return giveUp("the history server's connection failed"), false;
-      continue;
+      if (wait == CMNC::AbortSignal::Wait::Failed) why = "the history server's connection failed";
+      else continue;  // a slice passed, or the stop came: looked at above
     }
-    pollfd fd{socket, events, 0};
-    const int ready = ::poll(&fd, 1, slice);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return giveUp("the history server's connection failed"), false;
+    giveUp(why);
+    return false;
   }
 }
 

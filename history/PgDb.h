@@ -4,14 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "AbortSignal.h"
 #include "HistoryDb.h"
 
 struct pg_conn;
 struct pg_result;
 class PgDb;
-namespace CMNC {
-class AbortSignal;
-}
 
 // A statement of a PgDb: it runs at its first step, with its parameters as text.
 class PgStatement : public HistoryStatement {
@@ -87,6 +85,7 @@ class PgDb : public HistoryDb {
   bool connect(const std::string& url);
   // Waits until the socket is ready for events or the deadline (steady milliseconds) passes.
   bool awaitSocket(short events, int64_t deadlineMs);
+  CMNC::AbortSignal::Wait waitSlice(int socket, short events, int sliceMs) const;
   void giveUp(const std::string& why);
   std::unique_ptr<pg_conn, Finish> connection_;
   std::string url_;

@@ -250,6 +250,7 @@ def server_frozen_during_a_run(line, server):
         for pid in pids:
             os.kill(int(pid), signal.SIGCONT)
         receiver.stop()
+    print("a stop signal during the write to a frozen server ended the run after %.2f s" % took, flush=True)
     check(took < 3 and proc.returncode == 0, "a stop during the history write is honoured at once: %.1f s, exit %s"
           % (took, proc.returncode))
     # The first row went to the server as the second run began; the second waits now.

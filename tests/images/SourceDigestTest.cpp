@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -66,29 +64,6 @@ TEST(SourceDigest, ASourceFileIsCheckedByItsDigestOrByItsNameInAList) {
   EXPECT_NE(digestSource(source, SourceKind::ImageFile, set, {"", dir.file("huge")}).error.find("more than"), std::string::npos);
   // The stop ends a digest between two pieces.
   EXPECT_NE(digestSource(source, SourceKind::ImageFile, set, {}, [] { return true; }).error.find("stopped"), std::string::npos);
-}
-
-// A device or a pipe named as an input would be read for ever, or block until something writes to
-// it: each is refused at once, as the source, an image of a folder and a digest list.
-TEST(SourceDigest, DevicesAndPipesAreRefusedAtOnce) {
-  TempDir dir;
-  const std::string fifo = dir.file("main.ldp");
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  write(dir.file("x"), "abc");
-  FirmwareImageSet set;
-  for (const std::string& device : {std::string("/dev/zero"), std::string("/dev/urandom"), fifo}) {
-    for (const SourceKind kind : {SourceKind::DataFile, SourceKind::ImageFile, SourceKind::ZipArchive}) {
-      const std::string error = set.scanSource(device, kind, true);
-      EXPECT_TRUE(error.find("is a device") != std::string::npos || error.find("is a pipe") != std::string::npos) << error;
-    }
-    const std::string listed = digestSource(dir.file("x"), SourceKind::ImageFile, set, {"", device}).error;
-    EXPECT_NE(listed.find("not a regular file"), std::string::npos) << listed;
-    std::string error;
-    EXPECT_EQ(Sha256::ofFile(device, error), "");
-    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-  }
-  EXPECT_NE(set.scanSource(dir.file("any.ldp"), SourceKind::Folder, true).find("is a pipe"), std::string::npos)
-      << "an image of a folder that is a pipe";
 }
 
 // A folder's images are each checked by name: one the list leaves out is refused.

@@ -68,7 +68,8 @@ class WizardController {
   void windowClosing();
   // The program was asked to stop by a signal: a running test or load is aborted as "Abort"
   // would, the last line says what state the receiver may be in, and the wizard closes with the
-  // exit status 128 + the signal's number.
+  // exit status 128 + the signal's number. Once a console run's load has ended, its outcome and
+  // exit status stand: the signal changes nothing.
   void interrupt(int signal);
   // What an interruption at this moment may have left in the receiver, and what to do.
   std::string interruptAdvice() const;
@@ -185,6 +186,7 @@ class WizardController {
   FirmwareChange firmwareChange_;
   int interrupted_ = 0;  // the signal that stops the program, once one came
   bool windingDown_ = false;  // asked to stop once the image being written is flashed
+  bool outcomeKnown_ = false;  // a load ended: its outcome is decided
   // The facts of the run so far, for its outcome.
   std::optional<LoadStage> stage_;   // the last stage the engine reported
   std::string failure_;              // why the last run failed, as the engine (or the check after it) said

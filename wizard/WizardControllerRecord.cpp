@@ -56,6 +56,7 @@ void WizardController::finishRecord() {
 // A window's load ended (loaded, failed or stopped): its row is complete. A console run's row
 // waits for the wizard's end, whose exit status it holds.
 void WizardController::loadEnded() {
+  outcomeKnown_ = true;
   if (!options_.headless) finishRecord();
 }
 

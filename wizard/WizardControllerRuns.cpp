@@ -223,6 +223,9 @@ void WizardController::stopAfterImage(int signal) {
 
 void WizardController::interrupt(int signal) {
   if (interrupted_ != 0) return;
+  // A console run whose load has ended is closing with the outcome the load earned: a signal now
+  // must not turn a confirmed load into an aborted one.
+  if (options_.headless && outcomeKnown_) return;
   interrupted_ = signal;
   if (session_.running()) operatorStopped_ = true;
   const std::string advice = interruptAdvice();

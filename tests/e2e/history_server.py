@@ -241,7 +241,7 @@ def server_frozen_during_a_run(line, server):
                 frozen = True
             if '"text":"Successfullyloaded!"' in text.replace(" ", ""):
                 break
-        time.sleep(1.5)  # the final write waits on the frozen server now
+        time.sleep(3)  # the run's end is behind it: the final write waits on the frozen server now
         stopped = time.time()
         proc.terminate()
         proc.communicate(timeout=60)

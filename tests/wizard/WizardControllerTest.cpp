@@ -326,6 +326,11 @@ TEST_F(Controller, UnattendedWalkToSuccessAndExit) {
   EXPECT_NE(text(kLogBox).find("\r\nMain firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026\r\n"), std::string::npos);
   EXPECT_TRUE(wizard->firmwareChange().confirmed());
   EXPECT_EQ(wizard->outcomeReason(), "Successfully loaded!");
+  // A stop signal while the console run closes changes nothing: the load was confirmed.
+  wizard->interrupt(15);
+  view.drain();
+  EXPECT_EQ(wizard->exitStatus(), 0);
+  EXPECT_EQ(wizard->outcome().kind, OutcomeKind::Confirmed);
 }
 
 // Only the receiver's answer after the load confirms it: no answer exits with 3 (the written

@@ -15,6 +15,8 @@ constexpr const char* kHeader = "vestrel-kept-outcome 1";
 constexpr const char* kInfix = ".outcome-";
 // A kept row is a few kilobytes: a larger file is not one.
 constexpr std::uintmax_t kMaxFileBytes = 1 << 20;
+// Process ids, exit statuses and image sizes (at most 256 MiB) fit in nine digits.
+constexpr std::size_t kMaxDigits = 9;
 
 // Tabs, line ends and backslashes escaped, so a value is one field of one line.
 std::string escaped(const std::string& value) {
@@ -53,13 +55,15 @@ std::vector<std::string> fields(const std::string& line) {
   }
 }
 
+// A whole number that fits: an optional minus, then 1 to 9 digits.
 bool isNumber(const std::string& text) {
-  return !text.empty() && text.find_first_not_of("-0123456789") == std::string::npos && text.size() < 19;
+  const std::size_t digits = text.size() - (text.rfind('-', 0) == 0 ? 1 : 0);
+  return digits >= 1 && digits <= kMaxDigits && text.find_first_not_of("0123456789", text.size() - digits) == std::string::npos;
 }
 
 // One "name<TAB>value" line into row; false when it is none of a row's.
 bool take(const std::vector<std::string>& f, LoadRecord& row) {
-  if (f[0] == "image" && f.size() == 5 && isNumber(f[3])) {
+  if (f[0] == "image" && f.size() == 5 && isNumber(f[3]) && f[3][0] != '-') {
     row.images.push_back({f[1], f[2], static_cast<uint64_t>(std::stoll(f[3])), f[4]});
     return true;
   }

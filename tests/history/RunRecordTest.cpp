@@ -115,6 +115,9 @@ TEST(KeptOutcome, RowsReadBackWholeAndDamageIsRefused) {
   EXPECT_EQ(back.images[0].title, "Main\tfirmware");
   EXPECT_FALSE(keptoutcome::parse("vestrel-kept-outcome 1\nid\tx\nno_such_column\t1\n", back));
   EXPECT_FALSE(keptoutcome::parse("something else\n", back));
+  for (const char* number : {"-", "--", "1-2", "99999999999", ""})
+    EXPECT_FALSE(keptoutcome::parse(std::string("vestrel-kept-outcome 1\nid\tx\nfinished_at\tt\npid\t") + number + "\n", back))
+        << "a pid of " << number;
 }
 
 // The server away, the run's row waits in the station's history, pending, with a warning that says

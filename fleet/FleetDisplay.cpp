@@ -87,22 +87,32 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
     return fixed(std::chrono::duration<double>(t - fleetStart).count(), 3);
   };
   std::string text = "{\"receivers\":[";
-  int loaded = 0;
+  // Each receiver counts once, as what it is: a receiver left alone is neither loaded nor failed.
+  int loaded = 0, current = 0, unconfirmed = 0, aborted = 0, failed = 0;
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     const ReceiverState& r = receivers[i];
     const bool counted = r.loaded() || (allowUnconfirmed && r.unconfirmed());
-    loaded += counted ? 1 : 0;
+    if (counted) ++loaded;
+    else if (r.current()) ++current;
+    else if (r.unconfirmed()) ++unconfirmed;
+    else if (r.outcome() == "aborted") ++aborted;
+    else ++failed;
+    // A receiver whose vestrel never ran has no log, no exit status and no times.
+    const bool ran = r.attempts() > 0;
+    const std::string none = "null";
     if (i) text += ",";
-    text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + json::quote(r.logPath()) +
+    text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + (ran ? json::quote(r.logPath()) : none) +
             ",\"model\":" + json::quoteOrNull(r.model()) + ",\"serial\":" + json::quoteOrNull(r.serial()) +
             ",\"loaded\":" + (counted ? "true" : "false") + ",\"outcome\":" + json::quote(r.outcome()) +
-            ",\"exit_status\":" + std::to_string(r.exitStatus()) + ",\"attempts\":" + std::to_string(r.attempts()) +
-            ",\"reason\":" + json::quote(r.reason()) + ",\"firmware\":{\"before\":" + json::quoteOrNull(r.firmwareBefore()) +
+            ",\"exit_status\":" + (r.exitStatus() >= 0 ? std::to_string(r.exitStatus()) : none) +
+            ",\"attempts\":" + std::to_string(r.attempts()) + ",\"reason\":" + json::quote(r.reason()) +
+            ",\"firmware\":{\"before\":" + json::quoteOrNull(r.firmwareBefore()) +
             ",\"after\":" + json::quoteOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
-            ",\"started\":" + since(r.startTime()) + ",\"ended\":" + since(r.endTime()) +
+            ",\"started\":" + (ran ? since(r.startTime()) : none) + ",\"ended\":" + (ran ? since(r.endTime()) : none) +
             ",\"history_id\":" + json::quoteOrNull(r.historyId()) + "}";
   }
-  text += "],\"loaded\":" + std::to_string(loaded) + ",\"failed\":" + std::to_string(receivers.size() - loaded) +
-          ",\"exit_status\":" + std::to_string(exitStatus) + "}\n";
+  text += "],\"loaded\":" + std::to_string(loaded) + ",\"current\":" + std::to_string(current) +
+          ",\"unconfirmed\":" + std::to_string(unconfirmed) + ",\"aborted\":" + std::to_string(aborted) +
+          ",\"failed\":" + std::to_string(failed) + ",\"exit_status\":" + std::to_string(exitStatus) + "}\n";
   return text;
 }

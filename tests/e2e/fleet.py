@@ -359,6 +359,19 @@ def whole_version_field(work):
           "4.31 and 4.3-rc1 are not taken for 4.3: both loaded (%s): %r" % (status, [r.get("outcome") for r in rows]))
 
 
+def all_current(work):
+    """Two receivers that already run the version: nothing loaded, nothing failed, no log named."""
+    receivers = Receivers(work, ["--main-version", "4.3 Dec,08,2026"], ["--main-version", "4.3 Dec,08,2026"])
+    status, out, _ = fleet(work, receivers.ports, "--skip-current", "--expect-version", "4.3")
+    receivers.stop()
+    result = summary(out)
+    counts = {k: result.get(k) for k in ("loaded", "current", "failed", "unconfirmed", "aborted")}
+    check(status == 0 and counts == {"loaded": 0, "current": 2, "failed": 0, "unconfirmed": 0, "aborted": 0},
+          "two receivers already current: exit %s, %r" % (status, counts))
+    check(all(r["log"] is None and r["exit_status"] is None and r["started"] is None for r in result["receivers"]),
+          "a receiver left alone names no log, exit status or time: %r" % result["receivers"])
+
+
 def command_lines_holding(secrets, exclude):
     """Every process's arguments that hold one of the secrets (other users can read them all), but
     those of the processes excluded (the virtual receivers, told their passwords by the test)."""
@@ -496,7 +509,7 @@ with ThreadPoolExecutor(max_workers=5) as pool:
     for future in [pool.submit(run_case, case) for case in (
             usage, stand_in, unconfirmed, inventory_and_skip_current, three_at_once_one_faulty,
             healthy_one_at_a_time, file_upload_shows_the_serial, killed_child, interrupted,
-            passwords_off_the_command_line, fleet_killed, whole_version_field)]:
+            passwords_off_the_command_line, fleet_killed, whole_version_field, all_current)]:
         future.result()
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

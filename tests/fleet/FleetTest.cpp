@@ -177,6 +177,32 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
   EXPECT_EQ(r.serial(), "VR1");
 }
 
+// The summary counts each receiver once, as what it is; one left alone has no log, exit status or
+// times, and no count takes it for a failure.
+TEST(FleetJson, TheSummaryCountsEachReceiverAsWhatItIs) {
+  const auto start = ReceiverState::Clock::now();
+  std::vector<ReceiverState> receivers;
+  for (const char* port : {"/dev/ttyUSB0", "/dev/ttyUSB1"}) {
+    receivers.emplace_back(port, std::string("logs/") + (port + 5) + ".log");
+    receivers.back().foundCurrent("VR-100", "VR1", "4.3 Dec,08,2026", start);
+  }
+  receivers.push_back(fed({kSuccess}));
+  receivers.back().childEnded(exited(0), "", ReceiverState::Clock::now());
+  receivers.push_back(fed({resultLine("failed", "loading", "/dev/ttyUSB0", "Send file error.", 1)}));
+  receivers.back().childEnded(exited(1), "", ReceiverState::Clock::now());
+  const auto summary = parseJson(FleetDisplay::summaryJson(receivers, 1, start, false));
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(summary->num("loaded", -1), 1);
+  EXPECT_EQ(summary->num("current", -1), 2);
+  EXPECT_EQ(summary->num("failed", -1), 1);
+  EXPECT_EQ(summary->num("unconfirmed", -1), 0);
+  const JsonValue& left = summary->find("receivers")->items.at(0);
+  EXPECT_EQ(left.string("outcome"), "current");
+  for (const char* unknown : {"log", "exit_status", "started", "ended"})
+    EXPECT_EQ(left.find(unknown)->type, JsonValue::Type::Null) << unknown << ": nothing ran";
+  EXPECT_EQ(summary->find("receivers")->items.at(2).num("exit_status", -1), 0);
+}
+
 TEST(FleetReceiverState, NoSuccessWithoutAConfirmedResultOfThisPortAndAClean0) {
   ReceiverState crashed = fed({kSuccess});
   crashed.childEnded({128 + SIGSEGV, SIGSEGV, "Segmentation fault"}, "", ReceiverState::Clock::now());  // killed after its result

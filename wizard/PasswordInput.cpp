@@ -20,10 +20,10 @@ std::string withoutLineEnd(std::string line) {
 }  // namespace
 
 bool readPasswordFile(const std::string& path, std::string& password, std::string& error) {
-  error = inputfile::notRegularFile(path, "The password file");
-  if (!error.empty() || !fileIsPrivate(path, error)) return false;
+  // Read first: a device or a pipe is refused as no file before its mode is judged.
   std::vector<std::string> lines;
-  if (!inputfile::readLines(path, "The password file", kMaxPasswordFileBytes, kMaxPasswordFileBytes, lines, error))
+  if (!inputfile::readLines(path, "The password file", kMaxPasswordFileBytes, kMaxPasswordFileBytes, lines, error) ||
+      !fileIsPrivate(path, error))
     return false;
   if (lines.empty()) {
     error = "Cannot read the password file " + path + ": it is empty.";

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "JsonText.h"
+#include "JsonEvents.h"
 #include "HistoryUrl.h"
 #include "LoadHistory.h"
 #include "PendingRows.h"
@@ -100,26 +100,22 @@ std::string asTable(const std::vector<LoadRecord>& rows) {
 }
 
 std::string asJson(const std::vector<LoadRecord>& rows) {
-  std::string text = "[";
+  jsonevents::Json list = jsonevents::Json::array();
   for (const LoadRecord& row : rows) {
-    if (text.size() > 1) text += ",";
-    text += "{";
-    bool first = true;
+    jsonevents::Json item = jsonevents::Json::object();
     for (const auto& [name, value] : columnsOf(row)) {
       const std::string column = name;
       const bool number = (column == "pid" || column == "exit_status" || column == "pending") && !value.empty();
-      text += std::string(first ? "" : ",") + json::quote(name) + ":" + (number ? value : json::quoteOrNull(value));
-      first = false;
+      item[column] = number ? jsonevents::Json(std::stoll(value)) : jsonevents::textOrNull(value);
     }
-    text += ",\"images\":[";
-    for (std::size_t i = 0; i < row.images.size(); ++i) {
-      const RecordedImage& image = row.images[i];
-      text += std::string(i ? "," : "") + "{\"file\":" + json::quote(image.file) + ",\"title\":" + json::quoteOrNull(image.title) +
-              ",\"size\":" + std::to_string(image.size) + ",\"sha256\":" + json::quoteOrNull(image.sha256) + "}";
-    }
-    text += "]}";
+    jsonevents::Json images = jsonevents::Json::array();
+    for (const RecordedImage& image : row.images)
+      images.push_back({{"file", image.file}, {"title", jsonevents::textOrNull(image.title)}, {"size", image.size},
+                        {"sha256", jsonevents::textOrNull(image.sha256)}});
+    item["images"] = std::move(images);
+    list.push_back(std::move(item));
   }
-  return text + "]\n";
+  return jsonevents::line(list);
 }
 
 std::string asCsv(const std::vector<LoadRecord>& rows) {

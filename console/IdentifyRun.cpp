@@ -6,7 +6,7 @@
 
 #include "ConsoleText.h"
 #include "InterruptWatch.h"
-#include "JsonText.h"
+#include "JsonEvents.h"
 #include "LinkKinds.h"
 #include "PortResolution.h"
 #include "PrintableText.h"
@@ -66,10 +66,15 @@ std::string orNotAnswered(const std::string& s) { return s.empty() ? "not answer
 
 void printFound(std::ostream& out, const std::string& port, const PortTestSetup& r, bool json) {
   if (json) {
-    out << "{\"port\":" << json::quote(port) << ",\"found\":true,\"model\":" << json::quoteOrNull(r.model)
-        << ",\"id\":" << json::quoteOrNull(r.identity) << ",\"hardware\":" << json::quoteOrNull(r.hardware) << ",\"board\":" << json::quoteOrNull(r.board)
-        << ",\"firmware\":" << json::quoteOrNull(r.mainFirmware)
-        << ",\"rate\":" << (r.answeredRate > 0 ? std::to_string(r.answeredRate) : "null") << "}\n";
+    using jsonevents::textOrNull;
+    out << jsonevents::line({{"port", port},
+                             {"found", true},
+                             {"model", textOrNull(r.model)},
+                             {"id", textOrNull(r.identity)},
+                             {"hardware", textOrNull(r.hardware)},
+                             {"board", textOrNull(r.board)},
+                             {"firmware", textOrNull(r.mainFirmware)},
+                             {"rate", r.answeredRate > 0 ? jsonevents::Json(r.answeredRate) : jsonevents::Json(nullptr)}});
     return;
   }
   out << "Receiver on " << port << ":\n"
@@ -85,7 +90,7 @@ void printNotFound(std::ostream& out, const std::string& port, const std::string
   std::string why = withoutCarriageReturns(reason);
   while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
   if (json) {
-    out << "{\"port\":" << json::quote(port) << ",\"found\":false,\"reason\":" << json::quote(why) << "}\n";
+    out << jsonevents::line({{"port", port}, {"found", false}, {"reason", why}});
     return;
   }
   out << "No receiver answered on " << port << ": " << printable(why) << "\n";

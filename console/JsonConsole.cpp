@@ -1,31 +1,30 @@
 #include "JsonConsole.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "ConsoleText.h"
-#include "JsonText.h"
 #include "Version.h"
 
 namespace {
 
-std::string field(const char* name, const std::string& jsonValue) {
-  return std::string(",\"") + name + "\":" + jsonValue;
+using jsonevents::Json;
+using jsonevents::textOrNull;
+
+// The receiver's facts, its identity under the name given first.
+Json receiverJson(const char* identityName, const ReceiverFacts& r) {
+  return {{identityName, textOrNull(r.id)},
+          {"model", textOrNull(r.model)},
+          {"hardware", textOrNull(r.hardware)},
+          {"firmware_before", textOrNull(r.firmwareBefore)}};
 }
 
-std::string receiverFields(const ReceiverFacts& r) {
-  return field("model", json::quoteOrNull(r.model)) + field("hardware", json::quoteOrNull(r.hardware)) +
-         field("firmware_before", json::quoteOrNull(r.firmwareBefore));
-}
-
-std::string imagesArray(const std::vector<LoadedImage>& images) {
-  std::string text = "[";
-  for (const LoadedImage& image : images) {
-    if (text.size() > 1) text += ",";
-    text += "{\"file\":" + json::quote(image.file) + field("title", json::quote(image.title)) +
-            field("size", std::to_string(image.size)) + field("sha256", json::quoteOrNull(image.sha256)) + "}";
-  }
-  return text + "]";
+Json imagesJson(const std::vector<LoadedImage>& images) {
+  Json list = Json::array();
+  for (const LoadedImage& image : images)
+    list.push_back({{"file", image.file}, {"title", image.title}, {"size", image.size}, {"sha256", textOrNull(image.sha256)}});
+  return list;
 }
 
 }  // namespace
@@ -46,15 +45,16 @@ std::string JsonConsole::timeStamp(std::chrono::system_clock::time_point t) {
   return text;
 }
 
-void JsonConsole::writeEvent(const char* event, const std::string& fields) {
-  out_ << "{\"time\":" << json::quote(timeStamp(now_())) << ",\"event\":\"" << event << "\"" << fields << "}\n"
-       << std::flush;
+void JsonConsole::writeEvent(const char* event, Json fields) {
+  Json line = {{"time", timeStamp(now_())}, {"event", event}};
+  line.update(fields);
+  out_ << jsonevents::line(line) << std::flush;
 }
 
 void JsonConsole::text(EchoSource source, const std::string& text) {
   const std::string shown = withoutCarriageReturns(text);
   if (shown.empty()) return;
-  writeEvent(source == EchoSource::Status ? "status" : "log", field("text", json::quote(shown)));
+  writeEvent(source == EchoSource::Status ? "status" : "log", {{"text", shown}});
 }
 
 void JsonConsole::progress(int percent) {
@@ -62,13 +62,13 @@ void JsonConsole::progress(int percent) {
   percent_ = percent;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
   const double rate = total_ > 0 && seconds > 0.05 ? static_cast<double>(done_) / seconds : 0.0;
-  char rateText[32];
-  std::snprintf(rateText, sizeof rateText, "%.0f", rate);
-  writeEvent("progress", field("percent", std::to_string(std::clamp(percent, 0, 100))) +
-                       field("bytes", std::to_string(done_)) + field("total", std::to_string(total_)) +
-                       field("rate", rateText) + field("run_bytes", std::to_string(run_.bytes)) +
-                       field("run_total", std::to_string(run_.total)) +
-                       field("eta_s", run_.secondsLeft ? std::to_string(*run_.secondsLeft) : "null"));
+  writeEvent("progress", {{"percent", std::clamp(percent, 0, 100)},
+                          {"bytes", done_},
+                          {"total", total_},
+                          {"rate", std::round(rate)},
+                          {"run_bytes", run_.bytes},
+                          {"run_total", run_.total},
+                          {"eta_s", run_.secondsLeft ? Json(*run_.secondsLeft) : Json(nullptr)}});
 }
 
 void JsonConsole::transfer(uint64_t done, uint64_t total) {
@@ -79,21 +79,23 @@ void JsonConsole::transfer(uint64_t done, uint64_t total) {
 
 void JsonConsole::warning(const std::string& text) {
   const std::string shown = withoutCarriageReturns(text);
-  writeEvent("warning", field("text", json::quote(shown)));
+  writeEvent("warning", {{"text", shown}});
 }
 
 void JsonConsole::started(const RunStart& start) {
-  writeEvent("start", field("schema", std::to_string(kSchema)) + field("version", json::quote(VESTREL_VERSION)) +
-                          field("port", json::quote(start.port)) + field("method", json::quote(start.method)) +
-                          field("source", json::quote(start.source)));
+  writeEvent("start", {{"schema", jsonevents::kSchema},
+                       {"version", VESTREL_VERSION},
+                       {"port", start.port},
+                       {"method", start.method},
+                       {"source", start.source}});
 }
 
 void JsonConsole::stage(LoadStage stage, const std::string& image) {
-  writeEvent("stage", field("stage", json::quote(stageName(stage))) + field("image", json::quoteOrNull(image)));
+  writeEvent("stage", {{"stage", stageName(stage)}, {"image", textOrNull(image)}});
 }
 
 void JsonConsole::receiver(const ReceiverFacts& facts) {
-  const std::string fields = field("identity", json::quoteOrNull(facts.id)) + receiverFields(facts);
+  const Json fields = receiverJson("identity", facts);
   if (fields == lastReceiver_) return;
   lastReceiver_ = fields;
   writeEvent("receiver", fields);
@@ -102,21 +104,22 @@ void JsonConsole::receiver(const ReceiverFacts& facts) {
 void JsonConsole::finished(const RunOutcome& outcome) {
   // Success is a load the receiver confirmed, nothing less.
   const bool success = outcome.kind == OutcomeKind::Confirmed && outcome.exitStatus == 0;
-  std::string firmware = "null";
-  if (outcome.firmware.loaded) {
-    firmware = "{\"before\":" + json::quoteOrNull(outcome.firmware.before) + ",\"after\":" + json::quoteOrNull(outcome.firmware.after) +
-               ",\"confirmed\":" + (outcome.firmware.confirmed() ? "true" : "false") + "}";
-  }
-  const ReceiverFacts& r = outcome.receiver;
-  const std::string receiver = "{\"id\":" + json::quoteOrNull(r.id) + receiverFields(r) +
-                               field("firmware_after", json::quoteOrNull(r.firmwareAfter)) + "}";
-  writeEvent("result", field("success", success ? "true" : "false") +
-                           field("exit_status", std::to_string(outcome.exitStatus)) +
-                           field("reason", json::quote(outcome.reason)) + field("firmware", firmware) +
-                           field("outcome", json::quote(outcomeName(outcome.kind))) +
-                           field("stage", outcome.stage ? json::quote(stageName(*outcome.stage)) : "null") +
-                           field("port", json::quote(outcome.port)) + field("receiver", receiver) +
-                           field("images", imagesArray(outcome.images)) +
-                           field("source_sha256", json::quoteOrNull(outcome.sourceSha256)) +
-                           field("history_id", json::quoteOrNull(outcome.historyId)));
+  Json firmware = nullptr;
+  if (outcome.firmware.loaded)
+    firmware = {{"before", textOrNull(outcome.firmware.before)},
+                {"after", textOrNull(outcome.firmware.after)},
+                {"confirmed", outcome.firmware.confirmed()}};
+  Json receiver = receiverJson("id", outcome.receiver);
+  receiver["firmware_after"] = textOrNull(outcome.receiver.firmwareAfter);
+  writeEvent("result", {{"success", success},
+                        {"exit_status", outcome.exitStatus},
+                        {"reason", outcome.reason},
+                        {"firmware", firmware},
+                        {"outcome", outcomeName(outcome.kind)},
+                        {"stage", outcome.stage ? Json(stageName(*outcome.stage)) : Json(nullptr)},
+                        {"port", outcome.port},
+                        {"receiver", receiver},
+                        {"images", imagesJson(outcome.images)},
+                        {"source_sha256", textOrNull(outcome.sourceSha256)},
+                        {"history_id", textOrNull(outcome.historyId)}});
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ConsoleEcho.h"
+#include "JsonEvents.h"
 
 // The console echo for scripts ("--json"): one JSON object a line on standard output, each with
 // a time stamp and an event. The events and their fields are documented in docs/json-events.md:
@@ -37,16 +38,13 @@ class JsonConsole final : public ConsoleEcho {
 
   // "2026-12-08T04:10:00.123Z"
   static std::string timeStamp(std::chrono::system_clock::time_point t);
-  // The version of the events' layout the start event names.
-  static constexpr int kSchema = 2;
-
  private:
-  void writeEvent(const char* event, const std::string& fields);
+  void writeEvent(const char* event, jsonevents::Json fields);
 
   std::ostream& out_;
   Now now_;
   int percent_ = -1;
-  std::string lastReceiver_;  // the fields of the last receiver event: one event a change
+  jsonevents::Json lastReceiver_;  // the fields of the last receiver event: one event a change
   uint64_t done_ = 0, total_ = 0;
   RunTransfer run_;
   std::chrono::steady_clock::time_point transferStart_;

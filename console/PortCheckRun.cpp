@@ -1,6 +1,6 @@
 #include "PortCheckRun.h"
 
-#include "JsonText.h"
+#include "JsonEvents.h"
 #include "LinkKinds.h"
 #include "PortCheck.h"
 
@@ -9,19 +9,18 @@ namespace {
 const char kNoPort[] = "no serial or USB port found";
 const char kNoPortRemedy[] = "plug the receiver in, or name its port with /port";
 
-std::string jsonFinding(const std::string& port, const std::string& check, const char* result, const std::string& text,
-                        const std::string& remedy) {
-  return "{\"port\":" + json::quote(port) + ",\"check\":" + json::quote(check) + ",\"result\":" + json::quote(result) +
-         ",\"text\":" + json::quote(text) + ",\"remedy\":" + json::quote(remedy) + "}";
+jsonevents::Json jsonFinding(const std::string& port, const std::string& check, const char* result,
+                             const std::string& text, const std::string& remedy) {
+  return {{"port", port}, {"check", check}, {"result", result}, {"text", text}, {"remedy", remedy}};
 }
 
 }  // namespace
 
 int runPortCheck(const std::vector<PortEntry>& ports, const CMNC::SystemProbe& probe, bool json, std::ostream& out) {
-  std::vector<std::string> items;
+  jsonevents::Json items = jsonevents::Json::array();
   if (ports.empty()) {
     if (!json) out << "PROBLEM " << kNoPort << ": " << kNoPortRemedy << "\n";
-    else out << "[\n " << jsonFinding("", "exists", "problem", kNoPort, kNoPortRemedy) << "\n]\n";
+    else out << jsonevents::line(jsonevents::Json::array({jsonFinding("", "exists", "problem", kNoPort, kNoPortRemedy)}));
     return 1;
   }
   bool usable = true;
@@ -34,11 +33,7 @@ int runPortCheck(const std::vector<PortEntry>& ports, const CMNC::SystemProbe& p
     }
     usable = usable && CMNC::PortUsable(findings);
   }
-  if (json) {
-    out << "[";
-    for (std::size_t i = 0; i < items.size(); ++i) out << (i ? ",\n " : "\n ") << items[i];
-    out << "\n]\n";
-  }
+  if (json) out << jsonevents::line(items);
   out << std::flush;
   return usable ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 #include "PortListing.h"
 
-#include "JsonText.h"
+#include "JsonEvents.h"
 #include "LinkKinds.h"
 #include "WizardModel.h"
 
@@ -21,14 +21,10 @@ std::string asText(const std::vector<ListedPort>& ports) {
 }
 
 std::string asJson(const std::vector<ListedPort>& ports) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < ports.size(); ++i) {
-    const ListedPort& p = ports[i];
-    out += (i ? ",\n " : "\n ") + std::string("{\"name\":") + json::quote(p.name) +
-           ",\"description\":" + json::quote(p.description) + ",\"kind\":" + json::quote(p.kind) +
-           ",\"port\":" + json::quote(p.port) + "}";
-  }
-  return out + (ports.empty() ? "]\n" : "\n]\n");
+  jsonevents::Json list = jsonevents::Json::array();
+  for (const ListedPort& p : ports)
+    list.push_back({{"name", p.name}, {"description", p.description}, {"kind", p.kind}, {"port", p.port}});
+  return jsonevents::line(list);
 }
 
 }  // namespace portlisting

@@ -1,10 +1,12 @@
 #include "FleetDisplay.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
-#include "JsonText.h"
+#include "JsonEvents.h"
+#include "OutcomeKind.h"
 #include "TextTable.h"
 
 namespace {
@@ -83,36 +85,40 @@ std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receiver
 
 std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receivers, int exitStatus,
                                       ReceiverState::Clock::time_point fleetStart, bool allowUnconfirmed) {
+  using jsonevents::Json;
+  using jsonevents::textOrNull;
   const auto since = [fleetStart](ReceiverState::Clock::time_point t) {
-    return fixed(std::chrono::duration<double>(t - fleetStart).count(), 3);
+    return std::round(std::chrono::duration<double>(t - fleetStart).count() * 1000.0) / 1000.0;
   };
-  std::string text = "{\"receivers\":[";
+  Json list = Json::array();
   // Each receiver counts once, as what it is: a receiver left alone is neither loaded nor failed.
   int loaded = 0, current = 0, unconfirmed = 0, aborted = 0, failed = 0;
-  for (std::size_t i = 0; i < receivers.size(); ++i) {
-    const ReceiverState& r = receivers[i];
+  for (const ReceiverState& r : receivers) {
     const bool counted = r.loaded() || (allowUnconfirmed && r.unconfirmed());
     if (counted) ++loaded;
     else if (r.current()) ++current;
     else if (r.unconfirmed()) ++unconfirmed;
-    else if (r.outcome() == "aborted") ++aborted;
+    else if (r.outcome() == outcomeName(OutcomeKind::Aborted)) ++aborted;
     else ++failed;
     // A receiver whose vestrel never ran has no log, no exit status and no times.
     const bool ran = r.attempts() > 0;
-    const std::string none = "null";
-    if (i) text += ",";
-    text += "{\"port\":" + json::quote(r.shownPort()) + ",\"log\":" + (ran ? json::quote(r.logPath()) : none) +
-            ",\"model\":" + json::quoteOrNull(r.model()) + ",\"serial\":" + json::quoteOrNull(r.serial()) +
-            ",\"loaded\":" + (counted ? "true" : "false") + ",\"outcome\":" + json::quote(r.outcome()) +
-            ",\"exit_status\":" + (r.exitStatus() >= 0 ? std::to_string(r.exitStatus()) : none) +
-            ",\"attempts\":" + std::to_string(r.attempts()) + ",\"reason\":" + json::quote(r.reason()) +
-            ",\"firmware\":{\"before\":" + json::quoteOrNull(r.firmwareBefore()) +
-            ",\"after\":" + json::quoteOrNull(r.firmwareAfter()) + "},\"seconds\":" + fixed(r.seconds(), 3) +
-            ",\"started\":" + (ran ? since(r.startTime()) : none) + ",\"ended\":" + (ran ? since(r.endTime()) : none) +
-            ",\"history_id\":" + json::quoteOrNull(r.historyId()) + "}";
+    list.push_back({{"port", r.shownPort()},
+                    {"log", ran ? Json(r.logPath()) : Json(nullptr)},
+                    {"model", textOrNull(r.model())},
+                    {"serial", textOrNull(r.serial())},
+                    {"loaded", counted},
+                    {"outcome", r.outcome()},
+                    {"exit_status", r.exitStatus() >= 0 ? Json(r.exitStatus()) : Json(nullptr)},
+                    {"attempts", r.attempts()},
+                    {"reason", r.reason()},
+                    {"firmware", {{"before", textOrNull(r.firmwareBefore())}, {"after", textOrNull(r.firmwareAfter())}}},
+                    {"seconds", std::round(r.seconds() * 1000.0) / 1000.0},
+                    {"started", ran ? Json(since(r.startTime())) : Json(nullptr)},
+                    {"ended", ran ? Json(since(r.endTime())) : Json(nullptr)},
+                    {"history_id", textOrNull(r.historyId())}});
   }
-  text += "],\"loaded\":" + std::to_string(loaded) + ",\"current\":" + std::to_string(current) +
-          ",\"unconfirmed\":" + std::to_string(unconfirmed) + ",\"aborted\":" + std::to_string(aborted) +
-          ",\"failed\":" + std::to_string(failed) + ",\"exit_status\":" + std::to_string(exitStatus) + "}\n";
-  return text;
+  const Json summary = {{"receivers", std::move(list)}, {"loaded", loaded},   {"current", current},
+                        {"unconfirmed", unconfirmed},   {"aborted", aborted}, {"failed", failed},
+                        {"exit_status", exitStatus}};
+  return jsonevents::line(summary);
 }

@@ -4,8 +4,7 @@
 #include <memory>
 
 #include "ChildProcess.h"
-#include "JsonText.h"
-#include "JsonValue.h"
+#include "JsonEvents.h"
 #include "PortNames.h"
 #include "TextTable.h"
 
@@ -44,19 +43,21 @@ InventoryEntry FleetInventory::fromChild(const std::string& port, const std::str
                                          const std::string& lastErrorLine) {
   InventoryEntry e;
   e.port = port;
-  const std::optional<JsonValue> answer = parseJson(lastLine(output));
-  if (answer && answer->type == JsonValue::Type::Object && answer->flag("found") && exitStatus == 0) {
+  jsonevents::Json answer = jsonevents::Json::parse(lastLine(output), nullptr, false);
+  if (!answer.is_object()) answer = jsonevents::Json::object();
+  const auto found = answer.find("found");
+  if (found != answer.end() && found->is_boolean() && found->get<bool>() && exitStatus == 0) {
     e.found = true;
-    e.model = answer->string("model");
-    e.id = answer->string("id");
-    e.hardware = answer->string("hardware");
-    e.board = answer->string("board");
-    e.firmware = answer->string("firmware");
-    const double rate = answer->num("rate", 0);
-    e.rate = rate > 0 && rate < 1e9 ? static_cast<int>(rate) : 0;
+    e.model = jsonevents::text(answer, "model");
+    e.id = jsonevents::text(answer, "id");
+    e.hardware = jsonevents::text(answer, "hardware");
+    e.board = jsonevents::text(answer, "board");
+    e.firmware = jsonevents::text(answer, "firmware");
+    const long long rate = jsonevents::number(answer, "rate", 0);
+    e.rate = rate > 0 && rate < 1000000000 ? static_cast<int>(rate) : 0;
     return e;
   }
-  e.reason = answer && answer->type == JsonValue::Type::Object ? answer->string("reason") : "";
+  e.reason = jsonevents::text(answer, "reason");
   if (e.reason.empty()) e.reason = !lastErrorLine.empty() ? lastErrorLine : "vestrel exited with status " + std::to_string(exitStatus);
   return e;
 }
@@ -130,17 +131,18 @@ std::string FleetInventory::asText(const std::vector<InventoryEntry>& entries) {
 }
 
 std::string FleetInventory::asJson(const std::vector<InventoryEntry>& entries) {
-  std::string text = "[";
+  using jsonevents::textOrNull;
+  jsonevents::Json list = jsonevents::Json::array();
   for (const InventoryEntry& e : entries) {
-    if (text.size() > 1) text += ",";
-    const std::string port = json::quote(portnames::shownName(e.port));
+    const std::string port = portnames::shownName(e.port);
     if (!e.found) {
-      text += "{\"port\":" + port + ",\"found\":false,\"reason\":" + json::quote(e.reason) + "}";
+      list.push_back({{"port", port}, {"found", false}, {"reason", e.reason}});
       continue;
     }
-    text += "{\"port\":" + port + ",\"found\":true,\"model\":" + json::quoteOrNull(e.model) + ",\"id\":" + json::quoteOrNull(e.id) +
-            ",\"hardware\":" + json::quoteOrNull(e.hardware) + ",\"board\":" + json::quoteOrNull(e.board) +
-            ",\"firmware\":" + json::quoteOrNull(e.firmware) + ",\"rate\":" + (e.rate > 0 ? std::to_string(e.rate) : "null") + "}";
+    list.push_back({{"port", port}, {"found", true}, {"model", textOrNull(e.model)}, {"id", textOrNull(e.id)},
+                    {"hardware", textOrNull(e.hardware)}, {"board", textOrNull(e.board)},
+                    {"firmware", textOrNull(e.firmware)},
+                    {"rate", e.rate > 0 ? jsonevents::Json(e.rate) : jsonevents::Json(nullptr)}});
   }
-  return text + "]\n";
+  return jsonevents::line(list);
 }

@@ -9,7 +9,7 @@
 #include "ChildProcess.h"
 #include "ChildWait.h"
 #include "DeviceStore.h"
-#include "JsonValue.h"
+#include "JsonEvents.h"
 #include "LinkKinds.h"
 
 namespace {
@@ -19,13 +19,15 @@ constexpr int kWaitSliceMs = 100;
 
 bool portsFromListing(const std::string& listing, const std::string& match, std::vector<std::string>& ports,
                       std::string& error) {
-  const std::optional<JsonValue> list = parseJson(listing);
-  if (!list || list->type != JsonValue::Type::Array) return error = "vestrel --list-ports --json printed no port list.", false;
+  const jsonevents::Json list = jsonevents::Json::parse(listing, nullptr, false);
+  if (!list.is_array()) return error = "vestrel --list-ports --json printed no port list.", false;
   const boost::regex pattern(match.empty() ? std::string(".*") : match);
-  for (const JsonValue& port : list->items) {
-    const std::string value = port.string("port");
+  for (const jsonevents::Json& port : list) {
+    if (!port.is_object()) continue;
+    const std::string value = jsonevents::text(port, "port");
     if (value.empty()) continue;
-    if (boost::regex_search(port.string("name"), pattern) || boost::regex_search(port.string("description"), pattern))
+    if (boost::regex_search(jsonevents::text(port, "name"), pattern) ||
+        boost::regex_search(jsonevents::text(port, "description"), pattern))
       ports.push_back(value);
   }
   return true;

@@ -4,19 +4,20 @@
 #include <cmath>
 #include <cstring>
 
-#include "JsonValue.h"
+#include "ExitStatus.h"
+#include "JsonEvents.h"
+#include "LoadStage.h"
+#include "OutcomeKind.h"
 #include "PortNames.h"
 
 namespace {
 
-// The child's exit statuses for the two ends of a load.
-constexpr int kExitLoaded = 0;
-constexpr int kExitUnconfirmed = 3;
+using jsonevents::Json;
 
 // A result's stage worth naming beside its reason: one of the load's own.
 bool namesALoadStage(const std::string& stage) {
-  return stage == "capturing" || stage == "loading" || stage == "flashing" || stage == "rebooting" ||
-         stage == "confirming";
+  const std::optional<LoadStage> s = stageNamed(stage);
+  return s && *s != LoadStage::Connecting && *s != LoadStage::Testing && *s != LoadStage::Done;
 }
 
 }  // namespace
@@ -43,7 +44,7 @@ void ReceiverState::started(Clock::time_point at, int attempt) {
 void ReceiverState::startFailed(const std::string& reason, Clock::time_point at) {
   start_ = end_ = at;
   reason_ = reason;
-  outcome_ = "refused";
+  outcome_ = outcomeName(OutcomeKind::Refused);
   setStage(Stage::Failed);
 }
 
@@ -65,21 +66,21 @@ bool ReceiverState::setStage(Stage stage, const std::string& image) {
 }
 
 bool ReceiverState::applyLine(const std::string& line) {
-  const std::optional<JsonValue> event = parseJson(line);
-  return event && event->type == JsonValue::Type::Object && applyEvent(*event);
+  const std::optional<Json> event = jsonevents::read(line);
+  return event && applyEvent(*event);
 }
 
-bool ReceiverState::applyEvent(const JsonValue& event) {
+bool ReceiverState::applyEvent(const Json& event) {
   if (ended()) return false;
-  const std::string kind = event.string("event");
+  const std::string kind = jsonevents::text(event, "event");
   if (kind == "stage") return stageEvent(event);
   if (kind == "progress") {
     // Whatever a child prints: a number out of range or not finite is clamped, never converted.
-    const double percent = event.num("percent", percent_);
+    const double percent = jsonevents::real(event, "percent", percent_);
     if (std::isfinite(percent)) percent_ = static_cast<int>(std::clamp(percent, 0.0, 100.0));
-    const double rate = event.num("rate", rate_);
+    const double rate = jsonevents::real(event, "rate", rate_);
     if (std::isfinite(rate)) rate_ = std::max(rate, 0.0);
-    const double left = event.num("eta_s", -1);  // null (not known yet) reads as -1
+    const double left = jsonevents::real(event, "eta_s", -1);  // null (not known yet) reads as -1
     secondsLeft_ = std::isfinite(left) && left >= 0 ? static_cast<int>(std::min(left, 1e7)) : -1;
     return false;
   }
@@ -88,42 +89,44 @@ bool ReceiverState::applyEvent(const JsonValue& event) {
   return false;  // the stage of a result is decided when the child has ended
 }
 
-bool ReceiverState::stageEvent(const JsonValue& event) {
-  const std::string stage = event.string("stage");
-  const std::string image = event.string("image");
-  if (stage == "connecting" || stage == "testing") return setStage(Stage::Testing);
-  if (stage == "capturing") return setStage(Stage::Capturing, image);
-  if (stage == "loading" || stage == "flashing") {
-    const Stage next = stage == "loading" ? Stage::Loading : Stage::Flashing;
-    if (next == Stage::Loading && (stage_ != Stage::Loading || image_ != image)) percent_ = -1;
-    return setStage(next, image);
+bool ReceiverState::stageEvent(const Json& event) {
+  const std::optional<LoadStage> stage = stageNamed(jsonevents::text(event, "stage"));
+  const std::string image = jsonevents::text(event, "image");
+  if (!stage) return false;
+  switch (*stage) {
+    case LoadStage::Connecting:
+    case LoadStage::Testing: return setStage(Stage::Testing);
+    case LoadStage::Capturing: return setStage(Stage::Capturing, image);
+    case LoadStage::Loading:
+      if (stage_ != Stage::Loading || image_ != image) percent_ = -1;
+      return setStage(Stage::Loading, image);
+    case LoadStage::Flashing: return setStage(Stage::Flashing, image);
+    case LoadStage::Rebooting: return setStage(Stage::Rebooting);
+    case LoadStage::Confirming: return setStage(Stage::Confirming);
+    case LoadStage::Done: return false;  // the result and the child's end decide
   }
-  if (stage == "rebooting") return setStage(Stage::Rebooting);
-  if (stage == "confirming") return setStage(Stage::Confirming);
-  return false;  // "done": the result and the child's end decide
+  return false;
 }
 
-void ReceiverState::receiverFacts(const JsonValue& facts, const char* identityField, const char* beforeField) {
-  model_ = facts.string("model", model_);
-  serial_ = facts.string(identityField, serial_);
-  before_ = facts.string(beforeField, before_);
+void ReceiverState::receiverFacts(const Json& facts, const char* identityField, const char* beforeField) {
+  model_ = jsonevents::text(facts, "model", model_);
+  serial_ = jsonevents::text(facts, identityField, serial_);
+  before_ = jsonevents::text(facts, beforeField, before_);
 }
 
-void ReceiverState::result(const JsonValue& event) {
+void ReceiverState::result(const Json& event) {
   resultSeen_ = true;
-  reason_ = event.string("reason");
-  outcome_ = event.string("outcome");
-  resultStage_ = event.string("stage");
-  resultPort_ = event.string("port");
-  historyId_ = event.string("history_id");
-  if (const JsonValue* r = event.find("receiver"); r && r->type == JsonValue::Type::Object) {
-    receiverFacts(*r, "id", "firmware_before");
-    after_ = r->string("firmware_after", after_);
-  }
-  if (const JsonValue* fw = event.find("firmware"); fw && fw->type == JsonValue::Type::Object) {
-    before_ = fw->string("before", before_);
-    after_ = fw->string("after", after_);
-  }
+  reason_ = jsonevents::text(event, "reason");
+  outcome_ = jsonevents::text(event, "outcome");
+  resultStage_ = jsonevents::text(event, "stage");
+  resultPort_ = jsonevents::text(event, "port");
+  historyId_ = jsonevents::text(event, "history_id");
+  const Json r = jsonevents::object(event, "receiver");
+  receiverFacts(r, "id", "firmware_before");
+  after_ = jsonevents::text(r, "firmware_after", after_);
+  const Json fw = jsonevents::object(event, "firmware");
+  before_ = jsonevents::text(fw, "before", before_);
+  after_ = jsonevents::text(fw, "after", after_);
 }
 
 bool ReceiverState::resultNamesThisPort() const {
@@ -133,37 +136,39 @@ bool ReceiverState::resultNamesThisPort() const {
 void ReceiverState::childEnded(const ChildExit& exit, const std::string& lastErrorLine, Clock::time_point at) {
   end_ = at;
   exitStatus_ = exit.status;
+  const std::string failed = outcomeName(OutcomeKind::Failed), confirmed = outcomeName(OutcomeKind::Confirmed),
+                    unconfirmed = outcomeName(OutcomeKind::Unconfirmed);
   const std::string whileStage = namesALoadStage(resultStage_) ? " (while " + resultStage_ + ")" : "";
   if (resultSeen_ && !resultNamesThisPort()) {
     reason_ = "vestrel reported a load of " + (resultPort_.empty() ? std::string("no port") : resultPort_) +
               ", not of " + shownPort();
-    outcome_ = "failed";
-  } else if (resultSeen_ && outcome_ == "confirmed" && exitStatus_ == kExitLoaded) {
+    outcome_ = failed;
+  } else if (resultSeen_ && outcome_ == confirmed && exitStatus_ == exitstatus::kLoaded) {
     setStage(Stage::Done);
     return;
-  } else if (resultSeen_ && outcome_ == "unconfirmed" && exitStatus_ == kExitUnconfirmed) {
+  } else if (resultSeen_ && outcome_ == unconfirmed && exitStatus_ == exitstatus::kUnconfirmed) {
     setStage(Stage::Unconfirmed);
     return;
   } else if (exit.signal) {
     reason_ = std::string("vestrel was killed by signal ") + std::to_string(exit.signal) + " (" + exit.signalName + ")" +
               (stage_ >= Stage::Capturing ? " while " + stageText() : "");
-    outcome_ = "failed";
+    outcome_ = failed;
   } else if (!resultSeen_ || reason_.empty()) {
     reason_ = !lastErrorLine.empty() ? lastErrorLine
                                      : "vestrel exited with status " + std::to_string(exitStatus_) + " without a result";
-    if (!resultSeen_ || outcome_.empty() || outcome_ == "confirmed" || outcome_ == "unconfirmed") outcome_ = "failed";
+    if (!resultSeen_ || !outcomeNamed(outcome_) || outcome_ == confirmed || outcome_ == unconfirmed) outcome_ = failed;
   } else {
     reason_ += whileStage;
-    if (outcome_.empty() || outcome_ == "confirmed" || outcome_ == "unconfirmed") outcome_ = "failed";
+    if (!outcomeNamed(outcome_) || outcome_ == confirmed || outcome_ == unconfirmed) outcome_ = failed;
   }
   setStage(Stage::Failed);
 }
 
 std::string ReceiverState::outcome() const {
-  if (stage_ == Stage::Done) return "confirmed";
-  if (stage_ == Stage::Unconfirmed) return "unconfirmed";
-  if (stage_ == Stage::Current) return "current";
-  if (stage_ == Stage::Failed) return outcome_.empty() ? "failed" : outcome_;
+  if (stage_ == Stage::Done) return outcomeName(OutcomeKind::Confirmed);
+  if (stage_ == Stage::Unconfirmed) return outcomeName(OutcomeKind::Unconfirmed);
+  if (stage_ == Stage::Current) return "current";  // the fleet's own: left alone, never run
+  if (stage_ == Stage::Failed) return outcome_.empty() ? outcomeName(OutcomeKind::Failed) : outcome_;
   return "";
 }
 

@@ -3,8 +3,7 @@
 #include <string>
 
 #include "ChildProcess.h"
-
-struct JsonValue;
+#include "JsonEvents.h"
 
 // Where one receiver's load stands, as its vestrel process reports it in JSON lines.
 enum class Stage {
@@ -23,7 +22,7 @@ class ReceiverState {
   // One JSON line of the child's standard output; true when the stage (or the image) changed.
   // Lines that are not JSON events are ignored.
   bool applyLine(const std::string& line);
-  bool applyEvent(const JsonValue& event);
+  bool applyEvent(const jsonevents::Json& event);
   // The child of this attempt (1 the first) started; a new attempt forgets what the last one said.
   void started(Clock::time_point at, int attempt = 1);
   int attempts() const { return attempts_; }
@@ -67,9 +66,9 @@ class ReceiverState {
 
  private:
   bool setStage(Stage stage, const std::string& image = "");
-  bool stageEvent(const JsonValue& event);
-  void receiverFacts(const JsonValue& facts, const char* identityField, const char* beforeField);
-  void result(const JsonValue& event);
+  bool stageEvent(const jsonevents::Json& event);
+  void receiverFacts(const jsonevents::Json& facts, const char* identityField, const char* beforeField);
+  void result(const jsonevents::Json& event);
   bool resultNamesThisPort() const;
 
   std::string port_, logPath_;

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "JsonValue.h"
 #include "ReceiverState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,7 +7,7 @@
 #include "FleetDisplay.h"
 #include "FleetInventory.h"
 #include "FleetOptions.h"
-#include "JsonValue.h"
+#include "JsonEvents.h"
 #include "PortDiscovery.h"
 #include "PortNames.h"
 #include "ReceiverState.h"
@@ -158,9 +158,11 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
   EXPECT_EQ(FleetDisplay::leftText(r.secondsLeft()), "3 min");
   EXPECT_EQ(FleetDisplay::rateText(r.rate()), "11.5 kB/s");
   EXPECT_FALSE(r.applyLine("not json at all"));
-  r.applyLine(R"({"event":"progress","percent":4422222222,"rate":-1e999})");  // garbage from a child
+  r.applyLine(R"({"event":"progress","percent":50,"rate":-1e999})");  // no JSON: a number out of range
+  EXPECT_EQ(r.percent(), 45);
+  r.applyLine(R"({"event":"progress","percent":4422222222,"rate":-5})");  // garbage from a child
   EXPECT_EQ(r.percent(), 100);
-  EXPECT_EQ(r.rate(), 11520);
+  EXPECT_EQ(r.rate(), 0);
   // Texts tell the fleet nothing: the engine may say anything in any words.
   EXPECT_FALSE(r.applyLine(R"({"event":"status","text":"Waiting for the receiver reboot...\n"})"));
   EXPECT_FALSE(r.applyLine(R"({"event":"log","text":"Receiver model: XX-999\n"})"));
@@ -190,17 +192,16 @@ TEST(FleetJson, TheSummaryCountsEachReceiverAsWhatItIs) {
   receivers.back().childEnded(exited(0), "", ReceiverState::Clock::now());
   receivers.push_back(fed({resultLine("failed", "loading", "/dev/ttyUSB0", "Send file error.", 1)}));
   receivers.back().childEnded(exited(1), "", ReceiverState::Clock::now());
-  const auto summary = parseJson(FleetDisplay::summaryJson(receivers, 1, start, false));
-  ASSERT_TRUE(summary);
-  EXPECT_EQ(summary->num("loaded", -1), 1);
-  EXPECT_EQ(summary->num("current", -1), 2);
-  EXPECT_EQ(summary->num("failed", -1), 1);
-  EXPECT_EQ(summary->num("unconfirmed", -1), 0);
-  const JsonValue& left = summary->find("receivers")->items.at(0);
-  EXPECT_EQ(left.string("outcome"), "current");
+  const auto summary = jsonevents::Json::parse(FleetDisplay::summaryJson(receivers, 1, start, false));
+  EXPECT_EQ(summary["loaded"], 1);
+  EXPECT_EQ(summary["current"], 2);
+  EXPECT_EQ(summary["failed"], 1);
+  EXPECT_EQ(summary["unconfirmed"], 0);
+  const auto& left = summary["receivers"].at(0);
+  EXPECT_EQ(left["outcome"], "current");
   for (const char* unknown : {"log", "exit_status", "started", "ended"})
-    EXPECT_EQ(left.find(unknown)->type, JsonValue::Type::Null) << unknown << ": nothing ran";
-  EXPECT_EQ(summary->find("receivers")->items.at(2).num("exit_status", -1), 0);
+    EXPECT_TRUE(left[unknown].is_null()) << unknown << ": nothing ran";
+  EXPECT_EQ(summary["receivers"].at(2)["exit_status"], 0);
 }
 
 TEST(FleetReceiverState, NoSuccessWithoutAConfirmedResultOfThisPortAndAClean0) {
@@ -252,17 +253,20 @@ TEST(FleetReceiverState, AFailureSaysWhyAndInWhichStage) {
   EXPECT_EQ(refused.outcome(), "refused");
 }
 
-TEST(FleetJson, ReadsWhatVestrelWritesAndRefusesTheRest) {
-  const auto v = parseJson(R"( {"a":"x\"\\\/\n\u00e9\ud83d\ude00","n":-1.5e2,"t":true,"z":null,"l":[1,{}]} )");
+TEST(FleetJson, ReadsOnlyEventObjectsAndWritesNothingATerminalWouldObey) {
+  const auto v = jsonevents::read(R"( {"event":"x","a":"x\"\\\/\n\u00e9","n":-1.5e2,"z":null} )");
   ASSERT_TRUE(v);
-  EXPECT_EQ(v->string("a"), "x\"\\/\n\xc3\xa9\xf0\x9f\x98\x80");
-  EXPECT_EQ(v->num("n"), -150);
-  EXPECT_TRUE(v->flag("t"));
-  EXPECT_EQ(v->find("l")->items.size(), 2u);
-  EXPECT_EQ(v->string("missing", "fallback"), "fallback");
-  for (const char* bad : {"", "{", "{\"a\":}", "[1,]", "\"\\ud800\"", "\"\\q\"", "{} x", "\"a\nb\"", "tru", "-"})
-    EXPECT_FALSE(parseJson(bad)) << bad;
-  EXPECT_FALSE(parseJson(std::string(100, '[') + std::string(100, ']')));  // too deep
+  EXPECT_EQ(jsonevents::text(*v, "a"), "x\"\\/\n\xc3\xa9");
+  EXPECT_EQ(jsonevents::number(*v, "n", 0), -150);
+  EXPECT_EQ(jsonevents::text(*v, "z", "fallback"), "fallback");  // null is no text
+  EXPECT_EQ(jsonevents::number(*v, "missing", 7), 7);
+  for (const char* bad : {"", "{", "{\"a\":}", "[1]", "{\"event\":\"x\",\"n\":1e999}", "{\"event\":1}", "{} x", "\"a\nb\"", "tru"})
+    EXPECT_FALSE(jsonevents::read(bad)) << bad;
+  EXPECT_FALSE(jsonevents::read(std::string(100000, '[') + std::string(100000, ']')));  // deep, and no crash
+  // Escape sequences, DEL and C1 controls leave escaped; bytes that are no UTF-8 are replaced.
+  const std::string line = jsonevents::line({{"t", std::string("\x1b[2J\x7f\xc2\x9b\xff \xe2\x80\x94")}});
+  for (char c : line) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7f)) << line;
+  EXPECT_EQ(jsonevents::Json::parse(line)["t"], "\x1b[2J\x7f\xc2\x9b\xef\xbf\xbd \xe2\x80\x94");
 }
 
 TEST(FleetDiscovery, AddsTheStoredHostsOnceByTheirCanonicalText) {

@@ -8,7 +8,6 @@
 #include "EventLoop.h"
 #include "HeadlessConsole.h"
 #include "JsonConsole.h"
-#include "JsonText.h"
 #include "PrintableText.h"
 #include "VersionMatch.h"
 #include "Version.h"
@@ -68,15 +67,6 @@ TEST(PrintableText, ReplacesControlCharactersAndWhatIsNotUtf8) {
   HeadlessConsole shown(out, false);
   shown.text(EchoSource::Log, "The last reply is: \x1b[2J\r\n");
   EXPECT_EQ(out.str(), "The last reply is: " + r + "[2J\n");
-}
-
-TEST(JsonText, QuotesEscapesAndReplacesWhatIsNotUtf8) {
-  EXPECT_EQ(json::quote("\xC2\x9B"), R"("\u009b")");  // C1 escaped as C0 is
-  EXPECT_EQ(json::quote("a \"b\" \\ c\n\t"), R"("a \"b\" \\ c\n\t")");
-  EXPECT_EQ(json::quote(std::string("\x01\r\x7f", 3)), R"("\u0001\u000d\u007f")");
-  EXPECT_EQ(json::quote("\xE2\x80\x94 ok"), "\"\xE2\x80\x94 ok\"");                   // a dash stays
-  EXPECT_EQ(json::quote("\xFF\xC3"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");               // garbage, a cut sequence
-  EXPECT_EQ(json::quote("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a surrogate is not UTF-8
 }
 
 TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {

@@ -33,7 +33,7 @@ TEST(PortListing, ListsEveryKindTheWizardOffersWithItsPortArgument) {
                                [](const portlisting::ListedPort& p) { return p.kind == "bluetooth"; });
   ASSERT_NE(bt, withBluetooth.end());
   EXPECT_EQ(portlisting::asJson({*bt}),
-            "[\n {\"name\":\"rover\",\"description\":\"rover\",\"kind\":\"bluetooth\",\"port\":\"bt:(00:11:22:33:44:55)\"}\n]\n");
+            "[{\"name\":\"rover\",\"description\":\"rover\",\"kind\":\"bluetooth\",\"port\":\"bt:(00:11:22:33:44:55)\"}]\n");
 }
 
 TEST(PortListing, NoPortsIsAnEmptyList) {

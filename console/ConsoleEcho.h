@@ -1,9 +1,19 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "RunOutcome.h"
-#include "WizardView.h"
+#include "RunSink.h"
+
+// Which text area a console echo comes from: the page's text or the log box.
+enum class EchoSource { Status, Log };
+
+// How far the whole load is, across its transfers.
+struct RunTransfer {
+  uint64_t bytes = 0;                  // sent so far
+  uint64_t total = 0;                  // to send in all; 0 when not planned
+  std::optional<int64_t> secondsLeft;  // at the rate so far; none until known
+};
 
 // What an unattended run was asked to do.
 struct RunStart {
@@ -12,14 +22,15 @@ struct RunStart {
   std::string source;
 };
 
-// Where a console front end sends what the wizard shows: as text for a person, or as JSON lines
-// for a script. Every call comes from the front end's thread.
-class ConsoleEcho {
+// A console's words for a run's events: as text for a person, or as JSON lines for a script. The
+// events arrive on the thread that runs the load; each becomes one of the calls below.
+class ConsoleEcho : public RunSink {
  public:
-  virtual ~ConsoleEcho() = default;
-  // A text appended to the page text (Status) or to the log box (Log).
+  void event(const RunEvent& event) override;
+
+  // A text appended to the page's text (Status) or to the log box (Log).
   virtual void text(EchoSource source, const std::string& text) = 0;
-  // The wizard cleared a text area: what follows starts on a new line.
+  // A text area was emptied, or a new step began: what follows starts on a new line.
   virtual void endLine() = 0;
   virtual void progress(int percent) = 0;
   // Bytes of the current transfer, for the next progress report.
@@ -35,4 +46,7 @@ class ConsoleEcho {
   virtual void warning(const std::string& text) = 0;
   // The run is over; nothing follows.
   virtual void finished(const RunOutcome& outcome) = 0;
+
+ private:
+  void note(const Note& note);
 };

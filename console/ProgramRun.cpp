@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "ActivityLog.h"
+#include "ActivityLogSink.h"
 #include "BluetoothAvailability.h"
 #include "CommandLine.h"
 #include "ConsoleText.h"
-#include "ConsoleWizard.h"
 #include "DeviceStore.h"
 #include "HeadlessConsole.h"
 #include "HistoryListing.h"
@@ -16,6 +16,9 @@
 #include "HistorySyncRun.h"
 #include "HistoryUrl.h"
 #include "IdentifyRun.h"
+#include "InterruptWatch.h"
+#include "LoadPlan.h"
+#include "Loader.h"
 #include "JsonConsole.h"
 #include "LoadSession.h"
 #include "PortEnumeration.h"
@@ -81,8 +84,11 @@ void writeRecordingHeader(CMNC::ExchangeRecorder& recorder, const LoadJob& job, 
                    {"reply-gap", std::to_string(job.replyGapMs)}});
 }
 
-int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool json,
-                  bool bluetoothAvailable) {
+// An unattended run: the plan made, then run by the Loader, its events in the activity log and
+// on standard output (as text or JSON lines). A stop signal aborts it; a second one ends the
+// program at once unless the run's final row is being written; SIGUSR1 ends it after the image
+// being written.
+int runUnattended(const LoadJob& job, SourceKind kind, bool json) {
   std::shared_ptr<CMNC::ExchangeRecorder> recorder;
   if (!job.recordFile.empty()) {
     std::string error;
@@ -94,13 +100,22 @@ int runUnattended(LoadJob& job, SourceKind& kind, FirmwareImageSet& images, bool
     writeRecordingHeader(*recorder, job, kind);
   }
   LoadSession session(recorder ? CMNC::RecordingPorts(recorder) : CommandChannel::PortFactory{});
-  WizardController::Options options;
-  options.bluetoothAvailable = bluetoothAvailable;
-  options.ports = storedOrEnumeratedPorts(bluetoothAvailable);
   std::unique_ptr<ConsoleEcho> echo;
   if (json) echo = std::make_unique<JsonConsole>(std::cout);
   else echo = std::make_unique<HeadlessConsole>();
-  return runConsoleWizard(job, kind, images, session, std::move(options), std::move(echo));
+  ActivityLogSink log;
+  RunSinks sinks({&log, echo.get()});
+  RunStop stop;
+  const InterruptWatch watch([&stop](int signal) { stop.abort(signal); },
+                             [&stop](int signal) {
+                               if (stop.again()) exitOnSecondInterrupt(signal);
+                             },
+                             [&stop](int signal) { stop.finishImage(signal); });
+  Loader loader(session);
+  const PlanResult planned = makeLoadPlan(job, kind, &stop.latch());
+  const RunOutcome outcome = planned.plan ? loader.run(*planned.plan, sinks, stop)
+                                          : loader.refuse(runRequestOf(job), planned.refusal, sinks, stop);
+  return outcome.exitStatus;
 }
 
 // The history's place: --history-db, else VESTREL_HISTORY_DB for every run of a line. A server's
@@ -159,7 +174,12 @@ void writeLogHeading(const HistorySettings& settings) {
 
 }  // namespace
 
-WizardController::PortDirectory storedOrEnumeratedPorts(bool bluetoothAvailable) {
+void exitOnSecondInterrupt(int signal) {
+  ActivityLog::Instance().Close();
+  std::_Exit(128 + signal);
+}
+
+StoredPorts storedOrEnumeratedPorts(bool bluetoothAvailable) {
   return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
     if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
     if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
@@ -250,7 +270,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   job.history.toolVersion = VESTREL_VERSION;
   writeLogHeading(job.history);
   const bool bluetoothAvailable = CMNC::BluetoothAvailable();
-  const int status = headless ? runUnattended(job, sourceKind, images, check.json, bluetoothAvailable)
+  const int status = headless ? runUnattended(job, sourceKind, check.json)
                               : hooks.runWindow(job, sourceKind, images, bluetoothAvailable);
   ActivityLog::Instance().Close();
   return status;

@@ -6,7 +6,7 @@
 #include "FirmwareImageSet.h"
 #include "LoadJob.h"
 #include "SourceKind.h"
-#include "WizardController.h"
+#include "PortResolution.h"
 
 // What a platform's program gives the shared command-line flow.
 struct ProgramHooks {
@@ -25,7 +25,11 @@ struct ProgramHooks {
 
 // The port box's lists every program offers: the stored hosts and devices (DeviceStore, the
 // platform's settings), the enumerated serial and USB ports.
-WizardController::PortDirectory storedOrEnumeratedPorts(bool bluetoothAvailable);
+StoredPorts storedOrEnumeratedPorts(bool bluetoothAvailable);
+
+// A second stop signal ends the program at once: the activity log is closed, the exit status is
+// 128 + the signal's number.
+[[noreturn]] void exitOnSecondInterrupt(int signal);
 
 // The program's flow, the same on every platform: reads the command line, answers --help,
 // --version, --list-ports and --check, runs an unattended "/run" on the console or the wizard in

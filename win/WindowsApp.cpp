@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "CVestrelDlg.h"
-#include "ConsoleWizard.h"
+#include "ProgramRun.h"
 #include "InterruptWatch.h"
 #include "LoadSession.h"
 #include "PortCheckRun.h"

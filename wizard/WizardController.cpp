@@ -154,7 +154,6 @@ void WizardController::back() {
 
 void WizardController::enterPage(Page page) {
   page_ = page;
-  view_.echoLineEnd();  // a new page starts on a new line
   if (page == Page::Connection) enterConnectionPage();
   else if (page == Page::Source) enterSourcePage();
   else enterLoadingPage();

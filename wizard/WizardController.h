@@ -111,7 +111,7 @@ class WizardController {
   void transferReport(uint64_t done, uint64_t total);
   void runPlanReport(uint64_t totalBytes);
   void identityReport(const std::string& identity);
-  void stageReport(LoadStage stage, const std::string& image);
+  void stageReport(LoadStage stage);
   void failureReport(const std::string& reason);
   void hardwareReport(const std::string& version);
   void warningReport(const std::string& text);

@@ -23,7 +23,6 @@ void WizardController::statusReport(const std::string& text) {
   controls_.setText(kPageText, "");
   controls_.setText(kPageEdit, "");
   ActivityLog::Instance().Write("\r\n");
-  view_.echoLineEnd();
 }
 
 void WizardController::pageTextReport(const std::string& text) { controls_.setPageText(text); }
@@ -40,7 +39,6 @@ void WizardController::progressReport(int percent) {
   controls_.show(kPercent, true);
   if (!state(kSpinner).text.empty()) controls_.setText(kSpinner, wizard::nextSpinner(state(kSpinner).text));
   controls_.show(kSpinner, percent != 100);
-  view_.echoProgress(percent);
 }
 
 void WizardController::pulseReport() {
@@ -53,9 +51,7 @@ void WizardController::pulseReport() {
 void WizardController::transferReport(uint64_t done, uint64_t total) {
   const int64_t now = CMNC::Clock::system().nowMs();
   runProgress_.transferred(done, total, now);
-  view_.echoTransfer(done, total);
   const std::optional<int64_t> left = runProgress_.secondsLeft(now);
-  view_.echoRun({runProgress_.runBytes(), runProgress_.runTotal(), left});
   showTimeLeft(RunProgress::leftText(left));
 }
 
@@ -69,19 +65,14 @@ void WizardController::showTimeLeft(const std::string& text) {
 void WizardController::runPlanReport(uint64_t totalBytes) { runProgress_.plan(totalBytes, CMNC::Clock::system().nowMs()); }
 void WizardController::identityReport(const std::string& identity) {
   identity_ = identity;
-  view_.echoReceiver(receiverFacts());
 }
 
-void WizardController::stageReport(LoadStage stage, const std::string& image) {
-  stage_ = stage;
-  view_.echoStage(stage, image);
-}
+void WizardController::stageReport(LoadStage stage) { stage_ = stage; }
 
 void WizardController::failureReport(const std::string& reason) { failure_ = reason; }
 
 void WizardController::hardwareReport(const std::string& version) {
   hardware_ = version;
-  view_.echoReceiver(receiverFacts());
 }
 
 ReceiverFacts WizardController::receiverFacts() const {

@@ -51,7 +51,6 @@ void WizardController::testFinished() {
   images_.clear();
   tested_ = session_.testResult();
   testedMethod_ = selectedMethod_;
-  view_.echoReceiver(receiverFacts());
   receiverModel_ = tested_.model;
   methodChange();
   controls_.setText(kCancel, "Cancel");

@@ -77,14 +77,11 @@ void WizardControls::append(int id, const std::string& text) {
   at(id).text += text;
   view_.textAppended(id, text);
   ActivityLog::Instance().Write(text);
-  if (id != kPageEdit)  // the page edit box repeats the page text
-    view_.echoText(id == kPageText ? EchoSource::Status : EchoSource::Log, text);
 }
 
 void WizardControls::clear(int id) {
   setText(id, "");
   ActivityLog::Instance().Write("\r\n");
-  view_.echoLineEnd();
 }
 
 void WizardControls::setPageText(const std::string& text) {
@@ -92,14 +89,9 @@ void WizardControls::setPageText(const std::string& text) {
   setText(kPageEdit, text);
   if (text.empty()) return;
   ActivityLog::Instance().Write(text);
-  view_.echoLineEnd();
-  view_.echoText(EchoSource::Status, text);
-  view_.echoLineEnd();
 }
 
 void WizardControls::replaceLog(const std::string& text) {
   setText(kLogBox, text);
   ActivityLog::Instance().Write(text);
-  view_.echoLineEnd();
-  view_.echoText(EchoSource::Log, text);
 }

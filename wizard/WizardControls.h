@@ -9,7 +9,7 @@
 class WizardView;
 
 // The wizard's controls by id: their state, changed only here, each change passed to the view.
-// Appended and set texts also go to the activity log (and the console echo): the log gets what
+// Appended and set texts also go to the activity log: the log gets what
 // the operator saw, in the order it was shown.
 class WizardControls {
  public:
@@ -27,13 +27,13 @@ class WizardControls {
   // Hides and disables every control, then shows and enables the page's own.
   void showOnly(const std::vector<int>& ids);
 
-  // Text shown to the operator: appended to a text control, logged, echoed.
+  // Text shown to the operator: appended to a text control, logged.
   void append(int id, const std::string& text);
-  // Clears a text control; the log and the echo start a new line.
+  // Clears a text control; the log starts a new line.
   void clear(int id);
-  // The page text and the page edit box both become text; logged and echoed as one line.
+  // The page text and the page edit box both become text; logged as one line.
   void setPageText(const std::string& text);
-  // Replaces the log box with text (logged and echoed without ending the line).
+  // Replaces the log box with text (logged without ending the line).
   void replaceLog(const std::string& text);
 
  private:

@@ -59,8 +59,8 @@ void WizardEvents::transferProgress(uint64_t done, uint64_t total) {
   view_.post([c = &controller_, done, total] { c->transferReport(done, total); });
 }
 
-void WizardEvents::stageChanged(LoadStage stage, const std::string& image) {
-  postPageReport([stage, image](WizardController& c) { c.stageReport(stage, image); });
+void WizardEvents::stageChanged(LoadStage stage, const std::string& /*image*/) {
+  postPageReport([stage](WizardController& c) { c.stageReport(stage); });
 }
 
 void WizardEvents::failureReason(const std::string& reason) {

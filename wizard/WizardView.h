@@ -11,16 +11,6 @@
 #include "RunOutcome.h"
 #include "SourceKind.h"
 
-// How far the whole load is, across its transfers.
-struct RunTransfer {
-  uint64_t bytes = 0;                  // sent so far
-  uint64_t total = 0;                  // to send in all; 0 when not planned
-  std::optional<int64_t> secondsLeft;  // at the rate so far; none until known
-};
-
-// Which text area a console echo comes from: the page text or the log box.
-enum class EchoSource { Status, Log };
-
 // What the wizard controller needs from a front end: it renders the controls' states, runs
 // reports on its own thread and asks the operator what only the operator can answer. Every call
 // comes from the front end's thread, except post(), which any thread may call.
@@ -48,12 +38,4 @@ class WizardView {
   // The wizard ends; accepted is false for a cancel or a failed unattended run.
   virtual void close(bool accepted) = 0;
 
-  // The console's echo of what the wizard shows, for front ends without a window.
-  virtual void echoText(EchoSource /*source*/, const std::string& /*text*/) {}
-  virtual void echoLineEnd() {}
-  virtual void echoProgress(int /*percent*/) {}
-  virtual void echoTransfer(uint64_t /*done*/, uint64_t /*total*/) {}
-  virtual void echoRun(const RunTransfer& /*run*/) {}
-  virtual void echoStage(LoadStage /*stage*/, const std::string& /*image*/) {}
-  virtual void echoReceiver(const ReceiverFacts& /*facts*/) {}
 };

@@ -6,8 +6,8 @@
 #include <map>
 #include <mutex>
 
-// A plain event loop for front ends without a window system: any thread posts work, the
-// thread in run() does it in the order posted until quit().
+// A plain event loop for a thread without a window system (a load's own): any thread posts work,
+// the thread in run() does it in the order posted until quit().
 class EventLoop {
  public:
   // Queues fn; any thread. Ignored once the loop has quit.
@@ -18,9 +18,15 @@ class EventLoop {
   // Runs posted work until quit() is called (from a posted function or another thread).
   void run();
   void quit();
+  // Runs posted work (waiting for it) until done() is true after a piece, or the loop quit.
+  void runUntil(const std::function<bool()>& done);
+  // Runs the work queued now and the timers that are due, without waiting for more.
+  void drain();
 
  private:
   using Time = std::chrono::steady_clock::time_point;
+  // The next piece of work; false when the loop quit, or (without wait) when none is queued.
+  bool take(std::function<void()>& fn, bool wait);
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> queue_;

@@ -1,0 +1,94 @@
+#include "LoadPlan.h"
+
+#include "AbortSignal.h"
+#include "ImageCatalogue.h"
+#include "LinkKinds.h"
+#include "PortResolution.h"
+#include "RunOutcome.h"
+#include "SourceDigest.h"
+#include "WizardModel.h"
+
+namespace {
+
+// The method the link offers: the one asked for, else its first (a TCP/IP link has no boot loader).
+LoadMethod offeredMethod(ConnectionKind kind, LoadMethod asked) {
+  const auto methods = wizard::methodsFor(kind);
+  for (const auto& m : methods)
+    if (m.value == asked) return asked;
+  return methods.front().value;
+}
+
+// The source kind the method offers: the one the command line found, else the first.
+SourceKind offeredSourceKind(LoadMethod method, SourceKind found) {
+  const auto kinds = wizard::sourceKinds(method);
+  for (const auto& k : kinds)
+    if (k.value == found) return found;
+  return kinds.front().value;
+}
+
+// The speed list's choice: the first speed not above the one asked for, else the list's first.
+uint32_t chosenSpeed(ConnectionKind kind, uint32_t asked) {
+  const auto speeds = wizard::speedsFor(kind);
+  for (const SpeedEntry& e : speeds)
+    if (e.speed <= static_cast<int>(asked)) return static_cast<uint32_t>(e.speed);
+  return static_cast<uint32_t>(speeds.front().speed);
+}
+
+uint64_t maxSourceBytes(const LoadJob& job) {
+  constexpr uint64_t kMiB = 1024 * 1024;
+  return job.maxSourceMib ? job.maxSourceMib * kMiB : FirmwareImageSet::kDefaultMaxSourceBytes;
+}
+
+PlanResult refused(const std::string& text) { return {std::nullopt, {text}}; }
+
+// The source read and checked: "" or why it cannot be loaded.
+std::string readSource(const LoadJob& job, LoadPlan& plan, const CMNC::AbortSignal* stop) {
+  const bool loaders = plan.method != LoadMethod::FileUpload;
+  plan.images.maxSourceBytes = maxSourceBytes(job);
+  if (std::string error = plan.images.scanSource(job.source, plan.sourceKind, loaders); !error.empty()) return error;
+  const SourceDigest digest = digestSource(job.source, plan.sourceKind, plan.images, job.digest,
+                                           [stop] { return stop && stop->isSet(); });
+  if (!digest.error.empty()) return digest.error;
+  plan.sourceSha256 = digest.sha256;
+  if (plan.sourceKind == SourceKind::ZipImage && plan.images.names.size() > 1)
+    return "Pick one image of the archive interactively, or name the image file itself.";
+  if (plan.images.names.size() == 1 && catalogue::isRamLoaderName(plan.images.names[0]))
+    return std::string("The file ") + catalogue::kRamLoaderFile +
+           " is a helper file which can't be loaded alone. Please return back and select another file(s).";
+  return "";
+}
+
+}  // namespace
+
+RunRequest runRequestOf(const LoadJob& job) {
+  RunRequest r;
+  r.port = CMNC::ShownPortText(job.port);
+  r.methodWord = methodWord(job.method, job.plainDataFile ? SourceKind::DataFile : SourceKind::ZipArchive);
+  r.source = job.source;
+  r.portEntry = job.portEntry;
+  r.history = job.history;
+  return r;
+}
+
+PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::AbortSignal* stop) {
+  LoadPlan plan;
+  std::string unusable;
+  if (job.port.empty()) return refused("No port was named: name the receiver's port with /port (see --list-ports).");
+  if (!entryOfJob(job, plan.port, unusable)) return refused(unusable);
+  plan.shownPort = CMNC::ShownPortText(job.port);
+  plan.method = offeredMethod(plan.port.kind, job.method);
+  plan.methodWord = runRequestOf(job).methodWord;
+  plan.sourceKind = offeredSourceKind(plan.method, sourceKind);
+  plan.speed = chosenSpeed(plan.port.kind, job.speed);
+  plan.testSpeeds.push_back({std::to_string(plan.speed), static_cast<int>(plan.speed)});  // named by its number
+  for (const SpeedEntry& e : wizard::speedsFor(plan.port.kind)) plan.testSpeeds.push_back(e);
+  plan.mtu = job.mtu;
+  plan.blockSize = wizard::kDefaultBlockSize;
+  plan.replyGapMs = job.replyGapMs;
+  plan.source = job.source;
+  plan.expectVersion = job.expectVersion;
+  plan.history = job.history;
+  if (job.source.empty()) return refused("No source was named: name the firmware with /source.");
+  if (std::string error = readSource(job, plan, stop); !error.empty()) return refused(error);
+  return {std::move(plan), {}};
+}

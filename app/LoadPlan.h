@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FirmwareImageSet.h"
+#include "LoadJob.h"
+#include "LoadMethod.h"
+#include "PortEntry.h"
+#include "PortTest.h"
+#include "SourceKind.h"
+
+namespace CMNC {
+class AbortSignal;
+}
+
+// One load, decided whole before a receiver is touched: the link, the method and its settings,
+// the source with the images it names and its digest, and what the result must be. Made only by
+// makeLoadPlan, which does every check that needs no receiver; read-only afterwards.
+struct LoadPlan {
+  PortEntry port;            // the link as the link table parsed it (a TCP/IP password in its address)
+  std::string shownPort;     // the port as given, never a password
+  LoadMethod method = LoadMethod::SoftBreakCapture;
+  std::string methodWord;    // "soft", "power", "fldp", "data": as the command line named it
+  SourceKind sourceKind = SourceKind::ZipArchive;
+  std::vector<SpeedEntry> testSpeeds;  // the port test's speeds: the chosen one first
+  uint32_t speed = 115200;   // the loading speed, bit/s
+  uint32_t mtu = 0;          // largest write; 0 the link's own rule
+  int blockSize = 16384;     // the file upload's block on links without line speeds
+  int replyGapMs = -1;       // quiet line that ends a block's reply; -1 a few characters
+  std::string source;        // the source's path
+  FirmwareImageSet images;   // the source and the names it was found to hold (the images are read by the load)
+  std::string sourceSha256;  // the source file's digest (none for a folder)
+  std::string expectVersion; // the main firmware's version the receiver must run afterwards
+  HistorySettings history;
+  // The port test comes first: every method but Power On Capture.
+  bool testsPort() const { return method != LoadMethod::PowerOnCapture; }
+};
+
+// Why a request cannot become a plan; nothing was sent anywhere.
+struct PlanRefusal {
+  std::string text;  // the operator's words, with the remedy
+};
+
+struct PlanResult {
+  std::optional<LoadPlan> plan;
+  PlanRefusal refusal;  // when there is no plan
+};
+
+// Makes the plan of an unattended run from the operator's settings: the port must be named and
+// resolved, the source read and its digest match what was given. stop cuts the source's reading
+// short.
+PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::AbortSignal* stop = nullptr);
+
+// What a run was asked to do, as its start event and its row name it: the port as given (any
+// password left out), the method, the source.
+struct RunRequest {
+  std::string port;
+  std::string methodWord;
+  std::string source;
+  PortEntry portEntry;
+  HistorySettings history;
+};
+RunRequest runRequestOf(const LoadJob& job);

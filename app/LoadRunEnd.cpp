@@ -1,0 +1,145 @@
+#include "LoadRun.h"
+
+// How a run ends: a load the receiver confirmed (or not), a stop, a signal; its outcome, and the
+// row that records it.
+#include "ActivityLog.h"
+#include "ExitStatus.h"
+#include "FirmwareImageSet.h"
+#include "RunRecord.h"
+#include "RunSink.h"
+#include "Sha256.h"
+#include "VersionMatch.h"
+
+void LoadRun::loadFinished() {
+  endRun();  // the session brings the receiver back to its normal rate
+  for (const FirmwareImage& image : images_.images) {
+    loaded_.push_back({image.fileName, image.title, image.size(), Sha256::of(image.data().data(), image.size())});
+    emit(ImageLoaded{loaded_.back()});
+  }
+  images_.clear();
+  setPageText("Successfully loaded!");
+  exitStatus_ = exitstatus::kLoaded;
+  if (plan_->sourceKind != SourceKind::DataFile) {
+    firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
+    appendLog("\r\n" + firmwareChange_.line() + "\r\n");
+    // Only the receiver's answer confirms a firmware load; a plain data file is confirmed by the
+    // size check of the upload itself.
+    if (!firmwareChange_.confirmed()) exitStatus_ = exitstatus::kUnconfirmed;
+    if (const std::string mismatch = expectedVersionMismatch(); !mismatch.empty()) {
+      appendLog(mismatch + "\r\n");
+      failure_ = mismatch;
+      exitStatus_ = exitstatus::kFailed;
+    }
+  }
+  outcomeKnown_ = true;
+}
+
+// "--expect-version": what is wrong with the version the receiver runs after the load, or "".
+std::string LoadRun::expectedVersionMismatch() const {
+  const std::string& expected = plan_->expectVersion;
+  if (expected.empty()) return "";
+  const std::string& after = firmwareChange_.after;
+  if (after.empty())
+    return "The receiver did not answer for its main firmware after the load; " + expected + " was expected.";
+  if (versionMatches(after, expected)) return "";
+  return "The receiver runs main firmware " + after + ", but " + expected + " was expected.";
+}
+
+// The engine run ends without success, or is stopped: on the loading page the load is aborted.
+void LoadRun::cancel() {
+  if (runEnded_) return;
+  endRun();
+  images_.clear();
+  if (page_ == Page::Loading) {
+    setPageText("The firmware loading was aborted.");
+    outcomeKnown_ = true;
+  }
+  exitStatus_ = exitstatus::kFailed;
+}
+
+std::string LoadRun::interruptAdvice() const {
+  if (runEnded_ || page_ != Page::Loading) return "Interrupted: nothing was written to the receiver.";
+  if (plan_->method == LoadMethod::FileUpload)
+    return "Interrupted: the receiver may hold a partly uploaded file or be restarting: wait until it answers, "
+           "then load again.";
+  return "Interrupted: the receiver may be left in its boot loader: switch it off and on and load again with "
+         "Power On Capture.";
+}
+
+// A stop signal: a running test or load is aborted, the last line says what state the receiver may
+// be in, and the run ends with 128 + the signal's number. Once the load ended, its outcome stands.
+void LoadRun::interrupt(int signal) {
+  if (interrupted_ != 0 || outcomeKnown_) return;
+  interrupted_ = signal;
+  if (!runEnded_) operatorStopped_ = true;
+  const std::string advice = interruptAdvice();
+  cancel();  // the run's last reports are queued before what follows
+  loop_.post([this, advice, signal] {
+    appendLog("\r\n" + advice + "\r\n");
+    exitStatus_ = exitstatus::kSignalBase + signal;
+  });
+}
+
+// The gentle stop: a load ends once the image being written is flashed, within a bound; anything
+// else is interrupted at once.
+void LoadRun::finishImage(int signal) {
+  if (interrupted_ != 0 || windingDown_ || outcomeKnown_) return;
+  if (runEnded_ || page_ != Page::Loading) return interrupt(signal);
+  windingDown_ = true;
+  operatorStopped_ = true;
+  appendLog("Asked to stop: the load ends once the image being written is flashed.\r\n");
+  session_.stopAfterImage();
+  loop_.postAfter(std::chrono::seconds(kFinishImageBoundS), [this, signal] { interrupt(signal); });
+}
+
+namespace {
+std::string lastLine(const std::string& text) {
+  const std::size_t end = text.find_last_not_of("\r\n ");
+  if (end == std::string::npos) return {};
+  const std::size_t found = text.find_last_of("\r\n", end);
+  const std::size_t start = found == std::string::npos ? 0 : found + 1;
+  return text.substr(start, end - start + 1);
+}
+}  // namespace
+
+// "Successfully loaded!", else why not: the failure the engine or a check named, else the last
+// line the run said (how the receiver answered, a stop's advice).
+std::string LoadRun::reason() const {
+  if (exitStatus_ == exitstatus::kLoaded) return "Successfully loaded!";
+  if (exitStatus_ != exitstatus::kUnconfirmed && !failure_.empty()) return failure_;
+  const std::string log = lastLine(logText_);
+  return log.empty() ? lastLine(pageText_) : log;
+}
+
+RunOutcome LoadRun::outcome() const {
+  RunOutcome o;
+  o.exitStatus = exitStatus_;
+  o.reason = reason();
+  o.firmware = firmwareChange_;
+  if (exitStatus_ == exitstatus::kLoaded) o.kind = OutcomeKind::Confirmed;
+  else if (exitStatus_ == exitstatus::kUnconfirmed) o.kind = OutcomeKind::Unconfirmed;
+  else if (operatorStopped_ || interrupted_ != 0) o.kind = OutcomeKind::Aborted;
+  else if (refused_ || !stage_) o.kind = OutcomeKind::Refused;
+  else o.kind = OutcomeKind::Failed;
+  // A firmware load that went through ends confirming: the receiver's answer (its silence, or
+  // another version than expected) decided it.
+  const bool versionRejected = firmwareChange_.loaded && exitStatus_ == exitstatus::kFailed;
+  o.stage = o.kind == OutcomeKind::Unconfirmed || versionRejected ? std::optional(LoadStage::Confirming) : stage_;
+  o.port = shownPort_;
+  o.receiver = receiverFacts();
+  o.sourceSha256 = sourceSha256_;
+  o.historyId = record_ ? record_->id() : std::string();
+  if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed || versionRejected) o.images = loaded_;
+  return o;
+}
+
+RunOutcome LoadRun::finish() {
+  endRun();
+  loop_.drain();  // the stopped run's last log lines, a stop's advice
+  stop_.listen({});
+  stop_.writingRow();
+  if (record_ && record_->open()) recordWarning(record_->finish(outcome()));
+  const RunOutcome o = outcome();
+  emit(RunEnded{o});
+  return o;
+}

@@ -1,0 +1,130 @@
+#include "LoadRun.h"
+
+// The engine's reports to a run and the texts the run says, as the wizard's controls take them:
+// the page's text, the log box and warnings.
+#include "Clock.h"
+#include "RunSink.h"
+
+void LoadRun::emit(RunEvent event) { sink_.event(event); }
+
+void LoadRun::setPageText(const std::string& text) {
+  pageText_ = text;
+  emit(Note{NoteArea::Page, NoteEdit::Replace, Severity::Info, text});
+}
+
+void LoadRun::appendPage(const std::string& text) {
+  if (text.empty()) return;
+  pageText_ += text;
+  emit(Note{NoteArea::Page, NoteEdit::Append, Severity::Info, text});
+}
+
+void LoadRun::clearPage() {
+  pageText_.clear();
+  emit(Note{NoteArea::Page, NoteEdit::Clear, Severity::Info, ""});
+}
+
+void LoadRun::appendLog(const std::string& text) {
+  if (text.empty()) return;
+  logText_ += text;
+  emit(Note{NoteArea::Log, NoteEdit::Append, Severity::Info, text});
+}
+
+void LoadRun::replaceLog(const std::string& text) {
+  logText_ = text;
+  emit(Note{NoteArea::Log, NoteEdit::Replace, Severity::Info, text});
+}
+
+void LoadRun::clearLog() {
+  logText_.clear();
+  emit(Note{NoteArea::Log, NoteEdit::Clear, Severity::Info, ""});
+}
+
+// A warning of the history on lines of its own, never run on from the log's last text.
+void LoadRun::recordWarning(const std::string& warning) {
+  if (warning.empty()) return;
+  const bool atLineStart = logText_.empty() || logText_.back() == '\n';
+  appendLog((atLineStart ? "" : "\r\n") + std::string("Warning: ") + warning + "\r\n");
+}
+
+void LoadRun::learnedReceiver() { emit(ReceiverLearned{receiverFacts()}); }
+
+ReceiverFacts LoadRun::receiverFacts() const {
+  ReceiverFacts facts;
+  facts.model = tested_.model;
+  facts.id = identity_;
+  facts.hardware = hardware_;
+  facts.firmwareBefore = tested_.mainFirmware;
+  facts.firmwareAfter = firmwareChange_.after;
+  return facts;
+}
+
+void LoadRun::statusReport(const std::string& text) {
+  if (text.empty()) clearPage();
+  else appendPage(text);
+}
+
+void LoadRun::pageTextReport(const std::string& text) { setPageText(text); }
+
+void LoadRun::logReport(const std::string& text) {
+  if (text.empty()) clearLog();
+  else appendLog(text);
+}
+
+void LoadRun::progressReport(int percent) {
+  if (percent < 0 || percent > 100) return;
+  const std::optional<int64_t> left = runProgress_.secondsLeft(CMNC::Clock::system().nowMs());
+  emit(TransferProgress{percent, done_, total_, runProgress_.runBytes(), runProgress_.runTotal(), left});
+}
+
+void LoadRun::pulseReport() { emit(StillWaiting{}); }
+
+void LoadRun::transferReport(uint64_t done, uint64_t total) {
+  runProgress_.transferred(done, total, CMNC::Clock::system().nowMs());
+  done_ = done;
+  total_ = total;
+}
+
+void LoadRun::runPlanReport(uint64_t totalBytes) { runProgress_.plan(totalBytes, CMNC::Clock::system().nowMs()); }
+
+void LoadRun::identityReport(const std::string& identity) {
+  identity_ = identity;
+  learnedReceiver();
+}
+
+void LoadRun::stageReport(LoadStage stage, const std::string& image) {
+  stage_ = stage;
+  emit(StageEntered{stage, image});
+}
+
+void LoadRun::failureReport(const std::string& reason) { failure_ = reason; }
+
+void LoadRun::hardwareReport(const std::string& version) {
+  hardware_ = version;
+  learnedReceiver();
+}
+
+void LoadRun::warningReport(const std::string& text) {
+  emit(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text});
+}
+
+void LoadRun::runSucceeded(uint64_t run) {
+  if (!isCurrentRun(run)) return;
+  if (page_ == Page::Connection) testFinished();
+  else if (page_ == Page::Loading) loadFinished();
+}
+
+void LoadRun::runAborted(uint64_t run) {
+  if (!isCurrentRun(run)) return;
+  cancel();
+}
+
+// The engine run never started: the link could not be opened or refused the loading speed.
+void LoadRun::runRefused(uint64_t run, const std::string& pageText, const std::string& logText) {
+  if (!isCurrentRun(run)) return;
+  refused_ = true;
+  endRun();
+  exitStatus_ = exitstatus::kFailed;
+  if (page_ == Page::Loading) setPageText(pageText);
+  appendLog(logText);
+  if (page_ == Page::Loading) outcomeKnown_ = true;
+}

@@ -1,0 +1,84 @@
+#include "Loader.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "LoadRun.h"
+
+RunOutcome Loader::run(const LoadPlan& plan, RunSink& sink, RunStop& stop) {
+  LoadRun run(session_, sink, stop);
+  return run.run(plan);
+}
+
+RunOutcome Loader::refuse(const RunRequest& request, const PlanRefusal& refusal, RunSink& sink, RunStop& stop) {
+  LoadRun run(session_, sink, stop);
+  return run.refuse(request, refusal.text);
+}
+
+namespace {
+
+// The identification's end as the engine reports it, waited for on the calling thread.
+class IdentifyEvents final : public LoadEvents {
+ public:
+  void appendStatus(const std::string&) override {}
+  void appendLog(const std::string&) override {}
+  void setProgress(int) override {}
+  void pulse() override {}
+  void showWarning(const std::string&) override {}
+  void loadSucceeded() override { end(true, ""); }
+  void loadAborted() override { end(false, reason_.empty() ? "Receiver not found." : reason_); }
+  void startRefused(const std::string&, const std::string& logText) override { end(false, logText); }
+  void failureReason(const std::string& reason) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reason_ = reason;
+  }
+  // Ends the wait as a stop would.
+  void interrupted(int signal) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    signal_ = signal;
+    ended_ = true;
+    changed_.notify_all();
+  }
+  Identification wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return ended_; });
+    Identification result;
+    result.answered = answered_ && signal_ == 0;
+    result.reason = reason_;
+    result.signal = signal_;
+    return result;
+  }
+
+ private:
+  void end(bool answered, const std::string& reason) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_) return;
+    answered_ = answered;
+    if (!reason.empty()) reason_ = reason;
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool ended_ = false, answered_ = false;
+  std::string reason_;
+  int signal_ = 0;
+};
+
+}  // namespace
+
+Identification Loader::identify(const PortEntry& port, const std::vector<SpeedEntry>& speeds, RunStop& stop) {
+  TestRequest request;
+  request.port = port;
+  request.method = LoadMethod::FileUpload;  // nothing but the questions: no cable rule, no rate change
+  request.speeds = speeds;
+  IdentifyEvents events;
+  stop.listen([&events](RunStop::Kind, int signal) { events.interrupted(signal); });
+  session_.startIdentify(request, events);
+  Identification result = events.wait();
+  stop.listen({});
+  session_.stop();
+  if (result.answered) result.receiver = session_.testResult();
+  return result;
+}

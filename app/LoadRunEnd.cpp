@@ -102,11 +102,12 @@ std::string lastLine(const std::string& text) {
 }
 }  // namespace
 
-// "Successfully loaded!", else why not: the failure the engine or a check named, else the last
-// line the run said (how the receiver answered, a stop's advice).
+// "Successfully loaded!", else why not: what the receiver did not confirm, the failure the engine
+// or a check named, else the last line the run said (a stop's advice, why a link did not open).
 std::string LoadRun::reason() const {
   if (exitStatus_ == exitstatus::kLoaded) return "Successfully loaded!";
-  if (exitStatus_ != exitstatus::kUnconfirmed && !failure_.empty()) return failure_;
+  if (exitStatus_ == exitstatus::kUnconfirmed) return firmwareChange_.line();
+  if (!failure_.empty()) return failure_;
   const std::string log = lastLine(logText_);
   return log.empty() ? lastLine(pageText_) : log;
 }

@@ -174,7 +174,8 @@ std::string lastLine(const std::string& text) {
 
 std::string WizardController::outcomeReason() const {
   if (exitStatus_ == kExitLoaded) return "Successfully loaded!";
-  if (exitStatus_ != kExitUnconfirmed && !failure_.empty()) return failure_;
+  if (exitStatus_ == kExitUnconfirmed) return firmwareChange_.line();
+  if (!failure_.empty()) return failure_;
   const std::string log = lastLine(state(kLogBox).text);
   return log.empty() ? lastLine(state(kPageText).text) : log;
 }

@@ -1,6 +1,7 @@
 #include "DeviceStore.h"
 
 #include "DeviceStoreBackend.h"
+#include "LinkKinds.h"
 #include "StoredDevice.h"
 
 namespace devicestore {
@@ -26,5 +27,14 @@ std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable) {
 }
 
 void saveBluetooth(const std::vector<PortEntry>& devices) { backend::write("bluetooth", "btaddr", devices); }
+
+std::vector<PortEntry> loadStored(ConnectionKind kind, bool bluetoothAvailable) {
+  switch (CMNC::LinkKindOf(kind).setUp) {
+    case CMNC::SetUpModel::Hosts: return loadHosts();
+    case CMNC::SetUpModel::Devices: return loadBluetooth(bluetoothAvailable);
+    case CMNC::SetUpModel::None: break;
+  }
+  return {};
+}
 
 }  // namespace devicestore

@@ -18,6 +18,8 @@ void saveHosts(const std::vector<PortEntry>& hosts);
 // is not available.
 std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable);
 void saveBluetooth(const std::vector<PortEntry>& devices);
+// The stored ports of a kind, by the set-up model its row names; none for an enumerated kind.
+std::vector<PortEntry> loadStored(ConnectionKind kind, bool bluetoothAvailable);
 
 // Where the settings live (for messages and tests).
 std::string settingsPath();

@@ -25,11 +25,11 @@ std::optional<PortEntry> findStored(const std::string& description, const Stored
   return std::nullopt;
 }
 
-// The password of the stored host with the same host (any case) and port.
-bool storedPassword(const std::string& address, const StoredPorts& stored, std::string& password) {
+// The password of the stored port of this kind with the same host (any case) and port.
+bool storedPassword(ConnectionKind kind, const std::string& address, const StoredPorts& stored, std::string& password) {
   if (!stored) return false;
   const CMNC::TcpipHost wanted = CMNC::ParseTcpipAddress(address);
-  for (const PortEntry& e : stored(ConnectionKind::Tcpip)) {
+  for (const PortEntry& e : stored(kind)) {
     const CMNC::TcpipHost h = CMNC::ParseTcpipAddress(e.address);
     if (lower(h.host) == lower(wanted.host) && h.port == wanted.port) {
       password = h.password;
@@ -52,7 +52,7 @@ bool findPassword(CMNC::PortText& port, const StoredPorts& stored, const Passwor
     if (!passwordinput::readPasswordFile(sources.file, password, error)) return false;
   } else if (sources.environment) {
     password = sources.environment;
-  } else if (!storedPassword(port.address, stored, password) && sources.mayPrompt) {
+  } else if (!storedPassword(port.kind, port.address, stored, password) && sources.mayPrompt) {
     passwordinput::promptPassword("Password for " + port.text + ": ", password);
   }
   CMNC::SetPassword(port, password);
@@ -73,7 +73,7 @@ bool resolveJobPort(LoadJob& job, const StoredPorts& stored, const PasswordSourc
   }
   CMNC::PortText port;
   if (!CMNC::ParsePortText(job.port, port, error)) return false;
-  if (port.kind == ConnectionKind::Tcpip && !findPassword(port, stored, sources, error, warnings)) return false;
+  if (CMNC::LinkKindOf(port.kind).secretInAddress && !findPassword(port, stored, sources, error, warnings)) return false;
   job.port = port.text;
   job.connection = port.kind;
   job.portEntry = CMNC::EntryOf(port, "Specified in command line (" + port.text + ")");

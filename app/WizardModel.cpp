@@ -13,7 +13,7 @@ namespace wizard {
 std::vector<Choice<ConnectionKind>> connectionKinds(bool bluetoothAvailable) {
   std::vector<Choice<ConnectionKind>> kinds;
   for (const CMNC::LinkKind& k : CMNC::LinkKinds())
-    if (k.kind != ConnectionKind::Bluetooth || bluetoothAvailable) kinds.push_back({k.label, k.kind});
+    if (!k.needsAdapter || bluetoothAvailable) kinds.push_back({k.label, k.kind});
   return kinds;
 }
 

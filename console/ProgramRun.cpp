@@ -181,8 +181,7 @@ void exitOnSecondInterrupt(int signal) {
 
 StoredPorts storedOrEnumeratedPorts(bool bluetoothAvailable) {
   return [bluetoothAvailable](ConnectionKind kind) -> std::vector<PortEntry> {
-    if (kind == ConnectionKind::Tcpip) return devicestore::loadHosts();
-    if (kind == ConnectionKind::Bluetooth) return devicestore::loadBluetooth(bluetoothAvailable);
+    if (CMNC::LinkKindOf(kind).stored) return devicestore::loadStored(kind, bluetoothAvailable);
     CMNC::EnumeratePorts(kind);
     return CMNC::PortList();
   };

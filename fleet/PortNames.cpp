@@ -23,7 +23,9 @@ bool samePort(const std::string& a, const std::string& b) {
   if (shownName(a) == shownName(b)) return true;
   PortEntry ea, eb;
   std::string error;
-  if (!entryOf(a, ea, error) || !entryOf(b, eb, error) || ea.kind != eb.kind || ea.kind == ConnectionKind::Tcpip) return false;
+  if (!entryOf(a, ea, error) || !entryOf(b, eb, error) || ea.kind != eb.kind ||
+      CMNC::LinkKindOf(ea.kind).identityLooksUp)
+    return false;
   std::vector<std::string> ka, kb;
   return CMNC::IdentityOf(ea, ka, error) && CMNC::IdentityOf(eb, kb, error) && CMNC::SameReceiver(ka, kb);
 }

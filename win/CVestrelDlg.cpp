@@ -8,6 +8,7 @@
 #include "CAboutDlg.h"
 #include "CBluetoothDialog.h"
 #include "CFileSelectorDialog.h"
+#include "LinkKinds.h"
 #include "CTcpipDialog.h"
 #include "ControlIds.h"
 #include "Dpi.h"
@@ -242,11 +243,12 @@ bool CVestrelDlg::pickImages(std::vector<std::string>& names, bool loaders) {
 }
 
 bool CVestrelDlg::openSetUpDevices(ConnectionKind kind) {
-  if (kind == ConnectionKind::Tcpip) {
+  const CMNC::SetUpModel model = CMNC::LinkKindOf(kind).setUp;
+  if (model == CMNC::SetUpModel::Hosts) {
     CTcpipDialog dialog;
     return dialog.run(hwnd_);
   }
-  if (kind == ConnectionKind::Bluetooth && bluetoothAvailable_) {
+  if (model == CMNC::SetUpModel::Devices && bluetoothAvailable_) {
     CBluetoothDialog dialog(bluetoothAvailable_);
     return dialog.run(hwnd_);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CheckFindings.h"
+#include "LinkKinds.h"
 
 namespace CMNC {
 
@@ -10,11 +11,14 @@ using Verdict = CheckFinding::Verdict;
 
 std::vector<CheckFinding> CheckPort(const PortEntry& port, const SystemProbe& probe) {
   Findings f;
-  switch (port.kind) {
-    case ConnectionKind::Usb: CheckUsbPort(f, port.address, probe); break;
-    case ConnectionKind::Bluetooth: CheckBluetoothAdapter(f, probe); break;
-    case ConnectionKind::Tcpip: f.ok("network", "a network link: nothing to check on this computer"); break;
-    default: CheckSerialPort(f, port.address.empty() ? port.name : port.address, probe); break;
+  switch (LinkKindOf(port.kind).preflight) {
+    case Preflight::Serial: CheckSerialPort(f, port.address.empty() ? port.name : port.address, probe); break;
+    case Preflight::Usb: CheckUsbPort(f, port.address, probe); break;
+    case Preflight::BluetoothAdapter: CheckBluetoothAdapter(f, probe); break;
+    case Preflight::Network: f.ok("network", "a network link: nothing to check on this computer"); break;
+    case Preflight::None:
+      f.warn("checkable", "no pre-flight check knows this kind of link", "try the port with a test run instead");
+      break;
   }
   return f.take();
 }

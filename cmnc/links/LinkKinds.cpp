@@ -130,13 +130,15 @@ const std::vector<LinkKind>& table() {
   static const std::vector<LinkKind> kinds = {
       {ConnectionKind::Serial, "", "serial", "Serial (RS232, USB-to-RS232 bridge, paired via Bluetooth)",
        "Serial port:", false, {kSerialUploadBlockBytes, false, true, true}, make<CSerialPort>, ListSerialPorts,
-       parseSerial, formatSerial, serialIdentity},
+       parseSerial, formatSerial, serialIdentity, Preflight::Serial, SetUpModel::None, false, false, false},
       {ConnectionKind::Usb, "usb:", "usb", "USB", "Device:", false, {0, false, false, false}, make<CUsbPort>,
-       ListUsbReceivers, parseUsb, formatUsb, usbIdentity},
+       ListUsbReceivers, parseUsb, formatUsb, usbIdentity, Preflight::Usb, SetUpModel::None, false, false, false},
       {ConnectionKind::Bluetooth, "bt:", "bluetooth", "Bluetooth", "Device:", true, {0, true, false, false},
-       make<CBluetoothPort>, nullptr, parseBluetooth, formatBluetooth, bluetoothIdentity},
+       make<CBluetoothPort>, nullptr, parseBluetooth, formatBluetooth, bluetoothIdentity, Preflight::BluetoothAdapter,
+       SetUpModel::Devices, false, false, true},
       {ConnectionKind::Tcpip, "tcp:", "tcpip", "TCP/IP (Ethernet)", "Device:", true, {0, true, false, false},
-       make<CTcpipPort>, nullptr, parseTcpip, formatTcpip, tcpipIdentity},
+       make<CTcpipPort>, nullptr, parseTcpip, formatTcpip, tcpipIdentity, Preflight::Network, SetUpModel::Hosts, true,
+       true, false},
   };
   return kinds;
 }

@@ -26,6 +26,13 @@ struct PortText {
   std::string password;  // the TCP/IP password the text carried; empty when it carried none
 };
 
+// The pre-flight check ("--check") that applies to a kind's ports; None: a kind nothing here can
+// check, reported as such.
+enum class Preflight { Serial, Usb, BluetoothAdapter, Network, None };
+// Where the operator keeps a stored kind's ports: the set-up dialog (and the store's section) of
+// hosts or of devices; None for a kind that is enumerated.
+enum class SetUpModel { None, Hosts, Devices };
+
 // One kind of link: everything the program knows about it, in one row.
 struct LinkKind {
   ConnectionKind kind;
@@ -44,6 +51,11 @@ struct LinkKind {
   // Keys of the receiver an address reaches: two ports whose keys meet reach the same receiver.
   // False with the reason when it cannot be told (a host name that does not resolve).
   bool (*identity)(const std::string& address, std::vector<std::string>& keys, std::string& error);
+  Preflight preflight;
+  SetUpModel setUp;
+  bool secretInAddress;   // the address carries a password (looked for in a file, the environment, the store)
+  bool identityLooksUp;   // telling its identity asks the network: compared by text where a look-up is not wanted
+  bool needsAdapter;      // offered only where the computer has the adapter (Bluetooth)
 };
 
 // Every kind, in the connection list's order.

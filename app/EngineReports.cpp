@@ -1,16 +1,15 @@
 #include "EngineReports.h"
 
-#include "EventLoop.h"
 #include "LoadRun.h"
 
 template <typename Report>
 void EngineReports::post(Report report) {
-  loop_.post([run = &run_, report = std::move(report)] { report(*run); });
+  post_([run = &run_, report = std::move(report)] { report(*run); });
 }
 
 template <typename Report>
 void EngineReports::postPageReport(Report report) {
-  loop_.post([run = &run_, serial = serial_, report = std::move(report)] {
+  post_([run = &run_, serial = serial_, report = std::move(report)] {
     if (run->isCurrentRun(serial)) report(*run);
   });
 }

@@ -1,19 +1,21 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "LoadEvents.h"
 
-class EventLoop;
 class LoadRun;
 
-// The engine's reports of one engine run, from its worker thread, queued in order onto the load's
-// own loop and handed to the LoadRun there. A report that changes the page (its text, progress, the
+// The engine's reports of one engine run, from its worker thread, queued in order onto the run's
+// thread and handed to the LoadRun there. A report that changes the page (its text, progress, the
 // stage) is dropped once its run was stopped: the worker's last reports are still queued when the
 // stop returns; log lines still arrive.
 class EngineReports final : public LoadEvents {
  public:
-  EngineReports(LoadRun& run, EventLoop& loop, uint64_t serial) : run_(run), loop_(loop), serial_(serial) {}
+  // post queues work onto the run's thread; any thread may call it.
+  using Post = std::function<void(std::function<void()>)>;
+  EngineReports(LoadRun& run, Post post, uint64_t serial) : run_(run), post_(std::move(post)), serial_(serial) {}
 
   void appendStatus(const std::string& text) override;
   void replaceStatus(const std::string& text) override;
@@ -38,6 +40,6 @@ class EngineReports final : public LoadEvents {
   void postPageReport(Report report);
 
   LoadRun& run_;
-  EventLoop& loop_;
+  Post post_;
   uint64_t serial_;
 };

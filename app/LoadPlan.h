@@ -16,8 +16,9 @@ class AbortSignal;
 }
 
 // One load, decided whole before a receiver is touched: the link, the method and its settings,
-// the source with the images it names and its digest, and what the result must be. Made only by
-// makeLoadPlan, which does every check that needs no receiver; read-only afterwards.
+// the source with the images it names and its digest, and what the result must be. Made by
+// makeLoadPlan, which does every check that needs no receiver, or by a window from its pages
+// (which checked the same as the operator went); read-only afterwards.
 struct LoadPlan {
   PortEntry port;            // the link as the link table parsed it (a TCP/IP password in its address)
   std::string shownPort;     // the port as given, never a password
@@ -34,6 +35,9 @@ struct LoadPlan {
   std::string sourceSha256;  // the source file's digest (none for a folder)
   std::string expectVersion; // the main firmware's version the receiver must run afterwards
   HistorySettings history;
+  // What the port test found, when a window ran it on its connection page: the run starts at the
+  // load. None: the run walks the pages itself.
+  std::optional<PortTestSetup> tested;
   // The port test comes first: every method but Power On Capture.
   bool testsPort() const { return method != LoadMethod::PowerOnCapture; }
 };

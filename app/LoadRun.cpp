@@ -1,23 +1,39 @@
 #include "LoadRun.h"
 
 // A run's steps in the order the wizard's pages take them: the row, the connection page and its
-// port test, the source page, the loading page and its load.
+// port test, the source page, the loading page and its load. Each step is queued behind what the
+// run's thread holds already (a stop among it), and checks that the run goes on.
 #include "EngineReports.h"
 #include "LinkKinds.h"
 #include "RunRecord.h"
 #include "RunSink.h"
 #include "WizardModel.h"
 
-LoadRun::LoadRun(EngineSession& session, RunSink& sink, RunStop& stop) : session_(session), sink_(sink), stop_(stop) {
+LoadRun::LoadRun(EngineSession& session, RunSink& sink, RunStop& stop, RunThread thread, Ended ended)
+    : session_(session), sink_(sink), stop_(stop), thread_(std::move(thread)), ended_(std::move(ended)) {
   stop_.listen([this](RunStop::Kind kind, int signal) {
-    loop_.post([this, kind, signal] { kind == RunStop::Kind::Abort ? interrupt(signal) : finishImage(signal); });
+    later([this, kind, signal] { kind == RunStop::Kind::Abort ? interrupt(signal) : finishImage(signal); });
   });
 }
 
 LoadRun::~LoadRun() {
   stop_.listen({});
   session_.stop();
+  *alive_ = false;
 }
+
+void LoadRun::later(std::function<void()> fn) {
+  thread_.post([alive = alive_, fn = std::move(fn)] {
+    if (*alive) fn();
+  });
+}
+
+void LoadRun::end() {
+  ending_ = true;
+  later([this] { finish(); });
+}
+
+bool LoadRun::goesOn() const { return !ending_ && interrupted_ == 0 && exitStatus_ == exitstatus::kLoaded; }
 
 // The run's row is begun before anything is asked of the receiver; without it, when the operator
 // requires it, nothing may be sent.
@@ -37,100 +53,108 @@ bool LoadRun::begin(const RunRequest& request) {
   return false;
 }
 
-// What was queued is handled (a stop among it); false when the run ends here.
-bool LoadRun::goesOn() {
-  loop_.drain();
-  return interrupted_ == 0 && exitStatus_ == exitstatus::kLoaded;
-}
-
-RunOutcome LoadRun::refuse(const RunRequest& request, const std::string& refusal) {
-  if (begin(request) && goesOn()) {
+void LoadRun::refuse(const RunRequest& request, const std::string& refusal) {
+  if (!begin(request)) return end();
+  later([this, refusal] {
+    if (!goesOn()) return;
     appendLog(refusal + "\r\n");
     failure_ = refusal;
     refused_ = true;
     exitStatus_ = exitstatus::kFailed;
-  }
-  return finish();
+    end();
+  });
 }
 
-RunOutcome LoadRun::run(const LoadPlan& plan) {
-  plan_ = &plan;
-  const RunRequest request{plan.shownPort, plan.methodWord, plan.source, plan.port, plan.history};
-  if (!begin(request) || !goesOn()) return finish();
+void LoadRun::start(LoadPlan plan) {
+  plan_ = std::move(plan);
+  const RunRequest request{plan_.shownPort, plan_.methodWord, plan_.source, plan_.port, plan_.history};
+  if (!begin(request)) return end();
+  if (plan_.tested) {
+    tested_ = *plan_.tested;
+    later([this] { load(); });
+  } else {
+    later([this] { connect(); });
+  }
+}
+
+void LoadRun::abort() {
+  if (runEnded_ || outcomeKnown_) return;
+  operatorStopped_ = true;
+  cancel();
+}
+
+void LoadRun::connect() {
+  if (!goesOn()) return;
   page_ = Page::Connection;
   emit(PageEntered{RunPage::Connection});
   setPageText(wizard::connectionPageText());
   clearLog();
-  if (plan.testsPort() && !test()) return finish();
-  if (!selectSource() || !goesOn()) return finish();
-  page_ = Page::Loading;
-  emit(PageEntered{RunPage::Loading});
-  setPageText("");
-  load();
-  return finish();
-}
-
-bool LoadRun::test() {
-  replaceLog("Opening " + plan_->port.name + "...");
+  if (!plan_.testsPort()) return later([this] { selectSource(); });
+  replaceLog("Opening " + plan_.port.name + "...");
   TestRequest request;
-  request.port = plan_->port;
-  request.method = plan_->method;
-  request.speeds = plan_->testSpeeds;
+  request.port = plan_.port;
+  request.method = plan_.method;
+  request.speeds = plan_.testSpeeds;
   failure_.clear();
-  reports_ = std::make_unique<EngineReports>(*this, loop_, ++run_);
+  reports_ = std::make_unique<EngineReports>(*this, [this](std::function<void()> fn) { later(std::move(fn)); }, ++run_);
   runEnded_ = false;
   session_.startTest(request, *reports_);
-  waitForEnd();
-  return goesOn();
 }
 
 void LoadRun::testFinished() {
   endRun();
   tested_ = session_.testResult();
   learnedReceiver();
+  later([this] { selectSource(); });
 }
 
 // The source page: the plan's source was read already; its digest and its images are shown.
-bool LoadRun::selectSource() {
+void LoadRun::selectSource() {
+  if (!goesOn()) return;
   page_ = Page::Source;
   emit(PageEntered{RunPage::Source});
   setPageText(wizard::sourcePageText());
   clearLog();
-  sourceSha256_ = plan_->sourceSha256;
-  if (!sourceSha256_.empty()) emit(SourceDigested{plan_->source, sourceSha256_});
+  sourceSha256_ = plan_.sourceSha256;
+  if (!sourceSha256_.empty()) emit(SourceDigested{plan_.source, sourceSha256_});
   clearLog();
-  appendLog(wizard::sourceListing(plan_->images));
-  return true;
+  appendLog(wizard::sourceListing(plan_.images));
+  later([this] { enterLoading(); });
 }
 
-bool LoadRun::load() {
+void LoadRun::enterLoading() {
+  if (!goesOn()) return;
+  page_ = Page::Loading;
+  emit(PageEntered{RunPage::Loading});
+  setPageText("");
+  load();
+}
+
+void LoadRun::load() {
+  if (!goesOn()) return;
+  page_ = Page::Loading;
+  sourceSha256_ = plan_.sourceSha256;
   firmwareChange_ = {};
   loaded_.clear();
-  images_ = plan_->images;
+  images_ = plan_.images;
   LoadRequest request;
-  request.port = plan_->port;
-  request.method = plan_->method;
-  request.sourceKind = plan_->sourceKind;
-  request.speed = plan_->speed;
+  request.port = plan_.port;
+  request.method = plan_.method;
+  request.sourceKind = plan_.sourceKind;
+  request.speed = plan_.speed;
   // A file upload loads at the rate the port test left the receiver at, when the list has it.
-  if (plan_->method == LoadMethod::FileUpload)
-    for (const SpeedEntry& e : wizard::speedsFor(plan_->port.kind))
+  if (plan_.method == LoadMethod::FileUpload)
+    for (const SpeedEntry& e : wizard::speedsFor(plan_.port.kind))
       if (e.speed == session_.currentRate()) request.speed = static_cast<uint32_t>(e.speed);
-  request.mtu = plan_->mtu;
-  request.replyGapMs = plan_->replyGapMs;
-  request.blockSizeChoice = plan_->blockSize;
+  request.mtu = plan_.mtu;
+  request.replyGapMs = plan_.replyGapMs;
+  request.blockSizeChoice = plan_.blockSize;
   request.receiverPort = tested_.currentPort;
   request.portBPowerSlots = tested_.portBPowerSlots;
   failure_.clear();
-  reports_ = std::make_unique<EngineReports>(*this, loop_, ++run_);
+  reports_ = std::make_unique<EngineReports>(*this, [this](std::function<void()> fn) { later(std::move(fn)); }, ++run_);
   runEnded_ = false;
   session_.startLoad(request, images_, *reports_);
-  waitForEnd();
-  return goesOn();
-}
-
-void LoadRun::waitForEnd() {
-  loop_.runUntil([this] { return runEnded_; });
 }
 
 // The engine run under way is over: its worker is joined, and its last reports are queued.

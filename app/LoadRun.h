@@ -1,12 +1,13 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "EngineSession.h"
-#include "EventLoop.h"
 #include "ExitStatus.h"
 #include "FirmwareChange.h"
 #include "LoadPlan.h"
@@ -18,23 +19,40 @@ class EngineReports;
 class RunRecord;
 class RunSink;
 
-// One unattended run of a plan, on the calling thread: the row in the load history, the port test,
-// the source, the load and the receiver's confirmation, each reported as run events in the words
-// the wizard's pages use; the engine's reports and stop requests are queued onto the run's own
-// loop and handled there in order. Loader makes one a run.
+// Where a run's work is queued: its own thread's queue (a console's EventLoop, a window's
+// messages). post runs work later on that thread, in order; postAfter once a delay has passed (a
+// front end without timers leaves it empty, and a gentle stop then stops at once).
+struct RunThread {
+  std::function<void(std::function<void()>)> post;
+  std::function<void(std::chrono::milliseconds, std::function<void()>)> postAfter;
+};
+
+// One run of a plan: the row in the load history, the port test, the source, the load and the
+// receiver's confirmation, each reported as run events in the words the wizard's pages use. It
+// never blocks its thread on the receiver: each step starts an engine run, and the engine's
+// reports and stop requests, queued onto the run's thread, move it on. A plan that carries the
+// port test's findings (a window walked its pages) starts at the load. Loader makes one a run.
 class LoadRun {
  public:
   // A gentle stop waits this long at most for the image being written; then it stops as a signal.
   static constexpr int kFinishImageBoundS = 15 * 60;
+  using Ended = std::function<void(const RunOutcome& outcome)>;
 
-  LoadRun(EngineSession& session, RunSink& sink, RunStop& stop);
+  // ended is called on the run's thread once the outcome is known and its row written.
+  LoadRun(EngineSession& session, RunSink& sink, RunStop& stop, RunThread thread, Ended ended = {});
   ~LoadRun();
   LoadRun(const LoadRun&) = delete;
   LoadRun& operator=(const LoadRun&) = delete;
 
-  RunOutcome run(const LoadPlan& plan);
+  // Starts the run; returns at once.
+  void start(LoadPlan plan);
   // A request that could not become a plan: its row says so, nothing is sent to the receiver.
-  RunOutcome refuse(const RunRequest& request, const std::string& refusal);
+  void refuse(const RunRequest& request, const std::string& refusal);
+  // The operator stopped the run ("Abort", a closed window).
+  void abort();
+  bool finished() const { return finished_; }
+  // The outcome, once finished.
+  const RunOutcome& outcome() const { return result_; }
 
   // The engine's reports, queued onto the run's thread by EngineReports.
   bool isCurrentRun(uint64_t run) const;
@@ -57,21 +75,24 @@ class LoadRun {
  private:
   enum class Page { None, Connection, Source, Loading };
 
-  // The steps, each false when the run ends there.
+  // The steps; each checks that the run goes on, and the engine's end moves it to the next.
   bool begin(const RunRequest& request);
-  bool test();
-  bool selectSource();
-  bool load();
-  void waitForEnd();
-  bool goesOn();
+  void connect();
+  void selectSource();
+  void enterLoading();
+  void load();
+  bool goesOn() const;
+  void later(std::function<void()> fn);
+  // The run ends once what is queued now was handled.
+  void end();
   void testFinished();
   void loadFinished();
   std::string expectedVersionMismatch() const;
   void cancel();
   void endRun();
   // The end: the outcome, the row completed, the last event.
-  RunOutcome finish();
-  RunOutcome outcome() const;
+  void finish();
+  RunOutcome currentOutcome() const;
   std::string reason() const;
   ReceiverFacts receiverFacts() const;
   void interrupt(int signal);
@@ -92,8 +113,12 @@ class LoadRun {
   EngineSession& session_;
   RunSink& sink_;
   RunStop& stop_;
-  EventLoop loop_;
-  const LoadPlan* plan_ = nullptr;
+  RunThread thread_;
+  Ended ended_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // queued work of a run that is gone is dropped
+  LoadPlan plan_;
+  bool ending_ = false, finished_ = false;
+  RunOutcome result_;
   std::unique_ptr<RunRecord> record_;
   std::unique_ptr<EngineReports> reports_;
   uint64_t run_ = 0;          // serial of the engine run under way; its reports carry it

@@ -19,7 +19,7 @@ void LoadRun::loadFinished() {
   images_.clear();
   setPageText("Successfully loaded!");
   exitStatus_ = exitstatus::kLoaded;
-  if (plan_->sourceKind != SourceKind::DataFile) {
+  if (plan_.sourceKind != SourceKind::DataFile) {
     firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
     appendLog("\r\n" + firmwareChange_.line() + "\r\n");
     // Only the receiver's answer confirms a firmware load; a plain data file is confirmed by the
@@ -32,11 +32,12 @@ void LoadRun::loadFinished() {
     }
   }
   outcomeKnown_ = true;
+  end();
 }
 
 // "--expect-version": what is wrong with the version the receiver runs after the load, or "".
 std::string LoadRun::expectedVersionMismatch() const {
-  const std::string& expected = plan_->expectVersion;
+  const std::string& expected = plan_.expectVersion;
   if (expected.empty()) return "";
   const std::string& after = firmwareChange_.after;
   if (after.empty())
@@ -55,11 +56,12 @@ void LoadRun::cancel() {
     outcomeKnown_ = true;
   }
   exitStatus_ = exitstatus::kFailed;
+  if (interrupted_ == 0) end();  // a stop signal ends the run after its advice
 }
 
 std::string LoadRun::interruptAdvice() const {
   if (runEnded_ || page_ != Page::Loading) return "Interrupted: nothing was written to the receiver.";
-  if (plan_->method == LoadMethod::FileUpload)
+  if (plan_.method == LoadMethod::FileUpload)
     return "Interrupted: the receiver may hold a partly uploaded file or be restarting: wait until it answers, "
            "then load again.";
   return "Interrupted: the receiver may be left in its boot loader: switch it off and on and load again with "
@@ -74,9 +76,11 @@ void LoadRun::interrupt(int signal) {
   if (!runEnded_) operatorStopped_ = true;
   const std::string advice = interruptAdvice();
   cancel();  // the run's last reports are queued before what follows
-  loop_.post([this, advice, signal] {
+  ending_ = true;
+  later([this, advice, signal] {
     appendLog("\r\n" + advice + "\r\n");
     exitStatus_ = exitstatus::kSignalBase + signal;
+    finish();
   });
 }
 
@@ -88,8 +92,11 @@ void LoadRun::finishImage(int signal) {
   windingDown_ = true;
   operatorStopped_ = true;
   appendLog("Asked to stop: the load ends once the image being written is flashed.\r\n");
+  if (!thread_.postAfter) return interrupt(signal);  // nothing here can bound the wait
   session_.stopAfterImage();
-  loop_.postAfter(std::chrono::seconds(kFinishImageBoundS), [this, signal] { interrupt(signal); });
+  thread_.postAfter(std::chrono::seconds(kFinishImageBoundS), [alive = alive_, this, signal] {
+    if (*alive) interrupt(signal);
+  });
 }
 
 namespace {
@@ -112,7 +119,7 @@ std::string LoadRun::reason() const {
   return log.empty() ? lastLine(pageText_) : log;
 }
 
-RunOutcome LoadRun::outcome() const {
+RunOutcome LoadRun::currentOutcome() const {
   RunOutcome o;
   o.exitStatus = exitStatus_;
   o.reason = reason();
@@ -134,13 +141,14 @@ RunOutcome LoadRun::outcome() const {
   return o;
 }
 
-RunOutcome LoadRun::finish() {
+void LoadRun::finish() {
+  if (finished_) return;
+  finished_ = ending_ = true;
   endRun();
-  loop_.drain();  // the stopped run's last log lines, a stop's advice
   stop_.listen({});
   stop_.writingRow();
-  if (record_ && record_->open()) recordWarning(record_->finish(outcome()));
-  const RunOutcome o = outcome();
-  emit(RunEnded{o});
-  return o;
+  if (record_ && record_->open()) recordWarning(record_->finish(currentOutcome()));
+  result_ = currentOutcome();
+  emit(RunEnded{result_});
+  if (ended_) ended_(result_);
 }

@@ -127,4 +127,5 @@ void LoadRun::runRefused(uint64_t run, const std::string& pageText, const std::s
   if (page_ == Page::Loading) setPageText(pageText);
   appendLog(logText);
   if (page_ == Page::Loading) outcomeKnown_ = true;
+  end();
 }

@@ -3,16 +3,39 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "EventLoop.h"
 #include "LoadRun.h"
 
+namespace {
+
+RunThread threadOf(EventLoop& loop) {
+  return {[&loop](std::function<void()> fn) { loop.post(std::move(fn)); },
+          [&loop](std::chrono::milliseconds delay, std::function<void()> fn) { loop.postAfter(delay, std::move(fn)); }};
+}
+
+}  // namespace
+
 RunOutcome Loader::run(const LoadPlan& plan, RunSink& sink, RunStop& stop) {
-  LoadRun run(session_, sink, stop);
-  return run.run(plan);
+  EventLoop loop;
+  LoadRun run(session_, sink, stop, threadOf(loop));
+  run.start(plan);
+  loop.runUntil([&run] { return run.finished(); });
+  return run.outcome();
 }
 
 RunOutcome Loader::refuse(const RunRequest& request, const PlanRefusal& refusal, RunSink& sink, RunStop& stop) {
-  LoadRun run(session_, sink, stop);
-  return run.refuse(request, refusal.text);
+  EventLoop loop;
+  LoadRun run(session_, sink, stop, threadOf(loop));
+  run.refuse(request, refusal.text);
+  loop.runUntil([&run] { return run.finished(); });
+  return run.outcome();
+}
+
+std::unique_ptr<LoadRun> Loader::start(const LoadPlan& plan, RunSink& sink, RunStop& stop, RunThread thread,
+                                       std::function<void(const RunOutcome&)> ended) {
+  auto run = std::make_unique<LoadRun>(session_, sink, stop, std::move(thread), std::move(ended));
+  run->start(plan);
+  return run;
 }
 
 namespace {

@@ -1,8 +1,11 @@
 #pragma once
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "EngineSession.h"
+#include "LoadRun.h"
 #include "LoadPlan.h"
 #include "RunOutcome.h"
 #include "RunStop.h"
@@ -25,8 +28,12 @@ class Loader {
  public:
   explicit Loader(EngineSession& session) : session_(session) {}
 
-  // Runs the plan; returns once the outcome is known and its row written.
+  // Runs the plan on the calling thread; returns once the outcome is known and its row written.
   RunOutcome run(const LoadPlan& plan, RunSink& sink, RunStop& stop);
+  // Starts the plan on a thread that has its own queue (a window's); the run moves on as its work
+  // is handled there and calls ended at its end. The run stops when it is destroyed.
+  std::unique_ptr<LoadRun> start(const LoadPlan& plan, RunSink& sink, RunStop& stop, RunThread thread,
+                                 std::function<void(const RunOutcome&)> ended);
   // A request refused while it was planned: its row and its end are reported, nothing is sent.
   RunOutcome refuse(const RunRequest& request, const PlanRefusal& refusal, RunSink& sink, RunStop& stop);
   // Asks the receiver on port who it is at the first of speeds it answers at, setting nothing in it.

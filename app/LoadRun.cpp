@@ -39,7 +39,7 @@ bool LoadRun::goesOn() const { return !ending_ && interrupted_ == 0 && exitStatu
 // requires it, nothing may be sent.
 bool LoadRun::begin(const RunRequest& request) {
   shownPort_ = request.port;
-  emit(RunStarted{request.port, request.methodWord, request.source});
+  send(RunStarted{request.port, request.methodWord, request.source});
   record_ = std::make_unique<RunRecord>(request.history, &stop_.latch());
   recordWarning(record_->begin(request.portEntry, request.methodWord, request.source));
   if (!request.history.required || !request.history.enabled || record_->open()) return true;
@@ -77,16 +77,21 @@ void LoadRun::start(LoadPlan plan) {
   }
 }
 
+// The row is completed at once: a window that closes handles nothing after this.
 void LoadRun::abort() {
-  if (runEnded_ || outcomeKnown_) return;
-  operatorStopped_ = true;
-  cancel();
+  if (finished_) return;
+  if (!outcomeKnown_) {
+    operatorStopped_ = true;
+    cancel();
+    exitStatus_ = exitstatus::kFailed;  // also when no engine run had begun yet
+  }
+  finish();
 }
 
 void LoadRun::connect() {
   if (!goesOn()) return;
   page_ = Page::Connection;
-  emit(PageEntered{RunPage::Connection});
+  send(PageEntered{RunPage::Connection});
   setPageText(wizard::connectionPageText());
   clearLog();
   if (!plan_.testsPort()) return later([this] { selectSource(); });
@@ -112,11 +117,11 @@ void LoadRun::testFinished() {
 void LoadRun::selectSource() {
   if (!goesOn()) return;
   page_ = Page::Source;
-  emit(PageEntered{RunPage::Source});
+  send(PageEntered{RunPage::Source});
   setPageText(wizard::sourcePageText());
   clearLog();
   sourceSha256_ = plan_.sourceSha256;
-  if (!sourceSha256_.empty()) emit(SourceDigested{plan_.source, sourceSha256_});
+  if (!sourceSha256_.empty()) send(SourceDigested{plan_.source, sourceSha256_});
   clearLog();
   appendLog(wizard::sourceListing(plan_.images));
   later([this] { enterLoading(); });
@@ -125,7 +130,7 @@ void LoadRun::selectSource() {
 void LoadRun::enterLoading() {
   if (!goesOn()) return;
   page_ = Page::Loading;
-  emit(PageEntered{RunPage::Loading});
+  send(PageEntered{RunPage::Loading});
   setPageText("");
   load();
 }

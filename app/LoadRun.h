@@ -100,7 +100,7 @@ class LoadRun {
   std::string interruptAdvice() const;
 
   // The texts, as the wizard's controls take them.
-  void emit(RunEvent event);
+  void send(RunEvent event);
   void setPageText(const std::string& text);
   void appendPage(const std::string& text);
   void clearPage();
@@ -133,6 +133,7 @@ class LoadRun {
   int interrupted_ = 0;        // the signal that stops the run, once one came
   bool windingDown_ = false;   // asked to stop once the image being written is flashed
   bool outcomeKnown_ = false;  // the load ended: its outcome is decided
+  bool loadWentThrough_ = false;  // the engine's load succeeded (the receiver's answer decides the rest)
   std::optional<LoadStage> stage_;
   std::string failure_;        // why the run failed, as the engine (or a check after it) said
   std::string identity_, hardware_;

@@ -14,11 +14,12 @@ void LoadRun::loadFinished() {
   endRun();  // the session brings the receiver back to its normal rate
   for (const FirmwareImage& image : images_.images) {
     loaded_.push_back({image.fileName, image.title, image.size(), Sha256::of(image.data().data(), image.size())});
-    emit(ImageLoaded{loaded_.back()});
+    send(ImageLoaded{loaded_.back()});
   }
   images_.clear();
   setPageText("Successfully loaded!");
   exitStatus_ = exitstatus::kLoaded;
+  loadWentThrough_ = true;
   if (plan_.sourceKind != SourceKind::DataFile) {
     firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
     appendLog("\r\n" + firmwareChange_.line() + "\r\n");
@@ -48,7 +49,7 @@ std::string LoadRun::expectedVersionMismatch() const {
 
 // The engine run ends without success, or is stopped: on the loading page the load is aborted.
 void LoadRun::cancel() {
-  if (runEnded_) return;
+  if (runEnded_) return;  // no engine run under way
   endRun();
   images_.clear();
   if (page_ == Page::Loading) {
@@ -144,11 +145,13 @@ RunOutcome LoadRun::currentOutcome() const {
 void LoadRun::finish() {
   if (finished_) return;
   finished_ = ending_ = true;
+  // Success is a load that went through and was confirmed, never a run that ended some other way.
+  if (exitStatus_ == exitstatus::kLoaded && !loadWentThrough_) exitStatus_ = exitstatus::kFailed;
   endRun();
   stop_.listen({});
   stop_.writingRow();
   if (record_ && record_->open()) recordWarning(record_->finish(currentOutcome()));
   result_ = currentOutcome();
-  emit(RunEnded{result_});
+  send(RunEnded{result_});
   if (ended_) ended_(result_);
 }

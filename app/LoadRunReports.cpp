@@ -5,38 +5,38 @@
 #include "Clock.h"
 #include "RunSink.h"
 
-void LoadRun::emit(RunEvent event) { sink_.event(event); }
+void LoadRun::send(RunEvent event) { sink_.event(event); }
 
 void LoadRun::setPageText(const std::string& text) {
   pageText_ = text;
-  emit(Note{NoteArea::Page, NoteEdit::Replace, Severity::Info, text});
+  send(Note{NoteArea::Page, NoteEdit::Replace, Severity::Info, text});
 }
 
 void LoadRun::appendPage(const std::string& text) {
   if (text.empty()) return;
   pageText_ += text;
-  emit(Note{NoteArea::Page, NoteEdit::Append, Severity::Info, text});
+  send(Note{NoteArea::Page, NoteEdit::Append, Severity::Info, text});
 }
 
 void LoadRun::clearPage() {
   pageText_.clear();
-  emit(Note{NoteArea::Page, NoteEdit::Clear, Severity::Info, ""});
+  send(Note{NoteArea::Page, NoteEdit::Clear, Severity::Info, ""});
 }
 
 void LoadRun::appendLog(const std::string& text) {
   if (text.empty()) return;
   logText_ += text;
-  emit(Note{NoteArea::Log, NoteEdit::Append, Severity::Info, text});
+  send(Note{NoteArea::Log, NoteEdit::Append, Severity::Info, text});
 }
 
 void LoadRun::replaceLog(const std::string& text) {
   logText_ = text;
-  emit(Note{NoteArea::Log, NoteEdit::Replace, Severity::Info, text});
+  send(Note{NoteArea::Log, NoteEdit::Replace, Severity::Info, text});
 }
 
 void LoadRun::clearLog() {
   logText_.clear();
-  emit(Note{NoteArea::Log, NoteEdit::Clear, Severity::Info, ""});
+  send(Note{NoteArea::Log, NoteEdit::Clear, Severity::Info, ""});
 }
 
 // A warning of the history on lines of its own, never run on from the log's last text.
@@ -46,7 +46,7 @@ void LoadRun::recordWarning(const std::string& warning) {
   appendLog((atLineStart ? "" : "\r\n") + std::string("Warning: ") + warning + "\r\n");
 }
 
-void LoadRun::learnedReceiver() { emit(ReceiverLearned{receiverFacts()}); }
+void LoadRun::learnedReceiver() { send(ReceiverLearned{receiverFacts()}); }
 
 ReceiverFacts LoadRun::receiverFacts() const {
   ReceiverFacts facts;
@@ -73,10 +73,10 @@ void LoadRun::logReport(const std::string& text) {
 void LoadRun::progressReport(int percent) {
   if (percent < 0 || percent > 100) return;
   const std::optional<int64_t> left = runProgress_.secondsLeft(CMNC::Clock::system().nowMs());
-  emit(TransferProgress{percent, done_, total_, runProgress_.runBytes(), runProgress_.runTotal(), left});
+  send(TransferProgress{percent, done_, total_, runProgress_.runBytes(), runProgress_.runTotal(), left});
 }
 
-void LoadRun::pulseReport() { emit(StillWaiting{}); }
+void LoadRun::pulseReport() { send(StillWaiting{}); }
 
 void LoadRun::transferReport(uint64_t done, uint64_t total) {
   runProgress_.transferred(done, total, CMNC::Clock::system().nowMs());
@@ -93,7 +93,7 @@ void LoadRun::identityReport(const std::string& identity) {
 
 void LoadRun::stageReport(LoadStage stage, const std::string& image) {
   stage_ = stage;
-  emit(StageEntered{stage, image});
+  send(StageEntered{stage, image});
 }
 
 void LoadRun::failureReport(const std::string& reason) { failure_ = reason; }
@@ -104,7 +104,7 @@ void LoadRun::hardwareReport(const std::string& version) {
 }
 
 void LoadRun::warningReport(const std::string& text) {
-  emit(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text});
+  send(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text});
 }
 
 void LoadRun::runSucceeded(uint64_t run) {

@@ -7,7 +7,7 @@
 #include "LinkKinds.h"
 #include "PortEnumeration.h"
 #include "PortResolution.h"
-#include "RunRecord.h"
+#include "Loader.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
 #include "WizardView.h"
@@ -46,16 +46,15 @@ WizardController::WizardController(WizardView& view, EngineSession& session, Loa
       sourceKind_(sourceKind),
       images_(images),
       options_(std::move(options)),
-      controls_(view),
-      record_(std::make_unique<RunRecord>(job.history, options_.stop)) {
+      controls_(view) {
   if (!options_.ports) options_.ports = enumeratedPorts;
   if (job_.run || job_.methodGiven) selectedMethod_ = job_.method;
   createControls();
 }
 
 WizardController::~WizardController() {
+  if (loadRun_) loadRun_->abort();  // the row of a load still under way says it was stopped
   stopRun();
-  finishRecord();
 }
 
 void WizardController::createControls() {
@@ -76,13 +75,7 @@ void WizardController::createControls() {
 }
 
 void WizardController::start() {
-  if (job_.run) {
-    if (!recordBegun(job_.portEntry)) {
-      endUnattended(false);
-      return;
-    }
-    if (!sourceDigestsMatch()) return;
-  }
+  if (job_.run && !sourceDigestsMatch()) return;
   next();
 }
 
@@ -100,7 +93,7 @@ void WizardController::press(int id) {
     case kBack: back(); break;
     case kNext: next(); break;
     case kCancel:
-      if (session_.running()) operatorStopped_ = true;
+      if (running()) operatorStopped_ = true;
       cancel();
       break;
     case kTestSelect:
@@ -134,7 +127,7 @@ void WizardController::choose(int id, int index) {
 // Navigation and pages
 
 void WizardController::next() {
-  if (session_.running()) return;
+  if (running()) return;
   if (!page_) {
     enterPage(Page::Connection);
   } else if (page_ == Page::Connection) {
@@ -147,7 +140,7 @@ void WizardController::next() {
 }
 
 void WizardController::back() {
-  if (session_.running()) return;
+  if (running()) return;
   if (page_ == Page::Source) enterPage(Page::Connection);
   else if (page_ == Page::Loading) enterPage(Page::Source);
 }
@@ -191,7 +184,7 @@ int WizardController::chosenPortIndex() const {
 }
 
 void WizardController::connectionChange() {
-  if (page_ != Page::Connection || session_.running()) return;
+  if (page_ != Page::Connection || running()) return;
   const ConnectionKind kind = chosenConnection();
   const bool changed = kind != job_.connection;
   job_.connection = kind;
@@ -292,7 +285,7 @@ void WizardController::methodChange() {
   if (ports_.empty()) {
     for (int id : {kTestSelect, kNext, kPortList, kSpeedList, kMethodList}) controls_.enable(id, false);
   }
-  if (session_.running()) {
+  if (running()) {
     lockForRun();
   } else {
     controls_.enable(kConnectionList, true);
@@ -397,15 +390,15 @@ void WizardController::enterLoadingPage() {
     controls_.setPageText(std::string("The file ") + catalogue::kRamLoaderFile +
                           " is a helper file which can't be loaded alone. Please return back and select another file(s).");
     endUnattended(false);
-  } else if (recordBegun(portEntry_)) {
+  } else {
     controls_.enable(kBack, false);
     startLoad();
   }
-  if (!session_.running()) controls_.enable(kBack, true);
+  if (!running()) controls_.enable(kBack, true);
 }
 
 void WizardController::openSetUpDevices() {
-  if (session_.running()) return;
+  if (running()) return;
   if (view_.openSetUpDevices(job_.connection)) {
     portIndex_ = -1;
     connectionChange();

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "EngineSession.h"
+#include "LoadPlan.h"
+#include "LoadRun.h"
+#include "RunStop.h"
 #include "FirmwareChange.h"
 #include "RunOutcome.h"
 #include "RunProgress.h"
@@ -15,9 +18,9 @@
 #include "PortEntry.h"
 #include "SourceKind.h"
 #include "WizardControls.h"
+#include "WizardRunSink.h"
 
 class FirmwareImageSet;
-class RunRecord;
 namespace CMNC {
 class AbortSignal;
 }
@@ -50,12 +53,9 @@ class WizardController {
   WizardController(const WizardController&) = delete;
   WizardController& operator=(const WizardController&) = delete;
 
-  // Enters the first page, as "Next >>" would. An unattended run's row of the load history is
-  // written first, and the source checked against the digests the operator gave.
+  // Enters the first page, as "Next >>" would. An unattended run's source is checked first against
+  // the digests the operator gave.
   void start();
-  // Completes the open row of the load history with the outcome (a window does so itself when a
-  // load ends; a console front end calls it when the wizard ended). Harmless without one.
-  void finishRecord();
   // A button press (also of a disabled or hidden button, as a posted command would be).
   void press(int id);
   // Queues a press, to run after the reports already queued.
@@ -73,15 +73,13 @@ class WizardController {
   void interrupt(int signal);
   // What an interruption at this moment may have left in the receiver, and what to do.
   std::string interruptAdvice() const;
-  // The program was asked to stop gently (its fleet went away): a load ends once the image being
-  // written is flashed, and its outcome is aborted with the image it ended after; anything else
-  // is interrupted at once by signal. The caller bounds the wait with interrupt().
-  void stopAfterImage(int signal);
 
   const ControlState& state(int id) const { return controls_.state(id); }
   const WizardControls& controls() const { return controls_; }
   std::optional<Page> page() const { return page_; }
-  bool running() const { return session_.running(); }
+  // A port test or a load is under way (a load from its start to its end, also while its run waits
+  // to be handled).
+  bool running() const { return session_.running() || (loadRun_ && !loadRun_->finished()); }
   // The program's exit status: kExitLoaded (a load the receiver confirmed), kExitFailed (failed or
   // aborted), kExitUnconfirmed (a firmware load the receiver did not confirm afterwards), or
   // 128 + the stop signal.
@@ -115,6 +113,13 @@ class WizardController {
   void failureReport(const std::string& reason);
   void hardwareReport(const std::string& version);
   void warningReport(const std::string& text);
+  // A load's run events (WizardRunSink hands them here): the log box's new text, progress with the
+  // whole load's time left, the receiver's facts, an image written, the load's end.
+  void logReplaced(const std::string& text);
+  void loadProgressReport(const TransferProgress& progress);
+  void receiverReport(const ReceiverFacts& facts);
+  void imageLoadedReport(const LoadedImage& image);
+  void loadEnded(const RunOutcome& outcome);
   bool warningShowing() const { return warningShowing_.load(); }
   // The end of a run; reports of a run that was already stopped or replaced are dropped.
   void runSucceeded(uint64_t run);
@@ -142,8 +147,7 @@ class WizardController {
   void test();
   void startLoad();
   void testFinished();
-  void loadFinished();
-  std::string expectedVersionMismatch() const;
+  LoadPlan planOfPages() const;
   void cancel();
   void stopRun();
   WizardEvents& newRunEvents();
@@ -151,14 +155,10 @@ class WizardController {
   void updateTitle();
   void showTimeLeft(const std::string& text);
   void openSetUpDevices();
-  void beginRecord(const PortEntry& port);
-  bool recordBegun(const PortEntry& port);
   bool sourceDigestsMatch();
   uint64_t maxSourceBytes() const;
   std::string digestSourceSet(const std::string& path);
   std::function<bool()> stopped() const;
-  void loadEnded();
-  void recordWarning(const std::string& warning);
   int chosenPortIndex() const;
   ConnectionKind chosenConnection() const;
 
@@ -185,7 +185,6 @@ class WizardController {
   int exitStatus_ = 0;
   FirmwareChange firmwareChange_;
   int interrupted_ = 0;  // the signal that stops the program, once one came
-  bool windingDown_ = false;  // asked to stop once the image being written is flashed
   bool outcomeKnown_ = false;  // a load ended: its outcome is decided
   // The facts of the run so far, for its outcome.
   std::optional<LoadStage> stage_;   // the last stage the engine reported
@@ -197,6 +196,11 @@ class WizardController {
   std::vector<LoadedImage> loaded_;  // what the last load that ended wrote
   RunProgress runProgress_;          // the whole load's bytes and time left
   std::string timeLeft_;             // "about 3 min left" in the title while a load runs
-  std::unique_ptr<RunRecord> record_;  // this run's row of the load history
   std::string sourceSha256_;         // the source file's digest, once it was read
+  // The load under way, run by the application's Loader on this thread; its events come back
+  // through runSink_. Each load is a run of its own, with its own row of the load history.
+  WizardRunSink runSink_{*this};
+  std::unique_ptr<RunStop> loadStop_;
+  std::unique_ptr<LoadRun> loadRun_;
+  std::optional<RunOutcome> loadOutcome_;  // how the last load ended
 };

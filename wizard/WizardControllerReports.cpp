@@ -85,6 +85,23 @@ ReceiverFacts WizardController::receiverFacts() const {
   return facts;
 }
 
+void WizardController::logReplaced(const std::string& text) { controls_.replaceLog(text); }
+
+void WizardController::loadProgressReport(const TransferProgress& progress) {
+  progressReport(progress.percent);
+  showTimeLeft(RunProgress::leftText(progress.secondsLeft));
+}
+
+void WizardController::receiverReport(const ReceiverFacts& facts) {
+  identity_ = facts.id;
+  hardware_ = facts.hardware;
+}
+
+void WizardController::imageLoadedReport(const LoadedImage& image) {
+  loaded_.push_back(image);
+  ActivityLog::Instance().Write("Image digest (SHA-256): " + image.sha256 + "  " + image.file + "\r\n");
+}
+
 void WizardController::warningReport(const std::string& text) {
   if (warningShowing_.exchange(true)) return;
   view_.showWarning(text);
@@ -96,7 +113,6 @@ bool WizardController::isCurrentRun(uint64_t run) const { return session_.runnin
 void WizardController::runSucceeded(uint64_t run) {
   if (!isCurrentRun(run)) return;
   if (page_ == Page::Connection) testFinished();
-  else if (page_ == Page::Loading) loadFinished();
 }
 
 void WizardController::runAborted(uint64_t run) {
@@ -105,20 +121,12 @@ void WizardController::runAborted(uint64_t run) {
 }
 
 // The run never started: the link could not be opened or refused the loading speed.
-void WizardController::runRefused(uint64_t run, const std::string& pageText, const std::string& logText) {
+void WizardController::runRefused(uint64_t run, const std::string& /*pageText*/, const std::string& logText) {
   if (!isCurrentRun(run)) return;
   refused_ = true;
   stopRun();
   controls_.setText(kCancel, "Cancel");
-  if (page_ == Page::Loading) {
-    controls_.show(kProgress, false);
-    controls_.enable(kProgress, false);
-    controls_.setPageText(pageText);
-    controls_.enable(kBack, true);
-    exitStatus_ = kExitFailed;
-  }
   controls_.append(kLogBox, logText);
   if (page_ == Page::Connection) methodChange();
-  if (page_ == Page::Loading) loadEnded();
   endUnattended(false);
 }

@@ -7,11 +7,9 @@
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
-#include "RunRecord.h"
-#include "Sha256.h"
+#include "Loader.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
-#include "VersionMatch.h"
 #include "WizardView.h"
 
 using namespace ids;
@@ -32,7 +30,7 @@ void WizardController::stopRun() {
 }
 
 void WizardController::test() {
-  if (session_.running()) return;
+  if (running()) return;
   if (chosenPortIndex() < 0 || state(kPortList).current != portIndex_) return;
   lockForRun();
   controls_.replaceLog("Opening " + portEntry_.name + "...");
@@ -64,69 +62,81 @@ void WizardController::testFinished() {
   else endUnattended(false);
 }
 
+// The loading page's plan: what the pages chose, and what the port test found. The Loader runs it
+// from the load on; the window shows its events.
+LoadPlan WizardController::planOfPages() const {
+  LoadPlan plan;
+  plan.port = portEntry_;
+  plan.shownPort = CMNC::ShownPortText(job_.port.empty() ? portEntry_.name : job_.port);
+  plan.method = selectedMethod_;
+  const SourceKind kind = job_.run && job_.plainDataFile ? SourceKind::DataFile : sourceKind_;
+  plan.methodWord = methodWord(selectedMethod_, kind);
+  plan.sourceKind = sourceKind_;
+  plan.speed = job_.speed;
+  plan.mtu = job_.mtu;
+  plan.replyGapMs = job_.replyGapMs;
+  plan.blockSize = state(kBlockSizeList).data(LoadRequest::kDefaultBlockSizeChoice);
+  plan.source = images_.source.empty() ? job_.source : images_.source;
+  plan.images = images_;
+  plan.sourceSha256 = sourceSha256_;
+  plan.expectVersion = job_.expectVersion;
+  plan.history = job_.history;
+  plan.tested = tested_;
+  return plan;
+}
+
 void WizardController::startLoad() {
-  beginRecord(portEntry_);
   firmwareChange_ = {};
   loaded_.clear();
+  loadOutcome_.reset();
+  // A window's new load starts with none of the last one's facts.
+  stage_.reset();
+  failure_.clear();
+  refused_ = false;
+  operatorStopped_ = false;
+  outcomeKnown_ = false;
   controls_.setValue(kProgress, 0);
   controls_.show(kProgress, true);
   controls_.enable(kProgress, true);
   controls_.setText(kCancel, "Abort");
-  LoadRequest request;
-  request.port = portEntry_;
-  request.method = selectedMethod_;
-  request.sourceKind = sourceKind_;
-  request.speed = job_.speed;
-  request.mtu = job_.mtu;
-  request.replyGapMs = job_.replyGapMs;
-  request.blockSizeChoice = state(kBlockSizeList).data(LoadRequest::kDefaultBlockSizeChoice);
-  request.receiverPort = tested_.currentPort;
-  request.portBPowerSlots = tested_.portBPowerSlots;
-  session_.startLoad(request, images_, newRunEvents());
+  const LoadPlan plan = planOfPages();
+  loadRun_.reset();
+  loadStop_ = std::make_unique<RunStop>();
+  RunThread thread{[this](std::function<void()> fn) { view_.post(std::move(fn)); }, {}};
+  loadRun_ = Loader(session_).start(plan, runSink_, *loadStop_, std::move(thread), {});
 }
 
-void WizardController::loadFinished() {
-  stopRun();  // the session brings the receiver back to its normal rate
-  for (const FirmwareImage& image : images_.images) {
-    loaded_.push_back({image.fileName, image.title, image.size(), Sha256::of(image.data().data(), image.size())});
-    ActivityLog::Instance().Write("Image digest (SHA-256): " + loaded_.back().sha256 + "  " + image.fileName + "\r\n");
-  }
+// The load's end, as its run reported it: the outcome is the run's, the window shows it.
+void WizardController::loadEnded(const RunOutcome& outcome) {
+  loadOutcome_ = outcome;
+  outcomeKnown_ = true;
+  showTimeLeft("");
   images_.clear();
-  controls_.setPageText("Successfully loaded!");
-  exitStatus_ = kExitLoaded;
-  if (sourceKind_ != SourceKind::DataFile) {
-    firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
-    controls_.append(kLogBox, "\r\n" + firmwareChange_.line() + "\r\n");
-    // Only the receiver's answer confirms a firmware load; a plain data file is confirmed by the
-    // size check of the upload itself.
-    if (!firmwareChange_.confirmed()) exitStatus_ = kExitUnconfirmed;
-    if (const std::string mismatch = expectedVersionMismatch(); !mismatch.empty()) {
-      controls_.append(kLogBox, mismatch + "\r\n");
-      failure_ = mismatch;
-      exitStatus_ = kExitFailed;
-    }
+  exitStatus_ = outcome.exitStatus;
+  firmwareChange_ = outcome.firmware;
+  failure_ = outcome.kind == OutcomeKind::Confirmed ? "" : outcome.reason;
+  refused_ = outcome.kind == OutcomeKind::Refused;
+  if (outcome.stage) stage_ = outcome.stage;
+  const bool loaded = outcome.kind == OutcomeKind::Confirmed || outcome.kind == OutcomeKind::Unconfirmed;
+  if (loaded) controls_.setValue(kProgress, 100);
+  if (outcome.kind == OutcomeKind::Refused) {
+    controls_.show(kProgress, false);
+    controls_.enable(kProgress, false);
   }
-  controls_.setValue(kProgress, 100);
-  controls_.setText(kCancel, "Exit");
+  controls_.setText(kCancel, loaded || firmwareChange_.loaded ? "Exit" : "Cancel");
   controls_.enable(kBack, true);
-  loadEnded();
-  if (job_.run && job_.exitWhenDone && exitStatus_ != kExitFailed) post(kCancel);
-  endUnattended(exitStatus_ != kExitFailed);
-}
-
-// "--expect-version": what is wrong with the version the receiver runs after the load, or "".
-std::string WizardController::expectedVersionMismatch() const {
-  const std::string& expected = job_.expectVersion;
-  if (expected.empty()) return "";
-  const std::string& after = firmwareChange_.after;
-  if (after.empty())
-    return "The receiver did not answer for its main firmware after the load; " + expected + " was expected.";
-  if (versionMatches(after, expected)) return "";
-  return "The receiver runs main firmware " + after + ", but " + expected + " was expected.";
+  if (interrupted_ != 0) return;  // the interruption ends the wizard itself
+  const bool success = exitStatus_ != kExitFailed;
+  if (job_.run && job_.exitWhenDone && success) post(kCancel);
+  endUnattended(success);
 }
 
 void WizardController::cancel() {
-  if (!session_.running()) {
+  if (page_ == Page::Loading && loadRun_ && !loadRun_->finished()) {
+    loadRun_->abort();  // its end comes back as the load's events
+    return;
+  }
+  if (!running()) {
     if (!job_.run) view_.close(false);
     else endUnattended(false);
     return;
@@ -138,11 +148,6 @@ void WizardController::cancel() {
     receiverModel_.clear();
     updateTitle();
     methodChange();
-  } else if (page_ == Page::Loading) {
-    controls_.setPageText("The firmware loading was aborted.");
-    controls_.enable(kBack, true);
-    exitStatus_ = kExitFailed;
-    loadEnded();
   }
   controls_.setText(kCancel, "Cancel");
   endUnattended(false);
@@ -159,7 +164,8 @@ void WizardController::endUnattended(bool success) {
 }
 
 void WizardController::windowClosing() {
-  if (session_.running()) operatorStopped_ = true;
+  if (running()) operatorStopped_ = true;
+  if (loadRun_) loadRun_->abort();
   stopRun();
 }
 
@@ -173,37 +179,36 @@ std::string lastLine(const std::string& text) {
 }  // namespace
 
 std::string WizardController::outcomeReason() const {
+  if (loadOutcome_) return loadOutcome_->reason;
   if (exitStatus_ == kExitLoaded) return "Successfully loaded!";
-  if (exitStatus_ == kExitUnconfirmed) return firmwareChange_.line();
   if (!failure_.empty()) return failure_;
   const std::string log = lastLine(state(kLogBox).text);
   return log.empty() ? lastLine(state(kPageText).text) : log;
 }
 
+// The last load's outcome, as its run decided it; before one ended, what the pages and the port
+// test came to.
 RunOutcome WizardController::outcome() const {
+  if (loadOutcome_) {
+    RunOutcome o = *loadOutcome_;
+    o.exitStatus = exitStatus_;  // a stop signal after the load's end gives the program's status
+    return o;
+  }
   RunOutcome o;
   o.exitStatus = exitStatus_;
   o.reason = outcomeReason();
-  o.firmware = firmwareChange_;
-  if (exitStatus_ == kExitLoaded) o.kind = OutcomeKind::Confirmed;
-  else if (exitStatus_ == kExitUnconfirmed) o.kind = OutcomeKind::Unconfirmed;
-  else if (operatorStopped_ || interrupted_ != 0) o.kind = OutcomeKind::Aborted;
+  if (operatorStopped_ || interrupted_ != 0) o.kind = OutcomeKind::Aborted;
   else if (refused_ || !stage_) o.kind = OutcomeKind::Refused;
   else o.kind = OutcomeKind::Failed;
-  // A firmware load that went through ends confirming: the receiver's answer (its silence, or
-  // another version than expected) decided it.
-  const bool versionRejected = firmwareChange_.loaded && exitStatus_ == kExitFailed;
-  o.stage = o.kind == OutcomeKind::Unconfirmed || versionRejected ? std::optional(LoadStage::Confirming) : stage_;
+  o.stage = stage_;
   o.port = CMNC::ShownPortText(job_.port.empty() ? portEntry_.name : job_.port);
   o.receiver = receiverFacts();
   o.sourceSha256 = sourceSha256_;
-  o.historyId = record_->id();
-  if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed || versionRejected) o.images = loaded_;
   return o;
 }
 
 std::string WizardController::interruptAdvice() const {
-  if (!session_.running() || page_ != Page::Loading)
+  if (!running() || page_ != Page::Loading)
     return "Interrupted: nothing was written to the receiver.";
   if (selectedMethod_ == LoadMethod::FileUpload)
     return "Interrupted: the receiver may hold a partly uploaded file or be restarting: wait until it answers, "
@@ -212,24 +217,15 @@ std::string WizardController::interruptAdvice() const {
          "Power On Capture.";
 }
 
-void WizardController::stopAfterImage(int signal) {
-  if (interrupted_ != 0 || windingDown_) return;
-  if (!session_.running() || page_ != Page::Loading) return interrupt(signal);
-  windingDown_ = true;
-  operatorStopped_ = true;
-  controls_.append(kLogBox, "Asked to stop: the load ends once the image being written is flashed.\r\n");
-  session_.stopAfterImage();
-}
-
 void WizardController::interrupt(int signal) {
   if (interrupted_ != 0) return;
   // A console run whose load has ended is closing with the outcome the load earned: a signal now
   // must not turn a confirmed load into an aborted one.
   if (options_.headless && outcomeKnown_) return;
   interrupted_ = signal;
-  if (session_.running()) operatorStopped_ = true;
+  if (running()) operatorStopped_ = true;
   const std::string advice = interruptAdvice();
-  if (session_.running()) cancel();  // the run's last reports are queued before what follows
+  if (running()) cancel();  // the run's last reports are queued before what follows
   job_.run = false;
   view_.post([this, advice] {
     controls_.append(kLogBox, "\r\n" + advice + "\r\n");

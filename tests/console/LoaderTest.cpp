@@ -244,6 +244,21 @@ TEST_F(LoaderRun, AGentleStopEndsAfterTheImageAndAnEarlyStopEndsAtOnce) {
   EXPECT_EQ(o.reason, "Stopped as asked once Boot Loader was written: the images after it were not loaded.");
   EXPECT_NE(sink.log().find("Asked to stop: the load ends once the image being written is flashed."), std::string::npos);
 
+  // A window's Abort before its load's first step: aborted, never a success.
+  RunStop windowStop;
+  RecordingSink windowSink;
+  ScriptedSession window;
+  std::vector<std::function<void()>> queue;
+  LoadPlan pages = *makeLoadPlan(job, SourceKind::ZipArchive).plan;
+  pages.tested = PortTestSetup{};
+  auto started = Loader(window).start(pages, windowSink, windowStop, {[&queue](std::function<void()> fn) { queue.push_back(fn); }, {}}, {});
+  started->abort();
+  EXPECT_TRUE(started->finished());
+  EXPECT_EQ(started->outcome().kind, OutcomeKind::Aborted);
+  EXPECT_EQ(started->outcome().exitStatus, 1);
+  for (auto& fn : queue) fn();  // what was queued finds the run over
+  EXPECT_EQ(window.loads, 0);
+
   RunStop early;
   early.abort(15);
   RecordingSink quiet;

@@ -220,3 +220,34 @@ TEST_F(Wizard, AbortAndCloseWhileLoading) {
   EXPECT_FALSE(dlg->hasWorker());
   EXPECT_FALSE(dlg->isVisible());
 }
+
+// A whole load from the window: the pages' plan run by the Loader on the window's thread, its
+// events on the window's controls, its row in the load history.
+TEST_F(Wizard, ALoadFromTheWindowIsTheLoadersRun) {
+  startReceiver();
+  TempDir dir;
+  const std::string data = dir.file("settings.bin");
+  std::string error;
+  ASSERT_TRUE(sample::writeFile(data, std::vector<uint8_t>(20000, 0x5a), error)) << error;
+  job.history.enabled = true;
+  job.history.path = dir.file("history.sqlite3");
+  auto dlg = open(LoadMethod::FileUpload);
+  dlg->onCommand(kTestSelect);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->hasWorker(); }, 30000)) << dlg->text(kLogBox);
+  dlg->onCommand(kNext);
+  auto* kinds = qobject_cast<QComboBox*>(dlg->control(kPortList));
+  kinds->setCurrentIndex(kinds->findData(static_cast<int>(SourceKind::DataFile)));
+  dlg->controller().selectSourcePath(data);
+  dlg->onCommand(kNext);
+  ASSERT_EQ(dlg->controller().page(), WizardController::Page::Loading);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->hasWorker(); }, 60000)) << dlg->text(kLogBox);
+  const RunOutcome outcome = dlg->controller().outcome();
+  EXPECT_EQ(outcome.kind, OutcomeKind::Confirmed) << outcome.reason;
+  EXPECT_EQ(dlg->controller().exitStatus(), 0);
+  EXPECT_EQ(dlg->text(kPageEdit), "Successfully loaded!");
+  EXPECT_EQ(dlg->text(kCancel), "Exit");
+  EXPECT_NE(dlg->text(kLogBox).find("Success!"), std::string::npos);
+  EXPECT_FALSE(outcome.historyId.empty()) << "the load's row";
+  ASSERT_EQ(outcome.images.size(), 1u);
+  EXPECT_EQ(outcome.images[0].size, 20000u);
+}

@@ -54,23 +54,9 @@ class LoadRun {
   // The outcome, once finished.
   const RunOutcome& outcome() const { return result_; }
 
-  // The engine's reports, queued onto the run's thread by EngineReports.
+  // An engine run's report, queued onto the run's thread by EngineReports.
   bool isCurrentRun(uint64_t run) const;
-  void statusReport(const std::string& text);
-  void pageTextReport(const std::string& text);
-  void logReport(const std::string& text);
-  void progressReport(int percent);
-  void pulseReport();
-  void transferReport(uint64_t done, uint64_t total);
-  void runPlanReport(uint64_t totalBytes);
-  void identityReport(const std::string& identity);
-  void stageReport(LoadStage stage, const std::string& image);
-  void failureReport(const std::string& reason);
-  void hardwareReport(const std::string& version);
-  void warningReport(const std::string& text);
-  void runSucceeded(uint64_t run);
-  void runAborted(uint64_t run);
-  void runRefused(uint64_t run, const std::string& pageText, const std::string& logText);
+  void engineReport(uint64_t run, const EngineEvent& event);
 
  private:
   enum class Page { None, Connection, Source, Loading };
@@ -98,6 +84,17 @@ class LoadRun {
   void interrupt(int signal);
   void finishImage(int signal);
   std::string interruptAdvice() const;
+
+  // The engine's reports, one by one.
+  void note(const Note& note);
+  void progressReport(int percent);
+  void transferReport(uint64_t done, uint64_t total);
+  void identityReport(const std::string& identity);
+  void hardwareReport(const std::string& version);
+  void stageReport(LoadStage stage, const std::string& image);
+  void runSucceeded(uint64_t run);
+  void runAborted(uint64_t run);
+  void runRefused(uint64_t run, const std::string& pageText, const std::string& logText);
 
   // The texts, as the wizard's controls take them.
   void send(RunEvent event);

@@ -2,6 +2,8 @@
 
 // The engine's reports to a run and the texts the run says, as the wizard's controls take them:
 // the page's text, the log box and warnings.
+#include <type_traits>
+
 #include "Clock.h"
 #include "RunSink.h"
 
@@ -58,16 +60,37 @@ ReceiverFacts LoadRun::receiverFacts() const {
   return facts;
 }
 
-void LoadRun::statusReport(const std::string& text) {
-  if (text.empty()) clearPage();
-  else appendPage(text);
+void LoadRun::note(const Note& n) {
+  if (n.area == NoteArea::Warning) return send(n);
+  const bool page = n.area == NoteArea::Page;
+  switch (n.edit) {
+    case NoteEdit::Append: return page ? appendPage(n.text) : appendLog(n.text);
+    case NoteEdit::Clear: return page ? clearPage() : clearLog();
+    case NoteEdit::Replace: return page ? setPageText(n.text) : replaceLog(n.text);
+  }
 }
 
-void LoadRun::pageTextReport(const std::string& text) { setPageText(text); }
-
-void LoadRun::logReport(const std::string& text) {
-  if (text.empty()) clearLog();
-  else appendLog(text);
+void LoadRun::engineReport(uint64_t run, const EngineEvent& event) {
+  namespace ev = engineevent;
+  std::visit(
+      [this, run](const auto& e) {
+        using E = std::decay_t<decltype(e)>;
+        if constexpr (std::is_same_v<E, Note>) note(e);
+        else if constexpr (std::is_same_v<E, ev::Progress>) progressReport(e.percent);
+        else if constexpr (std::is_same_v<E, ev::Transfer>) transferReport(e.done, e.total);
+        else if constexpr (std::is_same_v<E, ev::Waiting>) send(StillWaiting{});
+        else if constexpr (std::is_same_v<E, ev::Planned>) runProgress_.plan(e.totalBytes, CMNC::Clock::system().nowMs());
+        else if constexpr (std::is_same_v<E, ev::Identified>) identityReport(e.identity);
+        else if constexpr (std::is_same_v<E, ev::Hardware>) hardwareReport(e.version);
+        else if constexpr (std::is_same_v<E, ev::Stage>) stageReport(e.stage, e.image);
+        else if constexpr (std::is_same_v<E, ev::Failure>) failure_ = e.reason;
+        else if constexpr (std::is_same_v<E, ev::Ended>) {
+          if (e.kind == ev::Ended::Kind::Succeeded) runSucceeded(run);
+          else if (e.kind == ev::Ended::Kind::Aborted) runAborted(run);
+          else runRefused(run, e.pageText, e.logText);
+        }
+      },
+      event);
 }
 
 void LoadRun::progressReport(int percent) {
@@ -76,15 +99,11 @@ void LoadRun::progressReport(int percent) {
   send(TransferProgress{percent, done_, total_, runProgress_.runBytes(), runProgress_.runTotal(), left});
 }
 
-void LoadRun::pulseReport() { send(StillWaiting{}); }
-
 void LoadRun::transferReport(uint64_t done, uint64_t total) {
   runProgress_.transferred(done, total, CMNC::Clock::system().nowMs());
   done_ = done;
   total_ = total;
 }
-
-void LoadRun::runPlanReport(uint64_t totalBytes) { runProgress_.plan(totalBytes, CMNC::Clock::system().nowMs()); }
 
 void LoadRun::identityReport(const std::string& identity) {
   identity_ = identity;
@@ -96,15 +115,9 @@ void LoadRun::stageReport(LoadStage stage, const std::string& image) {
   send(StageEntered{stage, image});
 }
 
-void LoadRun::failureReport(const std::string& reason) { failure_ = reason; }
-
 void LoadRun::hardwareReport(const std::string& version) {
   hardware_ = version;
   learnedReceiver();
-}
-
-void LoadRun::warningReport(const std::string& text) {
-  send(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text});
 }
 
 void LoadRun::runSucceeded(uint64_t run) {

@@ -43,17 +43,16 @@ namespace {
 // The identification's end as the engine reports it, waited for on the calling thread.
 class IdentifyEvents final : public LoadEvents {
  public:
-  void appendStatus(const std::string&) override {}
-  void appendLog(const std::string&) override {}
-  void setProgress(int) override {}
-  void pulse() override {}
-  void showWarning(const std::string&) override {}
-  void loadSucceeded() override { end(true, ""); }
-  void loadAborted() override { end(false, reason_.empty() ? "Receiver not found." : reason_); }
-  void startRefused(const std::string&, const std::string& logText) override { end(false, logText); }
-  void failureReason(const std::string& reason) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reason_ = reason;
+  void report(EngineEvent event) override {
+    namespace ev = engineevent;
+    if (const auto* failure = std::get_if<ev::Failure>(&event)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      reason_ = failure->reason;
+    } else if (const auto* ended = std::get_if<ev::Ended>(&event)) {
+      if (ended->kind == ev::Ended::Kind::Succeeded) end(true, "");
+      else if (ended->kind == ev::Ended::Kind::Refused) end(false, ended->logText);
+      else end(false, failedReason());
+    }
   }
   // Ends the wait as a stop would.
   void interrupted(int signal) {
@@ -73,6 +72,10 @@ class IdentifyEvents final : public LoadEvents {
   }
 
  private:
+  std::string failedReason() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reason_.empty() ? "Receiver not found." : reason_;
+  }
   void end(bool answered, const std::string& reason) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;

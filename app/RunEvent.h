@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "LoadStage.h"
+#include "RunNote.h"
 #include "RunOutcome.h"
 
 // What a run reports, as typed events: one stream for every front end. Texts are made at the
@@ -46,22 +47,6 @@ struct StillWaiting {};
 // What the run learned of the receiver so far.
 struct ReceiverLearned {
   ReceiverFacts facts;
-};
-
-// Where a note's text belongs: the page's text (what the run is doing), the log (what happened),
-// or a warning the operator must see.
-enum class NoteArea { Page, Log, Warning };
-// What the note does to its area: adds its text, replaces the area's text with it, or empties the
-// area (the text is empty then).
-enum class NoteEdit { Append, Replace, Clear };
-enum class Severity { Info, Warning, Error };
-
-// A text the run says, word for word as the window shows it.
-struct Note {
-  NoteArea area = NoteArea::Log;
-  NoteEdit edit = NoteEdit::Append;
-  Severity severity = Severity::Info;
-  std::string text;
 };
 
 // The source was read whole and its digest taken.

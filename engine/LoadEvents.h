@@ -1,45 +1,100 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <variant>
 
 #include "LoadStage.h"
+#include "RunNote.h"
 
-// The engine's reports. The engine calls them from the worker thread; an implementation hands
-// each one to its own thread in order (never dropping one) and never blocks the worker.
+// An engine run's reports, typed: what it says (a Note), how far it is, what it learned of the
+// receiver, and how it ended.
+namespace engineevent {
+struct Progress {  // of the image being sent, 0..100; other values are ignored by the displays
+  int percent = 0;
+};
+struct Transfer {  // bytes of the current transfer sent so far
+  uint64_t done = 0, total = 0;
+};
+struct Waiting {};  // the engine waits for the receiver: nothing to count
+struct Planned {    // the load will send this many bytes in all, over every transfer it makes
+  uint64_t totalBytes = 0;
+};
+struct Identified {  // the receiver told its identity (its serial number)
+  std::string identity;
+};
+struct Hardware {  // the receiver's boot loader told its hardware version
+  std::string version;
+};
+struct Stage {  // the run entered a stage; image is the catalogue's title of the image it concerns
+  LoadStage stage = LoadStage::Connecting;
+  std::string image;
+};
+struct Failure {  // why the run failed, once, before it ends aborted (the text the log shows for it)
+  std::string reason;
+};
+struct Ended {
+  enum class Kind { Succeeded, Aborted, Refused };
+  Kind kind = Kind::Succeeded;
+  // Refused: the run could not start (the link could not be opened, or it refused the loading
+  // speed); the page text (empty for the port test) and the log text say why.
+  std::string pageText, logText;
+};
+}  // namespace engineevent
+
+using EngineEvent = std::variant<Note, engineevent::Progress, engineevent::Transfer, engineevent::Waiting,
+                                 engineevent::Planned, engineevent::Identified, engineevent::Hardware,
+                                 engineevent::Stage, engineevent::Failure, engineevent::Ended>;
+
+// The engine's reports: one typed stream. The engine reports from the worker thread; an
+// implementation hands each event to its own thread in order (never dropping one) and never
+// blocks the worker. The helpers below are how the steps say things: each makes one event.
 class LoadEvents {
  public:
   virtual ~LoadEvents() = default;
-  // Appends to the status area; an empty text clears it.
-  virtual void appendStatus(const std::string& text) = 0;
-  // Replaces the status area's text (the page text).
-  virtual void replaceStatus(const std::string& text) {
-    appendStatus("");
-    appendStatus(text);
+  virtual void report(EngineEvent event) = 0;
+
+  // A text added to the page's text; an empty text empties it.
+  void appendStatus(const std::string& text) {
+    report(text.empty() ? Note{NoteArea::Page, NoteEdit::Clear, Severity::Info, ""}
+                        : Note{NoteArea::Page, NoteEdit::Append, Severity::Info, text});
   }
-  // Appends to the log box; an empty text clears it.
-  virtual void appendLog(const std::string& text) = 0;
-  // Progress in percent; values outside 0..100 are ignored by the display.
-  virtual void setProgress(int percent) = 0;
-  // The engine is waiting: step the progress display.
-  virtual void pulse() = 0;
-  virtual void loadSucceeded() = 0;
-  virtual void loadAborted() = 0;
-  // The run could not start: the link could not be opened, or it refused the loading speed. The
-  // page text (empty for the port test) and the log text say why; nothing else follows.
-  virtual void startRefused(const std::string& pageText, const std::string& logText) = 0;
-  // A warning box; dropped while another one is showing.
-  virtual void showWarning(const std::string& text) = 0;
-  // The load will send this many bytes in all, over every transfer it makes; optional.
-  virtual void runPlanned(uint64_t /*totalBytes*/) {}
-  // Bytes of the current transfer sent so far, for displays that show them; optional.
-  virtual void transferProgress(uint64_t /*done*/, uint64_t /*total*/) {}
-  // The receiver told its identity (its serial number), for displays that show it; optional.
-  virtual void receiverIdentified(const std::string& /*identity*/) {}
-  // The receiver's boot loader told its hardware version; optional.
-  virtual void hardwareReported(const std::string& /*version*/) {}
-  // The run entered a stage; image is the catalogue title of the image it concerns ("Main
-  // firmware"), or empty. Sent beside the texts, which stay as they are.
-  virtual void stageChanged(LoadStage /*stage*/, const std::string& /*image*/) {}
-  // Why the run failed, once, before loadAborted (the text the log shows for it).
-  virtual void failureReason(const std::string& /*reason*/) {}
+  // The page's text replaced.
+  void replaceStatus(const std::string& text) { report(Note{NoteArea::Page, NoteEdit::Replace, Severity::Info, text}); }
+  // A text added to the log; an empty text empties it.
+  void appendLog(const std::string& text) {
+    report(text.empty() ? Note{NoteArea::Log, NoteEdit::Clear, Severity::Info, ""}
+                        : Note{NoteArea::Log, NoteEdit::Append, Severity::Info, text});
+  }
+  // A warning the operator must see; a front end drops one while another is showing.
+  void showWarning(const std::string& text) { report(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text}); }
+  void setProgress(int percent) { report(engineevent::Progress{percent}); }
+  void pulse() { report(engineevent::Waiting{}); }
+  void runPlanned(uint64_t totalBytes) { report(engineevent::Planned{totalBytes}); }
+  void transferProgress(uint64_t done, uint64_t total) { report(engineevent::Transfer{done, total}); }
+  void receiverIdentified(const std::string& identity) { report(engineevent::Identified{identity}); }
+  void hardwareReported(const std::string& version) { report(engineevent::Hardware{version}); }
+  void stageChanged(LoadStage stage, const std::string& image) { report(engineevent::Stage{stage, image}); }
+  void failureReason(const std::string& reason) { report(engineevent::Failure{reason}); }
+  // The run's end, and the log's last word on it.
+  void loadSucceeded() {
+    report(engineevent::Ended{engineevent::Ended::Kind::Succeeded, "", ""});
+    appendLog("Success!");
+  }
+  void loadAborted() {
+    report(engineevent::Ended{engineevent::Ended::Kind::Aborted, "", ""});
+    appendLog("\r\nThe process aborted.");
+  }
+  void startRefused(const std::string& pageText, const std::string& logText) {
+    report(engineevent::Ended{engineevent::Ended::Kind::Refused, pageText, logText});
+  }
 };
+
+// The reports that change the page (its text, progress, the stage, why the run failed): a front
+// end drops them once their run was stopped, since the worker's last reports are still queued
+// when the stop returns and would blank what the stop put on the page. Log lines still arrive.
+inline bool changesThePage(const EngineEvent& event) {
+  if (const auto* note = std::get_if<Note>(&event)) return note->area == NoteArea::Page;
+  return std::holds_alternative<engineevent::Progress>(event) || std::holds_alternative<engineevent::Waiting>(event) ||
+         std::holds_alternative<engineevent::Stage>(event) || std::holds_alternative<engineevent::Failure>(event) ||
+         std::holds_alternative<engineevent::Planned>(event);
+}

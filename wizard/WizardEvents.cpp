@@ -1,76 +1,47 @@
 #include "WizardEvents.h"
 
+#include <type_traits>
+
 #include "WizardController.h"
 #include "WizardView.h"
 
-// A report that changes the page (its text, the progress bar) is dropped once its run has been
-// stopped: the worker's last reports are still queued when the stop returns, and would otherwise
-// blank what the stop itself put on the page ("The firmware loading was aborted.").
-void WizardEvents::postPageReport(std::function<void(WizardController&)> report) {
-  view_.post([c = &controller_, run = run_, report = std::move(report)] {
-    if (c->isCurrentRun(run)) report(*c);
+namespace {
+
+void handOn(WizardController& c, uint64_t run, const EngineEvent& event) {
+  namespace ev = engineevent;
+  std::visit(
+      [&c, run](const auto& e) {
+        using E = std::decay_t<decltype(e)>;
+        if constexpr (std::is_same_v<E, Note>) {
+          if (e.area == NoteArea::Warning) c.warningReport(e.text);
+          else if (e.area == NoteArea::Page) e.edit == NoteEdit::Replace ? c.pageTextReport(e.text) : c.statusReport(e.text);
+          else if (e.edit == NoteEdit::Replace) c.logReplaced(e.text);
+          else c.logReport(e.text);
+        } else if constexpr (std::is_same_v<E, ev::Progress>) c.progressReport(e.percent);
+        else if constexpr (std::is_same_v<E, ev::Transfer>) c.transferReport(e.done, e.total);
+        else if constexpr (std::is_same_v<E, ev::Waiting>) c.pulseReport();
+        else if constexpr (std::is_same_v<E, ev::Planned>) c.runPlanReport(e.totalBytes);
+        else if constexpr (std::is_same_v<E, ev::Identified>) c.identityReport(e.identity);
+        else if constexpr (std::is_same_v<E, ev::Hardware>) c.hardwareReport(e.version);
+        else if constexpr (std::is_same_v<E, ev::Stage>) c.stageReport(e.stage);
+        else if constexpr (std::is_same_v<E, ev::Failure>) c.failureReport(e.reason);
+        else if constexpr (std::is_same_v<E, ev::Ended>) {
+          if (e.kind == ev::Ended::Kind::Succeeded) c.runSucceeded(run);
+          else if (e.kind == ev::Ended::Kind::Aborted) c.runAborted(run);
+          else c.runRefused(run, e.pageText, e.logText);
+        }
+      },
+      event);
+}
+
+}  // namespace
+
+void WizardEvents::report(EngineEvent event) {
+  if (const auto* note = std::get_if<Note>(&event); note && note->area == NoteArea::Warning && controller_.warningShowing())
+    return;  // a second warning while one is open is dropped
+  const bool pageReport = changesThePage(event);
+  view_.post([c = &controller_, run = run_, pageReport, event = std::move(event)] {
+    if (pageReport && !c->isCurrentRun(run)) return;
+    handOn(*c, run, event);
   });
-}
-
-void WizardEvents::appendStatus(const std::string& text) {
-  postPageReport([text](WizardController& c) { c.statusReport(text); });
-}
-
-void WizardEvents::replaceStatus(const std::string& text) {
-  postPageReport([text](WizardController& c) { c.pageTextReport(text); });
-}
-
-void WizardEvents::appendLog(const std::string& text) {
-  view_.post([c = &controller_, text] { c->logReport(text); });
-}
-
-void WizardEvents::setProgress(int percent) {
-  postPageReport([percent](WizardController& c) { c.progressReport(percent); });
-}
-
-void WizardEvents::pulse() {
-  postPageReport([](WizardController& c) { c.pulseReport(); });
-}
-
-void WizardEvents::loadSucceeded() {
-  view_.post([c = &controller_, run = run_] { c->runSucceeded(run); });
-  appendLog("Success!");
-}
-
-void WizardEvents::loadAborted() {
-  view_.post([c = &controller_, run = run_] { c->runAborted(run); });
-  appendLog("\r\nThe process aborted.");
-}
-
-void WizardEvents::startRefused(const std::string& pageText, const std::string& logText) {
-  view_.post([c = &controller_, run = run_, pageText, logText] { c->runRefused(run, pageText, logText); });
-}
-
-void WizardEvents::showWarning(const std::string& text) {
-  if (controller_.warningShowing()) return;  // a second warning while one is open is dropped
-  view_.post([c = &controller_, text] { c->warningReport(text); });
-}
-
-void WizardEvents::receiverIdentified(const std::string& identity) {
-  view_.post([c = &controller_, identity] { c->identityReport(identity); });
-}
-
-void WizardEvents::transferProgress(uint64_t done, uint64_t total) {
-  view_.post([c = &controller_, done, total] { c->transferReport(done, total); });
-}
-
-void WizardEvents::stageChanged(LoadStage stage, const std::string& /*image*/) {
-  postPageReport([stage](WizardController& c) { c.stageReport(stage); });
-}
-
-void WizardEvents::failureReason(const std::string& reason) {
-  postPageReport([reason](WizardController& c) { c.failureReport(reason); });
-}
-
-void WizardEvents::hardwareReported(const std::string& version) {
-  view_.post([c = &controller_, version] { c->hardwareReport(version); });
-}
-
-void WizardEvents::runPlanned(uint64_t totalBytes) {
-  postPageReport([totalBytes](WizardController& c) { c.runPlanReport(totalBytes); });
 }

@@ -11,14 +11,19 @@
 // "warning:") and lets a test wait for the run's outcome.
 class RecordingEvents final : public LoadEvents {
  public:
-  void appendStatus(const std::string& text) override { add("status:" + text); }
-  void appendLog(const std::string& text) override { add("log:" + text); }
-  void setProgress(int percent) override { add("progress:" + std::to_string(percent)); }
-  void pulse() override {}
-  void loadSucceeded() override { add("succeeded"); }
-  void loadAborted() override { add("aborted"); }
-  void showWarning(const std::string& text) override { add("warning:" + text); }
-  void startRefused(const std::string& page, const std::string& log) override { add("refused:" + page + "|" + log); }
+  void report(EngineEvent event) override {
+    namespace ev = engineevent;
+    if (const auto* n = std::get_if<Note>(&event)) {
+      const char* area = n->area == NoteArea::Page ? "status:" : n->area == NoteArea::Log ? "log:" : "warning:";
+      add(area + (n->edit == NoteEdit::Clear ? std::string() : n->text));
+    } else if (const auto* p = std::get_if<ev::Progress>(&event)) {
+      add("progress:" + std::to_string(p->percent));
+    } else if (const auto* e = std::get_if<ev::Ended>(&event)) {
+      if (e->kind == ev::Ended::Kind::Succeeded) add("succeeded");
+      else if (e->kind == ev::Ended::Kind::Aborted) add("aborted");
+      else add("refused:" + e->pageText + "|" + e->logText);
+    }
+  }
 
   // Waits until "succeeded", "aborted" or "refused" was reported; returns it, or "" on time-out.
   std::string waitOutcome(std::chrono::milliseconds limit = std::chrono::seconds(120)) {

@@ -75,6 +75,7 @@ PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::A
   std::string unusable;
   if (job.port.empty()) return refused("No port was named: name the receiver's port with /port (see --list-ports).");
   if (!entryOfJob(job, plan.port, unusable)) return refused(unusable);
+  plan.password = CMNC::TakePassword(plan.port);
   plan.shownPort = CMNC::ShownPortText(job.port);
   plan.method = offeredMethod(plan.port.kind, job.method);
   plan.methodWord = runRequestOf(job).methodWord;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FirmwareImageSet.h"
+#include "LinkKinds.h"
 #include "LoadJob.h"
 #include "LoadMethod.h"
 #include "PortEntry.h"
@@ -20,7 +21,8 @@ class AbortSignal;
 // makeLoadPlan, which does every check that needs no receiver, or by a window from its pages
 // (which checked the same as the operator went); read-only afterwards.
 struct LoadPlan {
-  PortEntry port;            // the link as the link table parsed it (a TCP/IP password in its address)
+  PortEntry port;            // the link as the link table parsed it, its address without a password
+  std::string password;      // the link's password (TCP/IP), kept apart: never in a text the run shows
   std::string shownPort;     // the port as given, never a password
   LoadMethod method = LoadMethod::SoftBreakCapture;
   std::string methodWord;    // "soft", "power", "fldp", "data": as the command line named it
@@ -38,6 +40,8 @@ struct LoadPlan {
   // What the port test found, when a window ran it on its connection page: the run starts at the
   // load. None: the run walks the pages itself.
   std::optional<PortTestSetup> tested;
+  // The port as its Open takes it: the password back in its address.
+  PortEntry link() const { return CMNC::WithPassword(port, password); }
   // The port test comes first: every method but Power On Capture.
   bool testsPort() const { return method != LoadMethod::PowerOnCapture; }
 };

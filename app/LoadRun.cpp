@@ -97,7 +97,7 @@ void LoadRun::connect() {
   if (!plan_.testsPort()) return later([this] { selectSource(); });
   replaceLog("Opening " + plan_.port.name + "...");
   TestRequest request;
-  request.port = plan_.port;
+  request.port = plan_.link();
   request.method = plan_.method;
   request.speeds = plan_.testSpeeds;
   failure_.clear();
@@ -143,7 +143,7 @@ void LoadRun::load() {
   loaded_.clear();
   images_ = plan_.images;
   LoadRequest request;
-  request.port = plan_.port;
+  request.port = plan_.link();
   request.method = plan_.method;
   request.sourceKind = plan_.sourceKind;
   request.speed = plan_.speed;

@@ -67,6 +67,7 @@ void WizardController::testFinished() {
 LoadPlan WizardController::planOfPages() const {
   LoadPlan plan;
   plan.port = portEntry_;
+  plan.password = CMNC::TakePassword(plan.port);
   plan.shownPort = CMNC::ShownPortText(job_.port.empty() ? portEntry_.name : job_.port);
   plan.method = selectedMethod_;
   const SourceKind kind = job_.run && job_.plainDataFile ? SourceKind::DataFile : sourceKind_;

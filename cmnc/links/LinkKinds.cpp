@@ -180,6 +180,24 @@ void SetPassword(PortText& port, const std::string& password) {
   port.password = password;
 }
 
+std::string TakePassword(PortEntry& entry) {
+  if (!LinkKindOf(entry.kind).secretInAddress) return "";
+  TcpipHost h = ParseTcpipAddress(entry.address);
+  std::string password = std::move(h.password);
+  h.password.clear();
+  entry.address = TcpipAddressOf(h);
+  return password;
+}
+
+PortEntry WithPassword(const PortEntry& entry, const std::string& password) {
+  if (!LinkKindOf(entry.kind).secretInAddress || password.empty()) return entry;
+  PortEntry joined = entry;
+  TcpipHost h = ParseTcpipAddress(entry.address);
+  h.password = password;
+  joined.address = TcpipAddressOf(h);
+  return joined;
+}
+
 PortEntry EntryOf(const PortText& port, const std::string& description) {
   return PortEntry{port.text, description, port.address, port.kind};
 }

@@ -73,6 +73,11 @@ bool HasLinkPrefix(const std::string& text);
 bool ParsePortText(const std::string& text, PortText& out, std::string& error);
 // The port with another password (TCP/IP; other kinds have none).
 void SetPassword(PortText& port, const std::string& password);
+// A port's password taken out of its address (for a kind whose address carries one): the entry
+// keeps the address without it. "" for every other kind.
+std::string TakePassword(PortEntry& entry);
+// The entry whose address carries password again, as the port's Open takes it.
+PortEntry WithPassword(const PortEntry& entry, const std::string& password);
 // The entry the wizard offers for a parsed port, described as given.
 PortEntry EntryOf(const PortText& port, const std::string& description);
 // The canonical text of a listed or stored port, without its password.

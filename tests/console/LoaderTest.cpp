@@ -269,3 +269,27 @@ TEST_F(LoaderRun, AGentleStopEndsAfterTheImageAndAnEarlyStopEndsAtOnce) {
   EXPECT_EQ(o.reason, "Interrupted: nothing was written to the receiver.");
   EXPECT_EQ(untouched.tests + untouched.loads, 0);
 }
+
+// A link's password stays in the plan's one field for it: the port's texts never carry it, the
+// port's Open gets it back.
+TEST_F(LoaderRun, APasswordIsKeptApartInThePlan) {
+  job.port = "tcp:127.0.0.1:4001:s3cret";
+  job.method = LoadMethod::FileUpload;
+  const PlanResult planned = makeLoadPlan(job, SourceKind::ZipArchive);
+  ASSERT_TRUE(planned.plan) << planned.refusal.text;
+  const LoadPlan& plan = *planned.plan;
+  EXPECT_EQ(plan.password, "s3cret");
+  EXPECT_EQ(plan.port.address.find("s3cret"), std::string::npos);
+  EXPECT_EQ(plan.shownPort.find("s3cret"), std::string::npos);
+  EXPECT_NE(plan.link().address.find("s3cret"), std::string::npos);
+  Loader(session).run(plan, sink, stop);
+  EXPECT_NE(session.test.port.address.find("s3cret"), std::string::npos) << "the link opens with it";
+  for (const RunEvent& e : sink.events) {
+    if (const auto* n = std::get_if<Note>(&e)) {
+      EXPECT_EQ(n->text.find("s3cret"), std::string::npos) << n->text;
+    }
+    if (const auto* s = std::get_if<RunStarted>(&e)) {
+      EXPECT_EQ(s->port.find("s3cret"), std::string::npos);
+    }
+  }
+}

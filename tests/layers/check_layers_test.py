@@ -46,6 +46,10 @@ check(status == 0, "a clean tree passes, a front end's own header of a shared na
 status, out = planted(dict(base, **{"engine/LoadSession.cpp": '#include "LoadSession.h"\n#include "WizardController.h"\n'}))
 check(status == 1 and "engine/LoadSession.cpp:2: engine includes WizardController.h from the layer above it, wizard" in out,
       "an include from a layer above fails: " + out.strip())
+# A headless run never reaches the wizard's controller: the console sits below the wizard.
+status, out = planted(dict(base, **{"console/HeadlessRun.cpp": '#include "WizardController.h"\n'}))
+check(status == 1 and "console includes WizardController.h from the layer above it, wizard" in out,
+      "the console including the wizard's controller fails: " + out.strip())
 status, out = planted(dict(base, **{"wizard/Model.cpp": '#include "CSerialPort.h"\n'}))
 check(status == 1 and "includes the concrete port CSerialPort.h outside the link layer" in out,
       "a concrete port outside the link layer fails: " + out.strip())

@@ -2,6 +2,7 @@
 // recording sink keeps every run event.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -30,7 +31,7 @@ class ScriptedSession final : public EngineSession {
     return begin(e, loadScript);
   }
   void stop() override {
-    if (running_ && events_) events_->loadAborted();
+    if (running_ && events_) events_.load()->loadAborted();
     running_ = false;
     events_ = nullptr;
   }
@@ -41,18 +42,19 @@ class ScriptedSession final : public EngineSession {
   int currentRate() const override { return 115200; }
 
   Script testScript, loadScript;
-  int tests = 0, loads = 0, stopsAfterImage = 0;
+  // What another thread (a signal's, the engine's worker) reads while the run goes on.
+  std::atomic<int> tests{0}, loads{0}, stopsAfterImage{0};
   TestRequest test;
   LoadRequest load;
   PortTestSetup result;
   std::string after;
-  LoadEvents* events_ = nullptr;
+  std::atomic<LoadEvents*> events_{nullptr};
 
  private:
   bool begin(LoadEvents& e, const Script& script) {
     running_ = true;
-    events_ = &e;
     if (script) script(e);
+    events_ = &e;
     return true;
   }
   bool running_ = false;
@@ -116,13 +118,9 @@ class LoaderRun : public ::testing::Test {
   // Stops the run from another thread once its load has started, as a signal's watcher would.
   std::thread stopDuringLoad(std::function<void()> what) {
     return std::thread([this, what] {
-      while (loadsStarted() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      while (session.events_ == nullptr || session.loads == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       what();
     });
-  }
-  int loadsStarted() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return session.loads;
   }
 
   TempDir dir;
@@ -130,7 +128,6 @@ class LoaderRun : public ::testing::Test {
   ScriptedSession session;
   RecordingSink sink;
   RunStop stop;
-  std::mutex mutex;
 };
 
 }  // namespace
@@ -209,10 +206,7 @@ TEST_F(LoaderRun, ARefusedPlanSendsNothingAndSaysWhy) {
 
 // A stop signal mid-load aborts it, and the last line says what state the receiver may be in.
 TEST_F(LoaderRun, AStopSignalAbortsTheLoadAndAdvises) {
-  session.loadScript = [this](LoadEvents& e) {
-    std::lock_guard<std::mutex> lock(mutex);
-    e.stageChanged(LoadStage::Loading, "Main firmware");
-  };
+  session.loadScript = [](LoadEvents& e) { e.stageChanged(LoadStage::Loading, "Main firmware"); };
   std::thread signal = stopDuringLoad([this] { stop.abort(2); });
   const RunOutcome o = run();
   signal.join();
@@ -234,8 +228,9 @@ TEST_F(LoaderRun, AGentleStopEndsAfterTheImageAndAnEarlyStopEndsAtOnce) {
   std::thread gentle = stopDuringLoad([this] {
     stop.finishImage(10);
     while (session.stopsAfterImage == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    session.events_->failureReason("Stopped as asked once Boot Loader was written: the images after it were not loaded.");
-    session.events_->loadAborted();
+    LoadEvents* events = session.events_;
+    events->failureReason("Stopped as asked once Boot Loader was written: the images after it were not loaded.");
+    events->loadAborted();
   });
   RunOutcome o = run();
   gentle.join();

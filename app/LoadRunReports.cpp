@@ -51,13 +51,7 @@ void LoadRun::recordWarning(const std::string& warning) {
 void LoadRun::learnedReceiver() { send(ReceiverLearned{receiverFacts()}); }
 
 ReceiverFacts LoadRun::receiverFacts() const {
-  ReceiverFacts facts;
-  facts.model = tested_.model;
-  facts.id = identity_;
-  facts.hardware = hardware_;
-  facts.firmwareBefore = tested_.mainFirmware;
-  facts.firmwareAfter = firmwareChange_.after;
-  return facts;
+  return receiverFactsOf(tested_, identity_, hardware_, firmwareChange_.after);
 }
 
 void LoadRun::note(const Note& n) {

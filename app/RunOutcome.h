@@ -8,6 +8,7 @@
 #include "LoadMethod.h"
 #include "LoadStage.h"
 #include "OutcomeKind.h"
+#include "PortTest.h"
 #include "SourceKind.h"
 
 
@@ -19,6 +20,11 @@ struct ReceiverFacts {
   std::string firmwareBefore;   // the main firmware's version the port test read
   std::string firmwareAfter;    // the main firmware's version it told after the load
 };
+
+// The receiver's facts from what the port test found, its identity and hardware version as the
+// run learned them, and the version it told after the load.
+ReceiverFacts receiverFactsOf(const PortTestSetup& tested, const std::string& identity, const std::string& hardware,
+                              const std::string& firmwareAfter);
 
 // An image the run wrote into the receiver.
 struct LoadedImage {

@@ -76,13 +76,7 @@ void WizardController::hardwareReport(const std::string& version) {
 }
 
 ReceiverFacts WizardController::receiverFacts() const {
-  ReceiverFacts facts;
-  facts.model = tested_.model;
-  facts.id = identity_;
-  facts.hardware = hardware_;
-  facts.firmwareBefore = tested_.mainFirmware;
-  facts.firmwareAfter = firmwareChange_.after;
-  return facts;
+  return receiverFactsOf(tested_, identity_, hardware_, firmwareChange_.after);
 }
 
 void WizardController::logReplaced(const std::string& text) { controls_.replaceLog(text); }

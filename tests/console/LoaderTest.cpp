@@ -15,10 +15,12 @@
 
 namespace {
 
-// A session whose runs do what the test scripts; a stopped run reports its abort as the worker does.
+// A session whose runs do what the test scripts, on the caller's thread, or for a load on a worker
+// of its own that stop() joins, as the engine's; a stopped run without a worker reports its abort.
 class ScriptedSession final : public EngineSession {
  public:
   using Script = std::function<void(LoadEvents&)>;
+  ~ScriptedSession() override { stop(); }
   bool startTest(const TestRequest& r, LoadEvents& e) override {
     ++tests;
     test = r;
@@ -26,12 +28,15 @@ class ScriptedSession final : public EngineSession {
   }
   bool startIdentify(const TestRequest&, LoadEvents&) override { return false; }
   bool startLoad(const LoadRequest& r, FirmwareImageSet&, LoadEvents& e) override {
-    ++loads;
     load = r;
-    return begin(e, loadScript);
+    begin(e, loadScript);
+    if (loadWorker) worker_ = std::thread([this, &e] { loadWorker(e); });
+    ++loads;
+    return true;
   }
   void stop() override {
-    if (running_ && events_) events_.load()->loadAborted();
+    if (worker_.joinable()) worker_.join();
+    else if (running_ && events_) events_.load()->loadAborted();
     running_ = false;
     events_ = nullptr;
   }
@@ -41,7 +46,7 @@ class ScriptedSession final : public EngineSession {
   std::string firmwareAfterLoad() const override { return after; }
   int currentRate() const override { return 115200; }
 
-  Script testScript, loadScript;
+  Script testScript, loadScript, loadWorker;
   // What another thread (a signal's, the engine's worker) reads while the run goes on.
   std::atomic<int> tests{0}, loads{0}, stopsAfterImage{0};
   TestRequest test;
@@ -58,6 +63,7 @@ class ScriptedSession final : public EngineSession {
     return true;
   }
   bool running_ = false;
+  std::thread worker_;
 };
 
 struct RecordingSink final : RunSink {
@@ -224,14 +230,13 @@ TEST_F(LoaderRun, AStopSignalAbortsTheLoadAndAdvises) {
 // The gentle stop lets the image being written end; a stop asked for before the run listened
 // still ends it, with nothing sent.
 TEST_F(LoaderRun, AGentleStopEndsAfterTheImageAndAnEarlyStopEndsAtOnce) {
-  session.loadScript = [](LoadEvents&) {};
-  std::thread gentle = stopDuringLoad([this] {
-    stop.finishImage(10);
-    while (session.stopsAfterImage == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    LoadEvents* events = session.events_;
-    events->failureReason("Stopped as asked once Boot Loader was written: the images after it were not loaded.");
-    events->loadAborted();
-  });
+  session.loadScript = nullptr;
+  session.loadWorker = [this](LoadEvents& e) {
+    for (int i = 0; i < 1000 && session.stopsAfterImage == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    e.failureReason("Stopped as asked once Boot Loader was written: the images after it were not loaded.");
+    e.loadAborted();
+  };
+  std::thread gentle = stopDuringLoad([this] { stop.finishImage(10); });
   RunOutcome o = run();
   gentle.join();
   EXPECT_EQ(o.kind, OutcomeKind::Aborted);

@@ -72,13 +72,14 @@ std::string LoadRun::interruptAdvice() const {
 // A stop signal: a running test or load is aborted, the last line says what state the receiver may
 // be in, and the run ends with 128 + the signal's number. Once the load ended, its outcome stands.
 void LoadRun::interrupt(int signal) {
-  if (interrupted_ != 0 || outcomeKnown_) return;
+  if (interrupted_ != 0 || outcomeKnown_ || ending_) return;  // the run's end is decided already
   interrupted_ = signal;
   if (!runEnded_) operatorStopped_ = true;
   const std::string advice = interruptAdvice();
   cancel();  // the run's last reports are queued before what follows
   ending_ = true;
   later([this, advice, signal] {
+    if (finished_) return;
     appendLog("\r\n" + advice + "\r\n");
     exitStatus_ = exitstatus::kSignalBase + signal;
     finish();

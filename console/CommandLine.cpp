@@ -97,6 +97,25 @@ std::string missingValue(const std::vector<std::string>& args, std::size_t i) {
   return "";
 }
 
+// Unattended, an empty value is refused too: "/port $PORT" with an empty variable has loaded the
+// first port there is.
+std::string emptyValue(const std::vector<std::string>& args, std::size_t i) {
+  return args[i + 1].empty() ? args[i] + " needs a value, but it is empty." : "";
+}
+
+// Unattended, "/speed" must be a speed the wizard offers for the link, which the port test and the
+// load then both use: another rate has left the receiver at the list's rate and the load refused.
+std::string unofferedSpeed(long long speed, ConnectionKind kind) {
+  const auto speeds = wizard::speedsFor(kind);
+  if (!CMNC::LinkKindOf(kind).policy.lineSpeeds) return "";
+  std::string offered;
+  for (const SpeedEntry& e : speeds) {
+    if (e.speed == speed) return "";
+    offered += (offered.empty() ? "" : ", ") + std::to_string(e.speed);
+  }
+  return "/speed takes one of the speeds the wizard offers: " + offered + ".";
+}
+
 // An option whose value is a text that may not be empty nor an option: true with the value taken.
 bool takeText(const std::vector<std::string>& args, std::size_t& i, std::string& value) {
   if (i + 1 >= args.size() || isOptionSpelling(args[i + 1]) || args[i + 1].empty()) return false;
@@ -216,8 +235,11 @@ std::string platformUsageNotes() {
          platform.historyServer +
          "  --record FILE (with /run) writes every exchange with the receiver to FILE\r\n"
          "  (docs/recording.md; a TCP/IP password is not in it).\r\n"
-         "  With /run an option that needs a value may not stand last nor be followed by\r\n"
-         "  another option (bad usage); a word that is no option is said and ignored.\r\n"
+         "  With /run an option that needs a value may not stand last, be empty nor be\r\n"
+         "  followed by another option; a word like an option that is none (/Port), a\r\n"
+         "  /speed the wizard does not offer for a serial link and a /source that is not\r\n"
+         "  there are bad usage too, before any port opens; another word is said and\r\n"
+         "  ignored.\r\n"
          "  Exit status: 0 after a load the receiver confirmed, 1 after a failed or\r\n"
          "  aborted one, 2 for bad usage (also --json without /run, --list-ports or\r\n"
          "  --check), 3 after a firmware load the receiver did not confirm (it did not\r\n"
@@ -253,6 +275,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.method = LoadMethod::SoftBreakCapture;
   job.directUpload = false;
   long long speed = job.speed;
+  bool speedGiven = false;
   // Unattended runs and --identify reach a receiver without anyone looking: they read strictly.
   const bool strict = hasRunOption(args) ||
                       std::find(args.begin(), args.end(), std::string("--identify")) != args.end();
@@ -282,7 +305,9 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
                isOption(arg, "/speed", "speed") || isOption(arg, "/MTU", "MTU") || arg == "--mtu" ||
                isOption(arg, "/capture", "capture") || isOption(arg, "/log", "log")) {
       if (strict) {
-        if (const std::string missing = missingValue(args, i); !missing.empty()) {
+        std::string missing = missingValue(args, i);
+        if (missing.empty()) missing = emptyValue(args, i);
+        if (!missing.empty()) {
           if (result.badValue.empty()) result.badValue = missing;
           continue;
         }
@@ -291,7 +316,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       const std::string& value = args[++i];
       if (isOption(arg, "/port", "port")) job.port = value;
       else if (isOption(arg, "/source", "source")) job.source = value;
-      else if (isOption(arg, "/speed", "speed")) speed = readDecimal(value);
+      else if (isOption(arg, "/speed", "speed")) speed = readDecimal(value), speedGiven = true;
       else if (isOption(arg, "/log", "log")) result.logFiles.push_back(value);
       else if (isOption(arg, "/capture", "capture")) {
         job.methodGiven = true;
@@ -325,12 +350,17 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       continue;
     } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
       result.badOption = arg;
+    } else if (strict && arg.size() > 1 && arg[0] == '/') {
+      // Unattended, a word that looks like an option but is none ("/Port") would leave its value
+      // unread and the run to another port than the one meant.
+      if (result.badOption.empty()) result.badOption = arg;
     } else if (strict) {
       result.ignoredWords.push_back(arg);
     }
   }
   job.speed = static_cast<uint32_t>(std::max<long long>(speed, kMinSpeed));
   if (!job.port.empty()) job.connection = CMNC::KindOfPortText(job.port);
+  if (strict && speedGiven && result.badValue.empty()) result.badValue = unofferedSpeed(speed, job.connection);
   classifySource(job, kind);
   return result;
 }

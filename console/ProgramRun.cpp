@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -24,6 +25,7 @@
 #include "PortEnumeration.h"
 #include "LinkKinds.h"
 #include "PasswordInput.h"
+#include "PathText.h"
 #include "PortListing.h"
 #include "PortResolution.h"
 #include "RecordingPort.h"
@@ -163,6 +165,15 @@ std::string digestUsage(const LoadJob& job, SourceKind kind) {
   return "";
 }
 
+// Unattended, a source that is not there is bad usage before any port opens; "" when it is there.
+std::string sourceUsage(const LoadJob& job) {
+  if (!job.run || job.source.empty()) return "";
+  std::error_code error;
+  if (!std::filesystem::exists(pathtext::fromUtf8(job.source), error))
+    return "/source " + job.source + ": no such file or folder.";
+  return "";
+}
+
 // The activity log's first lines of a run, after its start line: the program, the station and the
 // command line with its passwords masked.
 void writeLogHeading(const HistorySettings& settings) {
@@ -222,6 +233,10 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   if (check.syncHistory) return runHistorySync(probe.history.path, std::cout, std::cerr);
   if (check.history.wanted()) return listHistory(check.history, probe, check.json);
   if (const std::string refusal = digestUsage(probe, probeKind); !refusal.empty()) {
+    std::cerr << "vestrel: " << refusal << "\n";
+    return 2;
+  }
+  if (const std::string refusal = sourceUsage(probe); !refusal.empty() && !check.identify) {
     std::cerr << "vestrel: " << refusal << "\n";
     return 2;
   }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "CommandLine.h"
+#include "ProgramRun.h"
 #include "PathText.h"
 
 namespace {
@@ -161,6 +162,28 @@ TEST(CommandLine, UnattendedRunsRefuseAnOptionWithoutItsValue) {
   EXPECT_EQ(parse({"/run", "--expect-version", "4.3"}).job.expectVersion, "4.3");
   EXPECT_NE(parse({"/run", "--expect-version"}).result.badValue, "");
   EXPECT_NE(parse({"/run", "--expect-version", "/port", "x"}).result.badValue, "");
+}
+
+// Unattended, what would open another port than the one meant, or load at another speed than the
+// port test used, is bad usage: a misspelt option, an empty value, a speed the wizard does not offer.
+TEST(CommandLine, UnattendedRunsRefuseWhatWouldReachAnotherPortOrSpeed) {
+  EXPECT_EQ(parse({"/Port", "/dev/ttyUSB3", "/source", "fw.zip", "/run"}).result.badOption, "/Port");
+  EXPECT_EQ(parse({"/run", "/port", "", "/source", "fw.zip"}).result.badValue, "/port needs a value, but it is empty.");
+  const std::string unoffered = parse({"/port", "ttyS0", "/speed", "12345", "/run"}).result.badValue;
+  EXPECT_EQ(unoffered.rfind("/speed takes one of the speeds the wizard offers: 1500000, 460800,", 0), 0u) << unoffered;
+  EXPECT_NE(parse({"/port", "ttyS0", "/speed", "921600", "/run"}).result.badValue, "");
+  EXPECT_EQ(parse({"/port", "ttyS0", "/speed", "460800", "/run"}).result.badValue, "");
+  EXPECT_EQ(parse({"/port", "tcp:10.0.0.7:8000", "/speed", "12345", "/run"}).result.badValue, "");  // its own rate
+  // Without "/run" the window takes what it is given, as before.
+  EXPECT_EQ(parse({"/Port", "x", "/speed", "12345"}).result.badOption, "");
+  EXPECT_EQ(parse({"/Port", "x", "/speed", "12345"}).result.badValue, "");
+}
+
+// A source that is not there under "/run" is bad usage before any port is opened (without
+// "/source" the run loads the current folder, which is there).
+TEST(CommandLine, UnattendedRunsRefuseAMissingSourceBeforeAnyPort) {
+  ProgramHooks none;
+  EXPECT_EQ(runProgram({"/port", "/dev/vestrel-never-opened", "/source", "/nonexistent/fw.zip", "/run"}, none), 2);
 }
 
 // The history's and the digests' options: their values read strictly, their filters normalised,

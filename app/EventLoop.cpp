@@ -18,7 +18,7 @@ void EventLoop::postAfter(std::chrono::milliseconds delay, std::function<void()>
   wake_.notify_one();
 }
 
-bool EventLoop::take(std::function<void()>& fn, bool wait) {
+bool EventLoop::take(std::function<void()>& fn) {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     if (quit_) {
@@ -33,7 +33,6 @@ bool EventLoop::take(std::function<void()>& fn, bool wait) {
       timers_.erase(timers_.begin());
     }
     if (!queue_.empty()) break;
-    if (!wait) return false;
     if (timers_.empty()) wake_.wait(lock);
     else wake_.wait_until(lock, timers_.begin()->first);
   }
@@ -44,17 +43,12 @@ bool EventLoop::take(std::function<void()>& fn, bool wait) {
 
 void EventLoop::run() {
   std::function<void()> fn;
-  while (take(fn, true)) fn();
+  while (take(fn)) fn();
 }
 
 void EventLoop::runUntil(const std::function<bool()>& done) {
   std::function<void()> fn;
-  while (!done() && take(fn, true)) fn();
-}
-
-void EventLoop::drain() {
-  std::function<void()> fn;
-  while (take(fn, false)) fn();
+  while (!done() && take(fn)) fn();
 }
 
 void EventLoop::quit() {

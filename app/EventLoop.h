@@ -20,13 +20,11 @@ class EventLoop {
   void quit();
   // Runs posted work (waiting for it) until done() is true after a piece, or the loop quit.
   void runUntil(const std::function<bool()>& done);
-  // Runs the work queued now and the timers that are due, without waiting for more.
-  void drain();
 
  private:
   using Time = std::chrono::steady_clock::time_point;
-  // The next piece of work; false when the loop quit, or (without wait) when none is queued.
-  bool take(std::function<void()>& fn, bool wait);
+  // The next piece of work, waited for; false when the loop quit.
+  bool take(std::function<void()>& fn);
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> queue_;

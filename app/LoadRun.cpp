@@ -100,10 +100,7 @@ void LoadRun::connect() {
   request.port = plan_.link();
   request.method = plan_.method;
   request.speeds = plan_.testSpeeds;
-  failure_.clear();
-  reports_ = std::make_unique<EngineReports>(*this, [this](std::function<void()> fn) { later(std::move(fn)); }, ++run_);
-  runEnded_ = false;
-  session_.startTest(request, *reports_);
+  session_.startTest(request, nextEngineRun());
 }
 
 void LoadRun::testFinished() {
@@ -156,10 +153,15 @@ void LoadRun::load() {
   request.blockSizeChoice = plan_.blockSize;
   request.receiverPort = tested_.currentPort;
   request.portBPowerSlots = tested_.portBPowerSlots;
+  session_.startLoad(request, images_, nextEngineRun());
+}
+
+// A new engine run's reports, tagged with its serial; its failure, if any, is its own.
+EngineReports& LoadRun::nextEngineRun() {
   failure_.clear();
   reports_ = std::make_unique<EngineReports>(*this, [this](std::function<void()> fn) { later(std::move(fn)); }, ++run_);
   runEnded_ = false;
-  session_.startLoad(request, images_, *reports_);
+  return *reports_;
 }
 
 // The engine run under way is over: its worker is joined, and its last reports are queued.

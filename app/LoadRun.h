@@ -69,6 +69,7 @@ class LoadRun {
   void load();
   bool goesOn() const;
   void later(std::function<void()> fn);
+  EngineReports& nextEngineRun();
   // The run ends once what is queued now was handled.
   void end();
   void testFinished();

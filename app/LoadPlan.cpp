@@ -1,5 +1,7 @@
 #include "LoadPlan.h"
 
+#include <algorithm>
+
 #include "AbortSignal.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
@@ -58,7 +60,73 @@ std::string readSource(const LoadJob& job, LoadPlan& plan, const CMNC::AbortSign
   return "";
 }
 
+bool numberedSetOf(const LoadPlan& plan) {
+  return plan.images.hasNumberedName(plan.sourceKind) && !plan.images.findLdpWithoutRamLoader().first;
+}
+
+// The names the load reads, as its driver would take them: a file upload of the RAM loader and
+// one image uploads the image alone; a named set through the boot loader needs its RAM loader.
+std::string pruneNames(LoadPlan& plan) {
+  FirmwareImageSet& set = plan.images;
+  if (plan.method == LoadMethod::FileUpload) {
+    auto it = std::find(set.names.begin(), set.names.end(), catalogue::kRamLoaderFile);
+    if (set.names.size() == 2 && it != set.names.end()) set.names.erase(it);
+    return "";
+  }
+  if (numberedSetOf(plan)) return "";
+  const auto [passes, index] = set.findLdpWithoutRamLoader();
+  if (passes) return "";
+  return "The file " + set.names[static_cast<std::size_t>(index)] + " requires " + catalogue::kRamLoaderFile +
+         ", but it was not found. Please return back and correct the problem.";
+}
+
+// A whole number of at most three digits, as the receiver tells its hardware version; -1 when not.
+int hardwareNumber(const std::string& text) {
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoi(text);
+}
+
 }  // namespace
+
+hardwarefit::Path loadPathOf(const LoadPlan& plan) {
+  if (plan.sourceKind == SourceKind::DataFile) return hardwarefit::Path::DataFile;
+  if (plan.method == LoadMethod::FileUpload) return hardwarefit::Path::FileUpload;
+  return numberedSetOf(plan) ? hardwarefit::Path::NumberedBootLoader : hardwarefit::Path::NamedBootLoader;
+}
+
+std::string inspectPlanImages(LoadPlan& plan, const CMNC::AbortSignal* stop) {
+  if (std::string refusal = pruneNames(plan); !refusal.empty()) return refusal;
+  const std::string error =
+      inspectImages(plan.images, plan.sourceKind, plan.imageFacts, [stop] { return stop && stop->isSet(); });
+  if (!error.empty()) return error;
+  plan.inspected = true;
+  if (std::string twins = hardwarefit::undecidableTwins(plan.imageFacts); !twins.empty()) return twins;
+  if (hardwarefit::hasTwins(plan.imageFacts) && !plan.testsPort())
+    return "The source holds images for several receiver models, and Power On Capture learns the receiver's "
+           "hardware version only once the images are going: nothing was sent to the receiver. Load it by Soft "
+           "Break Capture, whose port test asks the receiver first, or load a distribution of one model.";
+  return "";
+}
+
+ReceiverFit fitPlanToReceiver(LoadPlan& plan, const std::string& hardwareVersion) {
+  ReceiverFit fit;
+  const int hardware = hardwareNumber(hardwareVersion);
+  const bool twins = hardwarefit::hasTwins(plan.imageFacts);
+  if (hardware < 0) {
+    if (twins)
+      fit.refusal = "The source holds images for several receiver models, and the receiver did not tell its hardware "
+                    "version: which to load cannot be told, and nothing was sent to the receiver. Load a "
+                    "distribution of one model.";
+    return fit;
+  }
+  if (twins) {
+    fit.chosen = hardwarefit::chooseTwins(plan.imageFacts, hardware);
+    plan.images.names.clear();
+    for (const ImageFacts& f : plan.imageFacts) plan.images.names.push_back(f.name);
+  }
+  fit.refusal = hardwarefit::misfit(plan.imageFacts, hardware, loadPathOf(plan));
+  return fit;
+}
 
 RunRequest runRequestOf(const LoadJob& job) {
   RunRequest r;
@@ -91,5 +159,6 @@ PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::A
   plan.history = job.history;
   if (job.source.empty()) return refused("No source was named: name the firmware with /source.");
   if (std::string error = readSource(job, plan, stop); !error.empty()) return refused(error);
+  if (std::string error = inspectPlanImages(plan, stop); !error.empty()) return refused(error);
   return {std::move(plan), {}};
 }

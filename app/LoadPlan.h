@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "FirmwareImageSet.h"
+#include "HardwareFit.h"
+#include "ImageFacts.h"
 #include "LinkKinds.h"
 #include "LoadJob.h"
 #include "LoadMethod.h"
@@ -34,6 +36,8 @@ struct LoadPlan {
   int replyGapMs = -1;       // quiet line that ends a block's reply; -1 a few characters
   std::string source;        // the source's path
   FirmwareImageSet images;   // the source and the names it was found to hold (the images are read by the load)
+  std::vector<ImageFacts> imageFacts;  // each named image read once and its header checked; one a name
+  bool inspected = false;    // imageFacts were taken
   std::string sourceSha256;  // the source file's digest (none for a folder)
   std::string expectVersion; // the main firmware's version the receiver must run afterwards
   HistorySettings history;
@@ -60,6 +64,24 @@ struct PlanResult {
 // resolved, the source read and its digest match what was given. stop cuts the source's reading
 // short.
 PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::AbortSignal* stop = nullptr);
+
+// The way the plan's images go to the receiver, as its version checks judge them.
+hardwarefit::Path loadPathOf(const LoadPlan& plan);
+
+// Reads every image the plan names and checks the set before any port opens: each image whole
+// and with its header, twins (one file name in several places) that their headers tell apart.
+// "" or why the source is refused.
+std::string inspectPlanImages(LoadPlan& plan, const CMNC::AbortSignal* stop = nullptr);
+
+// The plan held against the receiver the port test found: of twins, the images built for its
+// hardware version are kept (chosen names the kept ones), and a set any image of which it would
+// refuse is refused whole (refusal says why). A receiver that did not tell its hardware version
+// leaves the check to the boot loader's first answer.
+struct ReceiverFit {
+  std::string refusal;
+  std::vector<std::string> chosen;
+};
+ReceiverFit fitPlanToReceiver(LoadPlan& plan, const std::string& hardwareVersion);
 
 // What a run was asked to do, as its start event and its row name it: the port as given (any
 // password left out), the method, the source.

@@ -132,9 +132,41 @@ void LoadRun::enterLoading() {
   load();
 }
 
+// Before the loading page touches the receiver: the images read and checked (a window's plan
+// names them only), and the set held against the receiver the port test found.
+bool LoadRun::fitsReceiver() {
+  if (!plan_.inspected) {
+    if (std::string refusal = inspectPlanImages(plan_, &stop_.latch()); !refusal.empty()) {
+      refuseLoad(refusal);
+      return false;
+    }
+  }
+  const ReceiverFit fit = fitPlanToReceiver(plan_, tested_.hardware);
+  if (!fit.chosen.empty()) {
+    std::string names;
+    for (const std::string& name : fit.chosen) names += (names.empty() ? "" : ", ") + name;
+    appendLog("For this receiver (hardware version " + tested_.hardware + "): " + names + ".\r\n");
+  }
+  if (fit.refusal.empty()) return true;
+  refuseLoad(fit.refusal);
+  return false;
+}
+
+// The load is refused before anything was sent: the page and the log say why.
+void LoadRun::refuseLoad(const std::string& refusal) {
+  setPageText(refusal);
+  appendLog(refusal + "\r\n");
+  failure_ = refusal;
+  refused_ = true;
+  exitStatus_ = exitstatus::kFailed;
+  outcomeKnown_ = true;
+  end();
+}
+
 void LoadRun::load() {
   if (!goesOn()) return;
   page_ = Page::Loading;
+  if (!fitsReceiver()) return;
   sourceSha256_ = plan_.sourceSha256;
   firmwareChange_ = {};
   loaded_.clear();

@@ -67,6 +67,8 @@ class LoadRun {
   void selectSource();
   void enterLoading();
   void load();
+  bool fitsReceiver();
+  void refuseLoad(const std::string& refusal);
   bool goesOn() const;
   void later(std::function<void()> fn);
   EngineReports& nextEngineRun();

@@ -56,7 +56,8 @@ void HeadlessConsole::endLine() {
 void HeadlessConsole::text(EchoSource source, const std::string& text) {
   const std::string shown = printable(withoutCarriageReturns(text));
   if (shown.empty()) return;
-  if (source != lastSource_ && shown == lastText_) {
+  const auto line = [](const std::string& t) { return t.substr(0, t.find_last_not_of('\n') + 1); };
+  if (source != lastSource_ && line(shown) == line(lastText_)) {
     lastSource_ = source;  // the same status in the other area: printed once
     return;
   }

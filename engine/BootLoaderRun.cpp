@@ -9,7 +9,9 @@
 #include "BootDownload.h"
 #include "CommandChannel.h"
 #include "FirmwareImageSet.h"
+#include "HardwareFit.h"
 #include "ImageCatalogue.h"
+#include "ImageFacts.h"
 #include "LoadWorker.h"
 #include "ReceiverLanguage.h"
 #include "EngineTiming.h"
@@ -104,6 +106,7 @@ void numberedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
 }  // namespace
 
 void bootLoaderRun(LoadWorker& w, bool numberedSet, FirmwareImageSet& images, RunState& rs) {
+  rs.numberedSet = numberedSet;
   if (numberedSet) numberedRun(w, images, rs);
   else namedRun(w, images, rs);
 }
@@ -155,10 +158,22 @@ void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_
   w.events.hardwareReported(std::to_string(hardware));
   w.events.appendStatus("Checking versions...\r\n");
   if (skipFlashCheck) flashHardwareVersion = static_cast<uint32_t>(hardware);
-  const VersionCheck r = compareVersions(w, hardware, second, static_cast<int32_t>(ramHardwareVersion),
+  VersionCheck r = compareVersions(w, hardware, second, static_cast<int32_t>(ramHardwareVersion),
                                 static_cast<int32_t>(flashHardwareVersion));
   if (r == VersionCheck::FlashWrongHardware) rs.errorText = "Flash file has wrong hardware version.";
   if (r == VersionCheck::RamWrongHardware) rs.errorText = "RAM file has wrong hardware version.";
+  if (r == VersionCheck::Accepted && !rs.setFitChecked) {
+    // The first receiver that answers is held against the whole set: an image further on that it
+    // would refuse refuses the set now, before anything is flashed.
+    rs.setFitChecked = true;
+    std::vector<ImageFacts> facts;
+    for (const FirmwareImage& image : w.images->images) facts.push_back(factsOf(image));
+    const auto path = rs.numberedSet ? hardwarefit::Path::NumberedBootLoader : hardwarefit::Path::NamedBootLoader;
+    if (std::string misfit = hardwarefit::misfit(facts, hardware, path); !misfit.empty()) {
+      rs.errorText = std::move(misfit);
+      r = VersionCheck::FlashWrongHardware;
+    }
+  }
   rs.ok = rs.ok && r == VersionCheck::Accepted;
   const uint8_t decision = rs.ok ? bootbytes::kGoOn : bootbytes::kStop;
   // The decision goes out either way: a refused receiver gets 0x00 and flashes nothing.

@@ -111,31 +111,41 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
   return true;
 }
 
-void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
-  RunState rs;
+bool prepareSet(LoadWorker& w, PreparedSet& prepared) {
   FirmwareImageSet& set = *w.images;
+  RunState& rs = prepared.rs;
   const bool ramRuleFails = !set.findLdpWithoutRamLoader().first;
-  const bool numberedSet = set.hasNumberedName(w.settings.sourceKind) && ramRuleFails;
-  if (!readImages(w, numberedSet, rs)) return;
-  if (rs.ok && set.count() == 0) {
+  prepared.numberedSet = set.hasNumberedName(w.settings.sourceKind) && ramRuleFails;
+  if (!readImages(w, prepared.numberedSet, rs)) return false;
+  if (!rs.ok) {
+    // Nothing was sent: the images are read before the receiver is touched.
+    w.events.appendLog(rs.errorText + "\r\n");
+    w.endFailed(rs.errorText);
+    return false;
+  }
+  if (set.count() == 0) {
     w.events.appendLog("Nothing to load\r\n");
     w.endFailed("Nothing to load");
-    return;
+    return false;
   }
-  if (rs.ok) {
-    // Looked at in place: a copy would hold a main firmware's bytes twice for the whole run.
-    const FirmwareImage& firstImage = set.at(0);
-    if (!numberedSet && !w.settings.fileUpload() && !firstImage.isRamLoader &&
-        std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
-      const std::string reason = std::string(catalogue::kEntries[0].title) + " is required but absent!";
-      w.events.appendLog(reason + "\r\n");
-      w.endFailed(reason);
-      return;
-    }
-    w.events.appendLog("");
-    w.events.runPlanned(plannedBytes(w, numberedSet));
-    runPath(w, numberedSet, rs);
+  // Looked at in place: a copy would hold a main firmware's bytes twice for the whole run.
+  const FirmwareImage& firstImage = set.at(0);
+  if (!prepared.numberedSet && !w.settings.fileUpload() && !firstImage.isRamLoader &&
+      std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
+    const std::string reason = std::string(catalogue::kEntries[0].title) + " is required but absent!";
+    w.events.appendLog(reason + "\r\n");
+    w.endFailed(reason);
+    return false;
   }
+  return true;
+}
+
+void loadSet(LoadWorker& w, PreparedSet& prepared, std::string* firmwareAfter) {
+  FirmwareImageSet& set = *w.images;
+  RunState& rs = prepared.rs;
+  w.events.appendLog("");
+  w.events.runPlanned(plannedBytes(w, prepared.numberedSet));
+  runPath(w, prepared.numberedSet, rs);
 
   CommandChannel& ch = *w.channel;
   if (!rs.errorText.empty()) {
@@ -155,4 +165,9 @@ void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
       w.events.loadAborted();
     }
   }
+}
+
+void loadDriver(LoadWorker& w, std::string* firmwareAfter) {
+  PreparedSet prepared;
+  if (prepareSet(w, prepared)) loadSet(w, prepared, firmwareAfter);
 }

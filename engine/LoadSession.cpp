@@ -124,7 +124,9 @@ bool LoadSession::startLoad(const LoadRequest& request, FirmwareImageSet& images
   firmwareAfter_.clear();
   start(RunKind::Load, images, settingsFor(request),
         [this, request](LoadWorker& w) {
-          if (prepareLoad(w, request)) loadDriver(w, &firmwareAfter_);
+          // The images are read and checked before the port opens: no reset for a set that cannot go.
+          PreparedSet prepared;
+          if (prepareSet(w, prepared) && prepareLoad(w, request)) loadSet(w, prepared, &firmwareAfter_);
         },
         events);
   return true;

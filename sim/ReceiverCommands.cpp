@@ -111,6 +111,7 @@ std::string VirtualReceiver::print(const std::string& what, bool& known) {
   if (what == "/par/rcv/ver/hw") return std::to_string(config_.faults.hardwareVersion);
   if (what == "/par/dev/blk/a/removed") return diskRemoved_ ? "on" : "off";
   if (what == "/par/stat/fsinit") {
+    if (config_.faults.fsNeverReadyAfterFlash && !flashed_.empty()) return "{0," + std::to_string(config_.fsInitSteps) + "}";
     if (fsInitCount_ < config_.fsInitSteps) ++fsInitCount_;
     std::string steps = "{";
     steps += std::to_string(fsInitCount_);

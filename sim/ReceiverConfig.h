@@ -21,6 +21,7 @@ struct ReceiverFaults {
   bool streamAlwaysFails = false;    // every streamed "fld" transfer is refused
   bool endAckFlash = true;           // the RAM loader ends a flash transfer with 0x1E
   bool silentVersionAfterFlash = false;  // once an image was flashed the version query goes unanswered
+  bool fsNeverReadyAfterFlash = false;  // once an image was flashed the file system never reports ready
   bool holdLine = false;             // nothing is read off the serial line (flow held): writes to it wait
 };
 

@@ -71,6 +71,16 @@ std::vector<Entry> numberedSet(const Options& o) {
   };
 }
 
+std::vector<Entry> twoModels(const Options& options, int hardwareA, int hardwareB) {
+  std::vector<Entry> entries;
+  for (const auto& [folder, hardware] : {std::pair<const char*, int>{"modelA/", hardwareA}, {"modelB/", hardwareB}}) {
+    Options model = options;
+    model.hardwareVersion = hardware;
+    for (Entry& e : namedSet(model)) entries.emplace_back(folder + e.first, std::move(e.second));
+  }
+  return entries;
+}
+
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -114,7 +124,9 @@ bool writeDistribution(const std::string& dir, const Options& options, std::stri
   std::vector<uint8_t> data(3000);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>("base,settings;"[i % 14]);
   return writeFile(dir + "/data/settings.cfg", data, error) && writeZip(dir + "/named.zip", named, error) &&
-         writeZip(dir + "/numbered.zip", numbered, error);
+         writeZip(dir + "/numbered.zip", numbered, error) &&
+         writeZip(dir + "/two-models.zip", twoModels(options, 20, 22), error) &&
+         writeZip(dir + "/two-models-alike.zip", twoModels(options, options.hardwareVersion, options.hardwareVersion), error);
 }
 
 }  // namespace sample

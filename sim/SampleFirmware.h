@@ -29,10 +29,16 @@ std::vector<Entry> namedSet(const Options& options);
 // loader 0).
 std::vector<Entry> numberedSet(const Options& options);
 
+// Two receiver models' named sets in one distribution: "modelA/..." built for hardwareA,
+// "modelB/..." for hardwareB.
+std::vector<Entry> twoModels(const Options& options, int hardwareA, int hardwareB);
+
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 // Writes a ZIP archive of the entries, deflated, in the given order.
 bool writeZip(const std::string& path, const std::vector<Entry>& entries, std::string& error);
-// Writes dir/named/, dir/numbered/, dir/named.zip, dir/numbered.zip and dir/data/settings.cfg.
+// Writes dir/named/, dir/numbered/, dir/named.zip, dir/numbered.zip, dir/data/settings.cfg,
+// dir/two-models.zip (models for hardware 20 and 22) and dir/two-models-alike.zip (both models
+// built for the options' hardware version: their headers do not tell them apart).
 bool writeDistribution(const std::string& dir, const Options& options, std::string& error);
 
 }  // namespace sample

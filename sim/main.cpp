@@ -23,11 +23,14 @@ void usage() {
                "                   [--pace] [--hardware N] [--port-name NAME] [--path-file FILE]\n"
                "                   [--main-version TEXT] [--version-after TEXT] [--silent-after-flash]\n"
                "                   [--flashed-dir DIR] [--drop-link-after FRAMES] [--identity TEXT] [--hold-line]\n"
+               "                   [--model NAME] [--fs-never-ready]\n"
                "Opens a pseudo-terminal and prints the path to open; with --tcp also listens on\n"
                "127.0.0.1:PORT. Runs until interrupted; then, with --flashed-dir, writes each image\n"
                "it flashed or ran, in order, to DIR/<n>-<how>.bin (how: flash, ram, fld, fld-stream).\n"
                "--drop-link-after FRAMES pulls the cable after that many accepted DTP frames.\n"
                "--hold-line reads nothing off the serial line, so that writes to it wait.\n"
+               "--hardware N is the hardware version the receiver tells (20); --model NAME its model.\n"
+               "--fs-never-ready: once an image was flashed, the file system never reports ready.\n"
                "--usb-link PORT listens on 127.0.0.1:PORT as the receiver's USB port (no login,\n"
                "dropped at every restart), for vestrel-usbsim to bridge; prints usb-link:HOST:PORT.\n"
                "--fld-error TEXT answers a stored-file \"fld\" with TEXT (a refused flash).\n"
@@ -112,6 +115,8 @@ int main(int argc, char** argv) {
     else if (a == "--flashed-dir" && more) flashedDir = argv[++i];
     else if (a == "--drop-link-after" && more) config.faults.dropLinkAfterFrames = std::atoi(argv[++i]);
     else if (a == "--identity" && more) config.identity = argv[++i];
+    else if (a == "--model" && more) config.model = argv[++i];
+    else if (a == "--fs-never-ready") config.faults.fsNeverReadyAfterFlash = true;
     else if (a == "--hold-line") config.faults.holdLine = true;
     else if (a == "--replay" && more) replayFile = argv[++i];
     else if (a == "--fld-error" && more) config.faults.fldErrorBody = argv[++i];

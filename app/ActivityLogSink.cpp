@@ -19,6 +19,6 @@ void ActivityLogSink::event(const RunEvent& event) {
   if (const auto* n = std::get_if<Note>(&event)) note(log, *n);
   else if (const auto* s = std::get_if<SourceDigested>(&event))
     log.Write("Source digest (SHA-256): " + s->sha256 + "  " + s->path + "\r\n");
-  else if (const auto* i = std::get_if<ImageLoaded>(&event))
+  else if (const auto* i = std::get_if<ImageFinished>(&event); i && i->image.result != ImageResult::NotReached)
     log.Write("Image digest (SHA-256): " + i->image.sha256 + "  " + i->image.file + "\r\n");
 }

@@ -41,7 +41,9 @@ uint64_t maxSourceBytes(const LoadJob& job) {
   return job.maxSourceMib ? job.maxSourceMib * kMiB : FirmwareImageSet::kDefaultMaxSourceBytes;
 }
 
-PlanResult refused(const std::string& text) { return {std::nullopt, {text}}; }
+PlanResult refused(const std::string& text, FailureKind kind = FailureKind::SourceRefused) {
+  return {std::nullopt, {text, kind}};
+}
 
 // The source read and checked: "" or why it cannot be loaded.
 std::string readSource(const LoadJob& job, LoadPlan& plan, const CMNC::AbortSignal* stop) {
@@ -113,6 +115,7 @@ ReceiverFit fitPlanToReceiver(LoadPlan& plan, const std::string& hardwareVersion
   const int hardware = hardwareNumber(hardwareVersion);
   const bool twins = hardwarefit::hasTwins(plan.imageFacts);
   if (hardware < 0) {
+    fit.kind = FailureKind::SourceRefused;
     if (twins)
       fit.refusal = "The source holds images for several receiver models, and the receiver did not tell its hardware "
                     "version: which to load cannot be told, and nothing was sent to the receiver. Load a "
@@ -141,8 +144,10 @@ RunRequest runRequestOf(const LoadJob& job) {
 PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::AbortSignal* stop) {
   LoadPlan plan;
   std::string unusable;
-  if (job.port.empty()) return refused("No port was named: name the receiver's port with /port (see --list-ports).");
-  if (!entryOfJob(job, plan.port, unusable)) return refused(unusable);
+  if (job.port.empty())
+    return refused("No port was named: name the receiver's port with /port (see --list-ports).",
+                   FailureKind::PortUnavailable);
+  if (!entryOfJob(job, plan.port, unusable)) return refused(unusable, FailureKind::PortUnavailable);
   plan.password = CMNC::TakePassword(plan.port);
   plan.shownPort = CMNC::ShownPortText(job.port);
   plan.method = offeredMethod(plan.port.kind, job.method);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "FailureKind.h"
 #include "FirmwareImageSet.h"
 #include "HardwareFit.h"
 #include "ImageFacts.h"
@@ -53,6 +54,7 @@ struct LoadPlan {
 // Why a request cannot become a plan; nothing was sent anywhere.
 struct PlanRefusal {
   std::string text;  // the operator's words, with the remedy
+  FailureKind kind = FailureKind::SourceRefused;
 };
 
 struct PlanResult {
@@ -79,6 +81,7 @@ std::string inspectPlanImages(LoadPlan& plan, const CMNC::AbortSignal* stop = nu
 // leaves the check to the boot loader's first answer.
 struct ReceiverFit {
   std::string refusal;
+  FailureKind kind = FailureKind::WrongHardware;  // of the refusal
   std::vector<std::string> chosen;
 };
 ReceiverFit fitPlanToReceiver(LoadPlan& plan, const std::string& hardwareVersion);

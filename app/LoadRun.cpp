@@ -53,12 +53,13 @@ bool LoadRun::begin(const RunRequest& request) {
   return false;
 }
 
-void LoadRun::refuse(const RunRequest& request, const std::string& refusal) {
+void LoadRun::refuse(const RunRequest& request, const std::string& refusal, FailureKind kind) {
   if (!begin(request)) return end();
-  later([this, refusal] {
+  later([this, refusal, kind] {
     if (!goesOn()) return;
     appendLog(refusal + "\r\n");
     failure_ = refusal;
+    failureKind_ = kind;
     refused_ = true;
     exitStatus_ = exitstatus::kFailed;
     end();
@@ -137,7 +138,7 @@ void LoadRun::enterLoading() {
 bool LoadRun::fitsReceiver() {
   if (!plan_.inspected) {
     if (std::string refusal = inspectPlanImages(plan_, &stop_.latch()); !refusal.empty()) {
-      refuseLoad(refusal);
+      refuseLoad(refusal, FailureKind::SourceRefused);
       return false;
     }
   }
@@ -148,15 +149,16 @@ bool LoadRun::fitsReceiver() {
     appendLog("For this receiver (hardware version " + tested_.hardware + "): " + names + ".\r\n");
   }
   if (fit.refusal.empty()) return true;
-  refuseLoad(fit.refusal);
+  refuseLoad(fit.refusal, fit.kind);
   return false;
 }
 
 // The load is refused before anything was sent: the page and the log say why.
-void LoadRun::refuseLoad(const std::string& refusal) {
+void LoadRun::refuseLoad(const std::string& refusal, FailureKind kind) {
   setPageText(refusal);
   appendLog(refusal + "\r\n");
   failure_ = refusal;
+  failureKind_ = kind;
   refused_ = true;
   exitStatus_ = exitstatus::kFailed;
   outcomeKnown_ = true;
@@ -169,7 +171,10 @@ void LoadRun::load() {
   if (!fitsReceiver()) return;
   sourceSha256_ = plan_.sourceSha256;
   firmwareChange_ = {};
-  loaded_.clear();
+  results_.clear();
+  fileSystemReady_.reset();
+  currentImage_.clear();
+  imageIndex_ = 0;
   images_ = plan_.images;
   LoadRequest request;
   request.port = plan_.link();
@@ -191,6 +196,7 @@ void LoadRun::load() {
 // A new engine run's reports, tagged with its serial; its failure, if any, is its own.
 EngineReports& LoadRun::nextEngineRun() {
   failure_.clear();
+  failureKind_ = FailureKind::Other;
   reports_ = std::make_unique<EngineReports>(*this, [this](std::function<void()> fn) { later(std::move(fn)); }, ++run_);
   runEnded_ = false;
   return *reports_;

@@ -47,7 +47,7 @@ class LoadRun {
   // Starts the run; returns at once.
   void start(LoadPlan plan);
   // A request that could not become a plan: its row says so, nothing is sent to the receiver.
-  void refuse(const RunRequest& request, const std::string& refusal);
+  void refuse(const RunRequest& request, const std::string& refusal, FailureKind kind = FailureKind::SourceRefused);
   // The operator stopped the run ("Abort", a closed window).
   void abort();
   bool finished() const { return finished_; }
@@ -68,7 +68,7 @@ class LoadRun {
   void enterLoading();
   void load();
   bool fitsReceiver();
-  void refuseLoad(const std::string& refusal);
+  void refuseLoad(const std::string& refusal, FailureKind kind);
   bool goesOn() const;
   void later(std::function<void()> fn);
   EngineReports& nextEngineRun();
@@ -98,6 +98,11 @@ class LoadRun {
   void runSucceeded(uint64_t run);
   void runAborted(uint64_t run);
   void runRefused(uint64_t run, const std::string& pageText, const std::string& logText);
+  void planImages(const std::vector<std::string>& names);
+  void imageDone(const engineevent::ImageDone& done);
+  void closingLines();
+  FailureKind failureKind() const;
+  std::string remedy() const;
 
   // The texts, as the wizard's controls take them.
   void send(RunEvent event);
@@ -136,10 +141,14 @@ class LoadRun {
   bool loadWentThrough_ = false;  // the engine's load succeeded (the receiver's answer decides the rest)
   std::optional<LoadStage> stage_;
   std::string failure_;        // why the run failed, as the engine (or a check after it) said
+  FailureKind failureKind_ = FailureKind::Other;  // and what kind of failure that is
+  std::optional<bool> fileSystemReady_;  // after the load: whether the receiver's file system came back ready
+  std::string currentImage_;   // the title of the image under way
+  int imageIndex_ = 0;         // its place among results_, from 1
   std::string identity_, hardware_;
   bool operatorStopped_ = false;
   bool refused_ = false;
-  std::vector<LoadedImage> loaded_;
+  std::vector<LoadedImage> results_;  // the load's images and their results
   RunProgress runProgress_;
   uint64_t done_ = 0, total_ = 0;  // the current transfer's bytes
   std::string sourceSha256_;

@@ -3,6 +3,8 @@
 // How a run ends: a load the receiver confirmed (or not), a stop, a signal; its outcome, and the
 // row that records it.
 #include "ActivityLog.h"
+#include "FailureAdvice.h"
+#include "ImageCatalogue.h"
 #include "ExitStatus.h"
 #include "FirmwareImageSet.h"
 #include "RunRecord.h"
@@ -12,25 +14,38 @@
 
 void LoadRun::loadFinished() {
   endRun();  // the session brings the receiver back to its normal rate
-  for (const FirmwareImage& image : images_.images) {
-    loaded_.push_back({image.fileName, image.title, image.size(), Sha256::of(image.data().data(), image.size())});
-    send(ImageLoaded{loaded_.back()});
-  }
   images_.clear();
-  setPageText("Successfully loaded!");
   exitStatus_ = exitstatus::kLoaded;
   loadWentThrough_ = true;
+  std::string pageText = "Successfully loaded!";
   if (plan_.sourceKind != SourceKind::DataFile) {
-    firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad()};
-    appendLog("\r\n" + firmwareChange_.line() + "\r\n");
     // Only the receiver's answer confirms a firmware load; a plain data file is confirmed by the
     // size check of the upload itself.
-    if (!firmwareChange_.confirmed()) exitStatus_ = exitstatus::kUnconfirmed;
-    if (const std::string mismatch = expectedVersionMismatch(); !mismatch.empty()) {
-      appendLog(mismatch + "\r\n");
-      failure_ = mismatch;
-      exitStatus_ = exitstatus::kFailed;
+    const std::string missing = fileSystemReady_ == false
+                                    ? "the receiver's file system never reported ready after the load, so its "
+                                      "version was not asked"
+                                    : "the receiver did not answer when asked for its version after the load";
+    firmwareChange_ = {true, tested_.mainFirmware, session_.firmwareAfterLoad(), missing};
+    if (!firmwareChange_.confirmed()) {
+      exitStatus_ = exitstatus::kUnconfirmed;
+      failureKind_ = FailureKind::Unconfirmed;
+      failure_ = "Loaded, but not confirmed: " + missing + ".";
+      pageText = failure_;
     }
+    if (const std::string mismatch = expectedVersionMismatch(); !mismatch.empty()) {
+      failure_ = mismatch;
+      failureKind_ = FailureKind::Unconfirmed;
+      exitStatus_ = exitstatus::kFailed;
+      pageText = "Loaded, but not confirmed: " + mismatch;
+    }
+  }
+  runProgress_.finished();
+  progressReport(100);
+  setPageText(pageText);
+  if (plan_.sourceKind != SourceKind::DataFile) {
+    appendLog("\r\n" + firmwareChange_.line() + "\r\n");
+    if (failureKind_ == FailureKind::Unconfirmed) appendLog(failure_ + "\r\n");
+    else appendLog("Success!");
   }
   outcomeKnown_ = true;
   end();
@@ -53,7 +68,9 @@ void LoadRun::cancel() {
   endRun();
   images_.clear();
   if (page_ == Page::Loading) {
-    setPageText("The firmware loading was aborted.");
+    // "aborted" is said of a stop only.
+    const bool stopped = operatorStopped_ || interrupted_ != 0;
+    setPageText(stopped ? "The firmware loading was aborted." : "The firmware loading failed.");
     outcomeKnown_ = true;
   }
   exitStatus_ = exitstatus::kFailed;
@@ -139,8 +156,49 @@ RunOutcome LoadRun::currentOutcome() const {
   o.receiver = receiverFacts();
   o.sourceSha256 = sourceSha256_;
   o.historyId = record_ ? record_->id() : std::string();
-  if (o.kind == OutcomeKind::Confirmed || o.kind == OutcomeKind::Unconfirmed || versionRejected) o.images = loaded_;
+  o.images = results_;
+  o.failure = failureKind();
+  o.remedy = remedy();
   return o;
+}
+
+FailureKind LoadRun::failureKind() const {
+  if (exitStatus_ == exitstatus::kLoaded) return FailureKind::None;
+  if (interrupted_ != 0) return FailureKind::StoppedBySignal;
+  if (operatorStopped_) return FailureKind::StoppedByOperator;
+  return failureKind_;
+}
+
+std::string LoadRun::remedy() const {
+  FailureContext c;
+  c.kind = failureKind();
+  c.method = plan_.method;
+  c.loading = page_ == Page::Loading && (stage_ == LoadStage::Capturing || stage_ == LoadStage::Loading ||
+                                         stage_ == LoadStage::Flashing || stage_ == LoadStage::Rebooting);
+  c.image = currentImage_;
+  c.flashImage = false;
+  for (const LoadedImage& image : results_)
+    if (image.title == currentImage_ && image.result != ImageResult::Flashed)
+      c.flashImage = catalogue::isLdpName(image.file);
+  return remedyFor(c);
+}
+
+// The load's last lines: what came of each image, and what failed with its remedy.
+void LoadRun::closingLines() {
+  std::string lines;
+  if (!results_.empty()) {
+    lines += "Images: " + imagesSummary(results_) + "\r\n";
+    for (const LoadedImage& image : results_)
+      lines += "- " + image.title + " (" + image.file + "): " + imageResultWords(image.result) +
+               (image.words.empty() ? "" : ": " + image.words) + "\r\n";
+  }
+  if (const FailureKind kind = failureKind(); kind != FailureKind::None) {
+    lines += std::string("Failure: ") + failureKindWords(kind) + "\r\n";
+    lines += "Remedy: " + remedy() + "\r\n";
+  }
+  if (lines.empty()) return;
+  const bool atLineStart = logText_.empty() || logText_.back() == '\n';
+  appendLog((atLineStart ? "" : "\r\n") + lines);
 }
 
 void LoadRun::finish() {
@@ -150,6 +208,7 @@ void LoadRun::finish() {
   if (exitStatus_ == exitstatus::kLoaded && !loadWentThrough_) exitStatus_ = exitstatus::kFailed;
   endRun();
   stop_.listen({});
+  closingLines();
   stop_.writingRow();
   if (record_ && record_->open()) recordWarning(record_->finish(currentOutcome()));
   result_ = currentOutcome();

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "Clock.h"
+#include "ImageCatalogue.h"
 #include "RunSink.h"
 
 void LoadRun::send(RunEvent event) { sink_.event(event); }
@@ -73,24 +74,44 @@ void LoadRun::engineReport(uint64_t run, const EngineEvent& event) {
         else if constexpr (std::is_same_v<E, ev::Progress>) progressReport(e.percent);
         else if constexpr (std::is_same_v<E, ev::Transfer>) transferReport(e.done, e.total);
         else if constexpr (std::is_same_v<E, ev::Waiting>) send(StillWaiting{});
-        else if constexpr (std::is_same_v<E, ev::Planned>) runProgress_.plan(e.totalBytes, CMNC::Clock::system().nowMs());
+        else if constexpr (std::is_same_v<E, ev::Planned>) {
+          runProgress_.plan(e.totalBytes, CMNC::Clock::system().nowMs());
+          planImages(e.images);
+        } else if constexpr (std::is_same_v<E, ev::ImageDone>) imageDone(e);
+        else if constexpr (std::is_same_v<E, ev::Rebooted>) fileSystemReady_ = e.ready;
         else if constexpr (std::is_same_v<E, ev::Identified>) identityReport(e.identity);
         else if constexpr (std::is_same_v<E, ev::Hardware>) hardwareReport(e.version);
         else if constexpr (std::is_same_v<E, ev::Stage>) stageReport(e.stage, e.image);
-        else if constexpr (std::is_same_v<E, ev::Failure>) failure_ = e.reason;
+        else if constexpr (std::is_same_v<E, ev::Failure>) {
+          failure_ = e.reason;
+          failureKind_ = e.kind;
+        }
         else if constexpr (std::is_same_v<E, ev::Ended>) {
           if (e.kind == ev::Ended::Kind::Succeeded) runSucceeded(run);
-          else if (e.kind == ev::Ended::Kind::Aborted) runAborted(run);
+          else if (e.kind == ev::Ended::Kind::Failed) runAborted(run);
           else runRefused(run, e.pageText, e.logText);
         }
       },
       event);
 }
 
+// Progress is the load's: nothing is counted before its bytes are planned.
 void LoadRun::progressReport(int percent) {
-  if (percent < 0 || percent > 100) return;
-  const std::optional<int64_t> left = runProgress_.secondsLeft(CMNC::Clock::system().nowMs());
-  send(TransferProgress{percent, done_, total_, runProgress_.runBytes(), runProgress_.runTotal(), left});
+  if (percent < 0 || percent > 100 || runProgress_.runTotal() == 0) return;
+  const int64_t now = CMNC::Clock::system().nowMs();
+  TransferProgress p;
+  p.percent = runProgress_.percent();
+  p.imagePercent = percent;
+  p.imageCount = static_cast<int>(results_.size());
+  p.imageIndex = imageIndex_;
+  if (imageIndex_ > 0) p.image = results_[static_cast<std::size_t>(imageIndex_ - 1)].title;
+  p.bytes = done_;
+  p.total = total_;
+  p.runBytes = runProgress_.runBytes();
+  p.runTotal = runProgress_.runTotal();
+  p.bytesPerSecond = runProgress_.bytesPerSecond(now);
+  p.secondsLeft = runProgress_.secondsLeft(now);
+  send(p);
 }
 
 void LoadRun::transferReport(uint64_t done, uint64_t total) {
@@ -106,7 +127,39 @@ void LoadRun::identityReport(const std::string& identity) {
 
 void LoadRun::stageReport(LoadStage stage, const std::string& image) {
   stage_ = stage;
+  if (!image.empty() && image != currentImage_) {
+    currentImage_ = image;
+    // The image under way: the first of its title not finished yet.
+    for (std::size_t i = 0; i < results_.size(); ++i)
+      if (results_[i].title == image && results_[i].result == ImageResult::NotReached) {
+        imageIndex_ = static_cast<int>(i) + 1;
+        break;
+      }
+  }
   send(StageEntered{stage, image});
+}
+
+// The images the load will give a turn, in order: each not reached until it says otherwise.
+void LoadRun::planImages(const std::vector<std::string>& names) {
+  results_.clear();
+  for (const std::string& name : names) {
+    LoadedImage image;
+    image.path = name;
+    image.file = catalogue::baseName(name);
+    image.title = catalogue::titleOf(name);
+    for (const ImageFacts& f : plan_.imageFacts)
+      if (f.path == name) image.file = f.name, image.size = f.size, image.sha256 = f.sha256;
+    results_.push_back(image);
+  }
+}
+
+void LoadRun::imageDone(const engineevent::ImageDone& done) {
+  for (LoadedImage& image : results_) {
+    if (image.path != done.image) continue;
+    image.result = done.result;
+    image.words = done.words;
+    send(ImageFinished{image});
+  }
 }
 
 void LoadRun::hardwareReport(const std::string& version) {

@@ -26,7 +26,7 @@ RunOutcome Loader::run(const LoadPlan& plan, RunSink& sink, RunStop& stop) {
 RunOutcome Loader::refuse(const RunRequest& request, const PlanRefusal& refusal, RunSink& sink, RunStop& stop) {
   EventLoop loop;
   LoadRun run(session_, sink, stop, threadOf(loop));
-  run.refuse(request, refusal.text);
+  run.refuse(request, refusal.text, refusal.kind);
   loop.runUntil([&run] { return run.finished(); });
   return run.outcome();
 }

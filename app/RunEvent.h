@@ -31,13 +31,20 @@ struct StageEntered {
   std::string image;
 };
 
-// How far the transfer is: the image's bytes and the whole run's.
+// How far the load is: the whole load's percentage (from its bytes: it never goes back, and 100
+// comes once, at the end of a load that went through), the image under way among the load's, the
+// transfer's bytes and the whole load's.
 struct TransferProgress {
-  int percent = 0;        // of the image being sent, 0..100
-  uint64_t bytes = 0;     // of the image sent so far
-  uint64_t total = 0;     // of the image
+  int percent = 0;        // of the whole load, 0..100
+  int imagePercent = 0;   // of the step under way (a transfer, the wait for a restart), 0..100
+  std::string image;      // the title of the image under way; empty between images
+  int imageIndex = 0;     // its place among the load's images, from 1; 0 when none
+  int imageCount = 0;     // the load's images
+  uint64_t bytes = 0;     // of the transfer sent so far
+  uint64_t total = 0;     // of the transfer
   uint64_t runBytes = 0;  // of the whole load sent so far
-  uint64_t runTotal = 0;  // of the whole load; 0 when not planned
+  uint64_t runTotal = 0;  // of the whole load
+  double bytesPerSecond = 0;           // the whole load's rate so far; 0 until known
   std::optional<int64_t> secondsLeft;  // of the whole load at the rate so far; none until known
 };
 
@@ -55,8 +62,8 @@ struct SourceDigested {
   std::string sha256;
 };
 
-// An image was written into the receiver.
-struct ImageLoaded {
+// One of the load's images had its turn: its result says what came of it.
+struct ImageFinished {
   LoadedImage image;
 };
 
@@ -66,4 +73,4 @@ struct RunEnded {
 };
 
 using RunEvent = std::variant<RunStarted, PageEntered, StageEntered, TransferProgress, StillWaiting, ReceiverLearned, Note,
-                              SourceDigested, ImageLoaded, RunEnded>;
+                              SourceDigested, ImageFinished, RunEnded>;

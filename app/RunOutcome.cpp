@@ -16,3 +16,14 @@ const char* methodWord(LoadMethod method, SourceKind kind) {
   if (method == LoadMethod::FileUpload) return kind == SourceKind::DataFile ? "data" : "fldp";
   return "soft";
 }
+
+std::string imagesSummary(const std::vector<LoadedImage>& images) {
+  if (images.empty()) return "";
+  std::size_t flashed = 0, stored = 0;
+  for (const LoadedImage& image : images) {
+    flashed += image.result == ImageResult::Flashed;
+    stored += image.result == ImageResult::Stored;
+  }
+  const bool dataFile = stored > 0 && flashed == 0;
+  return imagesDoneText(dataFile ? stored : flashed, images.size(), dataFile);
+}

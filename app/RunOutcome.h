@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "FailureKind.h"
 #include "FirmwareChange.h"
 #include "LoadMethod.h"
 #include "LoadStage.h"
@@ -26,13 +27,19 @@ struct ReceiverFacts {
 ReceiverFacts receiverFactsOf(const PortTestSetup& tested, const std::string& identity, const std::string& hardware,
                               const std::string& firmwareAfter);
 
-// An image the run wrote into the receiver.
+// An image of the load and what happened to it.
 struct LoadedImage {
   std::string file;   // its name in the source
   std::string title;  // the catalogue's title, "Main firmware"
   uint64_t size = 0;  // bytes
   std::string sha256; // its bytes' digest
+  ImageResult result = ImageResult::NotReached;
+  std::string words;  // the receiver's or the step's words on a refusal or a failure
+  std::string path;   // where the load read it (an archive's entry, a file's path)
 };
+
+// "2 of 5 flashed" (a data file: "1 of 1 stored"); "" without images.
+std::string imagesSummary(const std::vector<LoadedImage>& images);
 
 // How an unattended run ended.
 struct RunOutcome {
@@ -43,7 +50,9 @@ struct RunOutcome {
   std::optional<LoadStage> stage;  // the stage it ended in; none when it never started
   std::string port;                // the port as given, any password left out
   ReceiverFacts receiver;
-  std::vector<LoadedImage> images;  // what was loaded (on a load that ended, confirmed or not)
+  std::vector<LoadedImage> images;  // the load's images in order, each with its result; none before a load
+  FailureKind failure = FailureKind::None;  // why it did not end confirmed
+  std::string remedy;                       // what the operator can do about it; "" when nothing failed
   std::string sourceSha256;         // the source file's digest, once the source was read
   std::string historyId;            // the run's row in the load history; empty when none was written
 };

@@ -134,7 +134,9 @@ std::string RunRecord::finish(const RunOutcome& outcome) {
   row_.exitStatus = outcome.exitStatus;
   row_.reason = outcome.reason;
   row_.images.clear();
-  for (const LoadedImage& image : outcome.images) row_.images.push_back({image.file, image.title, image.size, image.sha256});
+  row_.failureKind = failureKindName(outcome.failure);
+  for (const LoadedImage& image : outcome.images)
+    row_.images.push_back({image.file, image.title, image.size, image.sha256, imageResultName(image.result)});
   const Write finish = [this](LoadHistory& history, std::string& error) { return history.finish(row_, error); };
   std::string error;
   if (onServer_) {

@@ -43,7 +43,8 @@ void finishRow(LoadRecord& row) {
   row.outcome = "confirmed";
   row.stage = "done";
   row.exitStatus = 0;
-  row.images = {{"ramimage.ldr", "RAM loader", 6144, std::string(64, 'a')}, {"main.ldp", "Main firmware", 196608, std::string(64, 'b')}};
+  row.images = {{"ramimage.ldr", "RAM loader", 6144, std::string(64, 'a'), "flashed"},
+                {"main.ldp", "Main firmware", 196608, std::string(64, 'b'), "flashed"}};
 }
 
 // Written by a child process, so that the peak memory measured is the bench's own.

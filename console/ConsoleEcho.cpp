@@ -27,11 +27,8 @@ void ConsoleEcho::event(const RunEvent& event) {
         else if constexpr (std::is_same_v<E, Note>) note(e);
         else if constexpr (std::is_same_v<E, StageEntered>) stage(e.stage, e.image);
         else if constexpr (std::is_same_v<E, ReceiverLearned>) receiver(e.facts);
-        else if constexpr (std::is_same_v<E, TransferProgress>) {
-          transfer(e.bytes, e.total);
-          run({e.runBytes, e.runTotal, e.secondsLeft});
-          progress(e.percent);
-        } else if constexpr (std::is_same_v<E, RunEnded>) finished(e.outcome);
+        else if constexpr (std::is_same_v<E, TransferProgress>) progress(e);
+        else if constexpr (std::is_same_v<E, RunEnded>) finished(e.outcome);
       },
       event);
 }

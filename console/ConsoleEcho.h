@@ -8,13 +8,6 @@
 // Which text area a console echo comes from: the page's text or the log box.
 enum class EchoSource { Status, Log };
 
-// How far the whole load is, across its transfers.
-struct RunTransfer {
-  uint64_t bytes = 0;                  // sent so far
-  uint64_t total = 0;                  // to send in all; 0 when not planned
-  std::optional<int64_t> secondsLeft;  // at the rate so far; none until known
-};
-
 // What an unattended run was asked to do.
 struct RunStart {
   std::string port;    // as given, any password left out
@@ -32,11 +25,8 @@ class ConsoleEcho : public RunSink {
   virtual void text(EchoSource source, const std::string& text) = 0;
   // A text area was emptied, or a new step began: what follows starts on a new line.
   virtual void endLine() = 0;
-  virtual void progress(int percent) = 0;
-  // Bytes of the current transfer, for the next progress report.
-  virtual void transfer(uint64_t done, uint64_t total) = 0;
-  // How far the whole load is, for the next progress report.
-  virtual void run(const RunTransfer& /*run*/) {}
+  // How far the load is.
+  virtual void progress(const TransferProgress& progress) = 0;
   // The run starts: what it was asked to do.
   virtual void started(const RunStart& /*start*/) {}
   // The run entered a stage (the text echo shows the texts that go with it instead).

@@ -21,21 +21,15 @@ HeadlessConsole::HeadlessConsole() : HeadlessConsole(std::cout, ::isatty(STDOUT_
 
 HeadlessConsole::HeadlessConsole(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
 
-std::string HeadlessConsole::progressLine(int percent, uint64_t done, uint64_t total, double seconds) {
+std::string HeadlessConsole::progressLine(const TransferProgress& p) {
   char head[16];
-  std::snprintf(head, sizeof head, "[%3d%%]", std::clamp(percent, 0, 100));
+  std::snprintf(head, sizeof head, "[%3d%%]", std::clamp(p.percent, 0, 100));
   std::string line = head;
-  if (total > 0) {
-    line += ' ';
-    line += kib(done);
-    line += " of ";
-    line += kib(total);
-    if (seconds > 0.05) {
-      line += ", ";
-      line += kib(static_cast<uint64_t>(static_cast<double>(done) / seconds));
-      line += "/s";
-    }
-  }
+  if (p.imageIndex > 0) line += " image " + std::to_string(p.imageIndex) + " of " + std::to_string(p.imageCount) + ",";
+  if (p.runTotal > 0) line += " " + kib(p.runBytes) + " of " + kib(p.runTotal);
+  if (p.bytesPerSecond > 0) line += ", " + kib(static_cast<uint64_t>(p.bytesPerSecond)) + "/s";
+  const std::string left = RunProgress::leftText(p.secondsLeft);
+  if (!left.empty() && p.percent < 100) line += ", " + left;
   return line;
 }
 
@@ -69,21 +63,12 @@ void HeadlessConsole::text(EchoSource source, const std::string& text) {
   lastText_ = shown;
 }
 
-void HeadlessConsole::progress(int percent) {
-  percent_ = percent;
+void HeadlessConsole::progress(const TransferProgress& p) {
   if (!terminal_) return;
   if (!progressShown_ && !atLineStart_) out_ << "\n";  // the updating line must not overwrite a text
   atLineStart_ = true;
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
-  out_ << "\r" << progressLine(percent_, done_, total_, seconds) << (left_.empty() ? "" : ", " + left_) << "\x1b[K"
-       << std::flush;
+  out_ << "\r" << progressLine(p) << "\x1b[K" << std::flush;
   progressShown_ = true;
-}
-
-void HeadlessConsole::transfer(uint64_t done, uint64_t total) {
-  if (total != total_ || done < done_) transferStart_ = std::chrono::steady_clock::now();
-  done_ = done;
-  total_ = total;
 }
 
 void HeadlessConsole::warning(const std::string& text) {

@@ -19,14 +19,12 @@ class HeadlessConsole final : public ConsoleEcho {
 
   void text(EchoSource source, const std::string& text) override;
   void endLine() override;
-  void progress(int percent) override;
-  void transfer(uint64_t done, uint64_t total) override;
-  void run(const RunTransfer& run) override { left_ = RunProgress::leftText(run.secondsLeft); }
+  void progress(const TransferProgress& progress) override;
   void warning(const std::string& text) override;
   void finished(const RunOutcome& outcome) override;
 
-  // "[ 45%] 120.0 KiB of 256.0 KiB, 11.2 KiB/s"
-  static std::string progressLine(int percent, uint64_t done, uint64_t total, double seconds);
+  // "[ 45%] image 2 of 4, 120.0 KiB of 256.0 KiB, 11.2 KiB/s, about 3 min left": the whole load.
+  static std::string progressLine(const TransferProgress& progress);
 
  private:
   void endProgressLine();
@@ -36,8 +34,5 @@ class HeadlessConsole final : public ConsoleEcho {
   bool atLineStart_ = true;
   EchoSource lastSource_ = EchoSource::Status;
   std::string lastText_;  // the last text printed, to print a doubled status text once
-  int percent_ = 0;
-  uint64_t done_ = 0, total_ = 0;
-  std::string left_;  // "about 3 min left" for the whole load, "" while not known
-  std::chrono::steady_clock::time_point transferStart_;
+  int percent_ = -1;  // the last percentage a plain output printed
 };

@@ -22,7 +22,8 @@ std::string imagesText(const LoadRecord& row) {
   std::string text;
   for (const RecordedImage& image : row.images) {
     if (!text.empty()) text += "; ";
-    text += image.file + " (" + std::to_string(image.size) + " bytes, sha256 " + image.sha256 + ")";
+    text += image.file + " (" + std::to_string(image.size) + " bytes, sha256 " + image.sha256 +
+            (image.result.empty() ? "" : ", " + image.result) + ")";
   }
   return text;
 }
@@ -50,6 +51,7 @@ std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row
           {"stage", row.stage},
           {"exit_status", row.exitStatus ? std::to_string(*row.exitStatus) : ""},
           {"reason", row.reason},
+          {"failure_kind", row.failureKind},
           {"log_path", row.logPath},
           {"pending", row.pending ? "1" : "0"}};
 }
@@ -111,7 +113,7 @@ std::string asJson(const std::vector<LoadRecord>& rows) {
     jsonevents::Json images = jsonevents::Json::array();
     for (const RecordedImage& image : row.images)
       images.push_back({{"file", image.file}, {"title", jsonevents::textOrNull(image.title)}, {"size", image.size},
-                        {"sha256", jsonevents::textOrNull(image.sha256)}});
+                        {"sha256", jsonevents::textOrNull(image.sha256)}, {"result", jsonevents::textOrNull(image.result)}});
     item["images"] = std::move(images);
     list.push_back(std::move(item));
   }

@@ -23,7 +23,12 @@ Json receiverJson(const char* identityName, const ReceiverFacts& r) {
 Json imagesJson(const std::vector<LoadedImage>& images) {
   Json list = Json::array();
   for (const LoadedImage& image : images)
-    list.push_back({{"file", image.file}, {"title", image.title}, {"size", image.size}, {"sha256", textOrNull(image.sha256)}});
+    list.push_back({{"file", image.file},
+                    {"title", image.title},
+                    {"size", image.size},
+                    {"sha256", textOrNull(image.sha256)},
+                    {"result", imageResultName(image.result)},
+                    {"words", textOrNull(image.words)}});
   return list;
 }
 
@@ -57,24 +62,23 @@ void JsonConsole::text(EchoSource source, const std::string& text) {
   writeEvent(source == EchoSource::Status ? "status" : "log", {{"text", shown}});
 }
 
-void JsonConsole::progress(int percent) {
-  if (percent == percent_) return;  // one event a step of the bar, not one a block
-  percent_ = percent;
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
-  const double rate = total_ > 0 && seconds > 0.05 ? static_cast<double>(done_) / seconds : 0.0;
-  writeEvent("progress", {{"percent", std::clamp(percent, 0, 100)},
-                          {"bytes", done_},
-                          {"total", total_},
-                          {"rate", std::round(rate)},
-                          {"run_bytes", run_.bytes},
-                          {"run_total", run_.total},
-                          {"eta_s", run_.secondsLeft ? Json(*run_.secondsLeft) : Json(nullptr)}});
-}
-
-void JsonConsole::transfer(uint64_t done, uint64_t total) {
-  if (total != total_ || done < done_) transferStart_ = std::chrono::steady_clock::now();
-  done_ = done;
-  total_ = total;
+void JsonConsole::progress(const TransferProgress& p) {
+  // One event a step of the load or of the step under way, not one a block.
+  if (p.percent == percent_ && p.imagePercent == imagePercent_ && p.imageIndex == imageIndex_) return;
+  percent_ = p.percent;
+  imagePercent_ = p.imagePercent;
+  imageIndex_ = p.imageIndex;
+  writeEvent("progress", {{"percent", std::clamp(p.percent, 0, 100)},
+                          {"image", textOrNull(p.image)},
+                          {"image_index", p.imageIndex},
+                          {"image_count", p.imageCount},
+                          {"image_percent", std::clamp(p.imagePercent, 0, 100)},
+                          {"bytes", p.bytes},
+                          {"total", p.total},
+                          {"run_bytes", p.runBytes},
+                          {"run_total", p.runTotal},
+                          {"rate", std::round(p.bytesPerSecond)},
+                          {"eta_s", p.secondsLeft ? Json(*p.secondsLeft) : Json(nullptr)}});
 }
 
 void JsonConsole::warning(const std::string& text) {
@@ -120,6 +124,9 @@ void JsonConsole::finished(const RunOutcome& outcome) {
                         {"port", outcome.port},
                         {"receiver", receiver},
                         {"images", imagesJson(outcome.images)},
+                        {"failure", outcome.failure == FailureKind::None
+                                        ? Json(nullptr)
+                                        : Json{{"kind", failureKindName(outcome.failure)}, {"remedy", outcome.remedy}}},
                         {"source_sha256", textOrNull(outcome.sourceSha256)},
                         {"history_id", textOrNull(outcome.historyId)}});
 }

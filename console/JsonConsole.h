@@ -13,12 +13,12 @@
 //   stage    - the run entered a stage                 {"stage", "image"}
 //   status   - text appended to the page text          {"text"}
 //   log      - text appended to the log box            {"text"}
-//   progress - the progress bar moved                  {"percent", "bytes", "total", "rate", "run_bytes",
-//              "run_total", "eta_s"}
+//   progress - the load moved on                       {"percent", "image", "image_index", "image_count",
+//              "image_percent", "bytes", "total", "run_bytes", "run_total", "rate", "eta_s"}
 //   warning  - a warning box                           {"text"}
 //   receiver - what the run learned of the receiver    {"identity", "model", "hardware", "firmware_before"}
 //   result   - the run is over (always the last line)  {"success", "exit_status", "reason", "firmware",
-//              "outcome", "stage", "port", "receiver", "images"}
+//              "outcome", "stage", "port", "receiver", "images", "failure", "source_sha256", "history_id"}
 // Texts are the wizard's own, carriage returns left out. Nothing else is written to the stream.
 class JsonConsole final : public ConsoleEcho {
  public:
@@ -27,9 +27,7 @@ class JsonConsole final : public ConsoleEcho {
 
   void text(EchoSource source, const std::string& text) override;
   void endLine() override {}
-  void progress(int percent) override;
-  void transfer(uint64_t done, uint64_t total) override;
-  void run(const RunTransfer& run) override { run_ = run; }
+  void progress(const TransferProgress& progress) override;
   void warning(const std::string& text) override;
   void started(const RunStart& start) override;
   void stage(LoadStage stage, const std::string& image) override;
@@ -43,9 +41,6 @@ class JsonConsole final : public ConsoleEcho {
 
   std::ostream& out_;
   Now now_;
-  int percent_ = -1;
+  int percent_ = -1, imagePercent_ = -1, imageIndex_ = -1;
   jsonevents::Json lastReceiver_;  // the fields of the last receiver event: one event a change
-  uint64_t done_ = 0, total_ = 0;
-  RunTransfer run_;
-  std::chrono::steady_clock::time_point transferStart_;
 };

@@ -84,6 +84,7 @@ void captureBootLoader(LoadWorker& w, RunState& rs) {
   rs.ok = waitForBootLoader(w);
   if (!rs.ok) {
     rs.errorText = w.aborted() ? kAbortedByUser : "Boot connection error.";
+    rs.kind = FailureKind::BootLoaderNotCaught;
     return;
   }
   if (w.aborted()) {
@@ -93,6 +94,7 @@ void captureBootLoader(LoadWorker& w, RunState& rs) {
   rs.ok = bootHandshake(w);
   if (!rs.ok) {
     rs.errorText = w.aborted() ? kAbortedByUser : "Boot handshaking error.";
+    rs.kind = FailureKind::BootLoaderNotCaught;
     return;
   }
   w.events.appendStatus("Captured.\r\n");

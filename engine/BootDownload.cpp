@@ -38,11 +38,13 @@ int flashBlockSize(int runBlockSize, uint32_t loaderMode) {
 void loadRamStep(LoadWorker& w, RunState& rs, FirmwareImage& image, const std::string& title) {
   if (!rs.ok || w.aborted()) return;
   w.events.appendStatus("Loading " + title + "...\r\n");
-  rs.ok = loadRam(w, image, title);
+  FailureKind why = FailureKind::ReceiverSilent;
+  rs.ok = loadRam(w, image, title, &why);
   if (!rs.ok) rs.errorText = w.aborted() ? kAbortedByUser : "Load " + title + " error.";
+  if (!rs.ok) rs.kind = why;
 }
 
-bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title) {
+bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title, FailureKind* why) {
   CommandChannel& ch = *w.channel;
   const uint64_t total = image.size();
   uint64_t sent = 0;
@@ -74,6 +76,7 @@ bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title) {
       w.events.appendLog(title + " loaded.\r\n");
       return true;
     } else {
+      if (why) *why = FailureKind::RefusedByReceiver;
       w.events.appendLog(answer == bootbytes::kNak ? "LoadRAM: Checksum mismatch.\r\n"
                                                    : "LoadRAM: Wrong acknowledge received.\r\n");
       w.events.appendStatus("Error in loading " + title + ".\r\n");
@@ -93,6 +96,8 @@ FlashResult loadFlashStep(LoadWorker& w, RunState& rs, FirmwareImage& image, uin
   else if (result == FlashResult::BlockFailed) rs.errorText = "Send file error.";
   else if (result == FlashResult::LastBlockFailed) rs.errorText = "Final send file error.";
   else if (result == FlashResult::NoEndAck) rs.errorText = "Receiver acknowledge error.";
+  if (!rs.ok) rs.kind = FailureKind::ReceiverSilent;
+  rs.imageSent = result == FlashResult::NoEndAck;
   return result;
 }
 

@@ -19,7 +19,9 @@ enum class FlashResult : int {
 uint32_t ramChecksum(const uint8_t* data, std::size_t size, uint32_t start = 0);
 
 void loadRamStep(LoadWorker& w, RunState& rs, FirmwareImage& image, const std::string& title);
-bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title);
+// why (when given) receives the kind of a failure: the receiver refused the checksum or answered
+// something else, else it was silent.
+bool loadRam(LoadWorker& w, FirmwareImage& image, const std::string& title, FailureKind* why = nullptr);
 // Sends one flash image in DTP blocks of blockSize bytes (the RAM loader's version may fix another).
 FlashResult loadFlashStep(LoadWorker& w, RunState& rs, FirmwareImage& image, uint32_t loaderMode, const std::string& title,
                           int blockSize);

@@ -60,6 +60,7 @@ void namedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
       if (going(w, rs)) loadRamStep(w, rs, img, img.title);
     }
     w.events.appendStatus("");
+    w.reportImage(img.path, rs);
     if (!going(w, rs) || w.stopsAfterImage(img.title, i + 1 < images.count(), rs)) return;
   }
 }
@@ -71,6 +72,7 @@ void numberedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
     if (catalogue::isUtilityLoaderName(img.fileName) || !img.isLoaded()) continue;
     w.events.appendLog("Loading " + img.title + "...\r\n");
     w.events.appendStatus("");
+    bool wasSkipped = false;
     if (going(w, rs)) {
       const int type = catalogue::fileType(img.fileName);
       const int id = catalogue::utilityLoaderNumber(img.fileName);
@@ -81,25 +83,27 @@ void numberedRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
         } else if (type == 3) {
           ramCycle(w, rs, img);
         } else {
-          rs.errorText = "Can't find Utility Loader ID=" + img.fileName.substr(2, 1) + " for file: " + img.title;
-          rs.ok = false;
+          rs.fail(FailureKind::SourceRefused,
+                  "Can't find Utility Loader ID=" + img.fileName.substr(2, 1) + " for file: " + img.title);
         }
       } else if (type == 2) {
         ramCycle(w, rs, img);
       } else {
         w.events.appendLog("Skipped " + img.title + "...\r\nUpgrade Vestrel.");
         skipped.push_back(img.title);
+        wasSkipped = true;
+        w.events.imageDone(img.path, ImageResult::NotReached, "this version of Vestrel does not know its type");
       }
     }
     w.events.appendStatus("");
+    if (!wasSkipped) w.reportImage(img.path, rs);
     if (!going(w, rs) || w.stopsAfterImage(img.title, i + 1 < images.count(), rs)) return;
   }
   // The others are loaded, but the receiver lacks what was skipped: that is no success.
   if (rs.ok && !skipped.empty()) {
     std::string titles;
     for (const std::string& t : skipped) titles += (titles.empty() ? "" : ", ") + t;
-    rs.ok = false;
-    rs.errorText = "Not loaded, this version of Vestrel does not know its type: " + titles;
+    rs.fail(FailureKind::SourceRefused, "Not loaded, this version of Vestrel does not know its type: " + titles);
   }
 }
 
@@ -149,6 +153,7 @@ void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_
   rs.ok = readBootVersions(w, hardware, second);
   if (!rs.ok) {
     rs.errorText = w.aborted() ? kAbortedByUser : "Get receiver version error.";
+    rs.kind = FailureKind::ReceiverSilent;
     return;
   }
   if (w.aborted()) {
@@ -175,12 +180,14 @@ void checkBootVersions(LoadWorker& w, RunState& rs, bool skipFlashCheck, uint32_
     }
   }
   rs.ok = rs.ok && r == VersionCheck::Accepted;
+  if (!rs.ok) rs.kind = FailureKind::WrongHardware;
   const uint8_t decision = rs.ok ? bootbytes::kGoOn : bootbytes::kStop;
   // The decision goes out either way: a refused receiver gets 0x00 and flashes nothing.
   const bool written = w.channel->Write(&decision, 1) == 1;
   rs.ok = rs.ok && written;
   if (rs.ok) w.events.appendStatus("Ready to load firmware images!\r\n");
   else if (rs.errorText.empty()) rs.errorText = w.aborted() ? kAbortedByUser : "Acknowledge version error.";
+  if (!written) rs.kind = FailureKind::LinkLost;
 }
 
 bool fileUploadHardwareCheck(LoadWorker& w, const FirmwareImage& image, bool numberedSet, RunState& rs) {
@@ -191,6 +198,7 @@ bool fileUploadHardwareCheck(LoadWorker& w, const FirmwareImage& image, bool num
   const VersionCheck r = compareVersions(w, hardware, numberedSet ? 1 : 0, hardware, static_cast<int32_t>(image.ldpHardwareVersion));
   if (r == VersionCheck::FlashWrongHardware) rs.errorText = image.fileName + " Flash file has wrong hardware version.";
   rs.ok = r == VersionCheck::Accepted;
+  if (!rs.ok) rs.kind = FailureKind::WrongHardware;
   if (rs.ok) w.events.appendStatus("Ready to load firmware images!\r\n");
   else if (rs.errorText.empty()) rs.errorText = w.aborted() ? kAbortedByUser : "Acknowledge version error.";
   return rs.ok;

@@ -52,6 +52,7 @@ void dataFileRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
   const std::string name = receiverFileName(img.path, isGeMo);
   img.title = name;
   uploadFile(w, rs, name, img);
+  if (!rs.ok && !rs.abortReported) w.reportImage(img.path, rs);
   if (!rs.ok) return;
   std::string tag, body;
   w.channel->Query(CMNC::lang::sizeQuery(name), tag, body);
@@ -60,8 +61,9 @@ void dataFileRun(LoadWorker& w, FirmwareImageSet& images, RunState& rs) {
   const bool isNumber = !body.empty() && end != body.c_str();
   if (isNumber && size == img.size()) {
     rs.ok = true;
+    w.events.imageDone(img.path, ImageResult::Stored);
   } else {
-    rs.ok = false;
-    rs.errorText = "Uploaded file has wrong size!\n";
+    rs.fail(FailureKind::RefusedByReceiver, "Uploaded file has wrong size!\n");
+    w.reportImage(img.path, rs);
   }
 }

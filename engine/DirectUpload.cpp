@@ -27,6 +27,7 @@ bool queryIdentity(LoadWorker& w, RunState& rs, std::string& identity) {
   if (!w.aborted()) ok = w.channel->Query(lang::kIdentityQuery, tag, identity);
   if (!w.aborted()) ok = ok && tag == lang::kIdentityTag;
   if (!ok) rs.errorText = "Can't obtain the Receiver ID";
+  if (!ok) rs.kind = FailureKind::ReceiverSilent;
   else w.events.receiverIdentified(identity);
   return ok;
 }
@@ -97,9 +98,11 @@ bool storedFlash(LoadWorker& w, RunState& rs, FirmwareImage& img) {
   w.events.setProgress(100);
   std::string tag, body;
   rs.ok = !answer.empty();
+  rs.imageSent = answer.empty();  // stored whole, but the receiver never said it flashed it
   if (rs.ok && !w.aborted()) rs.ok = lang::ParseReply(answer, tag, body) && tag == lang::kFldTag && body.empty();
   if (!answer.empty() && !lang::ParseReply(answer, tag, body)) body = answer;
   if (!rs.ok && !w.aborted()) rs.errorText = "The last reply is: " + body;
+  if (!rs.ok) rs.kind = answer.empty() ? FailureKind::ReceiverSilent : FailureKind::RefusedByReceiver;
   if (w.aborted()) rs.ok = false;
   w.events.appendLog("\r\n");
   return rs.ok;
@@ -164,7 +167,9 @@ void uploadFile(LoadWorker& w, RunState& rs, const std::string& name, FirmwareIm
     w.events.appendLog("Unable to configure the receiver to accept a file.\r\n");
     w.events.appendLog(answer);
     ch.Disconnect();
-    w.endFailed("Unable to configure the receiver to accept a file. " + answer);
+    rs.kind = FailureKind::RefusedByReceiver;
+    w.reportImage(image.path, rs);
+    w.endFailed("Unable to configure the receiver to accept a file. " + answer, FailureKind::RefusedByReceiver);
     rs.abortReported = true;
     return;
   }
@@ -188,6 +193,7 @@ StreamOutcome streamFlash(LoadWorker& w, RunState& rs, FirmwareImage& image) {
   // The image is in flash: storing it again on a link that is gone would only hide that.
   const std::string reason = w.channel->lastError();
   rs.ok = false;
+  rs.kind = FailureKind::LinkLost;
   rs.errorText = image.title + " was flashed, but the receiver did not come back: " +
                  (reason.empty() ? "no connection after " + std::to_string(kStreamFlashReconnects) + " attempts." : reason);
   return StreamOutcome::FlashedNotBack;
@@ -214,17 +220,15 @@ bool streamImage(LoadWorker& w, RunState& rs, FirmwareImage& image) {
   w.events.appendStatus("Command the receiver to flash the firmware...\r\n");
   do {
     if (!syncChannel(ch) && !syncChannel(ch)) {
-      rs.errorText = "lost connection to the receiver";
-      rs.ok = false;
+      rs.fail(FailureKind::LinkLost, "lost connection to the receiver");
       break;
     }
     std::string tag, body;
     rs.ok = ch.Query(lang::streamFlashCommand(identity, w.settings.putTimeout, blockSize), tag, body);
     if (!w.aborted()) rs.ok = rs.ok && tag == lang::kFldTag;
-    if (!rs.ok) rs.errorText = "Can't obtain request the fld";
+    if (!rs.ok) rs.fail(FailureKind::ReceiverSilent, "Can't obtain request the fld");
     if (!body.empty()) {
-      rs.errorText = body;
-      rs.ok = false;
+      rs.fail(FailureKind::RefusedByReceiver, body);
       w.events.appendLog("fld: ER " + body + "\r\n");
     }
     FlashResult result = FlashResult::Done;
@@ -264,8 +268,11 @@ void fileUploadRun(LoadWorker& w, FirmwareImageSet& images, bool numberedSet, Ru
       storedFlash(w, one, img);
     }
     if (one.abortReported) rs.abortReported = true;
+    else if (streamed == StreamOutcome::FlashedNotBack) w.events.imageDone(img.path, ImageResult::Flashed);
+    else w.reportImage(img.path, one);
     if (!one.ok) anyFailed = true;
     rs.errorText = one.errorText;
+    if (!one.ok) rs.kind = one.kind;
     if (!anyFailed && w.stopsAfterImage(img.title, i + 1 < images.count(), one)) {
       anyFailed = true;
       rs.errorText = one.errorText;

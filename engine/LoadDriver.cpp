@@ -1,6 +1,7 @@
 #include "LoadDriver.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "BootLoaderRun.h"
 #include "CommandChannel.h"
@@ -36,6 +37,22 @@ uint64_t plannedBytes(const LoadWorker& w, bool numberedSet) {
   return total;
 }
 
+// The images that get a turn of their own, in order: through the boot loader the RAM loader of a
+// named set and the utility loaders of a numbered one only help the others.
+std::vector<std::string> plannedImages(const LoadWorker& w, bool numberedSet) {
+  const FirmwareImageSet& set = *w.images;
+  std::vector<std::string> names;
+  const bool bootLoader = !w.settings.fileUpload();
+  for (std::size_t i = 0; i < set.count(); ++i) {
+    const FirmwareImage& image = set.at(i);
+    if (!image.isLoaded()) continue;
+    if (bootLoader && !numberedSet && i == 0 && image.isRamLoader) continue;
+    if (bootLoader && numberedSet && catalogue::isUtilityLoaderName(image.fileName)) continue;
+    names.push_back(image.path);
+  }
+  return names;
+}
+
 // True when the receiver's file system answered ready before the polls ran out.
 bool rebootWait(LoadWorker& w) {
   CommandChannel& ch = *w.channel;
@@ -55,6 +72,13 @@ bool rebootWait(LoadWorker& w) {
   return back;
 }
 
+// What ended a run that failed: a stop, a link that went away under it, else what the step said.
+FailureKind failureKindOf(const LoadWorker& w, const RunState& rs) {
+  if (w.aborted()) return FailureKind::StoppedByOperator;
+  if (w.channel->linkFailed() && rs.kind != FailureKind::StoppedByOperator) return FailureKind::LinkLost;
+  return rs.kind;
+}
+
 void runPath(LoadWorker& w, bool numberedSet, RunState& rs) {
   FirmwareImageSet& set = *w.images;
   if (!w.settings.fileUpload()) {
@@ -65,8 +89,7 @@ void runPath(LoadWorker& w, bool numberedSet, RunState& rs) {
   } else if (set.content == SetContent::DataFile) {
     dataFileRun(w, set, rs);
   } else {
-    rs.errorText = "UKNOWN File type for fld";
-    rs.ok = false;
+    rs.fail(FailureKind::SourceRefused, "UKNOWN File type for fld");
   }
 }
 
@@ -83,7 +106,7 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
                                  catalogue::kRamLoaderFile +
                                  ", but it was not found. Please return back and correct the problem.";
       w.events.appendLog(reason);
-      w.endFailed(reason);
+      w.endFailed(reason, FailureKind::SourceRefused);
       return false;
     }
   } else if (set.names.size() == 2) {
@@ -100,8 +123,7 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
       // Every chosen image must be read before anything is sent: a partial set is never loaded.
       w.events.appendLog((isArchive(w.settings.sourceKind) ? "Error reading " + set.source : "Error opening: " + image.loadError()) +
                          "\r\n");
-      rs.ok = false;
-      rs.errorText = "Not every chosen image could be read; nothing was sent to the receiver.";
+      rs.fail(FailureKind::SourceRefused, "Not every chosen image could be read; nothing was sent to the receiver.");
       set.clear();
       return true;
     }
@@ -120,12 +142,12 @@ bool prepareSet(LoadWorker& w, PreparedSet& prepared) {
   if (!rs.ok) {
     // Nothing was sent: the images are read before the receiver is touched.
     w.events.appendLog(rs.errorText + "\r\n");
-    w.endFailed(rs.errorText);
+    w.endFailed(rs.errorText, rs.kind);
     return false;
   }
   if (set.count() == 0) {
     w.events.appendLog("Nothing to load\r\n");
-    w.endFailed("Nothing to load");
+    w.endFailed("Nothing to load", FailureKind::SourceRefused);
     return false;
   }
   // Looked at in place: a copy would hold a main firmware's bytes twice for the whole run.
@@ -134,7 +156,7 @@ bool prepareSet(LoadWorker& w, PreparedSet& prepared) {
       std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
     const std::string reason = std::string(catalogue::kEntries[0].title) + " is required but absent!";
     w.events.appendLog(reason + "\r\n");
-    w.endFailed(reason);
+    w.endFailed(reason, FailureKind::SourceRefused);
     return false;
   }
   return true;
@@ -144,25 +166,30 @@ void loadSet(LoadWorker& w, PreparedSet& prepared, std::string* firmwareAfter) {
   FirmwareImageSet& set = *w.images;
   RunState& rs = prepared.rs;
   w.events.appendLog("");
-  w.events.runPlanned(plannedBytes(w, prepared.numberedSet));
+  w.events.runPlanned(plannedBytes(w, prepared.numberedSet), plannedImages(w, prepared.numberedSet));
   runPath(w, prepared.numberedSet, rs);
 
   CommandChannel& ch = *w.channel;
   if (!rs.errorText.empty()) {
     w.events.appendLog(rs.errorText + "\r\n");
-    if (!rs.ok) w.events.failureReason(rs.errorText);
-  } else if (rs.ok && ch.IsConnected() && rebootWait(w) && firmwareAfter) {
-    w.enterStage(LoadStage::Confirming);
-    *firmwareAfter = askMainFirmware(w);
+    if (!rs.ok) w.events.failureReason(rs.errorText, failureKindOf(w, rs));
+  } else if (rs.ok && ch.IsConnected()) {
+    const bool ready = rebootWait(w);
+    w.events.rebooted(ready);
+    if (ready && firmwareAfter) {
+      w.enterStage(LoadStage::Confirming);
+      *firmwareAfter = askMainFirmware(w);
+    }
   }
   if (w.settings.fileUpload() && ch.IsConnected() && set.content == SetContent::Firmware)
     ch.SendText(CMNC::lang::kRemoveFirmwareCommand);
   if (!w.aborted()) {
     if (rs.ok) {
       w.enterStage(LoadStage::Done);
-      w.events.loadSucceeded();
+      // A firmware load is a success once the receiver confirms it: its caller says so then.
+      w.events.loadSucceeded(firmwareAfter == nullptr || set.content == SetContent::DataFile);
     } else if (!rs.abortReported) {
-      w.events.loadAborted();
+      w.events.loadFailed();
     }
   }
 }

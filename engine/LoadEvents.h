@@ -2,6 +2,9 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
+
+#include "FailureKind.h"
 
 #include "LoadStage.h"
 #include "RunNote.h"
@@ -18,6 +21,14 @@ struct Transfer {  // bytes of the current transfer sent so far
 struct Waiting {};  // the engine waits for the receiver: nothing to count
 struct Planned {    // the load will send this many bytes in all, over every transfer it makes
   uint64_t totalBytes = 0;
+  // The images that get a turn of their own, in the order they go, named as the source names
+  // them (a RAM loader or a utility loader that only helps another image is none of them).
+  std::vector<std::string> images;
+};
+struct ImageDone {  // what happened to one of the planned images
+  std::string image;  // as Planned names it
+  ImageResult result = ImageResult::NotReached;
+  std::string words;  // the receiver's or the step's words on a refusal or a failure
 };
 struct Identified {  // the receiver told its identity (its serial number)
   std::string identity;
@@ -29,11 +40,16 @@ struct Stage {  // the run entered a stage; image is the catalogue's title of th
   LoadStage stage = LoadStage::Connecting;
   std::string image;
 };
-struct Failure {  // why the run failed, once, before it ends aborted (the text the log shows for it)
+struct Rebooted {  // after the load: whether the receiver's file system reported ready again
+  bool ready = false;
+};
+struct Failure {  // why the run failed, once, before it ends failed (the text the log shows for it)
   std::string reason;
+  FailureKind kind = FailureKind::Other;
 };
 struct Ended {
-  enum class Kind { Succeeded, Aborted, Refused };
+  // Failed: a step failed (a stop ends a run with no end reported: its stopper knows).
+  enum class Kind { Succeeded, Failed, Refused };
   Kind kind = Kind::Succeeded;
   // Refused: the run could not start (the link could not be opened, or it refused the loading
   // speed); the page text (empty for the port test) and the log text say why.
@@ -43,7 +59,8 @@ struct Ended {
 
 using EngineEvent = std::variant<Note, engineevent::Progress, engineevent::Transfer, engineevent::Waiting,
                                  engineevent::Planned, engineevent::Identified, engineevent::Hardware,
-                                 engineevent::Stage, engineevent::Failure, engineevent::Ended>;
+                                 engineevent::Stage, engineevent::Failure, engineevent::ImageDone, engineevent::Rebooted,
+                                 engineevent::Ended>;
 
 // The engine's reports: one typed stream. The engine reports from the worker thread; an
 // implementation hands each event to its own thread in order (never dropping one) and never
@@ -69,20 +86,30 @@ class LoadEvents {
   void showWarning(const std::string& text) { report(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text}); }
   void setProgress(int percent) { report(engineevent::Progress{percent}); }
   void pulse() { report(engineevent::Waiting{}); }
-  void runPlanned(uint64_t totalBytes) { report(engineevent::Planned{totalBytes}); }
+  void runPlanned(uint64_t totalBytes, std::vector<std::string> images = {}) {
+    report(engineevent::Planned{totalBytes, std::move(images)});
+  }
+  void rebooted(bool ready) { report(engineevent::Rebooted{ready}); }
+  void imageDone(const std::string& image, ImageResult result, const std::string& words = "") {
+    report(engineevent::ImageDone{image, result, words});
+  }
   void transferProgress(uint64_t done, uint64_t total) { report(engineevent::Transfer{done, total}); }
   void receiverIdentified(const std::string& identity) { report(engineevent::Identified{identity}); }
   void hardwareReported(const std::string& version) { report(engineevent::Hardware{version}); }
   void stageChanged(LoadStage stage, const std::string& image) { report(engineevent::Stage{stage, image}); }
-  void failureReason(const std::string& reason) { report(engineevent::Failure{reason}); }
-  // The run's end, and the log's last word on it.
-  void loadSucceeded() {
-    report(engineevent::Ended{engineevent::Ended::Kind::Succeeded, "", ""});
-    appendLog("Success!");
+  void failureReason(const std::string& reason, FailureKind kind = FailureKind::Other) {
+    report(engineevent::Failure{reason, kind});
   }
-  void loadAborted() {
-    report(engineevent::Ended{engineevent::Ended::Kind::Aborted, "", ""});
-    appendLog("\r\nThe process aborted.");
+  // The run's end, and the log's last word on it. A load whose receiver must still confirm it
+  // leaves "Success!" to the one that hears the confirmation.
+  void loadSucceeded(bool sayIt = true) {
+    report(engineevent::Ended{engineevent::Ended::Kind::Succeeded, "", ""});
+    if (sayIt) appendLog("Success!");
+  }
+  // "aborted" is said of a stop only: a run that failed says so.
+  void loadFailed() {
+    report(engineevent::Ended{engineevent::Ended::Kind::Failed, "", ""});
+    appendLog("\r\nThe process failed.");
   }
   void startRefused(const std::string& pageText, const std::string& logText) {
     report(engineevent::Ended{engineevent::Ended::Kind::Refused, pageText, logText});

@@ -37,8 +37,17 @@ void LoadWorker::stop() {
 bool LoadWorker::stopsAfterImage(const std::string& title, bool moreToLoad, RunState& rs) const {
   if (!stopAfterImage.load() || !moreToLoad || !rs.ok) return false;
   rs.ok = false;
+  rs.kind = FailureKind::StoppedByOperator;
   rs.errorText = "Stopped as asked once " + title + " was written: the images after it were not loaded.";
   return true;
+}
+
+void LoadWorker::reportImage(const std::string& image, const RunState& rs) const {
+  if (rs.ok && !aborted()) return events.imageDone(image, ImageResult::Flashed);
+  if (aborted()) return events.imageDone(image, ImageResult::Failed, kAbortedByUser);
+  const bool refused = rs.kind == FailureKind::WrongHardware || rs.kind == FailureKind::RefusedByReceiver;
+  const ImageResult result = refused ? ImageResult::Refused : rs.imageSent ? ImageResult::Sent : ImageResult::Failed;
+  events.imageDone(image, result, rs.errorText);
 }
 
 bool LoadWorker::sleep(int64_t ms) {

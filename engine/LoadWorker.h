@@ -41,14 +41,17 @@ class LoadWorker {
   // Reports the stage the run enters, for the image with this title (or none).
   void enterStage(LoadStage stage, const std::string& image = "") { events.stageChanged(stage, image); }
   // The run ends failed for this reason: the reason as a fact, then the end of the run.
-  void endFailed(const std::string& reason) {
-    events.failureReason(reason);
-    events.loadAborted();
+  void endFailed(const std::string& reason, FailureKind kind = FailureKind::Other) {
+    events.failureReason(reason, kind);
+    events.loadFailed();
   }
 
   // After an image: true when a stop after the image was asked and the set has more to load; the
   // run's state then says the run ended after title.
   bool stopsAfterImage(const std::string& title, bool moreToLoad, RunState& rs) const;
+  // Reports what the turn of one planned image (named as the source names it) came to, from the
+  // run's state after it: flashed, else refused, sent or failed with the step's words.
+  void reportImage(const std::string& image, const RunState& rs) const;
 
   // Set by stop() (any thread), read by every step; never cleared during a run.
   std::atomic<bool> abortRequested{false};

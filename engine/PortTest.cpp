@@ -166,7 +166,7 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
   setup.answeredRate = ch.currentRate();
   if (answers < 2) {
     w.events.appendLog("\r\nReceiver not found.");
-    w.endFailed("Receiver not found.");
+    w.endFailed("Receiver not found.", w.channel->linkFailed() ? FailureKind::LinkLost : FailureKind::ReceiverSilent);
     return;
   }
   readIdentity(w, setup);
@@ -176,7 +176,7 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
       (setup.currentPort.size() < 10 || setup.currentPort.compare(0, 9, kSerialPortPrefix) != 0)) {
     const std::string reason = "Error: The receiver must be connected by its serial port using a cable.";
     w.events.appendLog(reason);
-    w.endFailed(reason);
+    w.endFailed(reason, FailureKind::PortUnavailable);
     return;
   }
   w.events.loadSucceeded();
@@ -187,7 +187,7 @@ void identifyProcedure(LoadWorker& w, PortTestSetup& setup) {
   if (w.aborted()) return;
   if (setup.answeredRate == 0) {
     w.events.appendLog("\r\nReceiver not found.");
-    w.endFailed("Receiver not found.");
+    w.endFailed("Receiver not found.", w.channel->linkFailed() ? FailureKind::LinkLost : FailureKind::ReceiverSilent);
     return;
   }
   if (!w.channel->HasLineRate()) setup.answeredRate = 0;  // a network or USB link has no speed of its own

@@ -30,6 +30,21 @@ std::optional<int64_t> RunProgress::secondsLeft(int64_t nowMs) const {
   return static_cast<int64_t>(static_cast<double>(total_ - sent) / bytesPerMs / 1000.0 + 0.5);
 }
 
+double RunProgress::bytesPerSecond(int64_t nowMs) const {
+  if (!firstByteMs_) return 0.0;
+  const int64_t sendingMs = nowMs - *firstByteMs_;
+  if (sendingMs < kMinSendingMs) return 0.0;
+  return static_cast<double>(runBytes()) * 1000.0 / static_cast<double>(sendingMs);
+}
+
+int RunProgress::percent() {
+  int now = 0;
+  if (finished_) now = 100;
+  else if (total_ > 0) now = std::min<int>(99, static_cast<int>(runBytes() * 100 / total_));
+  shownPercent_ = std::max(shownPercent_, now);
+  return shownPercent_;
+}
+
 std::string RunProgress::leftText(std::optional<int64_t> seconds) {
   if (!seconds) return "";
   if (*seconds >= 90) return "about " + std::to_string((*seconds + 30) / 60) + " min left";

@@ -18,6 +18,12 @@ class RunProgress {
   uint64_t runTotal() const { return total_; }
   // Seconds left at the rate so far; none until the run has sent for a while.
   std::optional<int64_t> secondsLeft(int64_t nowMs) const;
+  // Bytes a second since the first byte; 0 until the run has sent for a while.
+  double bytesPerSecond(int64_t nowMs) const;
+  // The whole run's percentage from its bytes: it never goes back, and it reaches 100 only when
+  // finished() was called (a run's last bytes are not its end: the receiver still flashes them).
+  int percent();
+  void finished() { finished_ = true; }
   // "about 3 min left", "about 40 s left", or "" when not known.
   static std::string leftText(std::optional<int64_t> seconds);
 
@@ -29,4 +35,6 @@ class RunProgress {
   uint64_t closed_ = 0;                  // bytes of the transfers that ended
   uint64_t done_ = 0, current_ = 0;      // the transfer under way: sent, and its total
   std::optional<int64_t> firstByteMs_;
+  int shownPercent_ = 0;
+  bool finished_ = false;
 };

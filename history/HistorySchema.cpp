@@ -26,6 +26,9 @@ std::vector<std::string> migrations(const std::string& dialect) {
                   "ALTER TABLE load_images ADD COLUMN position INTEGER NOT NULL DEFAULT 0;"
                   "CREATE INDEX loads_station ON loads (station);") +
           (sqlite ? "UPDATE load_images SET position = rowid;" : ""),
+      // 2 -> 3: why a load did not end confirmed, and what came of each of its images.
+      "ALTER TABLE loads ADD COLUMN failure_kind TEXT;"
+      "ALTER TABLE load_images ADD COLUMN result TEXT;",
   };
 }
 

@@ -63,8 +63,9 @@ bool isNumber(const std::string& text) {
 
 // One "name<TAB>value" line into row; false when it is none of a row's.
 bool take(const std::vector<std::string>& f, LoadRecord& row) {
-  if (f[0] == "image" && f.size() == 5 && isNumber(f[3]) && f[3][0] != '-') {
-    row.images.push_back({f[1], f[2], static_cast<uint64_t>(std::stoll(f[3])), f[4]});
+  // An outcome kept by an older version has no result column.
+  if (f[0] == "image" && (f.size() == 5 || f.size() == 6) && isNumber(f[3]) && f[3][0] != '-') {
+    row.images.push_back({f[1], f[2], static_cast<uint64_t>(std::stoll(f[3])), f[4], f.size() == 6 ? f[5] : ""});
     return true;
   }
   if (f.size() != 2) return false;
@@ -98,7 +99,7 @@ std::string text(const LoadRecord& row) {
   out << "pending\t" << (row.pending ? 1 : 0) << "\n";
   for (const RecordedImage& image : row.images)
     out << "image\t" << escaped(image.file) << "\t" << escaped(image.title) << "\t" << image.size << "\t"
-        << escaped(image.sha256) << "\n";
+        << escaped(image.sha256) << "\t" << escaped(image.result) << "\n";
   return out.str();
 }
 

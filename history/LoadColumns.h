@@ -23,7 +23,7 @@ inline constexpr TextColumn kTextColumns[] = {
     {"receiver_hardware", &LoadRecord::receiverHardware}, {"firmware_before", &LoadRecord::firmwareBefore},
     {"firmware_after", &LoadRecord::firmwareAfter}, {"outcome", &LoadRecord::outcome},
     {"stage", &LoadRecord::stage},                 {"reason", &LoadRecord::reason},
-    {"log_path", &LoadRecord::logPath},
+    {"log_path", &LoadRecord::logPath},            {"failure_kind", &LoadRecord::failureKind},
 };
 
 }  // namespace loadcolumns

@@ -207,13 +207,15 @@ bool LoadHistory::writeImages(const LoadRecord& record) {
   if (!remove->done()) return false;
   int position = 0;
   for (const RecordedImage& image : record.images) {
-    auto insert = db_->prepare("INSERT INTO load_images (load_id, file, title, size, sha256, position) VALUES ($1, $2, $3, $4, $5, $6)");
+    auto insert = db_->prepare(
+        "INSERT INTO load_images (load_id, file, title, size, sha256, position, result) VALUES ($1, $2, $3, $4, $5, $6, $7)");
     insert->bindText(1, record.id);
     insert->bindText(2, image.file);
     insert->bindText(3, image.title);
     insert->bindInt(4, static_cast<int64_t>(image.size));
     insert->bindText(5, image.sha256);
     insert->bindInt(6, position++);
+    insert->bindText(7, image.result);
     insert->step();
     if (!insert->done()) return false;
   }
@@ -271,10 +273,12 @@ int LoadHistory::markInterrupted(const std::string& station, const std::function
 
 std::vector<RecordedImage> LoadHistory::imagesOf(const std::string& id) {
   std::vector<RecordedImage> images;
-  auto select = db_->prepare("SELECT file, title, size, sha256 FROM load_images WHERE load_id = $1 ORDER BY position");
+  auto select =
+      db_->prepare("SELECT file, title, size, sha256, result FROM load_images WHERE load_id = $1 ORDER BY position");
   select->bindText(1, id);
   while (select->step())
-    images.push_back({select->text(0), select->text(1), static_cast<uint64_t>(select->integer(2)), select->text(3)});
+    images.push_back(
+        {select->text(0), select->text(1), static_cast<uint64_t>(select->integer(2)), select->text(3), select->text(4)});
   return images;
 }
 

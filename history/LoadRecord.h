@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
-// An image a recorded load wrote.
+// An image of a recorded load.
 struct RecordedImage {
   std::string file;    // its name in the source
   std::string title;   // the catalogue's title
   uint64_t size = 0;   // bytes
   std::string sha256;  // its bytes' digest
+  std::string result;  // what came of it: "not_reached", "sent", "flashed", "stored", "refused", "failed"
 };
 
 // One row of the load history: one run that talked to a receiver. A text left empty is stored as
@@ -38,6 +39,7 @@ struct LoadRecord {
   bool pending = false;     // kept on this station until the line's server has it
   std::string reason;
   std::string logPath;
+  std::string failureKind;  // why it did not end confirmed ("link_lost", ...); empty when it did
   std::vector<RecordedImage> images;
 };
 

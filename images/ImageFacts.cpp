@@ -14,6 +14,7 @@ uint32_t ImageFacts::builtFor() const { return isLdp ? ldpHardwareVersion : ldrH
 ImageFacts factsOf(const FirmwareImage& image) {
   ImageFacts f;
   f.name = image.path;
+  f.path = image.path;
   f.fileName = image.fileName;
   f.title = image.title;
   f.isLdp = image.isLdp;

@@ -13,7 +13,8 @@ class FirmwareImageSet;
 // catalogue title, its header's versions, its size and its bytes' digest. The bytes themselves are
 // let go once these are known; the load reads them again.
 struct ImageFacts {
-  std::string name;      // as the source names it ("modelB/main.ldp" in an archive)
+  std::string name;      // as the source names it ("modelB/main.ldp" in an archive, "main.ldp" in a folder)
+  std::string path;      // as the load reads it: an archive's entry, a folder's or a file's path
   std::string fileName;  // the part after the last separator
   std::string title;     // the catalogue's title, "Main firmware"
   bool isLdp = false;

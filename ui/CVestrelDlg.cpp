@@ -85,9 +85,10 @@ void CVestrelDlg::buildControls() {
   spinner->setFont(fixed);
   spinner->setMinimumWidth(32);
 
+  auto* progressText = new QLabel(this);
   const std::pair<int, QWidget*> all[] = {
       {kPageText, pageText_}, {kPageEdit, pageEdit_}, {kLogBox, logBox_}, {kProgress, progress_},
-      {kPercent, percent},    {kSpinner, spinner}};
+      {kPercent, percent},    {kSpinner, spinner},    {kProgressText, progressText}};
   for (const auto& [id, widget] : all) registerControl(id, widget);
   for (int id : {kConnectionLabel, kPortLabel, kMethodLabel, kSpeedLabel}) registerControl(id, new QLabel(this));
   for (int id : {kConnectionList, kPortList, kMethodList, kSpeedList, kBlockSizeList})
@@ -127,6 +128,7 @@ void CVestrelDlg::layOut() {
   layout->addLayout(grid);
   layout->addWidget(logBox_, 1);
   layout->addLayout(progressRow);
+  layout->addWidget(control(kProgressText));
   layout->addLayout(buttons);
   resize(640, 480);
 }

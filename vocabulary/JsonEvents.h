@@ -11,7 +11,7 @@ namespace jsonevents {
 using Json = nlohmann::ordered_json;
 
 // The events' schema number, in the "start" event; a change of fields is a new number.
-constexpr int kSchema = 2;
+constexpr int kSchema = 3;
 
 // A value as one line of JSON: non-ASCII escaped (so no control character or terminal escape
 // reaches a reader), text that is no UTF-8 replaced, a line feed at the end.

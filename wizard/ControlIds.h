@@ -22,6 +22,7 @@ constexpr int kFwLoaded = 1014;
 constexpr int kProgress = 1015;
 constexpr int kPercent = 1016;
 constexpr int kSpinner = 1038;
+constexpr int kProgressText = 1045;  // under the bar: the image under way among the load's, the time left
 constexpr int kBack = 1000;
 constexpr int kCancel = 1002;
 constexpr int kNext = 1001;

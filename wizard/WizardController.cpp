@@ -64,7 +64,7 @@ void WizardController::createControls() {
       {kSpeedLabel, "Block size:"}, {kSetUpDevices, "Set up devices"}, {kTestSelect, "Test"},
       {kFwLoaded, "FW Loaded!"},   {kBack, "<< Back"},         {kCancel, "Cancel"},
       {kNext, "Next >>"},          {kPageEdit, ""},            {kLogBox, ""},
-      {kProgress, ""}};
+      {kProgress, ""},             {kProgressText, ""}};
   for (const auto& [id, text] : texts) controls_.setText(id, text);
   controls_.setItems(kConnectionList, itemsOf(wizard::connectionKinds(options_.bluetoothAvailable)), 0);
   std::vector<ControlState::Item> sizes;

@@ -81,9 +81,17 @@ ReceiverFacts WizardController::receiverFacts() const {
 
 void WizardController::logReplaced(const std::string& text) { controls_.replaceLog(text); }
 
+// The bar is the whole load's; under it the image under way and the time left.
 void WizardController::loadProgressReport(const TransferProgress& progress) {
   progressReport(progress.percent);
-  showTimeLeft(RunProgress::leftText(progress.secondsLeft));
+  const std::string left = RunProgress::leftText(progress.secondsLeft);
+  std::string text;
+  if (progress.imageIndex > 0)
+    text = "Image " + std::to_string(progress.imageIndex) + " of " + std::to_string(progress.imageCount) + ": " +
+           progress.image;
+  if (!left.empty() && progress.percent < 100) text += (text.empty() ? "" : ", ") + left;
+  controls_.setText(kProgressText, text);
+  showTimeLeft(left);
 }
 
 void WizardController::receiverReport(const ReceiverFacts& facts) {
@@ -93,6 +101,7 @@ void WizardController::receiverReport(const ReceiverFacts& facts) {
 
 void WizardController::imageLoadedReport(const LoadedImage& image) {
   loaded_.push_back(image);
+  if (image.result == ImageResult::NotReached) return;
   ActivityLog::Instance().Write("Image digest (SHA-256): " + image.sha256 + "  " + image.file + "\r\n");
 }
 

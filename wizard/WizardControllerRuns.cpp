@@ -99,6 +99,8 @@ void WizardController::startLoad() {
   controls_.setValue(kProgress, 0);
   controls_.show(kProgress, true);
   controls_.enable(kProgress, true);
+  controls_.setText(kProgressText, "");
+  controls_.show(kProgressText, true);
   controls_.setText(kCancel, "Abort");
   const LoadPlan plan = planOfPages();
   loadRun_.reset();
@@ -120,6 +122,7 @@ void WizardController::loadEnded(const RunOutcome& outcome) {
   if (outcome.stage) stage_ = outcome.stage;
   const bool loaded = outcome.kind == OutcomeKind::Confirmed || outcome.kind == OutcomeKind::Unconfirmed;
   if (loaded) controls_.setValue(kProgress, 100);
+  controls_.setText(kProgressText, imagesSummary(outcome.images));
   if (outcome.kind == OutcomeKind::Refused) {
     controls_.show(kProgress, false);
     controls_.enable(kProgress, false);

@@ -27,7 +27,7 @@ void handOn(WizardController& c, uint64_t run, const EngineEvent& event) {
         else if constexpr (std::is_same_v<E, ev::Failure>) c.failureReport(e.reason);
         else if constexpr (std::is_same_v<E, ev::Ended>) {
           if (e.kind == ev::Ended::Kind::Succeeded) c.runSucceeded(run);
-          else if (e.kind == ev::Ended::Kind::Aborted) c.runAborted(run);
+          else if (e.kind == ev::Ended::Kind::Failed) c.runAborted(run);
           else c.runRefused(run, e.pageText, e.logText);
         }
       },

@@ -24,7 +24,7 @@ void WizardRunSink::event(const RunEvent& event) {
         else if constexpr (std::is_same_v<E, StillWaiting>) controller_.pulseReport();
         else if constexpr (std::is_same_v<E, StageEntered>) controller_.stageReport(e.stage);
         else if constexpr (std::is_same_v<E, ReceiverLearned>) controller_.receiverReport(e.facts);
-        else if constexpr (std::is_same_v<E, ImageLoaded>) controller_.imageLoadedReport(e.image);
+        else if constexpr (std::is_same_v<E, ImageFinished>) controller_.imageLoadedReport(e.image);
         else if constexpr (std::is_same_v<E, RunEnded>) controller_.loadEnded(e.outcome);
       },
       event);

@@ -33,6 +33,7 @@ std::unique_ptr<CAbstractReceiverPort> CommandChannel::MakePort(ConnectionKind k
 bool CommandChannel::Connect(const PortEntry& entry) {
   Disconnect();
   lastError_.clear();
+  linkFailed_ = false;
   connection_ = entry;
   std::unique_ptr<CAbstractReceiverPort> port = MakePort(entry.kind);
   if (!port) {
@@ -124,13 +125,20 @@ int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs) { return Read
 int CommandChannel::Read(uint8_t* buffer, int size, int timeoutMs, int intervalMs) {
   if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
   if (!IsConnected()) return -1;
-  return port_->Read(buffer, size, timeoutMs, intervalMs);
+  return watched(port_->Read(buffer, size, timeoutMs, intervalMs));
 }
 
 int CommandChannel::ReadReply(uint8_t* buffer, int size, int timeoutMs, int gapUs) {
   if (size > 0) std::memset(buffer, 0, static_cast<size_t>(size));
   if (!IsConnected()) return -1;
-  return port_->ReadReply(buffer, size, timeoutMs, gapUs);
+  return watched(port_->ReadReply(buffer, size, timeoutMs, gapUs));
+}
+
+int CommandChannel::watched(int count) {
+  if (count >= 0 && port_->IsOpen()) return count;
+  std::lock_guard<std::mutex> lock(portMutex_);
+  if (!abortRequested_) linkFailed_ = true;
+  return count;
 }
 
 int CommandChannel::DiscardInput() {
@@ -156,7 +164,7 @@ int CommandChannel::Write(const uint8_t* data, int size, int timeoutMs) {
   int total = 0;
   // A short write resumes at the first byte not yet written, so nothing is skipped.
   while (total < size) {
-    const int n = port_->Write(data + total, std::min(chunk, size - total), timeoutMs);
+    const int n = watched(port_->Write(data + total, std::min(chunk, size - total), timeoutMs));
     if (n <= 0) break;
     total += n;
   }

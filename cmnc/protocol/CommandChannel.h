@@ -81,11 +81,16 @@ class CommandChannel {
   int maxWriteChunk() const { return maxWriteChunk_; }
   void setMaxWriteChunk(int bytes) { maxWriteChunk_ = bytes; }
   std::string lastError() const;
+  // A read or a write on the link failed, or the link closed under it, and no stop asked for it:
+  // the cable, the adapter or the network went away. Cleared by Connect. The channel's thread.
+  bool linkFailed() const { return linkFailed_; }
   // The port, for the engine's raw use; null when disconnected.
   CMNC::CAbstractReceiverPort* port() const { return port_.get(); }
 
  private:
   bool Login();
+  // Notes a link that failed under a read or a write; returns count.
+  int watched(int count);
   std::unique_ptr<CMNC::CAbstractReceiverPort> MakePort(ConnectionKind kind) const;
 
   int currentRate_ = 115200;
@@ -96,6 +101,7 @@ class CommandChannel {
   CMNC::CAbstractReceiverPort* opening_ = nullptr;  // a port being opened, reachable by Purge
   bool abortRequested_ = false;                       // guarded by portMutex_
   std::string lastError_;
+  bool linkFailed_ = false;
   PortFactory factory_;
   mutable std::mutex portMutex_;  // guards port_ replacement against a Purge from another thread
 };

@@ -49,10 +49,27 @@ TEST(HeadlessConsole, WarningsAndProgressOnATerminal) {
   std::ostringstream out;
   HeadlessConsole console(out, true);
   console.text(EchoSource::Log, "Loading");
-  console.progress(5);
+  TransferProgress p;
+  p.percent = 5;
+  console.progress(p);
   console.warning("Turn your receiver on.\r\n");
   console.finished(outcomeOf(1, ""));
   EXPECT_EQ(out.str(), "Loading\n\r[  5%]\x1b[K\nWarning: Turn your receiver on.\n");
+}
+
+// The line is the whole load's: its image among the others, its bytes, one rate unit, the time left.
+TEST(HeadlessConsole, TheProgressLineIsTheWholeLoads) {
+  TransferProgress p;
+  p.percent = 45;
+  p.imageIndex = 2;
+  p.imageCount = 4;
+  p.runBytes = 120 * 1024;
+  p.runTotal = 256 * 1024;
+  p.bytesPerSecond = 11.25 * 1024;
+  p.secondsLeft = 200;
+  EXPECT_EQ(HeadlessConsole::progressLine(p), "[ 45%] image 2 of 4, 120.0 KiB of 256.0 KiB, 11.2 KiB/s, about 3 min left");
+  p.percent = 100;  // done: no time left to tell
+  EXPECT_EQ(HeadlessConsole::progressLine(p), "[100%] image 2 of 4, 120.0 KiB of 256.0 KiB, 11.2 KiB/s");
 }
 
 // A receiver's answer may carry escape sequences: none reaches a terminal, readable text stays.
@@ -76,9 +93,16 @@ TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
   console.stage(LoadStage::Loading, "Main firmware");
   console.text(EchoSource::Status, "Loading Main firmware...\r\n");
   console.text(EchoSource::Log, "The last answer was: '%put%'");
-  console.transfer(2048, 8192);
-  console.progress(25);
-  console.progress(25);  // the bar did not move: no event
+  TransferProgress p;
+  p.percent = 25;
+  p.imagePercent = 25;
+  p.image = "Main firmware";
+  p.imageIndex = 1;
+  p.imageCount = 1;
+  p.bytes = p.runBytes = 2048;
+  p.total = p.runTotal = 8192;
+  console.progress(p);
+  console.progress(p);  // the load did not move: no event
   console.warning("Turn your receiver on.");
   ReceiverFacts facts{"VR-100", "", "", "4.2 Dec,01,2026", ""};
   console.receiver(facts);
@@ -86,14 +110,16 @@ TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
   facts.id = "VR100-0001234";
   console.receiver(facts);
   RunOutcome outcome = outcomeOf(3, "Main firmware: 4.2 Dec,01,2026 -> not confirmed");
-  outcome.firmware = {true, "4.2 Dec,01,2026", ""};
+  outcome.firmware = {true, "4.2 Dec,01,2026", "", ""};
   outcome.kind = OutcomeKind::Unconfirmed;
   outcome.stage = LoadStage::Confirming;
   outcome.port = "tcp:rover:8002";
   outcome.receiver = facts;
   const std::string digest(64, 'a');
-  outcome.images = {{"main.ldp", "Main firmware", 262144, digest}};
+  outcome.images = {{"main.ldp", "Main firmware", 262144, digest, ImageResult::Flashed, "", ""}};
   outcome.sourceSha256 = std::string(64, 'b');
+  outcome.failure = FailureKind::Unconfirmed;
+  outcome.remedy = "Ask again.";
   outcome.historyId = "0f8e2c1a-5b6d-4e7f-8a9b-0c1d2e3f4a5b";
   console.finished(outcome);
   std::istringstream lines(out.str());
@@ -102,12 +128,14 @@ TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
   while (std::getline(lines, line)) got.push_back(line);
   ASSERT_EQ(got.size(), 9u);
   const std::string head = R"({"time":"2026-12-08T04:04:44.029Z","event":)";
-  EXPECT_EQ(got[0], head + R"("start","schema":2,"version":")" + VESTREL_VERSION +
+  EXPECT_EQ(got[0], head + R"("start","schema":3,"version":")" + VESTREL_VERSION +
                         R"(","port":"tcp:rover:8002","method":"fldp","source":"/fw/main.ldp"})");
   EXPECT_EQ(got[1], head + R"("stage","stage":"loading","image":"Main firmware"})");
   EXPECT_EQ(got[2], head + R"("status","text":"Loading Main firmware...\n"})");
   EXPECT_EQ(got[3], head + R"("log","text":"The last answer was: '%put%'"})");
-  EXPECT_EQ(got[4].rfind(head + R"("progress","percent":25,"bytes":2048,"total":8192,"rate":)", 0), 0u) << got[4];
+  EXPECT_EQ(got[4], head + R"("progress","percent":25,"image":"Main firmware","image_index":1,"image_count":1,)"
+                           R"("image_percent":25,"bytes":2048,"total":8192,"run_bytes":2048,"run_total":8192,"rate":0.0,)"
+                           R"("eta_s":null})");
   EXPECT_EQ(got[5], head + R"("warning","text":"Turn your receiver on."})");
   EXPECT_EQ(got[6], head + R"("receiver","identity":null,"model":"VR-100","hardware":null,"firmware_before":"4.2 Dec,01,2026"})");
   EXPECT_EQ(got[7], head + R"("receiver","identity":"VR100-0001234","model":"VR-100","hardware":null,)"
@@ -120,7 +148,8 @@ TEST(JsonConsole, OneObjectALineWithTimeAndEvent) {
                            R"("receiver":{"id":"VR100-0001234","model":"VR-100","hardware":null,)"
                            R"("firmware_before":"4.2 Dec,01,2026","firmware_after":null},)"
                            R"("images":[{"file":"main.ldp","title":"Main firmware","size":262144,"sha256":")" + digest +
-                           R"("}],"source_sha256":")" + std::string(64, 'b') +
+                           R"(","result":"flashed","words":null}],"failure":{"kind":"unconfirmed","remedy":"Ask again."},)"
+                           R"("source_sha256":")" + std::string(64, 'b') +
                            R"(","history_id":"0f8e2c1a-5b6d-4e7f-8a9b-0c1d2e3f4a5b"})");
 }
 
@@ -129,20 +158,24 @@ TEST(JsonConsole, AFailedRunHasNoFirmware) {
   JsonConsole console(out, fixedTime);
   RunOutcome outcome = outcomeOf(130, "Interrupted: nothing was written to the receiver.");
   outcome.kind = OutcomeKind::Aborted;
+  outcome.failure = FailureKind::StoppedBySignal;
+  outcome.remedy = "Nothing was written to the receiver: load again when ready.";
   outcome.port = "/dev/ttyUSB0";
   console.finished(outcome);
   EXPECT_EQ(out.str(), R"({"time":"2026-12-08T04:04:44.029Z","event":"result","success":false,"exit_status":130,)"
                        R"("reason":"Interrupted: nothing was written to the receiver.","firmware":null,)"
                        R"("outcome":"aborted","stage":null,"port":"/dev/ttyUSB0","receiver":{"id":null,"model":null,)"
                        R"("hardware":null,"firmware_before":null,"firmware_after":null},"images":[],)"
+                       R"("failure":{"kind":"stopped_by_signal",)"
+                       R"("remedy":"Nothing was written to the receiver: load again when ready."},)"
                        R"("source_sha256":null,"history_id":null})"
                        "\n");
 }
 
 TEST(FirmwareChange, SaysPlainlyWhatIsNotKnown) {
-  EXPECT_EQ((FirmwareChange{true, "4.2 Dec,01,2026", "4.3 Dec,08,2026"}.line()),
+  EXPECT_EQ((FirmwareChange{true, "4.2 Dec,01,2026", "4.3 Dec,08,2026", ""}.line()),
             "Main firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026");
-  EXPECT_EQ((FirmwareChange{true, "", ""}.line()),
+  EXPECT_EQ((FirmwareChange{true, "", "", ""}.line()),
             "Main firmware: unknown (not asked before the load) -> not confirmed: the receiver did not answer when "
             "asked after the load");
 }

@@ -36,7 +36,7 @@ class ScriptedSession final : public EngineSession {
   }
   void stop() override {
     if (worker_.joinable()) worker_.join();
-    else if (running_ && events_) events_.load()->loadAborted();
+    else if (running_ && events_) events_.load()->loadFailed();
     running_ = false;
     events_ = nullptr;
   }
@@ -234,7 +234,7 @@ TEST_F(LoaderRun, AGentleStopEndsAfterTheImageAndAnEarlyStopEndsAtOnce) {
   session.loadWorker = [this](LoadEvents& e) {
     for (int i = 0; i < 1000 && session.stopsAfterImage == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     e.failureReason("Stopped as asked once Boot Loader was written: the images after it were not loaded.");
-    e.loadAborted();
+    e.loadFailed();
   };
   std::thread gentle = stopDuringLoad([this] { stop.finishImage(10); });
   RunOutcome o = run();

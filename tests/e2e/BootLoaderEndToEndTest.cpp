@@ -68,7 +68,7 @@ TEST_F(BootLoaderLoad, ReceiverForOtherHardwareFlashesNothing) {
   config.faults.hardwareVersion = 23;
   startReceiver(config);
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_NE(h.events.logText().find("RAM file has wrong hardware version.\r\n"), std::string::npos) << h.events.logText();
   EXPECT_TRUE(receiver->flashed().empty());
   EXPECT_TRUE(eventually([&] { return receiver->refusedDecisions() == 1; }));  // it was told 0x00
@@ -78,7 +78,7 @@ TEST_F(BootLoaderLoad, MissingRamLoaderStopsBeforeAnythingIsSent) {
   startReceiver();
   std::filesystem::remove(dir.path() + "/named/ramimage.ldr");
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_NE(h.events.logText().find("The file main.ldp requires ramimage.ldr, but it was not found. Please return back "
                                     "and correct the problem."),
             std::string::npos);
@@ -89,7 +89,7 @@ TEST_F(BootLoaderLoad, UnreadableImageFailsTheRunBeforeAnythingIsSent) {
   startReceiver();
   std::filesystem::resize_file(dir.path() + "/named/main.ldp", 0);
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_EQ(receiver->captures(), 0);
   EXPECT_FALSE(h.events.has("succeeded"));
 }
@@ -99,7 +99,7 @@ TEST_F(BootLoaderLoad, RefusedBlocksAndAPulledCable) {
   config.faults.dtpRefuseCode = 0x22;
   startReceiver(config);
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_NE(h.events.logText().find("Send file error.\r\n"), std::string::npos);
   EXPECT_TRUE(receiver->flashed().empty());
 }
@@ -110,7 +110,7 @@ TEST_F(BootLoaderLoad, PulledCable) {
   startReceiver(config);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_TRUE(receiver->flashed().empty());
 }
@@ -136,7 +136,7 @@ TEST_F(BootLoaderLoad, AStopAfterTheImageEndsTheLoadBetweenImages) {
   startReceiver();
   ASSERT_TRUE(h.start(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, dir.path() + "/named/main.ldp"));
   h.session.stopAfterImage();
-  EXPECT_EQ(h.events.waitOutcome(), "aborted") << h.events.logText();
+  EXPECT_EQ(h.events.waitOutcome(), "failed") << h.events.logText();
   h.stop();
   const auto flashed = receiver->flashed();
   ASSERT_EQ(flashed.size(), 1u) << h.events.logText();
@@ -175,7 +175,7 @@ TEST_F(BootLoaderLoad, SilentBootLoader) {
   config.faults.silentBootLoader = true;
   startReceiver(config);
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_NE(h.events.logText().find("Boot connection error.\r\n"), std::string::npos) << h.events.logText();
   EXPECT_TRUE(receiver->flashed().empty());
 }

@@ -66,7 +66,7 @@ TEST_F(PortTestRun, BootLoaderMethodsNeedASerialCable) {
   config.serialPortName = "/dev/blt/a";
   startReceiver(config);
   PortTestSetup setup = serialSetup(115200, LoadMethod::SoftBreakCapture);
-  EXPECT_EQ(test(setup), "aborted");
+  EXPECT_EQ(test(setup), "failed");
   EXPECT_NE(events.logText().find("Error: The receiver must be connected by its serial port using a cable."),
             std::string::npos);
 }
@@ -115,6 +115,6 @@ TEST_F(PortTestRun, IdentifySetsNothingAndFindsTheSpeed) {
   setup.speeds.resize(1);
   RecordingEvents silent;
   ASSERT_TRUE(session.startIdentify(TestRequest{serialEntry(), setup.method, setup.speeds}, silent));
-  EXPECT_EQ(silent.waitOutcome(std::chrono::seconds(90)), "aborted");
+  EXPECT_EQ(silent.waitOutcome(std::chrono::seconds(90)), "failed");
   session.stop();
 }

@@ -72,7 +72,7 @@ TEST_F(FileUpload, WrongSizeFailsTheRun) {
   config.faults.sizeShortBy = 1;
   startReceiver(config);
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::FileUpload, SourceKind::DataFile, dir.path() + "/data/settings.cfg"),
-            "aborted");
+            "failed");
   EXPECT_NE(h.events.logText().find("Uploaded file has wrong size!\n"), std::string::npos);
 }
 
@@ -81,9 +81,9 @@ TEST_F(FileUpload, RefusedPutIsReportedOnce) {
   config.faults.refusePut = true;
   startReceiver(config, true);
   EXPECT_EQ(h.run(tcpEntry(), LoadMethod::FileUpload, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(h.events.count("aborted"), 1);
+  EXPECT_EQ(h.events.count("failed"), 1);
   const std::string log = h.events.logText();
   EXPECT_NE(log.find("Unable to configure the receiver to accept a file.\r\n"), std::string::npos);
   EXPECT_NE(log.find("The last answer was: '%put%file system error'"), std::string::npos);
@@ -96,7 +96,7 @@ TEST_F(FileUpload, FldRefusedWithABody) {
   config.faults.fldErrorBody = "flash busy";
   startReceiver(config);
   EXPECT_EQ(h.run(serialEntry(), LoadMethod::FileUpload, SourceKind::ImageFile, dir.path() + "/named/main.ldp"),
-            "aborted");
+            "failed");
   EXPECT_NE(h.events.logText().find("The last reply is: flash busy\r\n"), std::string::npos);
 }
 

@@ -55,7 +55,7 @@ TEST(LoadDriver, RunsThatEndBeforeAnythingIsSent) {
     Driver d(LoadMethod::SoftBreakCapture);  // a source whose choice left nothing
     loadDriver(d.worker);
     EXPECT_NE(d.logText().find("Nothing to load\r\n"), std::string::npos);
-    EXPECT_TRUE(d.events.has("aborted"));
+    EXPECT_TRUE(d.events.has("failed"));
   }
   {
     Driver d(LoadMethod::FileUpload);
@@ -63,7 +63,7 @@ TEST(LoadDriver, RunsThatEndBeforeAnythingIsSent) {
     d.set.content = SetContent::Unknown;
     loadDriver(d.worker);
     EXPECT_NE(d.logText().find("UKNOWN File type for fld\r\n"), std::string::npos);
-    EXPECT_TRUE(d.events.has("aborted"));
+    EXPECT_TRUE(d.events.has("failed"));
     EXPECT_EQ(d.f.port->writtenText().find("%put%"), std::string::npos);
   }
   {
@@ -71,7 +71,7 @@ TEST(LoadDriver, RunsThatEndBeforeAnythingIsSent) {
     d.file("011.ldp", kFlash20);
     loadDriver(d.worker);
     EXPECT_NE(d.logText().find("Can't find Utility Loader ID=1 for file: "), std::string::npos) << d.logText();
-    EXPECT_TRUE(d.events.has("aborted"));
+    EXPECT_TRUE(d.events.has("failed"));
     EXPECT_TRUE(d.f.port->written().empty());  // not even the capture pattern
   }
 }
@@ -87,7 +87,7 @@ TEST(LoadDriver, UnknownNumberedTypeIsSkippedAndFailsTheRun) {
   EXPECT_NE(log.find("Upgrade Vestrel."), std::string::npos);
   EXPECT_NE(log.find("Not loaded, this version of Vestrel does not know its type: "), std::string::npos);
   EXPECT_FALSE(d.events.has("succeeded"));
-  EXPECT_TRUE(d.events.has("aborted"));
+  EXPECT_TRUE(d.events.has("failed"));
 }
 
 // The file-upload hardware check: another receiver's image is refused before anything is stored,

@@ -127,12 +127,6 @@ TEST_F(Wizard, CancelWithoutWorkerCloses) {
   EXPECT_EQ(dlg->result(), QDialog::Rejected);
 }
 
-TEST(HeadlessOutput, ProgressLine) {
-  EXPECT_EQ(HeadlessConsole::progressLine(45, 0, 0, 1.0), "[ 45%]");
-  EXPECT_EQ(HeadlessConsole::progressLine(50, 1024 * 100, 1024 * 200, 10.0), "[ 50%] 100.0 KiB of 200.0 KiB, 10.0 KiB/s");
-  EXPECT_EQ(HeadlessConsole::progressLine(150, 0, 0, 0), "[100%]");
-}
-
 TEST(WizardModel, ListsAndTexts) {
   EXPECT_EQ(wizard::nextSpinner("|"), "/");
   EXPECT_EQ(wizard::nextSpinner("/"), "\xE2\x80\x94\xE2\x80\x94");

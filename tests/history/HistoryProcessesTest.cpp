@@ -28,7 +28,7 @@ TEST(LoadHistory, EightProcessesWritingAtOnceLoseNothing) {
         ok = history->begin(row, error);
         row.outcome = "confirmed";
         row.finishedAt = "2026-12-09T08:01:00.000Z";
-        row.images = {{"main.ldp", "Main firmware", 1, std::string(64, 'a')}};
+        row.images = {{"main.ldp", "Main firmware", 1, std::string(64, 'a'), "flashed"}};
         ok = ok && history->finish(row, error);
       }
       if (!ok) fprintf(stderr, "child %d: %s\n", p, error.c_str());

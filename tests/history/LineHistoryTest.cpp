@@ -20,7 +20,7 @@ LoadRecord finishedRow(const std::string& id, const std::string& started) {
   row.finishedAt = started;
   row.outcome = "confirmed";
   row.exitStatus = 0;
-  row.images = {{"main.ldp", "Main firmware", 196608, std::string(64, 'a')}};
+  row.images = {{"main.ldp", "Main firmware", 196608, std::string(64, 'a'), "flashed"}};
   return row;
 }
 

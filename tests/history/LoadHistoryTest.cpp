@@ -45,7 +45,7 @@ TEST(LoadHistory, RowsAreBegunCompletedAndListedNewestFirst) {
   third.stage = "done";
   third.exitStatus = 0;
   third.firmwareAfter = "4.3";
-  third.images = {{"ramimage.ldr", "RAM loader", 6144, std::string(64, '1')}, {"main.ldp", "Main firmware", 196608, std::string(64, '2')}};
+  third.images = {{"ramimage.ldr", "RAM loader", 6144, std::string(64, '1'), "flashed"}, {"main.ldp", "Main firmware", 196608, std::string(64, '2'), "flashed"}};
   ASSERT_TRUE(history->finish(third, error)) << error;
   ASSERT_TRUE(history->finish(third, error)) << "finishing again replaces, never doubles, the images";
 
@@ -145,7 +145,7 @@ TEST(HistoryListing, TableJsonAndCsvKeepEveryFieldSafe) {
   row.receiverModel = "VR\x1b[31m-100";
   row.reason = "=HYPERLINK(\"http://x\"), then \"quoted\"";
   row.exitStatus = 3;
-  row.images = {{"main.ldp", "Main firmware", 10, std::string(64, 'f')}};
+  row.images = {{"main.ldp", "Main firmware", 10, std::string(64, 'f'), "flashed"}};
   const std::string table = historylisting::asTable({row});
   EXPECT_EQ(table.find('\x1b'), std::string::npos);
   EXPECT_NE(table.find("running"), std::string::npos) << "a row without outcome is a run still going";

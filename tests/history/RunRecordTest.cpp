@@ -50,7 +50,7 @@ HistorySettings lineSettings() {
 RunOutcome confirmedOutcome() {
   RunOutcome outcome;
   outcome.kind = OutcomeKind::Confirmed;
-  outcome.images = {{"main.ldp", "Main firmware", 196608, std::string(64, 'b')}};
+  outcome.images = {{"main.ldp", "Main firmware", 196608, std::string(64, 'b'), ImageResult::Flashed, "", ""}};
   return outcome;
 }
 
@@ -104,7 +104,7 @@ TEST(KeptOutcome, RowsReadBackWholeAndDamageIsRefused) {
   row.reason = "two\nlines\twith a tab and a \\";
   row.exitStatus = 0;
   row.pending = true;
-  row.images = {{"main.ldp", "Main\tfirmware", 196608, std::string(64, 'a')}};
+  row.images = {{"main.ldp", "Main\tfirmware", 196608, std::string(64, 'a'), "flashed"}};
   LoadRecord back;
   ASSERT_TRUE(keptoutcome::parse(keptoutcome::text(row), back));
   EXPECT_EQ(back.reason, row.reason);

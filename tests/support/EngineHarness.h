@@ -20,7 +20,7 @@ struct EngineHarness {
     request.blockSizeChoice = blockSizeChoice;
     return session.startLoad(request, set, events);
   }
-  // The whole run: "succeeded", "aborted", "refused", or why it did not start.
+  // The whole run: "succeeded", "failed", "refused", or why it did not start.
   std::string run(const PortEntry& entry, LoadMethod method, SourceKind kind, const std::string& source, int speed = 115200) {
     if (!start(entry, method, kind, source, speed)) return "not started: " + error;
     const std::string outcome = events.waitOutcome();

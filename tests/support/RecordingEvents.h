@@ -7,7 +7,7 @@
 
 #include "LoadEvents.h"
 
-// Records every report in order ("status:", "log:", "progress:", "pulse", "succeeded", "aborted",
+// Records every report in order ("status:", "log:", "progress:", "pulse", "succeeded", "failed",
 // "warning:") and lets a test wait for the run's outcome.
 class RecordingEvents final : public LoadEvents {
  public:
@@ -20,18 +20,18 @@ class RecordingEvents final : public LoadEvents {
       add("progress:" + std::to_string(p->percent));
     } else if (const auto* e = std::get_if<ev::Ended>(&event)) {
       if (e->kind == ev::Ended::Kind::Succeeded) add("succeeded");
-      else if (e->kind == ev::Ended::Kind::Aborted) add("aborted");
+      else if (e->kind == ev::Ended::Kind::Failed) add("failed");
       else add("refused:" + e->pageText + "|" + e->logText);
     }
   }
 
-  // Waits until "succeeded", "aborted" or "refused" was reported; returns it, or "" on time-out.
+  // Waits until "succeeded", "failed" or "refused" was reported; returns it, or "" on time-out.
   std::string waitOutcome(std::chrono::milliseconds limit = std::chrono::seconds(120)) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::string outcome;
     cv_.wait_for(lock, limit, [&] {
       for (const std::string& e : events_)
-        if (e == "succeeded" || e == "aborted") outcome = e;
+        if (e == "succeeded" || e == "failed") outcome = e;
         else if (e.rfind("refused:", 0) == 0) outcome = "refused";
       return !outcome.empty();
     });

@@ -185,7 +185,7 @@ TEST_F(Controller, ConnectionPageRulesAndThePortTest) {
 TEST_F(Controller, StopWhileTestingAndStaleReports) {
   open(LoadMethod::SoftBreakCapture);
   wizard->press(kTestSelect);
-  session.events().loadAborted();  // the worker's end, still queued when "Stop" is pressed
+  session.events().loadFailed();  // the worker's end, still queued when "Stop" is pressed
   session.events().loadSucceeded();
   wizard->press(kCancel);
   EXPECT_FALSE(wizard->running());
@@ -389,7 +389,7 @@ TEST_F(Controller, OutcomeKindsFromTheFacts) {
   session.events().stageChanged(LoadStage::Capturing, "Main firmware");
   session.events().appendLog("Boot connection error.\r\n");
   session.events().failureReason("Boot connection error.");
-  session.events().loadAborted();
+  session.events().loadFailed();
   view.drain();
   RunOutcome failed = wizard->outcome();
   EXPECT_EQ(failed.kind, OutcomeKind::Failed);
@@ -415,11 +415,11 @@ TEST_F(Controller, UnattendedFailuresExitWithOne) {
   };
   const std::vector<Case> cases = {
       {"port test refused", [this] { session.events().startRefused("", "Error opening port x:\r\n"); }, ""},
-      {"port test aborted", [this] { session.events().loadAborted(); }, ""},
+      {"port test aborted", [this] { session.events().loadFailed(); }, ""},
       {"load aborted",
        [this] {
          succeed();
-         session.events().loadAborted();
+         session.events().loadFailed();
        },
        "The firmware loading was aborted."},
       {"speed refused",

@@ -45,7 +45,7 @@ bool LoadRun::begin(const RunRequest& request) {
   if (!request.history.required || !request.history.enabled || record_->open()) return true;
   const std::string refusal =
       "The load history cannot be written, and --history-required asks for it: nothing was sent to the receiver.";
-  appendLog(refusal + "\r\n");
+  appendLog(refusal + "\r\n", Severity::Error);
   setPageText(refusal);
   failure_ = refusal;
   refused_ = true;
@@ -57,7 +57,7 @@ void LoadRun::refuse(const RunRequest& request, const std::string& refusal, Fail
   if (!begin(request)) return end();
   later([this, refusal, kind] {
     if (!goesOn()) return;
-    appendLog(refusal + "\r\n");
+    appendLog(refusal + "\r\n", Severity::Error);
     failure_ = refusal;
     failureKind_ = kind;
     refused_ = true;
@@ -93,7 +93,7 @@ void LoadRun::connect() {
   if (!goesOn()) return;
   page_ = Page::Connection;
   send(PageEntered{RunPage::Connection});
-  setPageText(wizard::connectionPageText());
+  setPageText(wizard::connectionPageText(), Severity::Instruction);
   clearLog();
   if (!plan_.testsPort()) return later([this] { selectSource(); });
   replaceLog("Opening " + plan_.port.name + "...");
@@ -116,7 +116,7 @@ void LoadRun::selectSource() {
   if (!goesOn()) return;
   page_ = Page::Source;
   send(PageEntered{RunPage::Source});
-  setPageText(wizard::sourcePageText());
+  setPageText(wizard::sourcePageText(), Severity::Instruction);
   clearLog();
   sourceSha256_ = plan_.sourceSha256;
   if (!sourceSha256_.empty()) send(SourceDigested{plan_.source, sourceSha256_});
@@ -156,7 +156,7 @@ bool LoadRun::fitsReceiver() {
 // The load is refused before anything was sent: the page and the log say why.
 void LoadRun::refuseLoad(const std::string& refusal, FailureKind kind) {
   setPageText(refusal);
-  appendLog(refusal + "\r\n");
+  appendLog(refusal + "\r\n", Severity::Error);
   failure_ = refusal;
   failureKind_ = kind;
   refused_ = true;

@@ -106,10 +106,10 @@ class LoadRun {
 
   // The texts, as the wizard's controls take them.
   void send(RunEvent event);
-  void setPageText(const std::string& text);
+  void setPageText(const std::string& text, Severity severity = Severity::Info);
   void appendPage(const std::string& text);
   void clearPage();
-  void appendLog(const std::string& text);
+  void appendLog(const std::string& text, Severity severity = Severity::Info);
   void replaceLog(const std::string& text);
   void clearLog();
   void recordWarning(const std::string& warning);

@@ -44,7 +44,7 @@ void LoadRun::loadFinished() {
   setPageText(pageText);
   if (plan_.sourceKind != SourceKind::DataFile) {
     appendLog("\r\n" + firmwareChange_.line() + "\r\n");
-    if (failureKind_ == FailureKind::Unconfirmed) appendLog(failure_ + "\r\n");
+    if (failureKind_ == FailureKind::Unconfirmed) appendLog(failure_ + "\r\n", Severity::Warning);
     else appendLog("Success!");
   }
   outcomeKnown_ = true;
@@ -97,7 +97,7 @@ void LoadRun::interrupt(int signal) {
   ending_ = true;
   later([this, advice, signal] {
     if (finished_) return;
-    appendLog("\r\n" + advice + "\r\n");
+    appendLog("\r\n" + advice + "\r\n", Severity::Warning);
     exitStatus_ = exitstatus::kSignalBase + signal;
     finish();
   });
@@ -185,7 +185,7 @@ std::string LoadRun::remedy() const {
 
 // The load's last lines: what came of each image, and what failed with its remedy.
 void LoadRun::closingLines() {
-  std::string lines;
+  std::string lines, failure;
   if (!results_.empty()) {
     lines += "Images: " + imagesSummary(results_) + "\r\n";
     for (const LoadedImage& image : results_)
@@ -193,12 +193,13 @@ void LoadRun::closingLines() {
                (image.words.empty() ? "" : ": " + image.words) + "\r\n";
   }
   if (const FailureKind kind = failureKind(); kind != FailureKind::None) {
-    lines += std::string("Failure: ") + failureKindWords(kind) + "\r\n";
-    lines += "Remedy: " + remedy() + "\r\n";
+    failure = std::string("Failure: ") + failureKindWords(kind) + "\r\n" + "Remedy: " + remedy() + "\r\n";
   }
-  if (lines.empty()) return;
+  // Said past the log's own text, whose last line is the run's reason.
   const bool atLineStart = logText_.empty() || logText_.back() == '\n';
-  appendLog((atLineStart ? "" : "\r\n") + lines);
+  if (!atLineStart && !(lines + failure).empty()) lines = "\r\n" + lines;
+  if (!lines.empty()) send(Note{NoteArea::Log, NoteEdit::Append, Severity::Info, lines});
+  if (!failure.empty()) send(Note{NoteArea::Log, NoteEdit::Append, Severity::Error, failure});
 }
 
 void LoadRun::finish() {

@@ -10,9 +10,9 @@
 
 void LoadRun::send(RunEvent event) { sink_.event(event); }
 
-void LoadRun::setPageText(const std::string& text) {
+void LoadRun::setPageText(const std::string& text, Severity severity) {
   pageText_ = text;
-  send(Note{NoteArea::Page, NoteEdit::Replace, Severity::Info, text});
+  send(Note{NoteArea::Page, NoteEdit::Replace, severity, text});
 }
 
 void LoadRun::appendPage(const std::string& text) {
@@ -26,10 +26,10 @@ void LoadRun::clearPage() {
   send(Note{NoteArea::Page, NoteEdit::Clear, Severity::Info, ""});
 }
 
-void LoadRun::appendLog(const std::string& text) {
+void LoadRun::appendLog(const std::string& text, Severity severity) {
   if (text.empty()) return;
   logText_ += text;
-  send(Note{NoteArea::Log, NoteEdit::Append, Severity::Info, text});
+  send(Note{NoteArea::Log, NoteEdit::Append, severity, text});
 }
 
 void LoadRun::replaceLog(const std::string& text) {
@@ -46,7 +46,7 @@ void LoadRun::clearLog() {
 void LoadRun::recordWarning(const std::string& warning) {
   if (warning.empty()) return;
   const bool atLineStart = logText_.empty() || logText_.back() == '\n';
-  appendLog((atLineStart ? "" : "\r\n") + std::string("Warning: ") + warning + "\r\n");
+  appendLog((atLineStart ? "" : "\r\n") + std::string("Warning: ") + warning + "\r\n", Severity::Warning);
 }
 
 void LoadRun::learnedReceiver() { send(ReceiverLearned{receiverFacts()}); }
@@ -56,10 +56,11 @@ ReceiverFacts LoadRun::receiverFacts() const {
 }
 
 void LoadRun::note(const Note& n) {
-  if (n.area == NoteArea::Warning) return send(n);
+  // A warning box, and an exchange summarised for "-v": neither is part of the log's text.
+  if (n.area == NoteArea::Warning || n.severity == Severity::Detail) return send(n);
   const bool page = n.area == NoteArea::Page;
   switch (n.edit) {
-    case NoteEdit::Append: return page ? appendPage(n.text) : appendLog(n.text);
+    case NoteEdit::Append: return page ? appendPage(n.text) : appendLog(n.text, n.severity);
     case NoteEdit::Clear: return page ? clearPage() : clearLog();
     case NoteEdit::Replace: return page ? setPageText(n.text) : replaceLog(n.text);
   }
@@ -185,7 +186,7 @@ void LoadRun::runRefused(uint64_t run, const std::string& pageText, const std::s
   endRun();
   exitStatus_ = exitstatus::kFailed;
   if (page_ == Page::Loading) setPageText(pageText);
-  appendLog(logText);
+  appendLog(logText, Severity::Error);
   if (page_ == Page::Loading) outcomeKnown_ = true;
   end();
 }

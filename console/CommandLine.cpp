@@ -78,7 +78,8 @@ bool isOptionSpelling(const std::string& word) {
   for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--max-source-mib", "--help", "--version", "--list-ports",
                           "--check", "--identify", "--window", "--history-db", "--no-history", "--list-history",
                           "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file",
-                          "--history-required", "--sync-history", "--station", "--record"})
+                          "--history-required", "--sync-history", "--station", "--record", "--quiet", "-q",
+                          "--verbose", "-v"})
     if (word == gnu) return true;
   return false;
 }
@@ -301,6 +302,10 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
       result.json = true;
     } else if (arg == "--window") {
       result.window = true;
+    } else if (arg == "--quiet" || arg == "-q") {
+      result.verbosity = -1;
+    } else if (arg == "--verbose" || arg == "-v") {
+      result.verbosity = 1;
     } else if (isOption(arg, "/port", "port") || isOption(arg, "/source", "source") ||
                isOption(arg, "/speed", "speed") || isOption(arg, "/MTU", "MTU") || arg == "--mtu" ||
                isOption(arg, "/capture", "capture") || isOption(arg, "/log", "log")) {

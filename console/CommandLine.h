@@ -24,6 +24,7 @@ struct CommandLineResult {
   bool identify = false;              // "--identify": ask the receiver on /port who it is, nothing more
   bool json = false;                  // "--json": the port list or the run as JSON
   bool window = false;                // "--window": "/run" in the wizard's window, not on the console
+  int verbosity = 0;                  // "--quiet"/"-q": -1 (warnings, errors, the result); "-v"/"--verbose": 1
   bool noHistory = false;             // "--no-history": the run writes no row
   bool syncHistory = false;           // "--sync-history": send the rows that wait for the line's server
   HistoryQuery history;

@@ -19,6 +19,12 @@ struct RunStart {
 // events arrive on the thread that runs the load; each becomes one of the calls below.
 class ConsoleEcho : public RunSink {
  public:
+  // How much is shown: Quiet warnings, errors and the result; Normal what the run does; Verbose
+  // each exchange with the receiver summarised too. The window's instructions never.
+  enum class Level { Quiet, Normal, Verbose };
+  void setLevel(Level level) { level_ = level; }
+  Level level() const { return level_; }
+
   void event(const RunEvent& event) override;
 
   // A text appended to the page's text (Status) or to the log box (Log).
@@ -39,4 +45,6 @@ class ConsoleEcho : public RunSink {
 
  private:
   void note(const Note& note);
+  bool shows(Severity severity) const;
+  Level level_ = Level::Normal;
 };

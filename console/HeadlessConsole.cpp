@@ -50,17 +50,31 @@ void HeadlessConsole::endLine() {
 void HeadlessConsole::text(EchoSource source, const std::string& text) {
   const std::string shown = printable(withoutCarriageReturns(text));
   if (shown.empty()) return;
-  const auto line = [](const std::string& t) { return t.substr(0, t.find_last_not_of('\n') + 1); };
+  const auto line = [](const std::string& t) {
+    const std::size_t first = t.find_first_not_of('\n');
+    return first == std::string::npos ? std::string() : t.substr(first, t.find_last_not_of('\n') - first + 1);
+  };
   if (source != lastSource_ && line(shown) == line(lastText_)) {
     lastSource_ = source;  // the same status in the other area: printed once
     return;
   }
-  if (source != lastSource_) endLine();
-  endProgressLine();
-  out_ << shown << std::flush;
-  atLineStart_ = shown.back() == '\n';
+  // Each message on a line of its own; the dots a step prints while it tries go on its line.
+  if (shown.find_first_not_of('.') == std::string::npos && source == lastSource_) {
+    endProgressLine();
+    out_ << shown << std::flush;
+    atLineStart_ = false;
+    return;
+  }
+  endLine();
+  const std::string lines = line(shown);
   lastSource_ = source;
   lastText_ = shown;
+  if (lines.empty()) return;
+  // A text that does not end its line stays open for the dots that may follow ("Trying 115200"
+  // then "..."); any other text starts a line of its own.
+  const bool open = shown.back() != '\n';
+  out_ << lines << (open ? "" : "\n") << std::flush;
+  atLineStart_ = !open;
 }
 
 void HeadlessConsole::progress(const TransferProgress& p) {
@@ -79,4 +93,10 @@ void HeadlessConsole::warning(const std::string& text) {
   lastText_.clear();
 }
 
-void HeadlessConsole::finished(const RunOutcome&) { endLine(); }
+void HeadlessConsole::finished(const RunOutcome& outcome) {
+  endLine();
+  if (level() != Level::Quiet) return;
+  // Quiet: the result is the one line printed besides warnings and errors.
+  const std::string images = imagesSummary(outcome.images);
+  out_ << printable(outcome.reason) << (images.empty() ? "" : " (" + images + ")") << "\n" << std::flush;
+}

@@ -90,7 +90,7 @@ void writeRecordingHeader(CMNC::ExchangeRecorder& recorder, const LoadJob& job, 
 // on standard output (as text or JSON lines). A stop signal aborts it; a second one ends the
 // program at once unless the run's final row is being written; SIGUSR1 ends it after the image
 // being written.
-int runUnattended(const LoadJob& job, SourceKind kind, bool json) {
+int runUnattended(const LoadJob& job, SourceKind kind, bool json, int verbosity) {
   std::shared_ptr<CMNC::ExchangeRecorder> recorder;
   if (!job.recordFile.empty()) {
     std::string error;
@@ -105,6 +105,8 @@ int runUnattended(const LoadJob& job, SourceKind kind, bool json) {
   std::unique_ptr<ConsoleEcho> echo;
   if (json) echo = std::make_unique<JsonConsole>(std::cout);
   else echo = std::make_unique<HeadlessConsole>();
+  echo->setLevel(verbosity < 0 ? ConsoleEcho::Level::Quiet
+                               : verbosity > 0 ? ConsoleEcho::Level::Verbose : ConsoleEcho::Level::Normal);
   ActivityLogSink log;
   RunSinks sinks({&log, echo.get()});
   RunStop stop;
@@ -284,7 +286,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   job.history.toolVersion = VESTREL_VERSION;
   writeLogHeading(job.history);
   const bool bluetoothAvailable = CMNC::BluetoothAvailable();
-  const int status = headless ? runUnattended(job, sourceKind, check.json)
+  const int status = headless ? runUnattended(job, sourceKind, check.json, check.verbosity)
                               : hooks.runWindow(job, sourceKind, images, bluetoothAvailable);
   ActivityLog::Instance().Close();
   return status;

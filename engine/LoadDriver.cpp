@@ -105,7 +105,7 @@ bool readImages(LoadWorker& w, bool numberedSet, RunState& rs) {
       const std::string reason = "The file " + set.names[static_cast<std::size_t>(index)] + " requires " +
                                  catalogue::kRamLoaderFile +
                                  ", but it was not found. Please return back and correct the problem.";
-      w.events.appendLog(reason);
+      w.events.logError(reason);
       w.endFailed(reason, FailureKind::SourceRefused);
       return false;
     }
@@ -141,12 +141,12 @@ bool prepareSet(LoadWorker& w, PreparedSet& prepared) {
   if (!readImages(w, prepared.numberedSet, rs)) return false;
   if (!rs.ok) {
     // Nothing was sent: the images are read before the receiver is touched.
-    w.events.appendLog(rs.errorText + "\r\n");
+    w.events.logError(rs.errorText + "\r\n");
     w.endFailed(rs.errorText, rs.kind);
     return false;
   }
   if (set.count() == 0) {
-    w.events.appendLog("Nothing to load\r\n");
+    w.events.logError("Nothing to load\r\n");
     w.endFailed("Nothing to load", FailureKind::SourceRefused);
     return false;
   }
@@ -155,7 +155,7 @@ bool prepareSet(LoadWorker& w, PreparedSet& prepared) {
   if (!prepared.numberedSet && !w.settings.fileUpload() && !firstImage.isRamLoader &&
       std::any_of(set.images.begin(), set.images.end(), [](const FirmwareImage& i) { return i.isLdp; })) {
     const std::string reason = std::string(catalogue::kEntries[0].title) + " is required but absent!";
-    w.events.appendLog(reason + "\r\n");
+    w.events.logError(reason + "\r\n");
     w.endFailed(reason, FailureKind::SourceRefused);
     return false;
   }
@@ -171,7 +171,7 @@ void loadSet(LoadWorker& w, PreparedSet& prepared, std::string* firmwareAfter) {
 
   CommandChannel& ch = *w.channel;
   if (!rs.errorText.empty()) {
-    w.events.appendLog(rs.errorText + "\r\n");
+    w.events.logError(rs.errorText + "\r\n");
     if (!rs.ok) w.events.failureReason(rs.errorText, failureKindOf(w, rs));
   } else if (rs.ok && ch.IsConnected()) {
     const bool ready = rebootWait(w);

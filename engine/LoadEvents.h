@@ -82,6 +82,10 @@ class LoadEvents {
     report(text.empty() ? Note{NoteArea::Log, NoteEdit::Clear, Severity::Info, ""}
                         : Note{NoteArea::Log, NoteEdit::Append, Severity::Info, text});
   }
+  // Why a step failed, added to the log: the operator sees it even when the console is quiet.
+  void logError(const std::string& text) { report(Note{NoteArea::Log, NoteEdit::Append, Severity::Error, text}); }
+  // A summary of one exchange with the receiver: shown with "-v" only, never logged.
+  void exchange(const std::string& text) { report(Note{NoteArea::Log, NoteEdit::Append, Severity::Detail, text}); }
   // A warning the operator must see; a front end drops one while another is showing.
   void showWarning(const std::string& text) { report(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, text}); }
   void setProgress(int percent) { report(engineevent::Progress{percent}); }

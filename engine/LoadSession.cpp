@@ -136,6 +136,7 @@ void LoadSession::start(RunKind kind, FirmwareImageSet& images, const RunSetting
                         LoadWorker::Procedure procedure, LoadEvents& events) {
   kind_ = kind;
   channel_.ResetAbort();  // the last run's stop must not end this one
+  channel_.setExchangeWatch([&events](const std::string& line) { events.exchange(line + "\r\n"); });
   worker_ = std::make_unique<LoadWorker>(channel_, images, settings, std::move(procedure), events, clock_);
   worker_->resume();
 }
@@ -148,6 +149,7 @@ void LoadSession::stop() {
   if (!worker_) return;
   worker_->stop();
   worker_.reset();
+  channel_.setExchangeWatch({});
   if (kind_ == RunKind::Load) {
     // The next connection starts at the receiver's normal rate, not at the loading speed.
     channel_.setCurrentRate(channel_.previousRate());

@@ -78,7 +78,10 @@ bool CommandChannel::Connect(const PortEntry& entry) {
 bool CommandChannel::Login() {
   const std::string password = port_->LoginPassword();
   std::string tag, body;
-  bool ok = SendText(password) && Query("\n", tag, body);
+  // The password is written past the exchange watch: a summary names it only.
+  const int size = static_cast<int>(password.size());
+  if (exchangeWatch_) exchangeWatch_("> (the password)");
+  bool ok = Write(reinterpret_cast<const uint8_t*>(password.data()), size) == size && Query("\n", tag, body);
   ok = ok && lang::IsLoginGreeting(tag);
   if (!ok) {
     std::string text = port_->GetErrorText() + "Unable to login.";
@@ -194,7 +197,21 @@ void CommandChannel::ResetAbort() {
 
 bool CommandChannel::Drain(int timeoutMs) { return IsConnected() && port_->Drain(timeoutMs); }
 
+namespace {
+// One line of an exchange for a person: control characters as blanks, cut short.
+std::string summary(const std::string& text) {
+  constexpr std::size_t kMaxChars = 100;
+  std::string line;
+  for (const char c : text.substr(0, kMaxChars)) line += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return text.size() > kMaxChars ? line + "..." : line;
+}
+}  // namespace
+
+void CommandChannel::setExchangeWatch(std::function<void(const std::string&)> watch) { exchangeWatch_ = std::move(watch); }
+
 bool CommandChannel::SendText(const std::string& text) {
+  if (exchangeWatch_) exchangeWatch_("> " + summary(text));
   const int size = static_cast<int>(text.size());
   return Write(reinterpret_cast<const uint8_t*>(text.data()), size) == size;
 }
@@ -205,6 +222,7 @@ bool CommandChannel::Query(const std::string& command, std::string& tag, std::st
   if (!command.empty() && !SendText(command)) return false;
   if (!IsConnected()) return false;
   const std::string reply = ReadText(kReplyBufferSize);
+  if (exchangeWatch_) exchangeWatch_(reply.empty() ? "< (no answer)" : "< " + summary(reply));
   if (reply.empty()) return false;
   if (!lang::ParseReply(reply, tag, body)) body = reply;
   return true;
@@ -218,7 +236,7 @@ std::string CommandChannel::ReadText(int size, int timeoutMs, int intervalMs) {
 std::string CommandChannel::ReadBytes(int size, int timeoutMs, int intervalMs) {
   if (!IsConnected() || size <= 0) return {};
   std::vector<uint8_t> buffer(static_cast<std::size_t>(size), 0);
-  const int n = port_->Read(buffer.data(), size, timeoutMs, intervalMs);
+  const int n = watched(port_->Read(buffer.data(), size, timeoutMs, intervalMs));
   if (n <= 0) return {};
   return std::string(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(n));
 }

@@ -84,6 +84,9 @@ class CommandChannel {
   // A read or a write on the link failed, or the link closed under it, and no stop asked for it:
   // the cable, the adapter or the network went away. Cleared by Connect. The channel's thread.
   bool linkFailed() const { return linkFailed_; }
+  // Told of each command sent and each reply read, summarised on one line ("> print,...",
+  // "< %tag%body"); a password never. Set and cleared while no other thread uses the channel.
+  void setExchangeWatch(std::function<void(const std::string&)> watch);
   // The port, for the engine's raw use; null when disconnected.
   CMNC::CAbstractReceiverPort* port() const { return port_.get(); }
 
@@ -102,6 +105,7 @@ class CommandChannel {
   bool abortRequested_ = false;                       // guarded by portMutex_
   std::string lastError_;
   bool linkFailed_ = false;
+  std::function<void(const std::string&)> exchangeWatch_;
   PortFactory factory_;
   mutable std::mutex portMutex_;  // guards port_ replacement against a Purge from another thread
 };

@@ -27,22 +27,50 @@ std::chrono::system_clock::time_point fixedTime() {
 
 }  // namespace
 
-TEST(HeadlessConsole, EveryLineEndsAndADoubledStatusIsPrintedOnce) {
+TEST(HeadlessConsole, EachMessageOnALineOfItsOwnAndADoubledStatusPrintedOnce) {
   std::ostringstream out;
   HeadlessConsole console(out, false);
   console.text(EchoSource::Log, "Opening /dev/ttyUSB0...");
   console.text(EchoSource::Log, "Quering receiver parameters...\r\n");
+  console.text(EchoSource::Log, "Trying 115200");
+  console.text(EchoSource::Log, ".");  // a step's dots stay on its line
   console.text(EchoSource::Log, "Success!");
   console.text(EchoSource::Status, "The firmware is distributed...");  // another area: a line of its own
   console.endLine();
   console.text(EchoSource::Status, "Loading Main firmware...\r\n");
   console.text(EchoSource::Log, "Loading Main firmware...\r\n");  // shown twice by the wizard, printed once
   console.text(EchoSource::Log, "Loading Main firmware...\r\n");  // the same area again is a new text
+  console.text(EchoSource::Log, "\r\nThe process failed.");
   console.text(EchoSource::Status, "Successfully loaded!");
   console.finished(outcomeOf(0, "Successfully loaded!"));
   EXPECT_EQ(out.str(),
-            "Opening /dev/ttyUSB0...Quering receiver parameters...\nSuccess!\nThe firmware is distributed...\n"
-            "Loading Main firmware...\nLoading Main firmware...\nSuccessfully loaded!\n");
+            "Opening /dev/ttyUSB0...\nQuering receiver parameters...\nTrying 115200.\nSuccess!\n"
+            "The firmware is distributed...\nLoading Main firmware...\nLoading Main firmware...\nThe process failed.\n"
+            "Successfully loaded!\n");
+}
+
+// Quiet: warnings, errors and the result; verbose: each exchange too; the window's instructions never.
+TEST(HeadlessConsole, QuietAndVerboseChooseWhatIsShown) {
+  const auto shown = [](ConsoleEcho::Level level) {
+    std::ostringstream out;
+    HeadlessConsole console(out, false);
+    console.setLevel(level);
+    console.event(Note{NoteArea::Page, NoteEdit::Replace, Severity::Instruction, "Choose the port."});
+    console.event(Note{NoteArea::Log, NoteEdit::Append, Severity::Info, "Loading Main firmware...\r\n"});
+    console.event(Note{NoteArea::Log, NoteEdit::Append, Severity::Detail, "> %fld%fld,VR1,/log/firmware\r\n"});
+    console.event(Note{NoteArea::Log, NoteEdit::Append, Severity::Error, "Send file error.\r\n"});
+    console.event(Note{NoteArea::Warning, NoteEdit::Append, Severity::Warning, "Turn your receiver on."});
+    RunOutcome outcome = outcomeOf(1, "Send file error.");
+    outcome.images = {{"main.ldp", "Main firmware", 1, "", ImageResult::Failed, "", ""}};
+    console.event(RunEnded{outcome});
+    return out.str();
+  };
+  EXPECT_EQ(shown(ConsoleEcho::Level::Quiet),
+            "Send file error.\nWarning: Turn your receiver on.\nSend file error. (0 of 1 flashed)\n");
+  EXPECT_EQ(shown(ConsoleEcho::Level::Normal),
+            "Loading Main firmware...\nSend file error.\nWarning: Turn your receiver on.\n");
+  EXPECT_EQ(shown(ConsoleEcho::Level::Verbose), "Loading Main firmware...\n> %fld%fld,VR1,/log/firmware\n"
+                                                "Send file error.\nWarning: Turn your receiver on.\n");
 }
 
 TEST(HeadlessConsole, WarningsAndProgressOnATerminal) {

@@ -2,6 +2,7 @@
 // recording sink keeps every run event.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -36,7 +37,7 @@ class ScriptedSession final : public EngineSession {
   }
   void stop() override {
     if (worker_.joinable()) worker_.join();
-    else if (running_ && events_) events_.load()->loadFailed();
+    else if (running_ && events_) events_.load()->report(engineevent::Ended{engineevent::Ended::Kind::Failed, "", ""});
     running_ = false;
     events_ = nullptr;
   }
@@ -92,12 +93,16 @@ void testPasses(LoadEvents& e) {
 }
 
 void loadPasses(LoadEvents& e) {
+  e.runPlanned(2048, {"main.ldp"});
   e.stageChanged(LoadStage::Loading, "Main firmware");
   e.appendStatus("Loading Main firmware...\r\n");
   e.transferProgress(1024, 2048);
   e.setProgress(50);
+  e.transferProgress(2048, 2048);
+  e.setProgress(100);
+  e.imageDone("main.ldp", ImageResult::Flashed);
   e.stageChanged(LoadStage::Done, "");
-  e.loadSucceeded();
+  e.loadSucceeded(false);
 }
 
 class LoaderRun : public ::testing::Test {
@@ -164,10 +169,23 @@ TEST_F(LoaderRun, AConfirmedLoadSaysWhatTheWizardSays) {
   bool digested = false, progressed = false;
   for (const RunEvent& e : sink.events) {
     if (const auto* d = std::get_if<SourceDigested>(&e)) digested = d->sha256.size() == 64;
-    if (const auto* p = std::get_if<TransferProgress>(&e)) progressed = p->percent == 50 && p->bytes == 1024;
+    if (const auto* p = std::get_if<TransferProgress>(&e))
+      progressed = progressed || (p->percent == 50 && p->bytes == 1024 && p->imageIndex == 1 && p->imageCount == 1);
   }
   EXPECT_TRUE(digested);
   EXPECT_TRUE(progressed);
+  // The whole load's percentage never goes back, and 100 comes once, at the end: all its bytes
+  // sent is not yet the end.
+  std::vector<int> percents;
+  for (const RunEvent& e : sink.events)
+    if (const auto* p = std::get_if<TransferProgress>(&e)) percents.push_back(p->percent);
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  EXPECT_EQ(std::count(percents.begin(), percents.end(), 100), 1);
+  EXPECT_EQ(percents.back(), 100);
+  ASSERT_EQ(o.images.size(), 1u);
+  EXPECT_EQ(o.images[0].result, ImageResult::Flashed);
+  EXPECT_EQ(o.failure, FailureKind::None);
+  EXPECT_LT(at("Main firmware: 4.2"), at("Success!\r\nImages: 1 of 1 flashed"));
 }
 
 // Only the receiver's answer confirms a firmware load; another version than expected fails it.
@@ -218,10 +236,12 @@ TEST_F(LoaderRun, AStopSignalAbortsTheLoadAndAdvises) {
   signal.join();
   EXPECT_EQ(o.kind, OutcomeKind::Aborted);
   EXPECT_EQ(o.exitStatus, 130);
-  const auto log = sink.notes(NoteArea::Log);
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "\r\nThe process aborted.");
-  EXPECT_NE(log.back().find("may be left in its boot loader"), std::string::npos) << log.back();
+  const std::string log = sink.log();
+  EXPECT_NE(log.find("\r\nInterrupted: the receiver may be left in its boot loader"), std::string::npos) << log;
+  EXPECT_EQ(o.failure, FailureKind::StoppedBySignal);
+  EXPECT_NE(log.find("Failure: stopped by a signal\r\nRemedy: The receiver may be left in its boot loader"),
+            std::string::npos)
+      << log;
   EXPECT_EQ(o.reason, "Interrupted: the receiver may be left in its boot loader: switch it off and on and load again "
                       "with Power On Capture.");
   EXPECT_EQ(sink.notes(NoteArea::Page).back(), "The firmware loading was aborted.");

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "FailureKind.h"
 #include "JsonEvents.h"
 #include "OutcomeKind.h"
 #include "TextTable.h"
@@ -29,6 +30,12 @@ std::string resultText(const ReceiverState& r) {
   return "FAILED";
 }
 
+// The reason column: the kind of failure in words, then the reason.
+std::string reasonText(const ReceiverState& r) {
+  const std::optional<FailureKind> kind = failureKindNamed(r.failureKind());
+  return kind ? std::string(failureKindWords(*kind)) + ": " + r.reason() : r.reason();
+}
+
 }  // namespace
 
 std::string FleetDisplay::leftText(int seconds) {
@@ -38,8 +45,7 @@ std::string FleetDisplay::leftText(int seconds) {
 
 std::string FleetDisplay::rateText(double bytesPerSecond) {
   if (bytesPerSecond <= 0) return "";
-  if (bytesPerSecond < 1000) return fixed(bytesPerSecond, 0) + " B/s";
-  return fixed(bytesPerSecond / 1000, 1) + " kB/s";
+  return fixed(bytesPerSecond / 1024, 1) + " KiB/s";  // the unit every display of a run uses
 }
 
 void FleetDisplay::stageChanged(const ReceiverState& r) {
@@ -65,14 +71,16 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
 }
 
 std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers, bool allowUnconfirmed) {
-  std::vector<std::vector<std::string>> rows{{"PORT", "RESULT", "BEFORE", "AFTER", "TIME", "HISTORY ID", "REASON"}};
+  std::vector<std::vector<std::string>> rows{
+      {"PORT", "RESULT", "IMAGES", "BEFORE", "AFTER", "TIME", "HISTORY ID", "REASON"}};
   int loaded = 0, unconfirmed = 0, current = 0;
   for (const ReceiverState& r : receivers) {
     loaded += r.loaded() ? 1 : 0;
     unconfirmed += r.unconfirmed() ? 1 : 0;
     current += r.current() ? 1 : 0;
-    rows.push_back({cell(r.shownPort()), resultText(r), cellOrDash(r.firmwareBefore()), cellOrDash(r.firmwareAfter()),
-                    fixed(r.seconds(), 1) + " s", cellOrDash(r.historyId()), r.loaded() || r.current() ? "" : cell(r.reason())});
+    rows.push_back({cell(r.shownPort()), resultText(r), cellOrDash(r.imagesText()), cellOrDash(r.firmwareBefore()),
+                    cellOrDash(r.firmwareAfter()), fixed(r.seconds(), 1) + " s", cellOrDash(r.historyId()),
+                    r.loaded() || r.current() ? "" : cell(reasonText(r))});
   }
   std::string total = std::to_string(allowUnconfirmed ? loaded + unconfirmed : loaded) + " of " +
                       std::to_string(receivers.size()) + " receivers loaded";
@@ -111,6 +119,9 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
                     {"exit_status", r.exitStatus() >= 0 ? Json(r.exitStatus()) : Json(nullptr)},
                     {"attempts", r.attempts()},
                     {"reason", r.reason()},
+                    {"images", textOrNull(r.imagesText())},
+                    {"failure", r.failureKind().empty() ? Json(nullptr)
+                                                        : Json{{"kind", r.failureKind()}, {"remedy", r.remedy()}}},
                     {"firmware", {{"before", textOrNull(r.firmwareBefore())}, {"after", textOrNull(r.firmwareAfter())}}},
                     {"seconds", std::round(r.seconds() * 1000.0) / 1000.0},
                     {"started", ran ? Json(since(r.startTime())) : Json(nullptr)},

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ExitStatus.h"
+#include "FailureKind.h"
 #include "JsonEvents.h"
 #include "LoadStage.h"
 #include "OutcomeKind.h"
@@ -97,9 +98,7 @@ bool ReceiverState::stageEvent(const Json& event) {
     case LoadStage::Connecting:
     case LoadStage::Testing: return setStage(Stage::Testing);
     case LoadStage::Capturing: return setStage(Stage::Capturing, image);
-    case LoadStage::Loading:
-      if (stage_ != Stage::Loading || image_ != image) percent_ = -1;
-      return setStage(Stage::Loading, image);
+    case LoadStage::Loading: return setStage(Stage::Loading, image);
     case LoadStage::Flashing: return setStage(Stage::Flashing, image);
     case LoadStage::Rebooting: return setStage(Stage::Rebooting);
     case LoadStage::Confirming: return setStage(Stage::Confirming);
@@ -127,6 +126,21 @@ void ReceiverState::result(const Json& event) {
   const Json fw = jsonevents::object(event, "firmware");
   before_ = jsonevents::text(fw, "before", before_);
   after_ = jsonevents::text(fw, "after", after_);
+  const Json failure = jsonevents::object(event, "failure");
+  failureKind_ = jsonevents::text(failure, "kind");
+  remedy_ = jsonevents::text(failure, "remedy");
+  imagesDone_ = imageCount_ = 0;
+  bool stored = false;
+  const auto images = event.find("images");
+  if (images != event.end() && images->is_array()) {
+    for (const Json& image : *images) {
+      const std::string result = jsonevents::text(image, "result");
+      imagesDone_ += result == imageResultName(ImageResult::Flashed) || result == imageResultName(ImageResult::Stored);
+      stored = stored || result == imageResultName(ImageResult::Stored);
+      ++imageCount_;
+    }
+  }
+  imagesText_ = imageCount_ == 0 ? "" : imagesDoneText(imagesDone_, imageCount_, stored);
 }
 
 bool ReceiverState::resultNamesThisPort() const {

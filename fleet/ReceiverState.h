@@ -50,6 +50,11 @@ class ReceiverState {
   const std::string& firmwareBefore() const { return before_; }
   const std::string& firmwareAfter() const { return after_; }
   const std::string& reason() const { return reason_; }
+  // What the child's result said: why the load did not end confirmed ("link_lost"; "" when it did
+  // or said nothing), what to do about it, and its images ("2 of 5 flashed"; "" without any).
+  const std::string& failureKind() const { return failureKind_; }
+  const std::string& remedy() const { return remedy_; }
+  const std::string& imagesText() const { return imagesText_; }
   // "confirmed", "unconfirmed", "failed", "aborted", "refused", as the child's result said or the
   // fleet decided ("failed" for a child that ended without one); "" while it runs.
   std::string outcome() const;
@@ -80,6 +85,8 @@ class ReceiverState {
   int secondsLeft_ = -1;
   std::string before_, after_;
   std::string reason_;
+  std::string failureKind_, remedy_, imagesText_;
+  std::size_t imagesDone_ = 0, imageCount_ = 0;
   bool resultSeen_ = false;
   std::string outcome_, resultStage_, resultPort_, historyId_;
   int exitStatus_ = -1;

@@ -49,6 +49,7 @@ void VirtualReceiver::command(const std::string& raw) {
     const std::string body = print(what, known);
     answer(known ? body : "unknown parameter", !known);
   } else if (cmd == "set,reset,yes") {
+    ++resets_;
     restart();
   } else if (startsWith(cmd, "set,")) {
     setValue(tag, cmd.substr(4));

@@ -67,6 +67,8 @@ class VirtualReceiver {
   std::map<std::string, std::vector<uint8_t>> files() const;
   std::vector<std::string> commands() const;
   int captures() const;
+  // The reset commands it was sent.
+  int resets() const { return resets_.load(); }
   int refusedDecisions() const;
   int rate() const;
 
@@ -141,5 +143,6 @@ class VirtualReceiver {
   std::map<std::string, std::vector<uint8_t>> files_;
   std::vector<std::string> commands_;
   int captures_ = 0;
+  std::atomic<int> resets_{0};
   int refusedDecisions_ = 0;
 };

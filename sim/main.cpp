@@ -31,6 +31,7 @@ void usage() {
                "--hold-line reads nothing off the serial line, so that writes to it wait.\n"
                "--hardware N is the hardware version the receiver tells (20); --model NAME its model.\n"
                "--fs-never-ready: once an image was flashed, the file system never reports ready.\n"
+               "--report FILE: when stopped, writes the resets, captures and images flashed to FILE.\n"
                "--usb-link PORT listens on 127.0.0.1:PORT as the receiver's USB port (no login,\n"
                "dropped at every restart), for vestrel-usbsim to bridge; prints usb-link:HOST:PORT.\n"
                "--fld-error TEXT answers a stored-file \"fld\" with TEXT (a refused flash).\n"
@@ -157,5 +158,12 @@ int main(int argc, char** argv) {
   }
   receiver.stop();
   if (!flashedDir.empty()) writeFlashed(receiver, flashedDir);
+  if (!reportFile.empty()) {
+    if (FILE* f = std::fopen(reportFile.c_str(), "w")) {
+      std::fprintf(f, "resets %d\ncaptures %d\nflashed %zu\n", receiver.resets(), receiver.captures(),
+                   receiver.flashed().size());
+      std::fclose(f);
+    }
+  }
   return 0;
 }

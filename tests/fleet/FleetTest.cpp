@@ -156,7 +156,7 @@ TEST(FleetReceiverState, FollowsTheStagesOfALoad) {
   EXPECT_FALSE(r.applyLine(R"({"event":"progress","percent":45,"bytes":1,"total":2,"rate":11520,"eta_s":200})"));
   EXPECT_EQ(r.percent(), 45);
   EXPECT_EQ(FleetDisplay::leftText(r.secondsLeft()), "3 min");
-  EXPECT_EQ(FleetDisplay::rateText(r.rate()), "11.5 kB/s");
+  EXPECT_EQ(FleetDisplay::rateText(r.rate()), "11.2 KiB/s");  // one unit everywhere
   EXPECT_FALSE(r.applyLine("not json at all"));
   r.applyLine(R"({"event":"progress","percent":50,"rate":-1e999})");  // no JSON: a number out of range
   EXPECT_EQ(r.percent(), 45);

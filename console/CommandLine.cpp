@@ -114,7 +114,7 @@ std::string unofferedSpeed(long long speed, ConnectionKind kind) {
     if (e.speed == speed) return "";
     offered += (offered.empty() ? "" : ", ") + std::to_string(e.speed);
   }
-  return "/speed takes one of the speeds the wizard offers: " + offered + ".";
+  return "/speed " + std::to_string(speed) + " is not one of the speeds the wizard offers: " + offered + ".";
 }
 
 // An option whose value is a text that may not be empty nor an option: true with the value taken.

@@ -170,7 +170,7 @@ TEST(CommandLine, UnattendedRunsRefuseWhatWouldReachAnotherPortOrSpeed) {
   EXPECT_EQ(parse({"/Port", "/dev/ttyUSB3", "/source", "fw.zip", "/run"}).result.badOption, "/Port");
   EXPECT_EQ(parse({"/run", "/port", "", "/source", "fw.zip"}).result.badValue, "/port needs a value, but it is empty.");
   const std::string unoffered = parse({"/port", "ttyS0", "/speed", "12345", "/run"}).result.badValue;
-  EXPECT_EQ(unoffered.rfind("/speed takes one of the speeds the wizard offers: 1500000, 460800,", 0), 0u) << unoffered;
+  EXPECT_EQ(unoffered.rfind("/speed 12345 is not one of the speeds the wizard offers: 1500000, 460800,", 0), 0u) << unoffered;
   EXPECT_NE(parse({"/port", "ttyS0", "/speed", "921600", "/run"}).result.badValue, "");
   EXPECT_EQ(parse({"/port", "ttyS0", "/speed", "460800", "/run"}).result.badValue, "");
   EXPECT_EQ(parse({"/port", "tcp:10.0.0.7:8000", "/speed", "12345", "/run"}).result.badValue, "");  // its own rate

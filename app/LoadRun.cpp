@@ -83,6 +83,7 @@ void LoadRun::abort() {
   if (finished_) return;
   if (!outcomeKnown_) {
     operatorStopped_ = true;
+    stopAdvice_ = interruptAdvice();
     cancel();
     exitStatus_ = exitstatus::kFailed;  // also when no engine run had begun yet
   }

@@ -145,6 +145,7 @@ class LoadRun {
   std::optional<bool> fileSystemReady_;  // after the load: whether the receiver's file system came back ready
   std::string currentImage_;   // the title of the image under way
   int imageIndex_ = 0;         // its place among results_, from 1
+  std::string stopAdvice_;     // what a stop said of the receiver's state when it came
   std::string identity_, hardware_;
   bool operatorStopped_ = false;
   bool refused_ = false;

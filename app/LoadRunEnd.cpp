@@ -2,6 +2,8 @@
 
 // How a run ends: a load the receiver confirmed (or not), a stop, a signal; its outcome, and the
 // row that records it.
+#include <cctype>
+
 #include "ActivityLog.h"
 #include "FailureAdvice.h"
 #include "ImageCatalogue.h"
@@ -93,6 +95,7 @@ void LoadRun::interrupt(int signal) {
   interrupted_ = signal;
   if (!runEnded_) operatorStopped_ = true;
   const std::string advice = interruptAdvice();
+  stopAdvice_ = advice;
   cancel();  // the run's last reports are queued before what follows
   ending_ = true;
   later([this, advice, signal] {
@@ -172,6 +175,14 @@ FailureKind LoadRun::failureKind() const {
 std::string LoadRun::remedy() const {
   FailureContext c;
   c.kind = failureKind();
+  // A stop's remedy is the advice it gave when it came, on the state the receiver was in then.
+  const std::string said = "Interrupted: ";
+  if ((c.kind == FailureKind::StoppedBySignal || c.kind == FailureKind::StoppedByOperator) &&
+      stopAdvice_.rfind(said, 0) == 0) {
+    std::string advice = stopAdvice_.substr(said.size());
+    advice[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(advice[0])));
+    return advice;
+  }
   c.method = plan_.method;
   c.loading = page_ == Page::Loading && (stage_ == LoadStage::Capturing || stage_ == LoadStage::Loading ||
                                          stage_ == LoadStage::Flashing || stage_ == LoadStage::Rebooting);

@@ -205,7 +205,9 @@ std::string platformUsageNotes() {
          "  offer (name, description, kind, the /port value), one a line; with --json as a\r\n"
          "  JSON array. " + platform.check +
          "--json with /run prints the run as JSON lines\r\n"
-         "  (status, log, progress, warning, result) instead of text.\r\n" +
+         "  (status, log, progress, warning, result) instead of text.\r\n"
+         "  --quiet (-q) with /run prints warnings, errors and the result only; -v\r\n"
+         "  (--verbose) also each exchange with the receiver, summarised on a line.\r\n" +
          platform.ports +
          "    tcp:HOST:PORT[:PASSWORD]       a receiver on the network\r\n" +
          platform.usb +
@@ -241,10 +243,19 @@ std::string platformUsageNotes() {
          "  /speed the wizard does not offer for a serial link and a /source that is not\r\n"
          "  there are bad usage too, before any port opens; another word is said and\r\n"
          "  ignored.\r\n"
+         "  Every image is read and its header checked before any port opens; after the\r\n"
+         "  port test the set is held whole against the receiver's hardware version and\r\n"
+         "  refused before the first capture when any image does not fit. Of two models\r\n"
+         "  in one archive the one built for the receiver is loaded. The log's last lines\r\n"
+         "  give each image's result (not reached, sent, flashed, stored, refused, failed)\r\n"
+         "  and, for a load not confirmed, the failure's kind (link lost, the receiver\r\n"
+         "  silent, the boot loader not caught, refused by the receiver, wrong hardware,\r\n"
+         "  the source refused, the port unusable, stopped by the operator or a signal,\r\n"
+         "  not confirmed) with a remedy line; JSON as images[].result, failure.kind.\r\n"
          "  Exit status: 0 after a load the receiver confirmed, 1 after a failed or\r\n"
          "  aborted one, 2 for bad usage (also --json without /run, --list-ports or\r\n"
          "  --check), 3 after a firmware load the receiver did not confirm (it did not\r\n"
-         "  answer for its version afterwards);\r\n" +
+         "  answer for its version afterwards, or its file system never got ready);\r\n" +
          platform.stopSignals;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <iostream>
 
 #include "ConsoleText.h"
@@ -24,12 +25,16 @@ HeadlessConsole::HeadlessConsole(std::ostream& out, bool terminal) : out_(out), 
 std::string HeadlessConsole::progressLine(const TransferProgress& p) {
   char head[16];
   std::snprintf(head, sizeof head, "[%3d%%]", std::clamp(p.percent, 0, 100));
+  // Built by appending: mingw's GCC 12 warns falsely on a literal added to a temporary here.
   std::string line = head;
-  if (p.imageIndex > 0) line += " image " + std::to_string(p.imageIndex) + " of " + std::to_string(p.imageCount) + ",";
-  if (p.runTotal > 0) line += " " + kib(p.runBytes) + " of " + kib(p.runTotal);
-  if (p.bytesPerSecond > 0) line += ", " + kib(static_cast<uint64_t>(p.bytesPerSecond)) + "/s";
+  const auto add = [&line](std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts) line.append(part);
+  };
+  if (p.imageIndex > 0) add({" image ", std::to_string(p.imageIndex), " of ", std::to_string(p.imageCount), ","});
+  if (p.runTotal > 0) add({" ", kib(p.runBytes), " of ", kib(p.runTotal)});
+  if (p.bytesPerSecond > 0) add({", ", kib(static_cast<uint64_t>(p.bytesPerSecond)), "/s"});
   const std::string left = RunProgress::leftText(p.secondsLeft);
-  if (!left.empty() && p.percent < 100) line += ", " + left;
+  if (!left.empty() && p.percent < 100) add({", ", left});
   return line;
 }
 

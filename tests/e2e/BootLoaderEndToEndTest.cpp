@@ -63,6 +63,30 @@ TEST_F(BootLoaderLoad, PowerOnCapture) {
   EXPECT_EQ(receiver->flashed()[0].bytes, image(sample::namedSet(options), "main.ldp"));
 }
 
+// The first boot loader that answers is held against the whole set: a later image it would refuse
+// refuses the set at once, so the receiver is never left with part of it (the engine's own check,
+// for a run that learned the hardware version only from the boot loader).
+TEST_F(BootLoaderLoad, ASetThatFitsOnlyInPartIsRefusedAtTheFirstVersionExchange) {
+  ReceiverConfig config;
+  config.faults.hardwareVersion = 22;
+  startReceiver(config);
+  const std::string mixed = dir.path() + "/mixed/";
+  std::filesystem::create_directories(mixed);
+  std::string error;
+  ASSERT_TRUE(sample::writeFile(mixed + "ramimage.ldr", sample::loaderImage("VRLD", 6 * 1024, 3, 22, 1), error));
+  ASSERT_TRUE(sample::writeFile(mixed + "boot.ldp", sample::flashImage(16 * 1024, 22, 2), error));
+  ASSERT_TRUE(sample::writeFile(mixed + "main.ldp", sample::flashImage(32 * 1024, 20, 3), error));
+  EXPECT_EQ(h.run(serialEntry(), LoadMethod::SoftBreakCapture, SourceKind::Folder, mixed + "main.ldp"), "failed");
+  const std::string log = h.events.logText();
+  EXPECT_NE(log.find("The firmware does not fit this receiver: Main firmware (" + mixed +
+                     "main.ldp) is built for hardware version 20, the receiver's is 22."),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(receiver->captures(), 1);
+  EXPECT_TRUE(receiver->flashed().empty());  // not even the boot loader, which would have fitted
+  EXPECT_TRUE(eventually([&] { return receiver->refusedDecisions() == 1; }));
+}
+
 TEST_F(BootLoaderLoad, ReceiverForOtherHardwareFlashesNothing) {
   ReceiverConfig config;
   config.faults.hardwareVersion = 23;

@@ -1,11 +1,10 @@
 #include "FailureKind.h"
 
-#include <array>
-#include <utility>
+#include "NameTable.h"
 
 namespace {
 
-constexpr std::array<std::pair<FailureKind, const char*>, 12> kKinds = {{
+constexpr nametable::Table<FailureKind, 12> kKinds = {{
     {FailureKind::None, ""},
     {FailureKind::LinkLost, "link_lost"},
     {FailureKind::ReceiverSilent, "receiver_silent"},
@@ -20,7 +19,7 @@ constexpr std::array<std::pair<FailureKind, const char*>, 12> kKinds = {{
     {FailureKind::Other, "other"},
 }};
 
-constexpr std::array<std::pair<ImageResult, const char*>, 6> kResults = {{
+constexpr nametable::Table<ImageResult, 6> kResults = {{
     {ImageResult::NotReached, "not_reached"},
     {ImageResult::Sent, "sent"},
     {ImageResult::Flashed, "flashed"},
@@ -29,7 +28,7 @@ constexpr std::array<std::pair<ImageResult, const char*>, 6> kResults = {{
     {ImageResult::Failed, "failed"},
 }};
 
-constexpr std::array<std::pair<FailureKind, const char*>, 12> kKindWords = {{
+constexpr nametable::Table<FailureKind, 12> kKindWords = {{
     {FailureKind::None, ""},
     {FailureKind::LinkLost, "link lost"},
     {FailureKind::ReceiverSilent, "the receiver is silent"},
@@ -44,7 +43,7 @@ constexpr std::array<std::pair<FailureKind, const char*>, 12> kKindWords = {{
     {FailureKind::Other, "failed"},
 }};
 
-constexpr std::array<std::pair<ImageResult, const char*>, 6> kResultWords = {{
+constexpr nametable::Table<ImageResult, 6> kResultWords = {{
     {ImageResult::NotReached, "not reached"},
     {ImageResult::Sent, "sent, its flash not acknowledged"},
     {ImageResult::Flashed, "flashed"},
@@ -53,31 +52,17 @@ constexpr std::array<std::pair<ImageResult, const char*>, 6> kResultWords = {{
     {ImageResult::Failed, "failed"},
 }};
 
-template <typename T, std::size_t N>
-const char* nameIn(const std::array<std::pair<T, const char*>, N>& table, T value, const char* otherwise) {
-  for (const auto& [v, name] : table)
-    if (v == value) return name;
-  return otherwise;
-}
-
-template <typename T, std::size_t N>
-std::optional<T> valueIn(const std::array<std::pair<T, const char*>, N>& table, const std::string& name) {
-  for (const auto& [v, text] : table)
-    if (name == text) return v;
-  return std::nullopt;
-}
-
 }  // namespace
 
-const char* failureKindName(FailureKind kind) { return nameIn(kKinds, kind, "other"); }
+const char* failureKindName(FailureKind kind) { return nametable::nameOf(kKinds, kind, "other"); }
 std::optional<FailureKind> failureKindNamed(const std::string& name) {
   if (name.empty()) return std::nullopt;
-  return valueIn(kKinds, name);
+  return nametable::valueOf(kKinds, name);
 }
-const char* imageResultName(ImageResult result) { return nameIn(kResults, result, "not_reached"); }
-const char* failureKindWords(FailureKind kind) { return nameIn(kKindWords, kind, "failed"); }
-const char* imageResultWords(ImageResult result) { return nameIn(kResultWords, result, "not reached"); }
-std::optional<ImageResult> imageResultNamed(const std::string& name) { return valueIn(kResults, name); }
+const char* imageResultName(ImageResult result) { return nametable::nameOf(kResults, result, "not_reached"); }
+const char* failureKindWords(FailureKind kind) { return nametable::nameOf(kKindWords, kind, "failed"); }
+const char* imageResultWords(ImageResult result) { return nametable::nameOf(kResultWords, result, "not reached"); }
+std::optional<ImageResult> imageResultNamed(const std::string& name) { return nametable::valueOf(kResults, name); }
 
 std::string imagesDoneText(std::size_t done, std::size_t total, bool stored) {
   return std::to_string(done) + " of " + std::to_string(total) + (stored ? " stored" : " flashed");

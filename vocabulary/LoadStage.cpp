@@ -1,11 +1,10 @@
 #include "LoadStage.h"
 
-#include <array>
-#include <utility>
+#include "NameTable.h"
 
 namespace {
 
-constexpr std::array<std::pair<LoadStage, const char*>, 8> kNames = {{
+constexpr nametable::Table<LoadStage, 8> kNames = {{
     {LoadStage::Connecting, "connecting"},
     {LoadStage::Testing, "testing"},
     {LoadStage::Capturing, "capturing"},
@@ -18,14 +17,6 @@ constexpr std::array<std::pair<LoadStage, const char*>, 8> kNames = {{
 
 }  // namespace
 
-const char* stageName(LoadStage stage) {
-  for (const auto& [s, name] : kNames)
-    if (s == stage) return name;
-  return "";
-}
+const char* stageName(LoadStage stage) { return nametable::nameOf(kNames, stage, ""); }
 
-std::optional<LoadStage> stageNamed(const std::string& name) {
-  for (const auto& [s, text] : kNames)
-    if (name == text) return s;
-  return std::nullopt;
-}
+std::optional<LoadStage> stageNamed(const std::string& name) { return nametable::valueOf(kNames, name); }

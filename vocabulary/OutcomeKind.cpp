@@ -1,11 +1,10 @@
 #include "OutcomeKind.h"
 
-#include <array>
-#include <utility>
+#include "NameTable.h"
 
 namespace {
 
-constexpr std::array<std::pair<OutcomeKind, const char*>, 5> kNames = {{
+constexpr nametable::Table<OutcomeKind, 5> kNames = {{
     {OutcomeKind::Confirmed, "confirmed"},
     {OutcomeKind::Unconfirmed, "unconfirmed"},
     {OutcomeKind::Failed, "failed"},
@@ -15,14 +14,6 @@ constexpr std::array<std::pair<OutcomeKind, const char*>, 5> kNames = {{
 
 }  // namespace
 
-const char* outcomeName(OutcomeKind kind) {
-  for (const auto& [k, name] : kNames)
-    if (k == kind) return name;
-  return "failed";
-}
+const char* outcomeName(OutcomeKind kind) { return nametable::nameOf(kNames, kind, "failed"); }
 
-std::optional<OutcomeKind> outcomeNamed(const std::string& name) {
-  for (const auto& [k, text] : kNames)
-    if (name == text) return k;
-  return std::nullopt;
-}
+std::optional<OutcomeKind> outcomeNamed(const std::string& name) { return nametable::valueOf(kNames, name); }

@@ -18,9 +18,10 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 import zipfile
 from concurrent.futures import ThreadPoolExecutor
+
+import virtual_receiver
 
 VESTREL, SIM, MKFW, FLEET = sys.argv[1:5]
 failures = []
@@ -38,29 +39,16 @@ def environment(state):
     return env
 
 
-class Receiver:
+class Receiver(virtual_receiver.Receiver):
     """A vestrel-sim of its own; stop() returns what it counted: resets, captures, flashed."""
 
     def __init__(self, work, *sim_args):
-        folder = tempfile.mkdtemp(dir=work)
-        self.report = folder + "/report"
-        path_file = folder + "/pty"
-        self.sim = subprocess.Popen([SIM, "--path-file", path_file, "--report", self.report, *sim_args],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(path_file) and os.path.getsize(path_file) > 0:
-                break
-            time.sleep(0.05)
-        self.port = open(path_file).read().strip()
+        self.report = tempfile.mkdtemp(dir=work) + "/report"
+        super().__init__(SIM, work, "--report", self.report, *sim_args)
 
     def stop(self):
-        self.sim.terminate()
-        self.sim.wait()
-        counts = {}
-        for line in open(self.report):
-            name, value = line.split()
-            counts[name] = int(value)
-        return counts
+        super().stop()
+        return {name: int(value) for name, value in (line.split() for line in open(self.report))}
 
 
 def vestrel(work, *args, state=None):

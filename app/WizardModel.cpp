@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
+#include "FirmwareImage.h"
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
@@ -88,6 +90,56 @@ std::string sourceListing(const FirmwareImageSet& set) {
   text += " found and will be loaded:\r\n";
   for (const std::string& name : set.names) text += "- " + catalogue::titleOf(name) + " (" + name + ")\r\n";
   text += "from \"" + set.source + "\"";
+  return text;
+}
+
+namespace {
+std::string kibText(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
+  return text;
+}
+}  // namespace
+
+std::string imageDetails(const std::vector<ImageFacts>& images, const std::string& receiverFirmware,
+                         const std::string& receiverHardware) {
+  std::string text;
+  for (const ImageFacts& image : images) {
+    text += "- " + image.title + " (" + image.name + "): " + kibText(image.size);
+    if (image.builtFor() != FirmwareImage::kNoVersion) text += ", for hardware " + std::to_string(image.builtFor());
+    if (!image.isLdp) text += ", loader version " + std::to_string(image.ldrVersion);
+    text += "\r\n";
+  }
+  if (!receiverFirmware.empty() || !receiverHardware.empty()) {
+    text += "The receiver runs main firmware " + (receiverFirmware.empty() ? std::string("(not told)") : receiverFirmware);
+    if (!receiverHardware.empty()) text += " on hardware " + receiverHardware;
+    text += ".\r\n";
+  }
+  return text;
+}
+
+std::string stepText(int page) {
+  static const char* const kSteps[] = {"Connection", "Source", "Loading"};
+  if (page < 0 || page > 2) return "";
+  return "Step " + std::to_string(page + 1) + " of 3: " + kSteps[page];
+}
+
+std::string portItemText(const PortEntry& port) { return port.description.empty() ? port.name : port.description; }
+
+std::string resultPanelText(const RunOutcome& outcome) {
+  std::string text;
+  switch (outcome.kind) {
+    case OutcomeKind::Confirmed: text = "Loaded and confirmed."; break;
+    case OutcomeKind::Unconfirmed: text = "Loaded, not confirmed."; break;
+    case OutcomeKind::Aborted: text = "Stopped."; break;
+    case OutcomeKind::Failed:
+    case OutcomeKind::Refused:
+      text = outcome.failure == FailureKind::Unconfirmed ? "Loaded, not confirmed."
+                                                         : std::string("Failed: ") + failureKindWords(outcome.failure) + ".";
+      break;
+  }
+  if (const std::string images = imagesSummary(outcome.images); !images.empty()) text += " " + images + ".";
+  if (!outcome.remedy.empty()) text += "\r\n" + outcome.remedy;
   return text;
 }
 

@@ -3,8 +3,11 @@
 #include <vector>
 
 #include "ConnectionKind.h"
+#include "ImageFacts.h"
 #include "LoadMethod.h"
+#include "PortEntry.h"
 #include "PortTest.h"
+#include "RunOutcome.h"
 #include "SourceKind.h"
 
 class FirmwareImageSet;
@@ -31,6 +34,18 @@ std::string connectionPageText();
 std::string sourcePageText();
 // The log box text that lists the chosen files.
 std::string sourceListing(const FirmwareImageSet& set);
+// What the source page says of each image read (its size, the hardware it was built for, a
+// loader's version) and, once the port test ran, what the receiver runs now.
+std::string imageDetails(const std::vector<ImageFacts>& images, const std::string& receiverFirmware,
+                         const std::string& receiverHardware);
+// "Step 2 of 3: Source": where the operator is; page 0, 1 or 2.
+std::string stepText(int page);
+// A port as the port box lists it: its description, or its name when it has none (a built-in
+// serial port).
+std::string portItemText(const PortEntry& port);
+// The result panel's first line: "Loaded and confirmed.", "Loaded, not confirmed.", "Failed: link
+// lost.", "Stopped."; then the images' count and the remedy, each on a line of its own.
+std::string resultPanelText(const RunOutcome& outcome);
 // The spinner's next text after the present one.
 std::string nextSpinner(const std::string& present);
 // "Vestrel", "Vestrel: port", "Vestrel: model at port".

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CommandChannel.h"
+#include "LinkKinds.h"
 #include "LoadWorker.h"
 #include "ReceiverLanguage.h"
 #include "EngineTiming.h"
@@ -13,6 +14,13 @@ using namespace CMNC::timing;
 namespace lang = CMNC::lang;
 
 namespace {
+
+// What a try at one speed says: a link without a line rate of its own (network, USB) has no speed
+// to try, only the receiver to ask.
+std::string tryingText(const LoadWorker& w, const SpeedEntry& speed) {
+  return CMNC::LinkKindOf(w.channel->kind()).policy.lineSpeeds ? "Trying " + speed.text
+                                                                : std::string("Asking the receiver");
+}
 
 constexpr int kWakeBuffer = 10240;
 constexpr int kReplyBuffer = 10239;
@@ -85,7 +93,7 @@ int findAnsweringSpeed(LoadWorker& w, const std::vector<SpeedEntry>& speeds) {
     if (w.aborted()) return 0;
     if (!w.channel->SetRate(entry.speed, false)) continue;
     w.events.appendLog("");
-    w.events.appendLog("Trying " + entry.text);
+    w.events.appendLog(tryingText(w, entry));
     for (int attempt = 0; attempt < kPortTestAttempts; ++attempt) {
       const Probe probe = probeOnce(w);
       if (probe == Probe::Answered) return entry.speed;
@@ -135,7 +143,7 @@ void portTestProcedure(LoadWorker& w, PortTestSetup& setup) {
       const bool speedSet = ch.SetRate(speeds[i].speed, false);
       if (!speedSet) refused.insert(speeds[i].speed);
       w.events.appendLog("");
-      w.events.appendLog("Trying " + speeds[i].text);
+      w.events.appendLog(tryingText(w, speeds[i]));
       Probe probe = Probe::Silent;
       for (int attempt = 0; speedSet && attempt < kPortTestAttempts && probe == Probe::Silent; ++attempt)
         probe = probeOnce(w);

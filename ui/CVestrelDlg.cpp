@@ -86,14 +86,20 @@ void CVestrelDlg::buildControls() {
   spinner->setMinimumWidth(32);
 
   auto* progressText = new QLabel(this);
+  progressText->setWordWrap(true);
+  auto* stepText = new QLabel(this);
+  QFont bold = stepText->font();
+  bold.setBold(true);
+  stepText->setFont(bold);
   const std::pair<int, QWidget*> all[] = {
       {kPageText, pageText_}, {kPageEdit, pageEdit_}, {kLogBox, logBox_}, {kProgress, progress_},
-      {kPercent, percent},    {kSpinner, spinner},    {kProgressText, progressText}};
+      {kPercent, percent},    {kSpinner, spinner},    {kProgressText, progressText}, {kStepText, stepText}};
   for (const auto& [id, widget] : all) registerControl(id, widget);
   for (int id : {kConnectionLabel, kPortLabel, kMethodLabel, kSpeedLabel}) registerControl(id, new QLabel(this));
   for (int id : {kConnectionList, kPortList, kMethodList, kSpeedList, kBlockSizeList})
     registerControl(id, new QComboBox(this));
-  for (int id : {kSetUpDevices, kTestSelect, kFwLoaded, kBack, kCancel, kNext}) registerControl(id, new QPushButton(this));
+  for (int id : {kSetUpDevices, kTestSelect, kFwLoaded, kBack, kCancel, kNext, kAboutButton})
+    registerControl(id, new QPushButton(this));
   qobject_cast<QPushButton*>(control(kNext))->setDefault(true);
 }
 
@@ -118,11 +124,13 @@ void CVestrelDlg::layOut() {
   progressRow->addWidget(control(kSpinner));
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(control(kAboutButton));
   buttons->addWidget(control(kFwLoaded));
   buttons->addStretch(1);
   for (int id : {kBack, kNext, kCancel}) buttons->addWidget(control(id));
 
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(control(kStepText));
   layout->addWidget(pageText_);
   layout->addWidget(pageEdit_);
   layout->addLayout(grid);

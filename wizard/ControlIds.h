@@ -22,7 +22,9 @@ constexpr int kFwLoaded = 1014;
 constexpr int kProgress = 1015;
 constexpr int kPercent = 1016;
 constexpr int kSpinner = 1038;
-constexpr int kProgressText = 1045;  // under the bar: the image under way among the load's, the time left
+constexpr int kProgressText = 1045;  // under the bar: the image under way among the load's, the time left;
+                                     // at the end the result: how it ended, the images, the remedy
+constexpr int kStepText = 1046;      // "Step 2 of 3: Source"
 constexpr int kBack = 1000;
 constexpr int kCancel = 1002;
 constexpr int kNext = 1001;

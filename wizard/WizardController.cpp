@@ -16,11 +16,13 @@ using namespace ids;
 
 namespace {
 
+// Every page shows where the operator is and the way to the About box.
 const std::vector<int> kConnectionPage = {kCancel, kPageText, kNext, kPortList, kMethodList, kTestSelect,
                                           kMethodLabel, kPortLabel, kLogBox, kSpeedLabel, kSpeedList,
-                                          kConnectionList, kConnectionLabel, kSetUpDevices};
-const std::vector<int> kSourcePage = {kCancel, kBack, kNext, kPageText, kPortList, kPortLabel, kTestSelect, kLogBox};
-const std::vector<int> kLoadingPage = {kCancel, kBack, kPageEdit, kLogBox};
+                                          kConnectionList, kConnectionLabel, kSetUpDevices, kStepText, kAboutButton};
+const std::vector<int> kSourcePage = {kCancel, kBack, kNext, kPageText, kPortList, kPortLabel, kTestSelect, kLogBox,
+                                      kStepText, kAboutButton};
+const std::vector<int> kLoadingPage = {kCancel, kBack, kPageEdit, kLogBox, kStepText, kAboutButton};
 
 std::vector<PortEntry> enumeratedPorts(ConnectionKind kind) {
   if (CMNC::LinkKindOf(kind).stored) return {};
@@ -64,7 +66,8 @@ void WizardController::createControls() {
       {kSpeedLabel, "Block size:"}, {kSetUpDevices, "Set up devices"}, {kTestSelect, "Test"},
       {kFwLoaded, "FW Loaded!"},   {kBack, "<< Back"},         {kCancel, "Cancel"},
       {kNext, "Next >>"},          {kPageEdit, ""},            {kLogBox, ""},
-      {kProgress, ""},             {kProgressText, ""}};
+      {kProgress, ""},             {kProgressText, ""},        {kStepText, ""},
+      {kAboutButton, "About"}};
   for (const auto& [id, text] : texts) controls_.setText(id, text);
   controls_.setItems(kConnectionList, itemsOf(wizard::connectionKinds(options_.bluetoothAvailable)), 0);
   std::vector<ControlState::Item> sizes;
@@ -147,6 +150,8 @@ void WizardController::back() {
 
 void WizardController::enterPage(Page page) {
   page_ = page;
+  controls_.setText(kStepText, wizard::stepText(static_cast<int>(page)));
+  controls_.setText(kBack, "<< Back");
   if (page == Page::Connection) enterConnectionPage();
   else if (page == Page::Source) enterSourcePage();
   else enterLoadingPage();
@@ -158,9 +163,16 @@ void WizardController::enterConnectionPage() {
   controls_.showOnly(kConnectionPage);
   controls_.setPageText(wizard::connectionPageText());
   const int index = state(kConnectionList).find(static_cast<int>(job_.connection));
+  // A link the command line named that cannot be used here is said, never silently replaced.
+  const std::string unusableLink =
+      index < 0 && !job_.port.empty()
+          ? "The port " + CMNC::ShownPortText(job_.port) + " needs a " + CMNC::LinkKindOf(job_.connection).label +
+                " link, which cannot be used here (no adapter was found): choose the receiver's port below.\r\n"
+          : "";
   controls_.setCurrent(kConnectionList, index < 0 ? 0 : index);
   connectionChange();
   controls_.clear(kLogBox);
+  controls_.append(kLogBox, unusableLink + portNotListed_);
   controls_.setText(kTestSelect, "Test");
   if (!job_.run) return;
   if (state(kNext).enabled) {
@@ -238,12 +250,15 @@ void WizardController::fillPortList(bool kindChanged) {
     if (ports_[i].name == job_.port) chosen = static_cast<int>(i);
   PortEntry named;
   std::string unusable;
+  portNotListed_.clear();
   if (chosen < 0 && !job_.port.empty() && entryOfJob(job_, named, unusable) && named.kind == kind) {
     ports_.push_back(named);  // shown by its canonical text: never a password
     chosen = static_cast<int>(ports_.size()) - 1;
+  } else if (chosen < 0 && !job_.port.empty() && !unusable.empty() && !kindChanged) {
+    portNotListed_ = "The port " + CMNC::ShownPortText(job_.port) + " cannot be used: " + unusable + "\r\n";
   }
   std::vector<ControlState::Item> items;
-  for (std::size_t i = 0; i < ports_.size(); ++i) items.push_back({ports_[i].description, static_cast<int>(i)});
+  for (std::size_t i = 0; i < ports_.size(); ++i) items.push_back({wizard::portItemText(ports_[i]), static_cast<int>(i)});
   if (ports_.empty()) items.push_back({"No devices found", -1});
   controls_.setItems(kPortList, items, chosen >= 0 && chosen < static_cast<int>(items.size()) ? chosen : 0);
 }
@@ -316,7 +331,13 @@ void WizardController::enterSourcePage() {
   controls_.setCurrent(kPortList, index < 0 ? 0 : index);
   sourceIndex_ = -1;
   sourceChange();
-  if (job_.run) post(kTestSelect);
+  if (job_.run) {
+    post(kTestSelect);
+  } else if (!job_.source.empty() && !sourceOffered_) {
+    // The command line's source is chosen once, as "/run" would choose it.
+    sourceOffered_ = true;
+    selectSourcePath(job_.source);
+  }
 }
 
 void WizardController::sourceChange() {
@@ -337,6 +358,9 @@ void WizardController::sourceChange() {
     images_.source.clear();
   } else {
     controls_.append(kLogBox, wizard::sourceListing(images_));
+    std::vector<ImageFacts> facts;
+    if (inspectImages(images_, sourceKind_, facts).empty())
+      controls_.append(kLogBox, "\r\n" + wizard::imageDetails(facts, tested_.mainFirmware, tested_.hardware));
   }
 }
 

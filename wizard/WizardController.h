@@ -193,7 +193,9 @@ class WizardController {
   std::string hardware_;             // its hardware version, when its boot loader told it
   bool operatorStopped_ = false;     // Abort, the window's close or a stop signal ended a run
   bool refused_ = false;             // a run could not start
-  std::vector<LoadedImage> loaded_;  // what the last load that ended wrote
+  std::vector<LoadedImage> loaded_;
+  std::string portNotListed_;   // why the command line's port is not in the port box
+  bool sourceOffered_ = false;  // the command line's source was chosen once already  // what the last load that ended wrote
   RunProgress runProgress_;          // the whole load's bytes and time left
   std::string timeLeft_;             // "about 3 min left" in the title while a load runs
   std::string sourceSha256_;         // the source file's digest, once it was read

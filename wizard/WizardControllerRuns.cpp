@@ -122,12 +122,15 @@ void WizardController::loadEnded(const RunOutcome& outcome) {
   if (outcome.stage) stage_ = outcome.stage;
   const bool loaded = outcome.kind == OutcomeKind::Confirmed || outcome.kind == OutcomeKind::Unconfirmed;
   if (loaded) controls_.setValue(kProgress, 100);
-  controls_.setText(kProgressText, imagesSummary(outcome.images));
+  controls_.setText(kProgressText, wizard::resultPanelText(outcome));
+  controls_.show(kSpinner, false);
   if (outcome.kind == OutcomeKind::Refused) {
     controls_.show(kProgress, false);
     controls_.enable(kProgress, false);
   }
-  controls_.setText(kCancel, loaded || firmwareChange_.loaded ? "Exit" : "Cancel");
+  // The buttons say what they do: close the window, or go back and load another.
+  controls_.setText(kCancel, "Close");
+  controls_.setText(kBack, "Load another");
   controls_.enable(kBack, true);
   if (interrupted_ != 0) return;  // the interruption ends the wizard itself
   const bool success = exitStatus_ != kExitFailed;

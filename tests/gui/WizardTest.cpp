@@ -203,7 +203,7 @@ TEST_F(Wizard, AbortAndCloseWhileLoading) {
   dlg->onCommand(kCancel);
   EXPECT_FALSE(dlg->hasWorker());
   EXPECT_EQ(dlg->text(kPageEdit), "The firmware loading was aborted.");
-  EXPECT_EQ(dlg->text(kCancel), "Cancel");
+  EXPECT_EQ(dlg->text(kCancel), "Close");
   EXPECT_TRUE(enabled(*dlg, kBack));
 
   dlg->onCommand(kBack);
@@ -239,7 +239,7 @@ TEST_F(Wizard, ALoadFromTheWindowIsTheLoadersRun) {
   EXPECT_EQ(outcome.kind, OutcomeKind::Confirmed) << outcome.reason;
   EXPECT_EQ(dlg->controller().exitStatus(), 0);
   EXPECT_EQ(dlg->text(kPageEdit), "Successfully loaded!");
-  EXPECT_EQ(dlg->text(kCancel), "Exit");
+  EXPECT_EQ(dlg->text(kCancel), "Close");
   EXPECT_NE(dlg->text(kLogBox).find("Success!"), std::string::npos);
   EXPECT_FALSE(outcome.historyId.empty()) << "the load's row";
   ASSERT_EQ(outcome.images.size(), 1u);

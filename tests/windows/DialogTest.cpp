@@ -213,7 +213,7 @@ TEST_F(Dialog, WalksThePagesAndLoadsIntoTheReceiver) {
         90000))
         << op.text(kLogBox);
     op.picture("windows-page-loading.png");
-    ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Exit"; }, 120000)) << op.text(kLogBox);
+    ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Close"; }, 120000)) << op.text(kLogBox);
     EXPECT_NE(op.text(kPageEdit).find("Successfully loaded!"), std::string::npos) << op.text(kPageEdit);
     op.press(kCancel);
   });

@@ -104,6 +104,7 @@ class Controller : public ::testing::Test {
     WizardController::Options options;
     options.headless = headless;
     options.ports = [](ConnectionKind) { return std::vector<PortEntry>{}; };
+    if (tune) tune(options);
     wizard = std::make_unique<WizardController>(view, session, job, kind, images, options);
     wizard->start();
     if (!unattended) chooseMethod(method);
@@ -134,6 +135,7 @@ class Controller : public ::testing::Test {
 
   TempDir dir;
   LoadJob job;
+  std::function<void(WizardController::Options&)> tune;  // a test's own options
   SourceKind kind = SourceKind::ZipArchive;
   FirmwareImageSet images;
   FakeSession session;
@@ -317,9 +319,9 @@ TEST_F(Controller, UnattendedWalkToSuccessAndExit) {
   session.events().appendStatus("Loading Main firmware...\r\n");
   succeed();
   EXPECT_EQ(text(kPageEdit), "Successfully loaded!");
-  EXPECT_EQ(text(kCancel), "Exit");
+  EXPECT_EQ(text(kCancel), "Close");
   EXPECT_EQ(wizard->exitStatus(), 0);
-  EXPECT_EQ(view.closed.size(), 1u);  // "/exit" pressed "Exit"
+  EXPECT_EQ(view.closed.size(), 1u);  // "/exit" pressed "Close"
   // The versions before and after, in the log box after the written texts.
   EXPECT_NE(text(kLogBox).find("\r\nMain firmware: 4.2 Dec,01,2026 -> 4.3 Dec,08,2026\r\n"), std::string::npos);
   EXPECT_TRUE(wizard->firmwareChange().confirmed());
@@ -448,7 +450,9 @@ TEST_F(Controller, UnattendedFailuresExitWithOne) {
     if (!k.pageText.empty()) {
       EXPECT_EQ(text(kPageEdit), k.pageText);
       EXPECT_TRUE(enabled(kBack));
-      EXPECT_EQ(text(kCancel), "Cancel");
+      EXPECT_EQ(text(kBack), "Load another");
+      EXPECT_EQ(text(kCancel), "Close");
+      EXPECT_EQ(text(kProgressText).rfind("Failed: ", 0), 0u) << text(kProgressText);
     }
   }
 }
@@ -487,7 +491,8 @@ TEST_F(Controller, AbortWhileLoadingThenCloseTheWindow) {
   EXPECT_EQ(text(kPageEdit), "The firmware loading was aborted.");
   EXPECT_NE(text(kLogBox).find("Aborted by user"), std::string::npos);
   EXPECT_NE(wizard->state(kProgress).value, 40);
-  EXPECT_EQ(text(kCancel), "Cancel");
+  EXPECT_EQ(text(kCancel), "Close");
+  EXPECT_EQ(text(kProgressText).rfind("Stopped.", 0), 0u) << text(kProgressText);
   EXPECT_TRUE(enabled(kBack));
   EXPECT_TRUE(view.closed.empty());
 
@@ -536,4 +541,52 @@ TEST_F(Controller, FirstSpeedTriedIsNamedByItsNumber) {
   ASSERT_EQ(session.test.speeds.size(), 2u);
   EXPECT_EQ(session.test.speeds[0].text, "115200");
   EXPECT_EQ(session.test.speeds[1].text, "Max. possible speed");
+}
+
+// Where the operator is, and the About box, on every page; the result as a panel with its remedy.
+TEST_F(Controller, EveryPageSaysItsStepAndTheEndSaysHowItEnded) {
+  job.source = dir.path() + "/named.zip";
+  open(LoadMethod::SoftBreakCapture);
+  EXPECT_EQ(text(kStepText), "Step 1 of 3: Connection");
+  EXPECT_TRUE(visible(kAboutButton));
+  passTest();
+  wizard->press(kNext);
+  EXPECT_EQ(text(kStepText), "Step 2 of 3: Source");
+  EXPECT_TRUE(visible(kAboutButton));
+  // The command line's source is chosen without "/run": each image with its size and hardware,
+  // and what the receiver runs now.
+  EXPECT_TRUE(enabled(kNext));
+  EXPECT_NE(text(kLogBox).find("- Main firmware (main.ldp): 192.0 KiB, for hardware 20\r\n"), std::string::npos)
+      << text(kLogBox);
+  wizard->press(kNext);
+  view.drain();
+  EXPECT_EQ(text(kStepText), "Step 3 of 3: Loading");
+  session.after = "4.3 Dec,08,2026";
+  session.events().runPlanned(1000, {"main.ldp"});
+  session.events().imageDone("main.ldp", ImageResult::Flashed);
+  succeed();
+  EXPECT_EQ(text(kProgressText), "Loaded and confirmed. 1 of 1 flashed.");
+  EXPECT_EQ(text(kCancel), "Close");
+  EXPECT_EQ(text(kBack), "Load another");
+  wizard->press(kBack);  // load another: back to the source page, the button's own text again
+  EXPECT_EQ(wizard->page(), WizardController::Page::Source);
+  EXPECT_EQ(text(kBack), "<< Back");
+}
+
+// A built-in serial port is listed by its name; a link the command line named that cannot be used
+// here is said, never silently replaced.
+TEST_F(Controller, EveryPortIsNamedAndAnUnusableLinkIsSaid) {
+  tune = [](WizardController::Options& o) {
+    o.ports = [](ConnectionKind) { return std::vector<PortEntry>{{"ttyS0", "", "/dev/ttyS0", ConnectionKind::Serial}}; };
+  };
+  job.port = "ttyS0";
+  open(LoadMethod::SoftBreakCapture);
+  EXPECT_EQ(text(kPortList), "ttyS0");
+
+  job.port = "bt:(00:11:22:33:44:55)";
+  job.connection = ConnectionKind::Bluetooth;
+  open(LoadMethod::SoftBreakCapture);
+  EXPECT_NE(text(kLogBox).find("The port bt:(00:11:22:33:44:55) needs a Bluetooth link, which cannot be used here"),
+            std::string::npos)
+      << text(kLogBox);
 }

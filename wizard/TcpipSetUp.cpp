@@ -68,8 +68,11 @@ std::string TcpipSetUp::addOrUpdate() {
   if (host.empty() || host.find_first_of("[]") != std::string::npos ||
       (host.find(':') != std::string::npos && !ipv6Address(host)))
     return "Host name or IP address is required.";
-  const int port = portNumber(trimmed(fields_.port));
-  if (port == 0) return "Port number is required.";
+  const std::string portText = trimmed(fields_.port);
+  const int port = portNumber(portText);
+  // An empty field is the written message; a wrong one says which field and what it takes.
+  if (port == 0 && portText.empty()) return "Port number is required.";
+  if (port == 0) return "The port \"" + portText + "\" is not a port number: give a number from 1 to 65535.";
   const CMNC::TcpipHost stored{host, port, fields_.password, ""};
   const std::string hostPort = CMNC::TcpipHostText(host) + ":" + std::to_string(port);
   const std::string description = fields_.description.empty() ? hostPort : fields_.description;

@@ -27,7 +27,7 @@ TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
   EXPECT_EQ(shown, "Port number is required.");
   type(d, 1032, "notaport");
   d.addOrUpdate();
-  EXPECT_EQ(shown, "Port number is required.");
+  EXPECT_EQ(shown, "The port \"notaport\" is not a port number: give a number from 1 to 65535.");
   type(d, 1032, "8002");
   type(d, 1033, "pw:with:colons");
   type(d, 1036, "Zulu base");

@@ -37,9 +37,11 @@ TEST(TcpipSetUpModel, OpensOnTheFirstShownHostAndSplitsItsAddress) {
 TEST(TcpipSetUpModel, AddRefusesWhatCannotBeStoredAndChangesNothing) {
   TcpipSetUp m({});
   EXPECT_EQ(m.addOrUpdate(), "Host name or IP address is required.");
-  for (const char* bad : {"", "0", "65536", "80x", "-1"}) {
+  m.setFields({"rover", "", "", ""});
+  EXPECT_EQ(m.addOrUpdate(), "Port number is required.");
+  for (const std::string bad : {"0", "65536", "80x", "-1"}) {  // the field named, and what it takes
     m.setFields({"rover", bad, "", ""});
-    EXPECT_EQ(m.addOrUpdate(), "Port number is required.") << bad;
+    EXPECT_EQ(m.addOrUpdate(), "The port \"" + bad + "\" is not a port number: give a number from 1 to 65535.") << bad;
   }
   for (const char* bad : {"a:b", "[a:b]", "host]"}) {  // a colon is an IPv6 address's, or splits the address elsewhere
     m.setFields({bad, "80", "", ""});

@@ -178,7 +178,7 @@ std::string LoadRun::remedy() const {
   // A stop's remedy is the advice it gave when it came, on the state the receiver was in then.
   const std::string said = "Interrupted: ";
   if ((c.kind == FailureKind::StoppedBySignal || c.kind == FailureKind::StoppedByOperator) &&
-      stopAdvice_.rfind(said, 0) == 0) {
+      stopAdvice_.size() > said.size() && stopAdvice_.rfind(said, 0) == 0) {
     std::string advice = stopAdvice_.substr(said.size());
     advice[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(advice[0])));
     return advice;

@@ -110,11 +110,12 @@ def fleet(work, fw):
     status, out, err = usb_run(work, [FLEET, "--json", "--port", "usb:1-1", "--port", "usb:1-2", "--port", "usb:1-3",
                                       "--", "/source", fw + "/data/settings.cfg", "/capture", "data"],
                                ("--receivers", "3"))
-    summary = json.loads(out) if status == 0 else {}
+    summary = json.loads(out) if out.startswith("{") else {}
     receivers = summary.get("receivers", []) if isinstance(summary, dict) else summary
     loaded = sorted(r.get("port") for r in receivers if r.get("loaded"))
     check(status == 0 and loaded == ["usb:1-1", "usb:1-2", "usb:1-3"],
-          "a fleet of three USB receivers loads each: %s %r %s" % (status, loaded, err[-300:]))
+          "a fleet of three USB receivers loads each: %s %r %s %s" %
+          (status, loaded, [(r.get("port"), r.get("outcome"), r.get("reason")) for r in receivers], err[-300:]))
 
 
 def main():

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
 #include "FirmwareImage.h"
 #include "FirmwareImageSet.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
+#include "RunProgress.h"
 
 namespace wizard {
 
@@ -93,19 +93,11 @@ std::string sourceListing(const FirmwareImageSet& set) {
   return text;
 }
 
-namespace {
-std::string kibText(uint64_t bytes) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
-  return text;
-}
-}  // namespace
-
 std::string imageDetails(const std::vector<ImageFacts>& images, const std::string& receiverFirmware,
                          const std::string& receiverHardware) {
   std::string text;
   for (const ImageFacts& image : images) {
-    text += "- " + image.title + " (" + image.name + "): " + kibText(image.size);
+    text += "- " + image.title + " (" + image.name + "): " + RunProgress::kibText(image.size);
     if (image.builtFor() != FirmwareImage::kNoVersion) text += ", for hardware " + std::to_string(image.builtFor());
     if (!image.isLdp) text += ", loader version " + std::to_string(image.ldrVersion);
     text += "\r\n";

@@ -10,14 +10,6 @@
 #include "ConsoleText.h"
 #include "PrintableText.h"
 
-namespace {
-std::string kib(uint64_t bytes) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
-  return b;
-}
-}  // namespace
-
 HeadlessConsole::HeadlessConsole() : HeadlessConsole(std::cout, ::isatty(STDOUT_FILENO) != 0) {}
 
 HeadlessConsole::HeadlessConsole(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
@@ -31,8 +23,8 @@ std::string HeadlessConsole::progressLine(const TransferProgress& p) {
     for (const std::string& part : parts) line.append(part);
   };
   if (p.imageIndex > 0) add({" image ", std::to_string(p.imageIndex), " of ", std::to_string(p.imageCount), ","});
-  if (p.runTotal > 0) add({" ", kib(p.runBytes), " of ", kib(p.runTotal)});
-  if (p.bytesPerSecond > 0) add({", ", kib(static_cast<uint64_t>(p.bytesPerSecond)), "/s"});
+  if (p.runTotal > 0) add({" ", RunProgress::kibText(p.runBytes), " of ", RunProgress::kibText(p.runTotal)});
+  if (p.bytesPerSecond > 0) add({", ", RunProgress::kibText(static_cast<uint64_t>(p.bytesPerSecond)), "/s"});
   const std::string left = RunProgress::leftText(p.secondsLeft);
   if (!left.empty() && p.percent < 100) add({", ", left});
   return line;

@@ -1,6 +1,7 @@
 #include "RunProgress.h"
 
 #include <algorithm>
+#include <cstdio>
 
 void RunProgress::plan(uint64_t totalBytes, int64_t /*nowMs*/) {
   *this = RunProgress{};
@@ -43,6 +44,12 @@ int RunProgress::percent() {
   else if (total_ > 0) now = std::min<int>(99, static_cast<int>(runBytes() * 100 / total_));
   shownPercent_ = std::max(shownPercent_, now);
   return shownPercent_;
+}
+
+std::string RunProgress::kibText(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
+  return text;
 }
 
 std::string RunProgress::leftText(std::optional<int64_t> seconds) {

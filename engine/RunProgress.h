@@ -26,6 +26,8 @@ class RunProgress {
   void finished() { finished_ = true; }
   // "about 3 min left", "about 40 s left", or "" when not known.
   static std::string leftText(std::optional<int64_t> seconds);
+  // "120.0 KiB": the one unit every display of a run's bytes and rate uses.
+  static std::string kibText(uint64_t bytes);
 
   // The rate is judged only after this long of sending.
   static constexpr int64_t kMinSendingMs = 2000;

@@ -34,5 +34,4 @@ class HeadlessConsole final : public ConsoleEcho {
   bool atLineStart_ = true;
   EchoSource lastSource_ = EchoSource::Status;
   std::string lastText_;  // the last text printed, to print a doubled status text once
-  int percent_ = -1;  // the last percentage a plain output printed
 };

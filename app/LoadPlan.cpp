@@ -98,8 +98,11 @@ hardwarefit::Path loadPathOf(const LoadPlan& plan) {
 
 std::string inspectPlanImages(LoadPlan& plan, const CMNC::AbortSignal* stop) {
   if (std::string refusal = pruneNames(plan); !refusal.empty()) return refusal;
+  // Facts a window took of the same names on its source page are not read again.
+  const bool known = std::equal(plan.imageFacts.begin(), plan.imageFacts.end(), plan.images.names.begin(),
+                                plan.images.names.end(), [](const ImageFacts& f, const std::string& n) { return f.name == n; });
   const std::string error =
-      inspectImages(plan.images, plan.sourceKind, plan.imageFacts, [stop] { return stop && stop->isSet(); });
+      known ? "" : inspectImages(plan.images, plan.sourceKind, plan.imageFacts, [stop] { return stop && stop->isSet(); });
   if (!error.empty()) return error;
   plan.inspected = true;
   if (std::string twins = hardwarefit::undecidableTwins(plan.imageFacts); !twins.empty()) return twins;

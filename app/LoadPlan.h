@@ -38,6 +38,7 @@ struct LoadPlan {
   std::string source;        // the source's path
   FirmwareImageSet images;   // the source and the names it was found to hold (the images are read by the load)
   std::vector<ImageFacts> imageFacts;  // each named image read once and its header checked; one a name
+                                       // (a window gives those its source page took)
   bool inspected = false;    // imageFacts were taken
   std::string sourceSha256;  // the source file's digest (none for a folder)
   std::string expectVersion; // the main firmware's version the receiver must run afterwards

@@ -353,14 +353,17 @@ void WizardController::sourceChange() {
   controls_.enable(kNext, !images_.names.empty());
   controls_.clear(kLogBox);
   if (images_.names.empty()) {
+    sourceFacts_.clear();
     controls_.append(kLogBox, images_.source);
     if (!images_.source.empty()) ActivityLog::Instance().Write("\r\n");
     images_.source.clear();
   } else {
     controls_.append(kLogBox, wizard::sourceListing(images_));
-    std::vector<ImageFacts> facts;
-    if (inspectImages(images_, sourceKind_, facts).empty())
-      controls_.append(kLogBox, "\r\n" + wizard::imageDetails(facts, tested_.mainFirmware, tested_.hardware));
+    sourceFacts_.clear();
+    if (inspectImages(images_, sourceKind_, sourceFacts_).empty())
+      controls_.append(kLogBox, "\r\n" + wizard::imageDetails(sourceFacts_, tested_.mainFirmware, tested_.hardware));
+    else
+      sourceFacts_.clear();  // the load reads them again and says why not
   }
 }
 

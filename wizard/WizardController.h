@@ -195,7 +195,8 @@ class WizardController {
   bool refused_ = false;             // a run could not start
   std::vector<LoadedImage> loaded_;
   std::string portNotListed_;   // why the command line's port is not in the port box
-  bool sourceOffered_ = false;  // the command line's source was chosen once already  // what the last load that ended wrote
+  bool sourceOffered_ = false;  // the command line's source was chosen once already
+  std::vector<ImageFacts> sourceFacts_;  // the chosen images as the source page read them  // what the last load that ended wrote
   RunProgress runProgress_;          // the whole load's bytes and time left
   std::string timeLeft_;             // "about 3 min left" in the title while a load runs
   std::string sourceSha256_;         // the source file's digest, once it was read

@@ -73,6 +73,7 @@ LoadPlan WizardController::planOfPages() const {
   const SourceKind kind = job_.run && job_.plainDataFile ? SourceKind::DataFile : sourceKind_;
   plan.methodWord = methodWord(selectedMethod_, kind);
   plan.sourceKind = sourceKind_;
+  plan.imageFacts = sourceFacts_;  // read once, on the source page
   plan.speed = job_.speed;
   plan.mtu = job_.mtu;
   plan.replyGapMs = job_.replyGapMs;

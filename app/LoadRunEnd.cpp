@@ -199,9 +199,7 @@ void LoadRun::closingLines() {
   std::string lines, failure;
   if (!results_.empty()) {
     lines += "Images: " + imagesSummary(results_) + "\r\n";
-    for (const LoadedImage& image : results_)
-      lines += "- " + image.title + " (" + image.file + "): " + imageResultWords(image.result) +
-               (image.words.empty() ? "" : ": " + image.words) + "\r\n";
+    for (const LoadedImage& image : results_) lines += imageResultLine(image) + "\r\n";
   }
   if (const FailureKind kind = failureKind(); kind != FailureKind::None) {
     failure = std::string("Failure: ") + failureKindWords(kind) + "\r\n" + "Remedy: " + remedy() + "\r\n";

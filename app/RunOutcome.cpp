@@ -27,3 +27,8 @@ std::string imagesSummary(const std::vector<LoadedImage>& images) {
   const bool dataFile = stored > 0 && flashed == 0;
   return imagesDoneText(dataFile ? stored : flashed, images.size(), dataFile);
 }
+
+std::string imageResultLine(const LoadedImage& image) {
+  return "- " + image.title + " (" + image.file + "): " + imageResultWords(image.result) +
+         (image.words.empty() ? "" : ": " + image.words);
+}

@@ -40,6 +40,8 @@ struct LoadedImage {
 
 // "2 of 5 flashed" (a data file: "1 of 1 stored"); "" without images.
 std::string imagesSummary(const std::vector<LoadedImage>& images);
+// "- Main firmware (main.ldp): failed: the receiver did not answer", without a line end.
+std::string imageResultLine(const LoadedImage& image);
 
 // How an unattended run ended.
 struct RunOutcome {

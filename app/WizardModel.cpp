@@ -15,7 +15,7 @@ namespace wizard {
 std::vector<Choice<ConnectionKind>> connectionKinds(bool bluetoothAvailable) {
   std::vector<Choice<ConnectionKind>> kinds;
   for (const CMNC::LinkKind& k : CMNC::LinkKinds())
-    if (!k.needsAdapter || bluetoothAvailable) kinds.push_back({k.label, k.kind});
+    kinds.push_back({k.label, k.kind, k.needsAdapter && !bluetoothAvailable ? "no adapter was found" : ""});
   return kinds;
 }
 
@@ -131,6 +131,9 @@ std::string resultPanelText(const RunOutcome& outcome) {
       break;
   }
   if (const std::string images = imagesSummary(outcome.images); !images.empty()) text += " " + images + ".";
+  // Of a load that did not end confirmed, each image: which ones the receiver holds now.
+  if (outcome.kind != OutcomeKind::Confirmed)
+    for (const LoadedImage& image : outcome.images) text += "\r\n" + imageResultLine(image);
   if (!outcome.remedy.empty()) text += "\r\n" + outcome.remedy;
   return text;
 }

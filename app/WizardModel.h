@@ -19,8 +19,10 @@ template <typename T>
 struct Choice {
   std::string text;
   T value;
+  std::string unusable = {};  // why it cannot be chosen here; empty when it can
 };
 
+// Every kind of link; one that needs an adapter this computer lacks says so in unusable.
 std::vector<Choice<ConnectionKind>> connectionKinds(bool bluetoothAvailable);
 std::vector<Choice<LoadMethod>> methodsFor(ConnectionKind kind);
 std::vector<SpeedEntry> speedsFor(ConnectionKind kind);

@@ -9,8 +9,10 @@ namespace portlisting {
 std::vector<ListedPort> listPorts(const Directory& directory, bool bluetoothAvailable) {
   std::vector<ListedPort> list;
   for (const auto& kind : wizard::connectionKinds(bluetoothAvailable))
-    for (const PortEntry& e : directory(kind.value))
-      list.push_back({e.name, e.description.empty() ? e.name : e.description, CMNC::LinkKindOf(kind.value).name, CMNC::PortTextOf(e)});
+    if (kind.unusable.empty())
+      for (const PortEntry& e : directory(kind.value))
+        list.push_back({e.name, e.description.empty() ? e.name : e.description, CMNC::LinkKindOf(kind.value).name,
+                        CMNC::PortTextOf(e)});
   return list;
 }
 

@@ -30,6 +30,10 @@ CTcpipDialog::CTcpipDialog(QWidget* parent) : CDeviceListDialog(parent), model_(
   nameControls({{1035, host_}, {1032, port_}, {1033, password_}, {1036, description_},
                 {1034, add_}, {1037, new_}});
   connect(add_, &QPushButton::clicked, this, [this] { addOrUpdate(); });
+  connect(description_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    const QString shown = q(model_.descriptionEdited(text.toStdString()));
+    if (shown != text) description_->setText(shown);
+  });
   connect(new_, &QPushButton::clicked, this, [this] { newHost(); });
 
   auto* top = listRow();

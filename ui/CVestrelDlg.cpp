@@ -13,7 +13,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include "CAboutDlg.h"
@@ -71,6 +73,9 @@ void CVestrelDlg::buildControls() {
   pageEdit_ = new QPlainTextEdit(this);
   pageEdit_->setReadOnly(true);
   pageEdit_->setMaximumHeight(110);
+  // The page's own text reads as the page, not as a second log: no frame, the window's colour.
+  pageEdit_->setFrameShape(QFrame::NoFrame);
+  pageEdit_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: palette(window); }"));
   logBox_ = new QPlainTextEdit(this);
   logBox_->setReadOnly(true);
   logBox_->setFont(fixed);
@@ -138,6 +143,10 @@ void CVestrelDlg::layOut() {
   layout->addLayout(progressRow);
   layout->addWidget(control(kProgressText));
   layout->addLayout(buttons);
+  // The keyboard follows the page from top to bottom, the buttons last.
+  const int order[] = {kConnectionList, kSetUpDevices, kPortList, kTestSelect, kMethodList, kSpeedList,
+                       kBlockSizeList, kPageEdit, kLogBox, kAboutButton, kFwLoaded, kBack, kNext, kCancel};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(control(order[i - 1]), control(order[i]));
   resize(640, 480);
 }
 
@@ -160,11 +169,45 @@ std::string CVestrelDlg::text(int id) const {
 
 void CVestrelDlg::renderList(QComboBox* list, const ControlState& state, unsigned aspects) {
   QSignalBlocker block(list);  // the operator's choices only are passed back
+  if (aspects & ControlState::kEditable) makeEditable(list, state.editable);
   if (aspects & ControlState::kItems) {
     list->clear();
     for (const auto& item : state.items) list->addItem(q(item.text), item.data);
+    if (auto* model = qobject_cast<QStandardItemModel*>(list->model()))
+      for (int i = 0; i < static_cast<int>(state.items.size()); ++i)
+        model->item(i)->setEnabled(state.items[static_cast<std::size_t>(i)].enabled);
   }
-  if (aspects & ControlState::kCurrent) list->setCurrentIndex(state.current);
+  if (aspects & (ControlState::kCurrent | ControlState::kItems | ControlState::kEditable)) {
+    list->setCurrentIndex(state.current);
+    if (list->isEditable()) list->setEditText(q(state.text));
+  }
+}
+
+// A box the operator may type a port into: the text is passed on when the operator presses Enter
+// or leaves the box, and the controller decides what it names.
+void CVestrelDlg::makeEditable(QComboBox* list, bool on) {
+  if (list->isEditable() == on) return;
+  list->setEditable(on);
+  if (!on) return;
+  list->setInsertPolicy(QComboBox::NoInsert);
+  list->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
+  connect(list->lineEdit(), &QLineEdit::editingFinished, this, [this, list] {
+    if (list->isEditable() && list->currentText() != list->itemText(list->currentIndex()))
+      controller_->typePort(s(list->currentText()));
+  });
+}
+
+// The result of a load as a panel that cannot be missed: its tone's colours, bold first line.
+void CVestrelDlg::renderTone(QLabel* label, ControlState::Tone tone) {
+  static const char* const kStyles[] = {
+      "",
+      "QLabel { background: #dff3e0; color: #14461a; border: 1px solid #2e7d32; border-radius: 4px; padding: 6px; }",
+      "QLabel { background: #fff4d6; color: #4d3800; border: 1px solid #b28704; border-radius: 4px; padding: 6px; }",
+      "QLabel { background: #fde2e1; color: #5f1410; border: 1px solid #c62828; border-radius: 4px; padding: 6px; }"};
+  label->setStyleSheet(QString::fromLatin1(kStyles[static_cast<int>(tone)]));
+  QFont font = label->font();
+  font.setBold(tone != ControlState::Tone::Plain);
+  label->setFont(font);
 }
 
 void CVestrelDlg::controlChanged(int id, const ControlState& state, unsigned aspects) {
@@ -173,6 +216,8 @@ void CVestrelDlg::controlChanged(int id, const ControlState& state, unsigned asp
   if (aspects & ControlState::kVisible) w->setVisible(state.visible);
   if (aspects & ControlState::kEnabled) w->setEnabled(state.enabled);
   if ((aspects & ControlState::kValue) && w == progress_) progress_->setValue(state.value);
+  if (aspects & ControlState::kTone)
+    if (auto* l = qobject_cast<QLabel*>(w)) renderTone(l, state.tone);
   if (auto* list = qobject_cast<QComboBox*>(w)) {
     renderList(list, state, aspects);
   } else if (aspects & ControlState::kText) {
@@ -251,6 +296,12 @@ void CVestrelDlg::reject() {
 void CVestrelDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F1) {
     openAbout();
+    return;
+  }
+  // Escape while a test or a load runs is the page's own "Stop"/"Abort" button, which says what it
+  // does; it never closes the window under a load.
+  if (event->key() == Qt::Key_Escape && controller_->running()) {
+    controller_->press(kCancel);
     return;
   }
   QDialog::keyPressEvent(event);

@@ -71,6 +71,8 @@ class CVestrelDlg : public QDialog, private WizardView {
   void layOut();
   void registerControl(int id, QWidget* widget);
   void renderList(QComboBox* list, const ControlState& state, unsigned aspects);
+  void makeEditable(QComboBox* list, bool on);
+  static void renderTone(QLabel* label, ControlState::Tone tone);
 
   bool bluetoothAvailable_;
   std::map<int, QWidget*> controls_;

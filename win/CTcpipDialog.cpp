@@ -28,6 +28,15 @@ bool CTcpipDialog::command(HWND hwnd, int id, int notification) {
       ::SendDlgItemMessageW(hwnd, kDescriptionEdit, EM_SETSEL, 0, -1);
     }
     return false;
+  } else if (id == kDescriptionEdit && notification == EN_CHANGE) {
+    const std::string typed = text(hwnd, kDescriptionEdit);
+    const std::string shown = model_.descriptionEdited(typed);
+    if (shown != typed) {
+      setText(hwnd, kDescriptionEdit, shown);
+      const int end = ::GetWindowTextLengthW(::GetDlgItem(hwnd, kDescriptionEdit));
+      ::SendDlgItemMessageW(hwnd, kDescriptionEdit, EM_SETSEL, static_cast<WPARAM>(end), end);
+    }
+    return false;
   } else if (id == kDeviceAdd && notification == BN_CLICKED) {
     readFields(hwnd);
     const std::string error = model_.addOrUpdate();

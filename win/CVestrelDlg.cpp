@@ -117,6 +117,11 @@ INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       command(LOWORD(wParam), HIWORD(wParam));
       return TRUE;
+    case WM_CTLCOLORSTATIC: {
+      const HWND control = reinterpret_cast<HWND>(lParam);
+      const ControlState& state = controller_->controls().state(::GetDlgCtrlID(control));
+      return reinterpret_cast<INT_PTR>(tones_.paint(reinterpret_cast<HDC>(wParam), state.tone));
+    }
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == kAboutCommand) {
         openAbout();
@@ -141,20 +146,43 @@ void CVestrelDlg::dpiChanged(UINT dpiValue, const RECT& suggested) {
 }
 
 void CVestrelDlg::command(int id, int notification) {
-  if (id == IDCANCEL) {  // the close box or Escape: a running load is stopped first
+  if (id == IDCANCEL) {
+    // Escape while a test or a load runs is the page's own "Stop"/"Abort" button; the close box
+    // (or Escape at rest) closes the window, stopping a run first.
+    const bool escape = ::GetKeyState(VK_ESCAPE) < 0;
+    if (escape && controller_->running()) {
+      controller_->press(ids::kCancel);
+      return;
+    }
     controller_->windowClosing();
     ::EndDialog(hwnd_, IDCANCEL);
+    return;
+  }
+  if (id == IDOK) {  // Enter where no default button is enabled: a typed port is taken
+    commitTypedPort();
     return;
   }
   const HWND control = ::GetDlgItem(hwnd_, id);
   if (!control) return;
   if (isList(control)) {
+    if (id == ids::kPortList && notification == CBN_KILLFOCUS) commitTypedPort();
     if (notification != CBN_SELCHANGE) return;
     const int index = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
     if (index >= 0) controller_->choose(id, index);
   } else if (notification == BN_CLICKED) {
+    commitTypedPort();  // Enter on the default button with a port typed: the port first
     controller_->press(id);
   }
+}
+
+void CVestrelDlg::commitTypedPort() {
+  const ControlState& state = controller_->controls().state(ids::kPortList);
+  if (!state.editable) return;
+  const HWND box = ::GetDlgItem(hwnd_, ids::kPortList);
+  std::wstring typed(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+  typed.resize(static_cast<std::size_t>(::GetWindowTextW(box, typed.data(), static_cast<int>(typed.size()))));
+  const std::string text = utf8(typed);
+  if (!text.empty() && text != state.text) controller_->typePort(text);
 }
 
 void CVestrelDlg::runPosted() {
@@ -179,17 +207,30 @@ void CVestrelDlg::controlChanged(int id, const ControlState& state, unsigned asp
   if (aspects & ControlState::kVisible) ::ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
   if (aspects & ControlState::kEnabled) ::EnableWindow(control, state.enabled);
   if ((aspects & ControlState::kValue) && isClass(control, PROGRESS_CLASSW)) ::SendMessageW(control, PBM_SETPOS, state.value, 0);
+  if (aspects & ControlState::kTone) ::InvalidateRect(control, nullptr, TRUE);
   if (isList(control)) {
-    if (aspects & ControlState::kItems) {
-      ::SendMessageW(control, CB_RESETCONTENT, 0, 0);
-      for (const auto& item : state.items)
-        ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item.text).c_str()));
-    }
-    if (aspects & ControlState::kCurrent) ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(state.current), 0);
+    renderList(control, state, aspects);
   } else if (aspects & ControlState::kText) {
     ::SetWindowTextW(control, wide(state.text).c_str());
     if (isEdit(control)) ::SendMessageW(control, EM_SCROLLCARET, 0, 0);
   }
+}
+
+// The port box is a drop-down with an edit field (the only list that has one): where the operator
+// may not type, its edit field is read-only. A list's items that cannot be taken say why in their
+// text; the controller refuses them when chosen.
+void CVestrelDlg::renderList(HWND control, const ControlState& state, unsigned aspects) {
+  if (aspects & ControlState::kItems) {
+    ::SendMessageW(control, CB_RESETCONTENT, 0, 0);
+    for (const auto& item : state.items)
+      ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item.text).c_str()));
+  }
+  if (aspects & (ControlState::kCurrent | ControlState::kItems))
+    ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(state.current), 0);
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  if ((aspects & ControlState::kEditable) && ::GetComboBoxInfo(control, &info) && info.hwndItem)
+    ::SendMessageW(info.hwndItem, EM_SETREADONLY, state.editable ? FALSE : TRUE, 0);
 }
 
 void CVestrelDlg::textAppended(int id, const std::string& added) {

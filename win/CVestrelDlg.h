@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FixedFont.h"
+#include "ToneColours.h"
 #include "WindowIcons.h"
 #include "WizardController.h"
 #include "WizardView.h"
@@ -42,6 +43,9 @@ class CVestrelDlg final : private WizardView {
   INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
   void initialise();
   void command(int id, int notification);
+  // What the operator typed into the port box, passed on when it is not the listed entry's text.
+  void commitTypedPort();
+  void renderList(HWND control, const ControlState& state, unsigned aspects);
   void runPosted();
 
   // WizardView
@@ -62,6 +66,7 @@ class CVestrelDlg final : private WizardView {
   HWND hwnd_ = nullptr;
   FixedFont fixedFont_;
   WindowIcons icons_;
+  ToneColours tones_;
   bool bluetoothAvailable_;
   std::unique_ptr<WizardController> controller_;
   // What post() queued for the dialog's thread; dropped once the window is gone.

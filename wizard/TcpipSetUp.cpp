@@ -42,6 +42,7 @@ void TcpipSetUp::select(int row) {
 
 void TcpipSetUp::selectionChange() {
   editing_ = false;
+  filledDescription_.clear();
   const PortEntry* e = list_.selected();
   if (e == nullptr) return;
   const CMNC::TcpipHost h = CMNC::ParseTcpipAddress(e->address);
@@ -57,7 +58,20 @@ void TcpipSetUp::newHost() {
 bool TcpipSetUp::descriptionFocused() {
   if (!fields_.description.empty() || fields_.host.empty() || fields_.port.empty()) return false;
   fields_.description = fields_.host + ":" + fields_.port;
+  filledDescription_ = fields_.description;
   return true;
+}
+
+std::string TcpipSetUp::descriptionEdited(const std::string& text) {
+  fields_.description = text;
+  const std::string filled = filledDescription_;
+  if (filled.empty() || text == filled) return text;
+  filledDescription_.clear();
+  if (text.size() > filled.size() && text.compare(0, filled.size(), filled) == 0)
+    fields_.description = text.substr(filled.size());
+  else if (text.size() > filled.size() && text.compare(text.size() - filled.size(), filled.size(), filled) == 0)
+    fields_.description = text.substr(0, text.size() - filled.size());
+  return fields_.description;
 }
 
 std::string TcpipSetUp::addOrUpdate() {

@@ -32,6 +32,10 @@ class TcpipSetUp {
   // The focus entered "Description:": an empty one becomes host:port when both are filled; true
   // when it did (the view selects the whole text).
   bool descriptionFocused();
+  // The operator changed "Description:" to text: what the field shows now. Characters typed before
+  // or after a description that was filled in replace it: the description is the operator's own
+  // once typed.
+  std::string descriptionEdited(const std::string& text);
   // "Add"/"Update": "" when done, else the message for the "Device properties" box (nothing
   // changed). An updated host moves to the end of the working list.
   std::string addOrUpdate();
@@ -46,4 +50,5 @@ class TcpipSetUp {
   DeviceList list_;
   HostFields fields_;
   bool editing_ = false;
+  std::string filledDescription_;  // the description filled in on focus, until the operator types
 };

@@ -30,11 +30,25 @@ std::vector<PortEntry> enumeratedPorts(ConnectionKind kind) {
   return CMNC::PortList();
 }
 
+// A choice that cannot be taken here is listed greyed, with the reason beside its name.
 template <typename T>
 std::vector<ControlState::Item> itemsOf(const std::vector<wizard::Choice<T>>& choices) {
   std::vector<ControlState::Item> items;
-  for (const auto& c : choices) items.push_back({c.text, static_cast<int>(c.value)});
+  for (const auto& c : choices) {
+    if (c.unusable.empty()) items.push_back({c.text, static_cast<int>(c.value)});
+    else items.push_back({c.text + " (" + c.unusable + ")", static_cast<int>(c.value), false});
+  }
   return items;
+}
+
+bool itemUsable(const ControlState& list, int index) {
+  return index >= 0 && index < static_cast<int>(list.items.size()) && list.items[static_cast<std::size_t>(index)].enabled;
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 
@@ -111,12 +125,21 @@ void WizardController::press(int id) {
 }
 
 void WizardController::choose(int id, int index) {
+  if (id == kConnectionList && !itemUsable(state(id), index)) {
+    refuseConnection(index);
+    return;
+  }
   controls_.setCurrent(id, index);
   switch (id) {
     case kConnectionList: connectionChange(); break;
     case kPortList:
-      if (page_ == Page::Connection) portChange();
-      else if (page_ == Page::Source) sourceChange();
+      if (page_ == Page::Connection) {
+        if (chosenPortIndex() >= 0 && ports_[static_cast<std::size_t>(chosenPortIndex())].name != job_.port)
+          job_.port.clear();  // the operator's choice, no longer the command line's port
+        portChange();
+      } else if (page_ == Page::Source) {
+        sourceChange();
+      }
       break;
     case kMethodList: methodChange(); break;
     case kSpeedList:
@@ -163,13 +186,14 @@ void WizardController::enterConnectionPage() {
   controls_.showOnly(kConnectionPage);
   controls_.setPageText(wizard::connectionPageText());
   const int index = state(kConnectionList).find(static_cast<int>(job_.connection));
+  const bool usable = itemUsable(state(kConnectionList), index);
   // A link the command line named that cannot be used here is said, never silently replaced.
   const std::string unusableLink =
-      index < 0 && !job_.port.empty()
+      !usable && !job_.port.empty()
           ? "The port " + CMNC::ShownPortText(job_.port) + " needs a " + CMNC::LinkKindOf(job_.connection).label +
                 " link, which cannot be used here (no adapter was found): choose the receiver's port below.\r\n"
           : "";
-  controls_.setCurrent(kConnectionList, index < 0 ? 0 : index);
+  controls_.setCurrent(kConnectionList, usable ? index : 0);
   connectionChange();
   controls_.clear(kLogBox);
   controls_.append(kLogBox, unusableLink + portNotListed_);
@@ -209,6 +233,45 @@ void WizardController::connectionChange() {
   controls_.show(kSpeedList, lineSpeeds);
   controls_.show(kBlockSizeList, !lineSpeeds);
   controls_.enable(kBlockSizeList, !lineSpeeds);
+  portChange();
+}
+
+// A kind of link this computer cannot use stays listed, greyed; chosen anyway (a window that
+// cannot grey an item), the list keeps the kind it had and the log box says why.
+void WizardController::refuseConnection(int index) {
+  if (index < 0 || index >= static_cast<int>(state(kConnectionList).items.size())) return;
+  controls_.setCurrent(kConnectionList, state(kConnectionList).find(static_cast<int>(job_.connection)));
+  controls_.append(kLogBox, state(kConnectionList).items[static_cast<std::size_t>(index)].text +
+                                " cannot be used on this computer.\r\n");
+}
+
+// The operator typed a port into the port box: a device path, or any port "/port" takes. It is
+// listed and chosen, under its kind of link; what cannot be a port is said in the log box.
+void WizardController::typePort(const std::string& typed) {
+  const std::string text = trimmed(typed);
+  if (page_ != Page::Connection || running() || text.empty()) return;
+  if (chosenPortIndex() >= 0 && text == state(kPortList).text) return;  // the listed entry, unchanged
+  CMNC::PortText port;
+  std::string error;
+  if (!CMNC::ParsePortText(text, port, error)) {
+    controls_.append(kLogBox, "The port " + CMNC::ShownPortText(text) + " cannot be used: " + error + "\r\n");
+    controls_.setCurrent(kPortList, state(kPortList).current);  // the box shows the chosen entry again
+    return;
+  }
+  job_.port = port.text;
+  job_.portEntry = CMNC::EntryOf(port, port.text);
+  portIndex_ = -1;
+  const int kindIndex = state(kConnectionList).find(static_cast<int>(port.kind));
+  if (port.kind != job_.connection && itemUsable(state(kConnectionList), kindIndex)) {
+    controls_.setCurrent(kConnectionList, kindIndex);
+    connectionChange();
+    return;
+  }
+  if (port.kind != job_.connection) {
+    refuseConnection(kindIndex);
+    return;
+  }
+  fillPortList(false);
   portChange();
 }
 
@@ -261,6 +324,9 @@ void WizardController::fillPortList(bool kindChanged) {
   for (std::size_t i = 0; i < ports_.size(); ++i) items.push_back({wizard::portItemText(ports_[i]), static_cast<int>(i)});
   if (ports_.empty()) items.push_back({"No devices found", -1});
   controls_.setItems(kPortList, items, chosen >= 0 && chosen < static_cast<int>(items.size()) ? chosen : 0);
+  // A device the system does not list (a pseudo-terminal, a port behind an unusual driver) can be
+  // typed; stored hosts and devices are set up in their own dialog.
+  controls_.setEditable(kPortList, !CMNC::LinkKindOf(kind).stored);
 }
 
 void WizardController::portChange() {
@@ -323,6 +389,7 @@ void WizardController::updateTitle() { view_.titleChanged(title()); }
 void WizardController::enterSourcePage() {
   controls_.showOnly(kSourcePage);
   controls_.setPageText(wizard::sourcePageText());
+  controls_.setEditable(kPortList, false);
   controls_.setText(kPortLabel, "Source:");
   controls_.setText(kTestSelect, "Select");
   controls_.setText(kCancel, "Cancel");

@@ -62,6 +62,8 @@ class WizardController {
   void post(int id);
   // The operator chose item index of a list.
   void choose(int id, int index);
+  // The operator typed text into the connection page's port box (and left it, or pressed Enter).
+  void typePort(const std::string& text);
   // The source page's "Select" with a path already chosen (by the file dialog or the command line).
   void selectSourcePath(const std::string& path);
   // The window is closing: a running test or load is stopped first.
@@ -136,6 +138,7 @@ class WizardController {
   void enterLoadingPage();
 
   void connectionChange();
+  void refuseConnection(int index);
   void fillMethodList(ConnectionKind kind);
   void fillSpeedList(ConnectionKind kind);
   void fillPortList(bool kindChanged);

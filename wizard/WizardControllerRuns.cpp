@@ -14,6 +14,17 @@
 
 using namespace ids;
 
+namespace {
+// The result panel's colours: loaded and confirmed, loaded but not confirmed or stopped, failed.
+ControlState::Tone resultTone(const RunOutcome& outcome) {
+  if (outcome.kind == OutcomeKind::Confirmed) return ControlState::Tone::Good;
+  if (outcome.kind == OutcomeKind::Unconfirmed || outcome.kind == OutcomeKind::Aborted ||
+      outcome.failure == FailureKind::Unconfirmed)
+    return ControlState::Tone::Caution;
+  return ControlState::Tone::Bad;
+}
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Runs
 
@@ -101,6 +112,7 @@ void WizardController::startLoad() {
   controls_.show(kProgress, true);
   controls_.enable(kProgress, true);
   controls_.setText(kProgressText, "");
+  controls_.setTone(kProgressText, ControlState::Tone::Plain);
   controls_.show(kProgressText, true);
   controls_.setText(kCancel, "Abort");
   const LoadPlan plan = planOfPages();
@@ -124,6 +136,7 @@ void WizardController::loadEnded(const RunOutcome& outcome) {
   const bool loaded = outcome.kind == OutcomeKind::Confirmed || outcome.kind == OutcomeKind::Unconfirmed;
   if (loaded) controls_.setValue(kProgress, 100);
   controls_.setText(kProgressText, wizard::resultPanelText(outcome));
+  controls_.setTone(kProgressText, resultTone(outcome));
   controls_.show(kSpinner, false);
   if (outcome.kind == OutcomeKind::Refused) {
     controls_.show(kProgress, false);

@@ -61,6 +61,20 @@ void WizardControls::setValue(int id, int value) {
   changed(id, ControlState::kValue);
 }
 
+void WizardControls::setEditable(int id, bool on) {
+  ControlState& c = at(id);
+  if (c.editable == on) return;
+  c.editable = on;
+  changed(id, ControlState::kEditable);
+}
+
+void WizardControls::setTone(int id, ControlState::Tone tone) {
+  ControlState& c = at(id);
+  if (c.tone == tone) return;
+  c.tone = tone;
+  changed(id, ControlState::kTone);
+}
+
 void WizardControls::showOnly(const std::vector<int>& ids) {
   for (auto& [id, c] : controls_) {
     show(id, false);

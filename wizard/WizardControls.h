@@ -24,6 +24,8 @@ class WizardControls {
   void setItems(int id, std::vector<ControlState::Item> items, int current);
   void setCurrent(int id, int index);
   void setValue(int id, int value);
+  void setEditable(int id, bool on);
+  void setTone(int id, ControlState::Tone tone);
   // Hides and disables every control, then shows and enables the page's own.
   void showOnly(const std::vector<int>& ids);
 

@@ -590,3 +590,113 @@ TEST_F(Controller, EveryPortIsNamedAndAnUnusableLinkIsSaid) {
             std::string::npos)
       << text(kLogBox);
 }
+
+// A device the system does not list is typed into the port box; a typed port of another kind
+// switches the connection; what cannot be a port is said and changes nothing.
+TEST_F(Controller, ATypedPortIsListedChosenAndTested) {
+  tune = [](WizardController::Options& o) {
+    o.ports = [](ConnectionKind kind) {
+      return kind == ConnectionKind::Serial ? std::vector<PortEntry>{{"ttyS0", "", "/dev/ttyS0", ConnectionKind::Serial}}
+                                            : std::vector<PortEntry>{};
+    };
+  };
+  job.port.clear();
+  open(LoadMethod::SoftBreakCapture);
+  EXPECT_TRUE(wizard->state(kPortList).editable);
+  wizard->typePort("  /dev/pts/7 ");
+  EXPECT_EQ(text(kPortList), "/dev/pts/7");
+  EXPECT_EQ(wizard->state(kPortList).items.size(), 2u);
+  wizard->press(kTestSelect);
+  EXPECT_EQ(session.test.port.address, "/dev/pts/7");
+  succeed();
+  EXPECT_TRUE(enabled(kNext));
+
+  wizard->typePort("usb:1-2");
+  EXPECT_EQ(wizard->state(kConnectionList).data(), static_cast<int>(ConnectionKind::Usb));
+  EXPECT_EQ(text(kPortList), "usb:1-2");
+  EXPECT_FALSE(enabled(kNext));  // another port: tested again before going on
+
+  const std::size_t listed = wizard->state(kPortList).items.size();
+  wizard->typePort("usb:nonsense");
+  EXPECT_NE(text(kLogBox).find("The port usb:nonsense cannot be used: "), std::string::npos) << text(kLogBox);
+  EXPECT_EQ(wizard->state(kPortList).items.size(), listed);
+  EXPECT_EQ(text(kPortList), "usb:1-2");
+
+  wizard->press(kNext);  // the source page's list is not typed into
+  EXPECT_FALSE(wizard->state(kPortList).editable);
+}
+
+// Without an adapter the Bluetooth kind stays listed, greyed with the reason, and is not taken.
+TEST_F(Controller, AKindWithoutItsAdapterIsListedGreyedWithTheReason) {
+  open(LoadMethod::SoftBreakCapture);
+  const ControlState& kinds = wizard->state(kConnectionList);
+  const int bluetooth = kinds.find(static_cast<int>(ConnectionKind::Bluetooth));
+  ASSERT_GE(bluetooth, 0);
+  EXPECT_FALSE(kinds.items[static_cast<std::size_t>(bluetooth)].enabled);
+  EXPECT_EQ(kinds.items[static_cast<std::size_t>(bluetooth)].text, "Bluetooth (no adapter was found)");
+  wizard->choose(kConnectionList, bluetooth);
+  EXPECT_EQ(wizard->state(kConnectionList).data(), static_cast<int>(ConnectionKind::Serial));
+  EXPECT_EQ(job.connection, ConnectionKind::Serial);
+  EXPECT_NE(text(kLogBox).find("Bluetooth (no adapter was found) cannot be used on this computer."), std::string::npos);
+
+  tune = [](WizardController::Options& o) { o.bluetoothAvailable = true; };
+  open(LoadMethod::SoftBreakCapture);
+  EXPECT_TRUE(wizard->state(kConnectionList).items[static_cast<std::size_t>(bluetooth)].enabled);
+}
+
+// The load's end as a panel in the tone of its outcome: confirmed, not confirmed, failed with the
+// images' results and the remedy, stopped.
+TEST_F(Controller, TheResultPanelSaysHowTheLoadEnded) {
+  struct Case {
+    const char* name;
+    std::function<void()> end;
+    std::string first;
+    ControlState::Tone tone;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"confirmed", [this] { session.after = "4.3 Dec,08,2026"; succeed(); }, "Loaded and confirmed. 2 of 2 flashed.",
+       ControlState::Tone::Good, {}},
+      {"unconfirmed", [this] { session.after = ""; succeed(); }, "Loaded, not confirmed. 2 of 2 flashed.",
+       ControlState::Tone::Caution, {"- Main firmware (main.ldp): flashed"}},
+      {"failed",
+       [this] {
+         session.events().imageDone("boot.ldp", ImageResult::Flashed);
+         session.events().stageChanged(LoadStage::Loading, "Main firmware");
+         session.events().failureReason("Boot connection error.", FailureKind::LinkLost);
+         session.events().imageDone("main.ldp", ImageResult::Failed, "the link was lost");
+         session.events().loadFailed();
+         view.drain();
+       },
+       "Failed: ", ControlState::Tone::Bad,
+       {"1 of 2 flashed", "- Main firmware (main.ldp): failed: the link was lost", "\r\n"}},
+      {"stopped",
+       [this] {
+         wizard->press(kCancel);
+         view.drain();
+       },
+       "Stopped.", ControlState::Tone::Caution, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    session = FakeSession{};
+    view = FakeView{};
+    open(LoadMethod::SoftBreakCapture);
+    passTest();
+    toLoadingPage(dir.path() + "/named.zip");
+    EXPECT_EQ(wizard->state(kProgressText).tone, ControlState::Tone::Plain);
+    session.events().runPlanned(2000, {"boot.ldp", "main.ldp"});
+    if (std::string(c.name) != "failed") {
+      session.events().imageDone("boot.ldp", ImageResult::Flashed);
+      session.events().imageDone("main.ldp", ImageResult::Flashed);
+    }
+    view.drain();
+    c.end();
+    const std::string panel = text(kProgressText);
+    EXPECT_EQ(panel.rfind(c.first, 0), 0u) << panel;
+    EXPECT_EQ(wizard->state(kProgressText).tone, c.tone);
+    for (const std::string& line : c.lines) EXPECT_NE(panel.find(line), std::string::npos) << line << " in " << panel;
+    EXPECT_EQ(text(kCancel), "Close");
+    EXPECT_EQ(text(kBack), "Load another");
+  }
+}

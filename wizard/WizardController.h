@@ -119,6 +119,8 @@ class WizardController {
   // whole load's time left, the receiver's facts, an image written, the load's end.
   void logReplaced(const std::string& text);
   void loadProgressReport(const TransferProgress& progress);
+  // A load still waits on the receiver: the spinner turns, the whole load's bar stays where it is.
+  void loadWaitReport();
   void receiverReport(const ReceiverFacts& facts);
   void imageLoadedReport(const LoadedImage& image);
   void loadEnded(const RunOutcome& outcome);

@@ -94,6 +94,11 @@ void WizardController::loadProgressReport(const TransferProgress& progress) {
   showTimeLeft(left);
 }
 
+void WizardController::loadWaitReport() {
+  controls_.setText(kSpinner, wizard::nextSpinner(state(kSpinner).text));
+  controls_.show(kSpinner, true);
+}
+
 void WizardController::receiverReport(const ReceiverFacts& facts) {
   identity_ = facts.id;
   hardware_ = facts.hardware;

@@ -21,7 +21,7 @@ void WizardRunSink::event(const RunEvent& event) {
         using E = std::decay_t<decltype(e)>;
         if constexpr (std::is_same_v<E, Note>) note(e);
         else if constexpr (std::is_same_v<E, TransferProgress>) controller_.loadProgressReport(e);
-        else if constexpr (std::is_same_v<E, StillWaiting>) controller_.pulseReport();
+        else if constexpr (std::is_same_v<E, StillWaiting>) controller_.loadWaitReport();
         else if constexpr (std::is_same_v<E, StageEntered>) controller_.stageReport(e.stage);
         else if constexpr (std::is_same_v<E, ReceiverLearned>) controller_.receiverReport(e.facts);
         else if constexpr (std::is_same_v<E, ImageFinished>) controller_.imageLoadedReport(e.image);

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStandardItemModel>
 #include <QPushButton>
 #include <QTest>
 
@@ -244,4 +249,57 @@ TEST_F(Wizard, ALoadFromTheWindowIsTheLoadersRun) {
   EXPECT_FALSE(outcome.historyId.empty()) << "the load's row";
   ASSERT_EQ(outcome.images.size(), 1u);
   EXPECT_EQ(outcome.images[0].size, 20000u);
+}
+
+// The operator's own way through the window: a built-in port named though it has no description,
+// Bluetooth greyed with its reason, a device path typed into the port box, and a five-image load
+// whose one bar never goes back and whose end is a panel in its outcome's colours.
+TEST_F(Wizard, ATypedPortLoadsFiveImagesUnderOneBar) {
+  startReceiver();
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error)) << error;
+  job.port.clear();
+  job.method = LoadMethod::SoftBreakCapture;
+  CVestrelDlg::Options options;
+  options.ports = [](ConnectionKind kind) {
+    return kind == ConnectionKind::Serial ? std::vector<PortEntry>{{"ttyS0", "", "/dev/ttyS0", ConnectionKind::Serial}}
+                                          : std::vector<PortEntry>{};
+  };
+  CVestrelDlg dlg(job, kind, images, session, options);
+  auto* ports = qobject_cast<QComboBox*>(dlg.control(kPortList));
+  EXPECT_EQ(ports->currentText().toStdString(), "ttyS0");
+  auto* kinds = qobject_cast<QComboBox*>(dlg.control(kConnectionList));
+  auto* model = qobject_cast<QStandardItemModel*>(kinds->model());
+  const int bluetooth = kinds->findData(static_cast<int>(ConnectionKind::Bluetooth));
+  ASSERT_TRUE(model && bluetooth >= 0);
+  EXPECT_FALSE(model->item(bluetooth)->isEnabled());
+  EXPECT_EQ(kinds->itemText(bluetooth).toStdString(), "Bluetooth (no adapter was found)");
+
+  ASSERT_TRUE(ports->isEditable());
+  ports->lineEdit()->selectAll();
+  QTest::keyClicks(ports->lineEdit(), QString::fromStdString(receiver->ptyPath()));
+  QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(dlg.text(kPortList), receiver->ptyPath());
+  dlg.onCommand(kTestSelect);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.hasWorker(); }, 30000)) << dlg.text(kLogBox);
+  ASSERT_TRUE(enabled(dlg, kNext)) << dlg.text(kLogBox);
+  dlg.onCommand(kNext);
+  dlg.controller().selectSourcePath(dir.path() + "/named.zip");
+  std::vector<int> values;
+  auto* bar = qobject_cast<QProgressBar*>(dlg.control(kProgress));
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
+  dlg.onCommand(kNext);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.hasWorker(); }, 120000)) << dlg.text(kLogBox);
+
+  EXPECT_EQ(dlg.controller().outcome().kind, OutcomeKind::Confirmed) << dlg.text(kLogBox);
+  EXPECT_EQ(dlg.controller().outcome().images.size(), 4u);  // the RAM loader is a helper of the others
+  ASSERT_FALSE(values.empty());
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << ::testing::PrintToString(values);
+  EXPECT_EQ(values.back(), 100);
+  EXPECT_GT(values.size(), 5u) << "the bar moves during the load, not only at its end";
+  auto* panel = qobject_cast<QLabel*>(dlg.control(kProgressText));
+  EXPECT_EQ(panel->text().toStdString(), "Loaded and confirmed. 4 of 4 flashed.");
+  EXPECT_TRUE(panel->styleSheet().contains(QStringLiteral("background")));
+  EXPECT_TRUE(panel->font().bold());
 }

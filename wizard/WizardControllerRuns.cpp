@@ -114,6 +114,7 @@ void WizardController::startLoad() {
   controls_.setText(kProgressText, "");
   controls_.setTone(kProgressText, ControlState::Tone::Plain);
   controls_.show(kProgressText, true);
+  controls_.enable(kProgressText, true);
   controls_.setText(kCancel, "Abort");
   const LoadPlan plan = planOfPages();
   loadRun_.reset();

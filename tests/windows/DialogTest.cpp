@@ -1,6 +1,7 @@
 // The wizard's Windows dialog under Wine (on Xvfb): its layout and ids, the controls each page
 // shows, a whole Soft Break load through it into the virtual receiver on COM5, and a stop during
-// a load. With VESTREL_SCREENSHOT_DIR set it saves pictures of the three pages there.
+// a load, each kind of result. With VESTREL_SCREENSHOT_DIR set it saves pictures of the pages and
+// the results there.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -215,6 +216,10 @@ TEST_F(Dialog, WalksThePagesAndLoadsIntoTheReceiver) {
     op.picture("windows-page-loading.png");
     ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Close"; }, 120000)) << op.text(kLogBox);
     EXPECT_NE(op.text(kPageEdit).find("Successfully loaded!"), std::string::npos) << op.text(kPageEdit);
+    EXPECT_EQ(op.text(kProgressText), "Loaded and confirmed. 4 of 4 flashed.");
+    EXPECT_EQ(op.text(kBack), "Load another");
+    EXPECT_EQ(op.progress(), 100);
+    op.picture("windows-result-confirmed.png");
     op.press(kCancel);
   });
   EXPECT_EQ(status, 0);
@@ -282,8 +287,50 @@ TEST_F(Dialog, AbortDuringALoadStopsItAtOnce) {
     EXPECT_TRUE(Operator::waitUntil(
         [&] { return op.text(kPageEdit).find("The firmware loading was aborted.") != std::string::npos; }, 10000))
         << op.text(kPageEdit);
+    EXPECT_TRUE(Operator::waitUntil([&] { return op.text(kProgressText).rfind("Stopped.", 0) == 0; }, 5000))
+        << op.text(kProgressText);
+    op.picture("windows-result-stopped.png");
   });
   EXPECT_EQ(status, 1);  // an aborted unattended run
+}
+
+// A load that ends without the receiver's confirmation, and one whose link is lost, each end in
+// a panel of their own, with the images' results and the remedy; the window stays open on it.
+TEST_F(Dialog, EachResultIsAPanelOfItsOwn) {
+  struct Case {
+    const char* port;     // the variable that names the receiver's COM port
+    const char* first;    // the panel's first words
+    const char* picture;
+  };
+  const Case cases[] = {{"VESTREL_TEST_COM_UNCONFIRMED", "Loaded, not confirmed.", "windows-result-unconfirmed.png"},
+                        {"VESTREL_TEST_COM_DROPS", "Failed: link lost.", "windows-result-failed.png"}};
+  sample::Options small;
+  small.mainSize = 48 * 1024;
+  small.boardSize = 8 * 1024;
+  std::string error;
+  ASSERT_TRUE(sample::writeDistribution(dir.path() + "\\small", small, error)) << error;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port);
+    const std::string com = env(c.port);
+    if (com.empty()) GTEST_SKIP() << c.port << " is not set";
+    job = LoadJob{};
+    images = FirmwareImageSet{};
+    job.port = com;
+    job.method = LoadMethod::SoftBreakCapture;
+    job.methodGiven = true;
+    job.run = true;  // the dialog presses its own buttons up to the load, and stays at its end
+    job.source = dir.path() + "\\small\\named.zip";
+    const int status = run([&](Operator& op) {
+      ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Close"; }, 120000)) << op.text(kLogBox);
+      const std::string panel = op.text(kProgressText);
+      EXPECT_EQ(panel.rfind(c.first, 0), 0u) << panel;
+      EXPECT_NE(panel.find("- Main firmware (main.ldp): "), std::string::npos) << panel;
+      EXPECT_EQ(op.text(kBack), "Load another");
+      op.picture(c.picture);
+      op.press(kCancel);
+    });
+    EXPECT_NE(status, 0);
+  }
 }
 
 // The TCP/IP set-up: the refused Add's message box, a host added and stored in the registry, and

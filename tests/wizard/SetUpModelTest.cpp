@@ -94,6 +94,16 @@ TEST(TcpipSetUpModel, NewEmptiesTheFieldsAndFocusFillsTheDescription) {
   EXPECT_TRUE(m.descriptionFocused());
   EXPECT_EQ(m.fields().description, "base:5017");
   EXPECT_FALSE(m.descriptionFocused());  // a filled one is left alone
+  // Typed after or before the filled-in text, the operator's own words replace it; once typed,
+  // the description is the operator's, however edited.
+  EXPECT_EQ(m.descriptionEdited("base:5017"), "base:5017");
+  EXPECT_EQ(m.descriptionEdited("base:5017B"), "B");
+  EXPECT_EQ(m.descriptionEdited("Bench 2"), "Bench 2");
+  EXPECT_EQ(m.descriptionEdited("Bench 2 base:5017"), "Bench 2 base:5017");
+  m.setFields({"base", "5017", "", ""});
+  ASSERT_TRUE(m.descriptionFocused());
+  EXPECT_EQ(m.descriptionEdited("Xbase:5017"), "X");
+  m.setFields({"base", "5017", "", "base:5017"});  // kept as filled in
   EXPECT_EQ(m.addOrUpdate(), "");
   EXPECT_EQ(m.list().entries().size(), 2u);  // "Add" after "New" keeps the one selected before
   EXPECT_EQ(descriptions(m.hostsToStore()), (std::vector<std::string>{"A", "base:5017"}));

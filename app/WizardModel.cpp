@@ -131,9 +131,17 @@ std::string resultPanelText(const RunOutcome& outcome) {
       break;
   }
   if (const std::string images = imagesSummary(outcome.images); !images.empty()) text += " " + images + ".";
-  // Of a load that did not end confirmed, each image: which ones the receiver holds now.
-  if (outcome.kind != OutcomeKind::Confirmed)
-    for (const LoadedImage& image : outcome.images) text += "\r\n" + imageResultLine(image);
+  // Of a load that did not end confirmed, what came of the images the count leaves out: each one
+  // that failed or was refused with its words, those never reached in one line.
+  if (outcome.kind != OutcomeKind::Confirmed) {
+    std::string notReached;
+    for (const LoadedImage& image : outcome.images) {
+      if (image.result == ImageResult::NotReached) notReached += (notReached.empty() ? "" : ", ") + image.title;
+      else if (image.result != ImageResult::Flashed && image.result != ImageResult::Stored)
+        text += "\r\n" + imageResultLine(image);
+    }
+    if (!notReached.empty()) text += "\r\nNot reached: " + notReached;
+  }
   if (!outcome.remedy.empty()) text += "\r\n" + outcome.remedy;
   return text;
 }

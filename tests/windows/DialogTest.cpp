@@ -303,7 +303,7 @@ TEST_F(Dialog, EachResultIsAPanelOfItsOwn) {
     const char* picture;
   };
   const Case cases[] = {{"VESTREL_TEST_COM_UNCONFIRMED", "Loaded, not confirmed.", "windows-result-unconfirmed.png"},
-                        {"VESTREL_TEST_COM_DROPS", "Failed: link lost.", "windows-result-failed.png"}};
+                        {"VESTREL_TEST_COM_DROPS", "Failed: ", "windows-result-failed.png"}};
   sample::Options small;
   small.mainSize = 48 * 1024;
   small.boardSize = 8 * 1024;
@@ -324,7 +324,7 @@ TEST_F(Dialog, EachResultIsAPanelOfItsOwn) {
       ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Close"; }, 120000)) << op.text(kLogBox);
       const std::string panel = op.text(kProgressText);
       EXPECT_EQ(panel.rfind(c.first, 0), 0u) << panel;
-      EXPECT_NE(panel.find("- Main firmware (main.ldp): "), std::string::npos) << panel;
+      EXPECT_NE(panel.find(" of 4 "), std::string::npos) << panel;
       EXPECT_EQ(op.text(kBack), "Load another");
       op.picture(c.picture);
       op.press(kCancel);

@@ -655,10 +655,10 @@ TEST_F(Controller, TheResultPanelSaysHowTheLoadEnded) {
     std::vector<std::string> lines;
   };
   const std::vector<Case> cases = {
-      {"confirmed", [this] { session.after = "4.3 Dec,08,2026"; succeed(); }, "Loaded and confirmed. 2 of 2 flashed.",
+      {"confirmed", [this] { session.after = "4.3 Dec,08,2026"; succeed(); }, "Loaded and confirmed. 3 of 3 flashed.",
        ControlState::Tone::Good, {}},
-      {"unconfirmed", [this] { session.after = ""; succeed(); }, "Loaded, not confirmed. 2 of 2 flashed.",
-       ControlState::Tone::Caution, {"- Main firmware (main.ldp): flashed"}},
+      {"unconfirmed", [this] { session.after = ""; succeed(); }, "Loaded, not confirmed. 3 of 3 flashed.",
+       ControlState::Tone::Caution, {}},
       {"failed",
        [this] {
          session.events().imageDone("boot.ldp", ImageResult::Flashed);
@@ -669,7 +669,8 @@ TEST_F(Controller, TheResultPanelSaysHowTheLoadEnded) {
          view.drain();
        },
        "Failed: ", ControlState::Tone::Bad,
-       {"1 of 2 flashed", "- Main firmware (main.ldp): failed: the link was lost", "\r\n"}},
+       {"1 of 3 flashed", "\r\n- Main firmware (main.ldp): failed: the link was lost\r\n",
+        "\r\nNot reached: Power Board firmware\r\n"}},
       {"stopped",
        [this] {
          wizard->press(kCancel);
@@ -685,11 +686,9 @@ TEST_F(Controller, TheResultPanelSaysHowTheLoadEnded) {
     passTest();
     toLoadingPage(dir.path() + "/named.zip");
     EXPECT_EQ(wizard->state(kProgressText).tone, ControlState::Tone::Plain);
-    session.events().runPlanned(2000, {"boot.ldp", "main.ldp"});
-    if (std::string(c.name) != "failed") {
-      session.events().imageDone("boot.ldp", ImageResult::Flashed);
-      session.events().imageDone("main.ldp", ImageResult::Flashed);
-    }
+    session.events().runPlanned(2000, {"boot.ldp", "main.ldp", "powbrd.ldr"});
+    if (std::string(c.name) != "failed")
+      for (const char* image : {"boot.ldp", "main.ldp", "powbrd.ldr"}) session.events().imageDone(image, ImageResult::Flashed);
     view.drain();
     c.end();
     const std::string panel = text(kProgressText);

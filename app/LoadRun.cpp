@@ -191,7 +191,24 @@ void LoadRun::load() {
   request.blockSizeChoice = plan_.blockSize;
   request.receiverPort = tested_.currentPort;
   request.portBPowerSlots = tested_.portBPowerSlots;
+  keepAwake();
   session_.startLoad(request, images_, nextEngineRun());
+}
+
+// Nothing on the computer's side may cut the flash short: sleep and shutdown are held off from
+// here until the run ends. Without the system's lock the load goes on, said once.
+void LoadRun::keepAwake() {
+  constexpr std::size_t kMaxWhy = 200;  // logind shows it to whoever asks to shut down
+  std::string why = "Writing firmware to " + (tested_.model.empty() ? std::string("a receiver") : tested_.model) +
+                    " at " + plan_.shownPort + ":";
+  for (const std::string& name : images_.names) why += " " + name;
+  if (why.size() > kMaxWhy) why = why.substr(0, kMaxWhy - 3) + "...";
+  std::string warning;
+  sleepGuard_ = SleepGuard::take(why, warning);
+  if (!warning.empty())
+    appendLog("Warning: nothing keeps the computer from sleeping or shutting down during the load: " + warning +
+                  ".\r\n",
+              Severity::Warning);
 }
 
 // A new engine run's reports, tagged with its serial; its failure, if any, is its own.

@@ -14,6 +14,7 @@
 #include "RunEvent.h"
 #include "RunProgress.h"
 #include "RunStop.h"
+#include "SleepGuard.h"
 
 class EngineReports;
 class RunRecord;
@@ -67,6 +68,7 @@ class LoadRun {
   void selectSource();
   void enterLoading();
   void load();
+  void keepAwake();
   bool fitsReceiver();
   void refuseLoad(const std::string& refusal, FailureKind kind);
   bool goesOn() const;
@@ -126,6 +128,7 @@ class LoadRun {
   RunOutcome result_;
   std::unique_ptr<RunRecord> record_;
   std::unique_ptr<EngineReports> reports_;
+  std::unique_ptr<SleepGuard> sleepGuard_;  // from the load's first byte to its confirmation
   uint64_t run_ = 0;          // serial of the engine run under way; its reports carry it
   bool runEnded_ = true;      // the engine run under way has ended
   Page page_ = Page::None;

@@ -217,6 +217,7 @@ void LoadRun::finish() {
   // Success is a load that went through and was confirmed, never a run that ended some other way.
   if (exitStatus_ == exitstatus::kLoaded && !loadWentThrough_) exitStatus_ = exitstatus::kFailed;
   endRun();
+  sleepGuard_.reset();  // the engine run is joined: the load and its confirmation are over
   stop_.listen({});
   closingLines();
   stop_.writingRow();

@@ -131,6 +131,16 @@ INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HELP:
       openAbout();
       return TRUE;
+    case WM_QUERYENDSESSION:
+      // A load writing to a receiver is not cut short by the session's end: the answer is "not
+      // now", with the reason the shutdown screen shows.
+      if (controller_->running()) {
+        ::ShutdownBlockReasonCreate(hwnd_, L"A firmware load is writing to a receiver.");
+        ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, FALSE);
+        return TRUE;
+      }
+      ::ShutdownBlockReasonDestroy(hwnd_);
+      return FALSE;
     case kPostedMessage:
       runPosted();
       return TRUE;

@@ -209,9 +209,9 @@ TEST_F(Dialog, WalksThePagesAndLoadsIntoTheReceiver) {
         [&] {
           const std::string shown = op.text(kLogBox) + op.text(kPageEdit);
           return shown.find("Loading Main firmware...") != std::string::npos && op.progress() >= 30 &&
-                 op.progress() < 90;
+                 op.progress() < 95;
         },
-        90000))
+        180000))
         << op.text(kLogBox);
     op.picture("windows-page-loading.png");
     ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kCancel) == "Close"; }, 120000)) << op.text(kLogBox);

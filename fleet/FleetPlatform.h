@@ -5,6 +5,9 @@
 // What the fleet's start-up asks of its platform.
 namespace fleetplatform {
 
+// First thing at start: on Windows, libraries loaded by name come from the system's folder only,
+// never from the working folder or PATH (a planted DLL); nothing to do elsewhere.
+void restrictLibrarySearch();
 // The vestrel program's file name ("vestrel", "vestrel.exe").
 extern const char* const kVestrelName;
 // The separator of the PATH's folders.

@@ -7,6 +7,8 @@
 
 namespace fleetplatform {
 
+void restrictLibrarySearch() {}
+
 const char* const kVestrelName = "vestrel";
 const char kPathSeparator = ':';
 

@@ -9,6 +9,8 @@
 
 namespace fleetplatform {
 
+void restrictLibrarySearch() { ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
 const char* const kVestrelName = "vestrel.exe";
 const char kPathSeparator = ';';
 

@@ -71,6 +71,7 @@ int inventory(const std::string& vestrel, const FleetOptions& options, const std
 }  // namespace
 
 int main(int argc, char** argv) {
+  fleetplatform::restrictLibrarySearch();
   ignoreBrokenPipes();
   FleetOptions options;
   const std::string error = parseFleetOptions(fleetplatform::arguments(argc, argv), options);

@@ -5,6 +5,7 @@
 #include "CStaticLink.h"
 #include "CommandLine.h"
 #include "FixedFont.h"
+#include "SystemLibrary.h"
 #include "WindowsText.h"
 
 namespace {
@@ -17,18 +18,28 @@ constexpr int kUsage = 1023;
 
 }  // namespace
 
+// The version resource is read through the system's version.dll, loaded from the system's folder
+// only when the box opens: a version.dll beside the program is never loaded.
 std::string CAboutDlg::versionString(const wchar_t* name) {
+  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+  const SystemLibrary library(L"version.dll");
+  const auto infoSize = library.function<SizeFn>("GetFileVersionInfoSizeW");
+  const auto infoOf = library.function<InfoFn>("GetFileVersionInfoW");
+  const auto query = library.function<QueryFn>("VerQueryValueW");
+  if (!infoSize || !infoOf || !query) return {};
   wchar_t path[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   DWORD handle = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path, &handle);
+  const DWORD size = infoSize(path, &handle);
   if (size == 0) return {};
   std::vector<uint8_t> info(size);
-  if (!::GetFileVersionInfoW(path, 0, size, info.data())) return {};
+  if (!infoOf(path, 0, size, info.data())) return {};
   wchar_t* value = nullptr;
   UINT length = 0;
   const std::wstring key = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
-  if (!::VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return {};
+  if (!query(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return {};
   return CMNC::windowstext::utf8(std::wstring(value, length > 0 ? length - 1 : 0));
 }
 

@@ -13,6 +13,7 @@
 #include "LoadSession.h"
 #include "PortCheckRun.h"
 #include "ProgramRun.h"
+#include "SystemLibrary.h"
 #include "WindowsText.h"
 
 namespace {
@@ -28,6 +29,7 @@ bool usableHandle(DWORD which) {
 }  // namespace
 
 WindowsApp::WindowsApp(Kind kind) : kind_(kind) {
+  SystemLibrary::restrictSearch();  // before anything loads a library by name
   WSADATA data{};
   socketsStarted_ = ::WSAStartup(kSocketsVersion, &data) == 0;
 }

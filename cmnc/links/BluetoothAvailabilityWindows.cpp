@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <bluetoothapis.h>
 
+#include "SystemLibrary.h"
+
 namespace CMNC {
 namespace {
 
@@ -15,12 +17,11 @@ bool detect() {
   const SOCKET s = ::socket(AF_BTH, SOCK_STREAM, BTHPROTO_RFCOMM);
   if (s == INVALID_SOCKET) return false;
   ::closesocket(s);
-  const HMODULE module = ::LoadLibraryW(L"bthprops.cpl");
-  if (!module) return false;
+  const SystemLibrary library(L"bthprops.cpl");
   using FindFirst = HBLUETOOTH_RADIO_FIND(WINAPI*)(const BLUETOOTH_FIND_RADIO_PARAMS*, HANDLE*);
   using FindClose = BOOL(WINAPI*)(HBLUETOOTH_RADIO_FIND);
-  const auto findFirst = reinterpret_cast<FindFirst>(reinterpret_cast<void*>(::GetProcAddress(module, "BluetoothFindFirstRadio")));
-  const auto findClose = reinterpret_cast<FindClose>(reinterpret_cast<void*>(::GetProcAddress(module, "BluetoothFindRadioClose")));
+  const auto findFirst = library.function<FindFirst>("BluetoothFindFirstRadio");
+  const auto findClose = library.function<FindClose>("BluetoothFindRadioClose");
   bool found = false;
   if (findFirst && findClose) {
     BLUETOOTH_FIND_RADIO_PARAMS params{sizeof(BLUETOOTH_FIND_RADIO_PARAMS)};
@@ -31,7 +32,6 @@ bool detect() {
       found = true;
     }
   }
-  ::FreeLibrary(module);
   return found;
 }
 

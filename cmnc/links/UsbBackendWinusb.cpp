@@ -92,6 +92,9 @@ bool UsbBackend::Impl::findPipes() {
 
 UsbTransfer UsbBackend::Impl::transfer(Function io, UCHAR pipe, HANDLE event, uint8_t* buffer, int size, int sliceMs) {
   UsbTransfer t;
+  // Manual-reset events: the wait below leaves the event signalled, so the result's own wait
+  // (bWait TRUE, after a cancel too) returns once the transfer is over, as WinUSB documents.
+  ::ResetEvent(event);
   OVERLAPPED overlapped{};
   overlapped.hEvent = event;
   ULONG moved = 0;
@@ -119,7 +122,7 @@ UsbTransfer UsbBackend::Impl::transfer(Function io, UCHAR pipe, HANDLE event, ui
 }
 
 UsbBackend::UsbBackend() : d_(std::make_unique<Impl>()) {
-  d_->module = ::LoadLibraryW(L"winusb.dll");
+  d_->module = ::LoadLibraryExW(L"winusb.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);  // never a planted one
   if (!d_->module) return;
   for (std::size_t i = 0; i < kFunctionNames.size(); ++i) {
     d_->functions[i] = ::GetProcAddress(d_->module, kFunctionNames[i]);
@@ -168,13 +171,13 @@ bool UsbBackend::open(const std::string& address, std::string& error) {
   d_->fn<SetPipePolicyFn>(kSetPipePolicy)(d_->usb, d_->writePipe, PIPE_TRANSFER_TIMEOUT, sizeof timeout, &timeout);
   UCHAR autoSuspend = 0;
   d_->fn<SetPowerPolicyFn>(kSetPowerPolicy)(d_->usb, AUTO_SUSPEND, sizeof autoSuspend, &autoSuspend);
-  d_->writeEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  d_->writeEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!d_->writeEvent) {
     error = lastErrorText() + " (Overlapped for writes)";
     close();
     return false;
   }
-  d_->readEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  d_->readEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!d_->readEvent) {
     error = lastErrorText() + " (Overlapped for reads)";
     close();

@@ -185,7 +185,15 @@ bool CSerialPort::SetSpeed(int rate) {
   dcb.DCBlength = sizeof dcb;
   bool ok = false;
   if (rate > 0 && ::GetCommState(d_->handle, &dcb)) {
+    // Every field the line's bytes depend on is set, none left as the port's last user left it:
+    // no byte dropped (fNull), replaced (fErrorChar) or taken as an end or an event.
     dcb.fBinary = TRUE;
+    dcb.fNull = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.ErrorChar = 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = 0;
     dcb.fParity = FALSE;
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;

@@ -2,7 +2,10 @@
 // link to the virtual receiver's pseudo-terminal (VESTREL_TEST_COM names it; skipped without).
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -108,4 +111,46 @@ TEST(SerialPortWindows, AStopEndsAWriteToALineThatDoesNotDrain) {
   EXPECT_EQ(port.Write(flood.data(), static_cast<int>(flood.size()), -1), -1);
   stopper.join();
   EXPECT_LT(msSince(start), 10000);
+}
+
+// A port left by another program with zero bytes dropped, an error character and an end-of-file
+// character is set whole: none of them survives the link's own settings.
+TEST(SerialPortWindows, TheLineSettingsAreSetWhole) {
+  if (testPort().empty()) GTEST_SKIP() << "VESTREL_TEST_COM is not set";
+  const std::wstring name = L"\\\\.\\" + std::wstring(testPort().begin(), testPort().end());
+  const auto state = [&](const std::function<void(DCB&)>& change) {
+    HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(::GetCommState(h, &dcb));
+    if (change) {
+      change(dcb);
+      ::SetCommState(h, &dcb);
+    }
+    ::CloseHandle(h);
+    return dcb;
+  };
+  const DCB left = state([](DCB& dcb) {  // another program's settings
+    dcb.fNull = TRUE;
+    dcb.fErrorChar = TRUE;
+    dcb.ErrorChar = '?';
+    dcb.EofChar = 0x1A;
+    dcb.EvtChar = '\n';
+  });
+  (void)left;
+  const DCB polluted = state({});
+  // Wine's driver keeps the end-of-file character of the fields above (a Windows driver keeps all).
+  if (polluted.EofChar != 0x1A) GTEST_SKIP() << "this driver does not keep another program's settings";
+  {
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(testPort())) << port.GetErrorText();
+    ASSERT_TRUE(port.SetSpeed(115200));
+  }
+  const DCB after = state({});
+  EXPECT_FALSE(after.fNull);
+  EXPECT_FALSE(after.fErrorChar);
+  EXPECT_EQ(after.EofChar, 0);
+  EXPECT_EQ(after.EvtChar, 0);
+  EXPECT_TRUE(after.fBinary);
 }

@@ -42,6 +42,11 @@ LoadHistory* RunRecord::stationHistory(std::string& error) {
   const std::string path = stationPath();
   if (path.empty()) error = "no place for it on this station is known (set --history-db PATH).";
   else station_ = LoadHistory::open(path, error, stop_);
+  if (station_ && !station_->warning().empty() && settings_.required) {
+    // A history on a network file system is kept one program at a time: not one to rely on.
+    error = station_->warning() + " --history-required asks for one that can be relied on.";
+    station_.reset();
+  }
   if (!station_) {
     unusable_ = true;
     stationError_ = error;
@@ -114,6 +119,7 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
     LoadHistory* station = stationHistory(error);
     open_ = station && station->begin(row_, error);
     if (!open_) warning = notWritten(error);
+    else warning = station->warning();
   }
   if (!open_) row_.id.clear();
   return warning;

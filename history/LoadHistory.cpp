@@ -11,6 +11,7 @@
 #include "HistoryUrl.h"
 #include "KeptOutcome.h"
 #include "LoadColumns.h"
+#include "NetworkFileSystem.h"
 #include "PathText.h"
 #include "SqliteDb.h"
 
@@ -92,9 +93,13 @@ bool makeFolder(const std::string& path, std::string& error) {
 // returns, so a run's row outlives a power cut that follows it. Switching a file to the write-ahead
 // log needs its exclusive lock, and the library answers "locked" at once, without waiting, while
 // another process sets up the same new file: the switch is tried again until the busy time-out.
-bool configure(SqliteDb& db) {
+// On a network file system the write-ahead log's shared memory is not shared between computers:
+// there the file keeps a rollback journal, under an exclusive lock that this connection holds
+// from its first write until it closes.
+bool configure(SqliteDb& db, bool network) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LoadHistory::kBusyTimeoutMs);
-  while (!db.exec("PRAGMA journal_mode=WAL")) {
+  const char* journal = network ? "PRAGMA locking_mode=EXCLUSIVE; PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=WAL";
+  while (!db.exec(journal)) {
     if (!db.busy() || std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(LoadHistory::kBusyRetryMs));
   }
@@ -118,19 +123,26 @@ std::unique_ptr<LoadHistory> LoadHistory::ready(std::unique_ptr<HistoryDb> db, s
   return history;
 }
 
-std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::string& error, const CMNC::AbortSignal* stop) {
+std::unique_ptr<LoadHistory> LoadHistory::open(const std::string& path, std::string& error, const CMNC::AbortSignal* stop,
+                                               Journal journal) {
   if (!makeFolder(path, error)) return nullptr;
+  std::string network = journal == Journal::ByFileSystem ? networkfs::kindOf(path) : "";
+  if (journal == Journal::Rollback) network = "as told";
   auto db = std::make_unique<SqliteDb>(path, stop);
   if (!db->ok()) {
     error = "Cannot open the load history " + path + ": " + db->error();
     return nullptr;
   }
   db->setBusyTimeoutMs(kBusyTimeoutMs);
-  if (!configure(*db)) {
+  if (!configure(*db, !network.empty())) {
     error = "Cannot use the load history " + path + ": " + db->error();
     return nullptr;
   }
   auto history = ready(std::move(db), error);
+  if (history && !network.empty())
+    history->warning_ = "The load history " + path + " is on a network file system (" + network +
+                        "): it is written with a rollback journal, one program at a time; keep it on a local disk, "
+                        "or use the line's server (--history-db postgresql://...).";
   if (history) history->takeKeptOutcomes(path);
   return history;
 }

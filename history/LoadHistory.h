@@ -29,8 +29,13 @@ class LoadHistory {
   // kept beside it by runs it could not take (KeptOutcome) go into it. nullptr with error set when
   // the history cannot be used (an unwritable place, a newer program's schema). A set stop ends
   // the waits for another writer's lock.
+  // On a network file system (networkfs) the write-ahead log cannot work: the file is written with
+  // a rollback journal under an exclusive lock (one program at a time) and warning() says so.
+  // journal overrides what the file system says (a test's stand-in for a network mount).
+  enum class Journal { ByFileSystem, WriteAheadLog, Rollback };
   static std::unique_ptr<LoadHistory> open(const std::string& path, std::string& error,
-                                           const CMNC::AbortSignal* stop = nullptr);
+                                           const CMNC::AbortSignal* stop = nullptr,
+                                           Journal journal = Journal::ByFileSystem);
   // The same on the line's server (postgresql://...); also nullptr when it cannot be reached.
   // Every statement there has a deadline (PgDb), which a set stop cuts short.
   static std::unique_ptr<LoadHistory> openServer(const std::string& url, std::string& error,
@@ -38,6 +43,9 @@ class LoadHistory {
   // Opens the file's path or the server's URL, whichever place names.
   static std::unique_ptr<LoadHistory> openPlace(const std::string& place, std::string& error);
   ~LoadHistory();
+  // What the operator should know about how the history is kept ("" when nothing): a file on a
+  // network file system.
+  const std::string& warning() const { return warning_; }
   LoadHistory(const LoadHistory&) = delete;
   LoadHistory& operator=(const LoadHistory&) = delete;
 
@@ -73,4 +81,5 @@ class LoadHistory {
                                  std::string& error);
   std::vector<RecordedImage> imagesOf(const std::string& id);
   std::unique_ptr<HistoryDb> db_;
+  std::string warning_;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -7,6 +9,7 @@
 #include "HistoryListing.h"
 #include "HistoryFiles.h"
 #include "LoadHistory.h"
+#include "NetworkFileSystem.h"
 #include "SqliteDb.h"
 #include "Station.h"
 #include "TempDir.h"
@@ -162,4 +165,37 @@ TEST(HistoryListing, TableJsonAndCsvKeepEveryFieldSafe) {
     EXPECT_NE(cell.find(std::string("'") + start), std::string::npos) << "a cell starting with " << start << ": " << cell;
   }
   EXPECT_EQ(historylisting::asTable({}), "No loads are recorded.\n");
+}
+
+// A file on a network file system is kept with a rollback journal under an exclusive lock, with a
+// warning; on a local disk with the write-ahead log and no word.
+TEST(LoadHistory, OnANetworkFileSystemARollbackJournalAndAWarning) {
+  TempDir dir;
+  EXPECT_EQ(networkfs::kindOf(dir.file("not/yet/there.sqlite3")), "");  // the nearest folder is asked
+
+  std::string error;
+  {
+    auto local = LoadHistory::open(dir.file("local.sqlite3"), error);
+    ASSERT_TRUE(local) << error;
+    EXPECT_EQ(local->warning(), "");
+    ASSERT_TRUE(local->begin(rowOf("a", "2026-12-01T08:00:00.000Z", "COM5", "R-1"), error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("local.sqlite3-wal")));
+  }
+  {
+    auto shared = LoadHistory::open(dir.file("shared.sqlite3"), error, nullptr, LoadHistory::Journal::Rollback);
+    ASSERT_TRUE(shared) << error;
+    EXPECT_NE(shared->warning().find("is on a network file system"), std::string::npos) << shared->warning();
+    ASSERT_TRUE(shared->begin(rowOf("a", "2026-12-01T08:00:00.000Z", "COM5", "R-1"), error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("shared.sqlite3-wal")));
+    // The lock is held while this program has the file: another one waits, then gives up.
+    std::string other;
+    const auto start = std::chrono::steady_clock::now();
+    auto second = LoadHistory::open(dir.file("shared.sqlite3"), other, nullptr, LoadHistory::Journal::Rollback);
+    const bool wrote = second && second->begin(rowOf("b", "2026-12-01T09:00:00.000Z", "COM6", "R-2"), other);
+    EXPECT_FALSE(wrote);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(LoadHistory::kBusyTimeoutMs / 2));
+  }
+  auto later = LoadHistory::open(dir.file("shared.sqlite3"), error, nullptr, LoadHistory::Journal::Rollback);
+  ASSERT_TRUE(later) << error;
+  EXPECT_EQ(later->list(HistoryFilter{}, error).size(), 1u);
 }

@@ -37,6 +37,8 @@ check "installed silently: the program runs as $version" runs "$version"
 check "installed silently: registered" registered "$new_code"
 check "the older version was replaced" not registered "$old_code"
 check "the Start-menu entry starts in %USERPROFILE%, unexpanded" shortcut_folder
+secure_removesettings() { msiinfo export "$msi" Property | tr -d '\r' | grep -qx $'SecureCustomProperties\tREMOVESETTINGS'; }
+check "REMOVESETTINGS is a secure property" secure_removesettings
 
 store_settings
 wine msiexec /x "$msi" /qn

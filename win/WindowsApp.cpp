@@ -72,7 +72,16 @@ int WindowsApp::run() {
   ProgramHooks hooks;
   hooks.displayAvailable = true;
   hooks.startedFromConsole = kind_ == Kind::Console;
-  hooks.runWindow = runWindow;
+  hooks.runWindow = [this](LoadJob& job, SourceKind& sourceKind, FirmwareImageSet& images, bool bluetooth) {
+    // The window program lets go of the console it borrowed to print: Ctrl-C typed at the prompt
+    // that console returned to, or closing it, is the shell's business, not the window's load's.
+    if (kind_ == Kind::Window) {
+      std::cout << std::flush;
+      std::cerr << std::flush;
+      ::FreeConsole();
+    }
+    return runWindow(job, sourceKind, images, bluetooth);
+  };
   hooks.checkPorts = [](const std::vector<PortEntry>& ports, bool json) {
     return runPortCheck(ports, *CMNC::MakeSystemProbe(), json, std::cout);
   };

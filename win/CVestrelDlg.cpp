@@ -103,6 +103,7 @@ void CVestrelDlg::initialise() {
     ::AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About Vestrel...");
   }
   fixedFont_.apply(hwnd_, {ids::kLogBox, ids::kSpinner});
+  layout_.start(hwnd_, dpi::of(hwnd_), {ids::kLogBox, ids::kSpinner});
   ::SendDlgItemMessageW(hwnd_, ids::kProgress, PBM_SETRANGE32, 0, 100);
   for (const auto& [id, state] : controller_->controls().all()) controlChanged(id, state, ~0u);
   titleChanged(controller_->title());
@@ -113,7 +114,7 @@ INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DPICHANGED:
       dpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-      return TRUE;
+      return TRUE;  // laid out here: the dialog manager must not scale it a second time
     case WM_COMMAND:
       command(LOWORD(wParam), HIWORD(wParam));
       return TRUE;
@@ -151,6 +152,7 @@ INT_PTR CVestrelDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void CVestrelDlg::dpiChanged(UINT dpiValue, const RECT& suggested) {
   ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  layout_.dpiChanged(dpiValue);
   fixedFont_.dpiChanged(dpiValue);
   icons_.apply(hwnd_, dpiValue);
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "DialogLayout.h"
 #include "FixedFont.h"
 #include "ToneColours.h"
 #include "WindowIcons.h"
@@ -65,6 +66,7 @@ class CVestrelDlg final : private WizardView {
 
   HWND hwnd_ = nullptr;
   FixedFont fixedFont_;
+  DialogLayout layout_;
   WindowIcons icons_;
   ToneColours tones_;
   bool bluetoothAvailable_;

@@ -2,8 +2,9 @@
 #include <windows.h>
 
 // The dots per inch a window is shown at, and what follows from it. The program declares
-// per-monitor DPI awareness (v2): the system scales the dialogs' layouts, and the program scales
-// what it makes itself (the fixed-pitch font, the icons) and makes them anew on WM_DPICHANGED.
+// per-monitor DPI awareness (v2): a dialog opens laid out at its screen's DPI, and on WM_DPICHANGED
+// the program lays it out anew (DialogLayout) and remakes what it makes itself (the fixed-pitch
+// font, the icons).
 namespace dpi {
 
 constexpr UINT kStandard = 96;  // 100%

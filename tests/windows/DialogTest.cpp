@@ -255,15 +255,20 @@ TEST_F(Dialog, FontAndIconsFollowTheDpi) {
     }
     EXPECT_EQ(logFontHeight(op), -dpi::scale(FixedFont::kPixelsAt96Dpi, shown));
     EXPECT_EQ(smallIconWidth(op), dpi::metric(SM_CXSMICON, shown));
-    RECT place{};
+    RECT place{}, next{};
     ::GetWindowRect(op.dialog(), &place);
+    ::GetWindowRect(op.control(kNext), &next);
     RECT doubled{place.left, place.top, place.left + 2 * (place.right - place.left), place.top + 2 * (place.bottom - place.top)};
     ::SendMessageW(op.dialog(), WM_DPICHANGED, MAKEWPARAM(2 * shown, 2 * shown), reinterpret_cast<LPARAM>(&doubled));
     EXPECT_EQ(logFontHeight(op), -dpi::scale(FixedFont::kPixelsAt96Dpi, 2 * shown));
     EXPECT_EQ(smallIconWidth(op), dpi::metric(SM_CXSMICON, 2 * shown));
-    RECT moved{};
+    RECT moved{}, nextMoved{};
     ::GetWindowRect(op.dialog(), &moved);
     EXPECT_EQ(moved.right - moved.left, doubled.right - doubled.left);
+    // The controls are laid out anew at the new DPI: a button twice as wide, further from the corner.
+    ::GetWindowRect(op.control(kNext), &nextMoved);
+    EXPECT_NEAR(nextMoved.right - nextMoved.left, 2 * (next.right - next.left), 2);
+    EXPECT_NEAR(nextMoved.left - moved.left, 2 * (next.left - place.left), 4);
     op.press(kCancel);
   });
   EXPECT_EQ(status, 0);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -67,6 +68,19 @@ struct InterruptWatch::Impl {
   HANDLE quit = nullptr;
   std::thread stopWatcher;
 
+  // The stop event the starter let this process inherit, when its environment names one: the
+  // handle must be an event of this process's table (a value copied from elsewhere is ignored).
+  static HANDLE inheritedStopEvent() {
+    const char* value = std::getenv(kStopEventVariable);
+    if (!value || !*value) return nullptr;
+    const auto inherited = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(value, nullptr, 10)));
+    HANDLE own = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), inherited, ::GetCurrentProcess(), &own, SYNCHRONIZE, FALSE, 0))
+      return nullptr;
+    ::CloseHandle(inherited);  // the copy is this process's own, not inherited by what it starts
+    return own;
+  }
+
   // The fleet named in the environment, when there is one and a gentle stop is wanted.
   void openFleet() {
     const char* pid = std::getenv(kFleetProcessVariable);
@@ -75,7 +89,7 @@ struct InterruptWatch::Impl {
   }
 
   void watchStopEvent() {
-    stopEvent = ::OpenEventW(SYNCHRONIZE, FALSE, stopEventName(::GetCurrentProcessId()).c_str());
+    stopEvent = inheritedStopEvent();
     openFleet();
     if (!stopEvent && !fleet) return;
     quit = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);

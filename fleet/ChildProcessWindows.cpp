@@ -3,7 +3,10 @@
 // named pipes read by a thread each.
 #include "ChildProcessWindows.h"
 
+#include <bcrypt.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cwctype>
 #include <string>
 
@@ -45,7 +48,8 @@ std::wstring upper(std::wstring text) {
 }
 
 // The fleet's environment with the entries set or replaced (names compare without case, as
-// Windows does), as CreateProcess takes it: NUL after each entry, one more at the end.
+// Windows does), as CreateProcess takes it: sorted by name without case, as the documentation
+// asks, NUL after each entry, one more at the end.
 std::wstring environmentBlock(const std::vector<std::string>& set) {
   std::vector<std::wstring> entries;
   if (wchar_t* all = ::GetEnvironmentStringsW()) {
@@ -60,16 +64,54 @@ std::wstring environmentBlock(const std::vector<std::string>& set) {
                   entries.end());
     entries.push_back(entry);
   }
+  const auto nameOf = [](const std::wstring& e) { return upper(e.substr(0, e.find(L'=', 1))); };
+  std::stable_sort(entries.begin(), entries.end(),
+                   [&](const std::wstring& a, const std::wstring& b) { return nameOf(a) < nameOf(b); });
   std::wstring block;
   for (const std::wstring& e : entries) block += e + L'\0';
   return block + L'\0';
 }
 
-// A pipe name no other pipe has: the fleet's process id and the stream's address.
-std::wstring pipeName(const void* stream) {
-  return L"\\\\.\\pipe\\vestrel-fleet-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-         std::to_wstring(reinterpret_cast<std::uintptr_t>(stream)) + L"-" + std::to_wstring(::GetTickCount64());
+// A name nobody can guess: the fleet's process id and 128 random bits.
+std::wstring pipeName() {
+  unsigned char random[16] = {};
+  ::BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+  static const wchar_t* const kHex = L"0123456789abcdef";
+  std::wstring name = L"\\\\.\\pipe\\vestrel-fleet-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+  for (unsigned char b : random) {
+    name.push_back(kHex[b >> 4]);
+    name.push_back(kHex[b & 15]);
+  }
+  return name;
 }
+
+// The handles a child inherits, and no other: its standard handles and its stop event. Every
+// handle the fleet holds for its other children stays the fleet's.
+class InheritedHandles {
+ public:
+  explicit InheritedHandles(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    ok_ = ::InitializeProcThreadAttributeList(list_, 1, 0, &size) &&
+          ::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                      handles_.size() * sizeof(HANDLE), nullptr, nullptr);
+  }
+  ~InheritedHandles() {
+    if (list_) ::DeleteProcThreadAttributeList(list_);
+  }
+  InheritedHandles(const InheritedHandles&) = delete;
+  InheritedHandles& operator=(const InheritedHandles&) = delete;
+  LPPROC_THREAD_ATTRIBUTE_LIST list() const { return ok_ ? list_ : nullptr; }
+
+ private:
+  std::vector<HANDLE> handles_;
+  std::vector<unsigned char> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+  bool ok_ = false;
+};
+
 
 void closeHandle(HANDLE& h) {
   if (h) ::CloseHandle(h);
@@ -99,15 +141,16 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment, std::string& error) {
-  HANDLE outWrite = impl_->out.open(pipeName(&impl_->out));
-  HANDLE errWrite = impl_->err.open(pipeName(&impl_->err));
+  HANDLE outWrite = impl_->out.open(pipeName());
+  HANDLE errWrite = impl_->err.open(pipeName());
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
   if (input == INVALID_HANDLE_VALUE) input = nullptr;
+  impl_->stopEvent = ::CreateEventW(&inherit, TRUE, FALSE, nullptr);
   const auto closeChildEnds = [&] {
     for (HANDLE* h : {&outWrite, &errWrite, &input}) closeHandle(*h);
   };
-  if (!outWrite || !errWrite || !input) {
+  if (!outWrite || !errWrite || !input || !impl_->stopEvent) {
     error = "cannot run " + program + ": " + CMNC::windowstext::systemMessageLine(::GetLastError());
     closeChildEnds();
     return false;
@@ -117,28 +160,31 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   for (const std::string& a : args) commandLine += L" " + quoted(CMNC::windowstext::wide(a));
   std::vector<std::string> childEnvironment = environment;
   childEnvironment.push_back(std::string(kFleetProcessVariable) + "=" + std::to_string(::GetCurrentProcessId()));
+  childEnvironment.push_back(std::string(kStopEventVariable) + "=" +
+                             std::to_string(reinterpret_cast<std::uintptr_t>(impl_->stopEvent)));
   std::wstring block = environmentBlock(childEnvironment);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input;
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errWrite;
+  const InheritedHandles inherited({input, outWrite, errWrite, impl_->stopEvent});
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = input;
+  startup.StartupInfo.hStdOutput = outWrite;
+  startup.StartupInfo.hStdError = errWrite;
+  startup.lpAttributeList = inherited.list();
   PROCESS_INFORMATION created{};
-  // The fleet starts its children from one thread and closes its copies of their ends at once,
-  // so no child inherits another's pipe.
-  const BOOL ok = ::CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, block.data(),
-                                   nullptr, &startup, &created);
+  const DWORD flags = CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT |
+                      (startup.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
+  const BOOL ok = ::CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, block.data(),
+                                   nullptr, &startup.StartupInfo, &created);
   const DWORD startError = ::GetLastError();
   closeChildEnds();
   if (!ok) {
     error = "cannot run " + program + ": " + CMNC::windowstext::systemMessageLine(startError);
     impl_->out.close();
     impl_->err.close();
+    closeHandle(impl_->stopEvent);
     return false;
   }
-  impl_->stopEvent = ::CreateEventW(nullptr, TRUE, FALSE, stopEventName(created.dwProcessId).c_str());
   impl_->job = jobOfTheChild();
   if (impl_->job && !::AssignProcessToJobObject(impl_->job, created.hProcess)) closeHandle(impl_->job);
   ::ResumeThread(created.hThread);

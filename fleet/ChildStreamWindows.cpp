@@ -1,5 +1,9 @@
 #include "ChildStreamWindows.h"
 
+#include <sddl.h>
+
+#include <vector>
+
 #include "ChildWait.h"
 
 namespace {
@@ -8,14 +12,46 @@ constexpr DWORD kReadChunk = 65536;
 // costs the fleet this much memory at most.
 constexpr std::size_t kMaxBuffered = 1024 * 1024;
 constexpr DWORD kPipeBuffer = 65536;
+// What only this process's user may open: a security descriptor whose access list names that
+// user alone (not the default list, which lets others of the machine in).
+class UserOnly {
+ public:
+  UserOnly() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    wchar_t* sid = nullptr;
+    if (size > 0 && ::GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+        ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+      const std::wstring sddl = L"D:P(A;;GA;;;" + std::wstring(sid) + L")";
+      ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor_, nullptr);
+      ::LocalFree(sid);
+    }
+    ::CloseHandle(token);
+  }
+  ~UserOnly() {
+    if (descriptor_) ::LocalFree(descriptor_);
+  }
+  UserOnly(const UserOnly&) = delete;
+  UserOnly& operator=(const UserOnly&) = delete;
+  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
+
 }  // namespace
 
 ChildStream::~ChildStream() { close(); }
 
 HANDLE ChildStream::open(const std::wstring& name) {
+  const UserOnly access;
+  SECURITY_ATTRIBUTES mine{sizeof mine, access.descriptor(), FALSE};
   pipe_ = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, kPipeBuffer,
-                             0, nullptr);
+                             0, access.descriptor() ? &mine : nullptr);
   if (pipe_ == INVALID_HANDLE_VALUE) {
     pipe_ = nullptr;
     return nullptr;

@@ -6,14 +6,18 @@
 
 // The stored TCP/IP hosts and Bluetooth devices, one implementation per platform: on Linux the
 // program's settings file (~/.config/Telmora/Vestrel.conf, DeviceStoreFile.cpp over SettingsFile),
-// readable by its owner only from its first byte since it holds receiver passwords; on Windows the
+// readable by its owner only from its first byte (it may hold a password the secret store would
+// not take); on Windows the
 // current user's registry under "Software\Telmora\Vestrel" (DeviceStoreRegistry.cpp). Both use the
 // same keys.
 namespace devicestore {
 
-// Hosts: "hosts/count", "hosts/host<i>" (host:port:password), "hosts/name<i>".
+// Hosts: "hosts/count", "hosts/host<i>" (host:port:, the password in the secret store: SecretStore.h),
+// "hosts/name<i>". The entries loaded carry their passwords. A password the secret store would not
+// take stays in the text (host:port:password) and saveHosts says so; a password found in the text
+// on load is moved to the secret store.
 std::vector<PortEntry> loadHosts();
-void saveHosts(const std::vector<PortEntry>& hosts);
+std::string saveHosts(const std::vector<PortEntry>& hosts);
 // Devices: "bluetooth/count", "bluetooth/btaddr<i>", "bluetooth/name<i>"; empty while Bluetooth
 // is not available.
 std::vector<PortEntry> loadBluetooth(bool bluetoothAvailable);

@@ -107,6 +107,7 @@ bool CTcpipDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CTcpipDialog::accept() {
-  devicestore::saveHosts(model_.hostsToStore());
+  const std::string warning = devicestore::saveHosts(model_.hostsToStore());
+  if (!warning.empty()) QMessageBox::warning(this, QStringLiteral("Set up TCP/IP connections"), q(warning));
   QDialog::accept();
 }

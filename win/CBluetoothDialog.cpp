@@ -1,5 +1,7 @@
 #include "CBluetoothDialog.h"
 
+#include <thread>
+
 #include "BluetoothInquiry.h"
 #include "ControlIds.h"
 #include "DeviceListControls.h"
@@ -10,6 +12,9 @@ using namespace devicelistcontrols;
 
 namespace {
 constexpr int kBluetoothLayout = 135;
+constexpr UINT kSearchDone = WM_APP + 2;     // the search's thread found what it found
+constexpr UINT_PTR kProgressTimer = 1;       // the seconds the search has taken, counted
+constexpr UINT kProgressMs = 1000;
 // What the search disables while it runs: both lists and three buttons.
 constexpr int kSearchDisables[] = {ids::kDeviceList, ids::kFoundList, ids::kDeviceDelete, ids::kDeviceAdd,
                                    ids::kDeviceNew};
@@ -18,9 +23,16 @@ constexpr int kSearchDisables[] = {ids::kDeviceList, ids::kFoundList, ids::kDevi
 CBluetoothDialog::CBluetoothDialog(bool bluetoothAvailable)
     : search([] { return CMNC::SearchDevices(); }), model_(devicestore::loadBluetooth(bluetoothAvailable)) {}
 
-bool CBluetoothDialog::run(HWND owner) { return runModal(owner, kBluetoothLayout, *this); }
+CBluetoothDialog::~CBluetoothDialog() { abandonSearch(); }
 
-void CBluetoothDialog::save() const { devicestore::saveBluetooth(model_.devicesToStore()); }
+bool CBluetoothDialog::run(HWND owner) {
+  const bool stored = runModal(owner, kBluetoothLayout, *this);
+  abandonSearch();  // a search under way when the window closed reports to nobody
+  searching_.reset();
+  return stored;
+}
+
+void CBluetoothDialog::save(HWND) const { devicestore::saveBluetooth(model_.devicesToStore()); }
 
 bool CBluetoothDialog::command(HWND hwnd, int id, int notification) {
   using namespace ids;
@@ -43,10 +55,52 @@ bool CBluetoothDialog::command(HWND hwnd, int id, int notification) {
 }
 
 void CBluetoothDialog::runSearch(HWND hwnd) {
-  const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  if (searching_) {  // "Stop": the search is abandoned, the window goes on at once
+    abandonSearch();
+    endSearch(hwnd);
+    return;
+  }
+  searching_ = std::make_shared<Search_>();
+  searching_->window = hwnd;
+  searchStarted_ = ::GetTickCount64();
   for (int id : kSearchDisables) ::EnableWindow(::GetDlgItem(hwnd, id), FALSE);
-  ::UpdateWindow(hwnd);
-  model_.searched(search());
+  setText(hwnd, ids::kDeviceNew, "Stop");
+  ::EnableWindow(::GetDlgItem(hwnd, ids::kDeviceNew), TRUE);
+  showSearching(hwnd);
+  ::SetTimer(hwnd, kProgressTimer, kProgressMs, nullptr);
+  std::thread([state = searching_, inquire = search] {
+    std::vector<CMNC::CBTRemoteDevice> devices = inquire();
+    std::lock_guard lock(state->mutex);
+    state->found = std::move(devices);
+    if (state->window) ::PostMessageW(state->window, kSearchDone, 0, 0);
+  }).detach();
+}
+
+void CBluetoothDialog::showSearching(HWND hwnd) {
+  const HWND found = ::GetDlgItem(hwnd, ids::kFoundList);
+  ::SendMessageW(found, LB_RESETCONTENT, 0, 0);
+  const std::wstring text =
+      L"Searching... " + std::to_wstring((::GetTickCount64() - searchStarted_) / 1000) + L" s";
+  ::SendMessageW(found, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CBluetoothDialog::abandonSearch() {
+  if (!searching_) return;
+  std::lock_guard lock(searching_->mutex);
+  searching_->window = nullptr;  // its thread ends on its own; what it finds goes nowhere
+}
+
+// The search is over (found, or abandoned): the found list shows what it found, the controls are
+// back.
+void CBluetoothDialog::endSearch(HWND hwnd) {
+  ::KillTimer(hwnd, kProgressTimer);
+  std::vector<CMNC::CBTRemoteDevice> devices;
+  if (searching_) {
+    std::lock_guard lock(searching_->mutex);
+    devices = std::move(searching_->found);
+  }
+  searching_.reset();
+  model_.searched(std::move(devices));
   const HWND found = ::GetDlgItem(hwnd, ids::kFoundList);
   ::SendMessageW(found, LB_RESETCONTENT, 0, 0);
   for (const CMNC::CBTRemoteDevice& device : model_.found()) {
@@ -54,11 +108,25 @@ void CBluetoothDialog::runSearch(HWND hwnd) {
     ::SendMessageW(found, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
   for (int id : kSearchDisables) ::EnableWindow(::GetDlgItem(hwnd, id), TRUE);
-  ::SetCursor(previous);
+  setText(hwnd, ids::kDeviceNew, "Search");
+}
+
+INT_PTR CBluetoothDialog::message(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_TIMER && wParam == kProgressTimer && searching_) {
+    showSearching(hwnd);
+    return TRUE;
+  }
+  if (message == kSearchDone && searching_) {
+    endSearch(hwnd);
+    render(hwnd);
+    return TRUE;
+  }
+  return FALSE;
 }
 
 void CBluetoothDialog::render(HWND hwnd) {
   using namespace ids;
+  if (searching_) return;  // the search's own state stands until it ends
   showList(hwnd, model_.list(), model_.deleteEnabled());
   ::SendDlgItemMessageW(hwnd, kFoundList, LB_SETCURSEL, static_cast<WPARAM>(model_.selectedFound()), 0);
   setText(hwnd, kDescriptionEdit, model_.description());

@@ -3,6 +3,7 @@
 #include "ControlIds.h"
 #include "DeviceListControls.h"
 #include "DeviceStore.h"
+#include "WindowsText.h"
 
 using namespace devicelistcontrols;
 
@@ -14,7 +15,11 @@ CTcpipDialog::CTcpipDialog() : model_(devicestore::loadHosts()) {}
 
 bool CTcpipDialog::run(HWND owner) { return runModal(owner, kTcpipLayout, *this); }
 
-void CTcpipDialog::save() const { devicestore::saveHosts(model_.hostsToStore()); }
+void CTcpipDialog::save(HWND owner) const {
+  const std::string warning = devicestore::saveHosts(model_.hostsToStore());
+  if (!warning.empty())
+    ::MessageBoxW(owner, CMNC::windowstext::wide(warning).c_str(), L"Set up TCP/IP connections", MB_OK | MB_ICONWARNING);
+}
 
 bool CTcpipDialog::command(HWND hwnd, int id, int notification) {
   using namespace ids;

@@ -15,7 +15,7 @@ class CTcpipDialog {
   // For the dialog procedure: see devicelistcontrols::runModal.
   void render(HWND hwnd);
   bool command(HWND hwnd, int id, int notification);
-  void save() const;
+  void save(HWND owner) const;
 
  private:
   void readFields(HWND hwnd);

@@ -33,10 +33,14 @@ bool runModal(HWND owner, int layout, Dialog& dialog) {
       self->render(hwnd);
       return TRUE;
     }
+    // A dialog with work of its own (a search on a thread, its progress) takes its messages.
+    if constexpr (requires { self->message(hwnd, message, wParam, lParam); }) {
+      if (message == WM_TIMER || message >= WM_APP) return self->message(hwnd, message, wParam, lParam);
+    }
     if (message != WM_COMMAND) return FALSE;
     const int id = LOWORD(wParam);
     if (id == IDOK) {
-      self->save();
+      self->save(hwnd);
       ::EndDialog(hwnd, IDOK);
     } else if (id == IDCANCEL) {
       ::EndDialog(hwnd, IDCANCEL);

@@ -131,7 +131,9 @@ class Line:
 
 
 def warnings(events):
-    return [e.get("text", "") for e in events if "Warning:" in e.get("text", "")]
+    """The history's warnings (a machine without a system bus also warns that nothing keeps it awake)."""
+    return [e.get("text", "") for e in events
+            if "Warning:" in e.get("text", "") and "nothing keeps the computer" not in e.get("text", "")]
 
 
 def passwords_refused(line):

@@ -398,12 +398,28 @@ TEST_F(Dialog, BluetoothSetUpSearchesAndStores) {
   devicestore::saveBluetooth({{"Rover", "Rover", "(00:11:22:33:44:01)", ConnectionKind::Bluetooth}});
   for (const bool ok : {false, true}) {
     CBluetoothDialog setUp(true);
-    setUp.search = [] { return std::vector<CMNC::CBTRemoteDevice>{CMNC::CBTRemoteDevice("Base", 0x0011223344AAull, 0)}; };
+    setUp.search = [] {  // an inquiry takes its time: the window answers meanwhile
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      return std::vector<CMNC::CBTRemoteDevice>{CMNC::CBTRemoteDevice("Base", 0x0011223344AAull, 0)};
+    };
     operateOn([&] { return setUp.run(nullptr); }, L"Set up Bluetooth devices", [&](Operator& op) {
       EXPECT_EQ(op.text(kDeviceList), "Rover");
       EXPECT_EQ(op.text(kDeviceAdd), "Update");
+      if (!ok) {  // "Stop" abandons a search at once
+        op.press(kDeviceNew);
+        ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kDeviceNew) == "Stop"; }, 5000));
+        op.press(kDeviceNew);
+        ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kDeviceNew) == "Search"; }, 500));
+        EXPECT_TRUE(op.enabled(kDeviceList));
+      }
       op.press(kDeviceNew);  // "Search"
+      ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kDeviceNew) == "Stop"; }, 5000));
+      DWORD_PTR answer = 0;
+      EXPECT_NE(::SendMessageTimeoutW(op.dialog(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer), 0)
+          << "the window answers during the search";
+      EXPECT_FALSE(op.enabled(kDeviceList));
       ASSERT_TRUE(Operator::waitUntil([&] { return op.text(kDeviceAdd) == "Add"; }, 5000));
+      EXPECT_EQ(op.text(kDeviceNew), "Search");
       EXPECT_EQ(op.text(kDescriptionEdit), "Base");
       EXPECT_TRUE(op.enabled(kFoundList));
       op.press(kDeviceAdd);

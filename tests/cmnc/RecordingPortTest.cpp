@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "RecordingPort.h"
+#include "FileText.h"
 #include "TempDir.h"
 
 using namespace CMNC;
@@ -36,13 +37,6 @@ class ScriptedPort final : public CAbstractReceiverPort {
   bool open_ = false;
 };
 
-std::string contents(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
 // Every call crosses the boundary into the recording, the password as a placeholder only; the real
@@ -68,7 +62,7 @@ TEST(RecordingPort, KeepsEveryExchangeButThePassword) {
   port.Purge(kPurgeRxClear);
   port.Close();
 
-  const std::string text = contents(dir.file("run.rec"));
+  const std::string text = fileText(dir.file("run.rec"));
   EXPECT_EQ(text.rfind("vestrel-recording 1\nprogram vestrel 1.0.0\nlink tcpip\nport tcp:rover:8002\nsetting method fldp\n", 0), 0u)
       << text;
   EXPECT_EQ(text.find("s3cret"), std::string::npos);

@@ -11,16 +11,10 @@
 #include "DeviceStore.h"
 #include "SecretStore.h"
 #include "SettingsFile.h"
+#include "FileText.h"
 #include "TempDir.h"
 
 namespace {
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 class ConfigHome {
  public:
@@ -47,7 +41,7 @@ TEST(SecretStore, PasswordsLiveInTheSecretStoreNeverInTheFile) {
   const std::string warning =
       devicestore::saveHosts({{"Base", "Base", "base.local:8002:s3cret:with:colons", ConnectionKind::Tcpip}});
   EXPECT_EQ(warning.empty(), service) << warning;
-  EXPECT_EQ(contents(devicestore::settingsPath()).find("s3cret") == std::string::npos, service);
+  EXPECT_EQ(fileText(devicestore::settingsPath()).find("s3cret") == std::string::npos, service);
   auto hosts = devicestore::loadHosts();
   ASSERT_EQ(hosts.size(), 1u);
   EXPECT_EQ(hosts[0].address, "base.local:8002:s3cret:with:colons");
@@ -67,7 +61,7 @@ TEST(SecretStore, PasswordsLiveInTheSecretStoreNeverInTheFile) {
   hosts = devicestore::loadHosts();
   ASSERT_EQ(hosts.size(), 1u);
   EXPECT_EQ(hosts[0].address, "old.local:4001:plain");
-  EXPECT_EQ(contents(devicestore::settingsPath()).find("plain"), std::string::npos) << "moved out of the file";
+  EXPECT_EQ(fileText(devicestore::settingsPath()).find("plain"), std::string::npos) << "moved out of the file";
   EXPECT_EQ(devicestore::loadHosts()[0].address, "old.local:4001:plain");
 
   devicestore::saveHosts({});  // every host deleted: its password too

@@ -5,18 +5,9 @@
 #include <sstream>
 
 #include "SettingsFile.h"
+#include "FileText.h"
 #include "TempDir.h"
 
-namespace {
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-}  // namespace
 
 TEST(SettingsFile, ValuesAreEscapedAsQtWritesThemAndReadBack) {
   struct Case {
@@ -47,7 +38,7 @@ TEST(SettingsFile, OtherGroupsSurviveAndTheFileIsPrivateFromItsCreation) {
   std::string error;
   ASSERT_TRUE(file.save(error)) << error;
   ::umask(saved);
-  EXPECT_EQ(contents(path),
+  EXPECT_EQ(fileText(path),
             "[General]\nwindow=1\n\n[hosts]\ncount=1\nhost0=\"b:2:y,z\"\nname0=B\n\n[bluetooth]\ncount=0\n");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);

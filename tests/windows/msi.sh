@@ -37,7 +37,7 @@ check "installed silently: the program runs as $version" runs "$version"
 check "installed silently: registered" registered "$new_code"
 check "the older version was replaced" not registered "$old_code"
 check "the Start-menu entry starts in %USERPROFILE%, unexpanded" shortcut_folder
-secure_removesettings() { msiinfo export "$msi" Property | tr -d '\r' | grep -qx $'SecureCustomProperties\tREMOVESETTINGS'; }
+secure_removesettings() { msiinfo export "$msi" Property | tr -d '\r' | grep -q $'^SecureCustomProperties\t.*REMOVESETTINGS'; }
 check "REMOVESETTINGS is a secure property" secure_removesettings
 
 store_settings

@@ -19,6 +19,7 @@ std::string s(const QLineEdit* e) { return e->text().toStdString(); }
 CTcpipDialog::CTcpipDialog(QWidget* parent) : CDeviceListDialog(parent), model_(devicestore::loadHosts()) {
   setWindowTitle(QStringLiteral("Set up TCP/IP connections"));
   message = [this](const QString& text) { QMessageBox::critical(this, QStringLiteral("Device properties"), text); };
+  warning = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Set up TCP/IP connections"), text); };
   host_ = new QLineEdit(this);
   port_ = new QLineEdit(this);
   password_ = new QLineEdit(this);
@@ -107,7 +108,7 @@ bool CTcpipDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CTcpipDialog::accept() {
-  const std::string warning = devicestore::saveHosts(model_.hostsToStore());
-  if (!warning.empty()) QMessageBox::warning(this, QStringLiteral("Set up TCP/IP connections"), q(warning));
+  const std::string kept = devicestore::saveHosts(model_.hostsToStore());
+  if (!kept.empty()) warning(q(kept));
   QDialog::accept();
 }

@@ -18,6 +18,9 @@ class CTcpipDialog : public CDeviceListDialog {
   void accept() override;
   // Shows a validation message ("Device properties", error icon); tests replace it.
   std::function<void(const QString&)> message;
+  // Shows what OK's storing warns of (a password kept in the file: no secret service); tests
+  // replace it.
+  std::function<void(const QString&)> warning;
 
   void newHost();
   void addOrUpdate();

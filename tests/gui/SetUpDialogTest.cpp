@@ -20,6 +20,8 @@ TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
   CTcpipDialog d;
   QString shown;
   d.message = [&shown](const QString& text) { shown = text; };
+  QString warned;  // without a secret service here, the passwords stay in the owner-only file
+  d.warning = [&warned](const QString& text) { warned = text; };
   d.addOrUpdate();
   EXPECT_EQ(shown, "Host name or IP address is required.");
   type(d, 1035, "rover.local");
@@ -39,6 +41,7 @@ TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
   ASSERT_EQ(d.hosts().size(), 2u);
   EXPECT_EQ(d.hosts()[1].description, "10.0.0.7:8000");
   d.accept();
+  EXPECT_TRUE(warned.isEmpty() || warned.contains(QStringLiteral("which only you may read"))) << warned.toStdString();
 
   const std::vector<PortEntry> stored = devicestore::loadHosts();
   ASSERT_EQ(stored.size(), 2u);
@@ -58,6 +61,7 @@ TEST(TcpipSetUp, AddUpdateDeleteAndSaveInDisplayOrder) {
   }
 
   CTcpipDialog again;
+  again.warning = [&warned](const QString& text) { warned = text; };
   auto* list = qobject_cast<QComboBox*>(again.control(1030));
   EXPECT_EQ(list->count(), 2);
   list->setCurrentIndex(1);

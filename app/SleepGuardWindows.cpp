@@ -31,7 +31,10 @@ LRESULT CALLBACK guardProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 class WindowsGuard final : public SleepGuard {
  public:
   explicit WindowsGuard(const std::string& why) : why_(CMNC::windowstext::wide(why)) {
-    previous_ = ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+    // The call returns the state before it: asked twice, the second answer says whether the
+    // first took (a thread that never set a state may have had none before).
+    ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+    held_ = (::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) & ES_SYSTEM_REQUIRED) != 0;
     std::unique_lock lock(mutex_);
     thread_ = std::thread([this] { windowThread(); });
     ready_.wait_for(lock, std::chrono::milliseconds(kAskMs), [this] { return started_; });
@@ -45,7 +48,7 @@ class WindowsGuard final : public SleepGuard {
     if (thread_.joinable()) thread_.join();
     ::SetThreadExecutionState(ES_CONTINUOUS);  // this thread no longer requires the system
   }
-  std::string mode() const override { return previous_ != 0 ? "system required" : ""; }
+  std::string mode() const override { return held_ ? "system required" : ""; }
 
  private:
   void windowThread() {
@@ -74,7 +77,7 @@ class WindowsGuard final : public SleepGuard {
   }
 
   std::wstring why_;
-  EXECUTION_STATE previous_ = 0;
+  bool held_ = false;  // the system is required while this thread holds the state
   std::mutex mutex_;
   std::condition_variable ready_;
   bool started_ = false;     // guarded by mutex_

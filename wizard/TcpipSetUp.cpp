@@ -5,14 +5,9 @@
 #include <charconv>
 
 #include "TcpipAddress.h"
+#include "Trimmed.h"
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 // The port number 1..65535, or 0.
 int portNumber(const std::string& text) {
@@ -77,12 +72,12 @@ std::string TcpipSetUp::descriptionEdited(const std::string& text) {
 std::string TcpipSetUp::addOrUpdate() {
   // An IPv6 address is stored in brackets inside "host:port:password"; brackets typed around it
   // are taken off first.
-  std::string host = trimmed(fields_.host);
+  std::string host = wizardtext::trimmed(fields_.host);
   if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   if (host.empty() || host.find_first_of("[]") != std::string::npos ||
       (host.find(':') != std::string::npos && !ipv6Address(host)))
     return "Host name or IP address is required.";
-  const std::string portText = trimmed(fields_.port);
+  const std::string portText = wizardtext::trimmed(fields_.port);
   const int port = portNumber(portText);
   // An empty field is the written message; a wrong one says which field and what it takes.
   if (port == 0 && portText.empty()) return "Port number is required.";

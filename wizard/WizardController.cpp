@@ -7,6 +7,7 @@
 #include "LinkKinds.h"
 #include "PortEnumeration.h"
 #include "PortResolution.h"
+#include "Trimmed.h"
 #include "Loader.h"
 #include "WizardEvents.h"
 #include "WizardModel.h"
@@ -43,12 +44,6 @@ std::vector<ControlState::Item> itemsOf(const std::vector<wizard::Choice<T>>& ch
 
 bool itemUsable(const ControlState& list, int index) {
   return index >= 0 && index < static_cast<int>(list.items.size()) && list.items[static_cast<std::size_t>(index)].enabled;
-}
-
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 
@@ -248,7 +243,7 @@ void WizardController::refuseConnection(int index) {
 // The operator typed a port into the port box: a device path, or any port "/port" takes. It is
 // listed and chosen, under its kind of link; what cannot be a port is said in the log box.
 void WizardController::typePort(const std::string& typed) {
-  const std::string text = trimmed(typed);
+  const std::string text = wizardtext::trimmed(typed);
   if (page_ != Page::Connection || running() || text.empty()) return;
   if (chosenPortIndex() >= 0 && text == state(kPortList).text) return;  // the listed entry, unchanged
   CMNC::PortText port;

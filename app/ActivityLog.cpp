@@ -1,10 +1,12 @@
 #include "ActivityLog.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <stdexcept>
 
+#include "HistoryClock.h"
 #include "PathText.h"
 #include "PrintableText.h"
 
@@ -42,6 +44,7 @@ void ActivityLog::Open(const std::string& path) {
   closeLocked();
   file_.clear();
   file_.open(pathtext::fromUtf8(path), std::ios::out | std::ios::app | std::ios::binary);
+  atLineStart_ = true;
   if (file_.is_open()) file_ << "Log file started " << Timestamp() << std::flush;
 }
 
@@ -57,11 +60,24 @@ void ActivityLog::closeLocked() {
   file_.close();
 }
 
+// The text with the time before each line it begins. Called under the log's lock.
+std::string ActivityLog::withTimes(const std::string& text) {
+  const std::string stamp = "[" + historyclock::localIso(std::chrono::system_clock::now(), true) + "] ";
+  std::string stamped;
+  for (const char c : text) {
+    if (atLineStart_ && c != '\n') stamped += stamp;
+    stamped += c;
+    atLineStart_ = c == '\n';
+  }
+  return stamped;
+}
+
 void ActivityLog::Write(const std::string& text) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_.is_open()) return;
   std::string clean = text;
   clean.erase(std::remove(clean.begin(), clean.end(), '\r'), clean.end());
+  if (lineTimes_) clean = withTimes(clean);
   file_.clear();
   // A receiver's text may hold escape sequences: `tail -f` on the log must not pass them on.
   file_ << printable(clean);

@@ -18,6 +18,12 @@ class ActivityLog {
   void Close();
   // Writes text without its carriage returns; does nothing when no file is open.
   void Write(const std::string& text);
+  // Each line written after this begins with its local time and zone,
+  // "[2026-12-10T09:15:02.123+01:00] ".
+  void SetLineTimes(bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lineTimes_ = on;
+  }
   bool IsOpen() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return file_.is_open() && file_.good();
@@ -31,5 +37,8 @@ class ActivityLog {
   ~ActivityLog();
   void closeLocked();
   mutable std::mutex mutex_;
+  std::string withTimes(const std::string& text);
   std::ofstream file_;
+  bool lineTimes_ = false;
+  bool atLineStart_ = true;  // the next character written begins a line
 };

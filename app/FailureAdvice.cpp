@@ -35,6 +35,9 @@ std::string remedyFor(const FailureContext& c) {
       return "The receiver refused it, in its words above: check that this firmware is meant for this receiver, "
              "then load again.";
     case FailureKind::WrongHardware: return "Load the firmware built for this receiver's hardware version.";
+    case FailureKind::WrongReceiver:
+      return "Connect the receiver the order names (vestrel --identify tells who answers on a port), or correct "
+             "--receiver-id.";
     case FailureKind::SourceRefused:
       return "Check the firmware distribution, get it again if it is damaged, and name it with /source.";
     case FailureKind::PortUnavailable:

@@ -4,8 +4,10 @@
 
 #include "ConnectionKind.h"
 #include "LoadMethod.h"
+#include "OrderFields.h"
 #include "PortEntry.h"
 #include "SourceDigest.h"
+#include "SourceSignature.h"
 
 // Where a run's row of the load history goes, and what it says of the program.
 struct HistorySettings {
@@ -14,7 +16,10 @@ struct HistorySettings {
   std::string path;         // "--history-db" (a file or the line's server), else the station's own file
   std::string commandLine;  // the program's command line, passwords masked
   std::string toolVersion;
-  std::string logPath;      // the activity log's file, when one was opened
+  std::string logPath;      // the activity log's file by its absolute path, when one was opened
+  OrderFields order;        // the receiver, work order, operator and lot the load was made for
+  std::string signerKey;    // the trusted key that signed the source (its id), once checked
+  std::string signerComment;  // the signature's trusted comment
 };
 
 // The operator's settings, filled from the command line and the wizard's pages. The wizard turns
@@ -38,5 +43,6 @@ struct LoadJob {
   uint32_t maxSourceMib = 0;  // "--max-source-mib": the most a run's images may declare together; 0 the default
   std::string expectVersion;  // "--expect-version": the main firmware's version after the load begins so
   DigestExpectation digest;   // "--sha256", "--sha256-file": what the source's bytes must be
+  SignatureTrust trust;       // "--trusted-key", "--require-signature" and the station's policy
   HistorySettings history;
 };

@@ -1,11 +1,13 @@
 #include "LoadPlan.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "AbortSignal.h"
 #include "ImageCatalogue.h"
 #include "LinkKinds.h"
 #include "PortResolution.h"
+#include "PrintableText.h"
 #include "RunOutcome.h"
 #include "SourceDigest.h"
 #include "WizardModel.h"
@@ -134,6 +136,36 @@ ReceiverFit fitPlanToReceiver(LoadPlan& plan, const std::string& hardwareVersion
   return fit;
 }
 
+std::string checkPlanSignature(LoadPlan& plan, const CMNC::AbortSignal* stop) {
+  if (plan.signatureChecked) return "";
+  const SignatureCheck check = sourcesignature::check(plan.source, plan.sourceKind, plan.digestList, plan.trust,
+                                                      [stop] { return stop && stop->isSet(); });
+  if (!check.refusal.empty()) return check.refusal;
+  plan.signatureChecked = true;
+  plan.signatureWarning = check.warning;
+  plan.history.signerKey = check.keyId;
+  plan.history.signerComment = check.trustedComment;
+  return "";
+}
+
+namespace {
+bool sameIdentity(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+}  // namespace
+
+std::string receiverMismatch(const LoadPlan& plan, const std::string& identity) {
+  const std::string& ordered = plan.history.order.receiverId;
+  if (ordered.empty() || sameIdentity(ordered, identity)) return "";
+  if (identity.empty())
+    return "The receiver on " + plan.shownPort + " did not tell its identity, and the order names " + ordered +
+           ": nothing was loaded.";
+  return "The receiver on " + plan.shownPort + " is " + printable(identity) + ", but the order names " + ordered +
+         ": nothing was loaded.";
+}
+
 RunRequest runRequestOf(const LoadJob& job) {
   RunRequest r;
   r.port = CMNC::ShownPortText(job.port);
@@ -165,7 +197,11 @@ PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::A
   plan.source = job.source;
   plan.expectVersion = job.expectVersion;
   plan.history = job.history;
+  plan.trust = job.trust;
+  plan.digestList = job.digest.listFile;
   if (job.source.empty()) return refused("No source was named: name the firmware with /source.");
+  // The signature first: nothing of a source that is not the maker's is read.
+  if (std::string error = checkPlanSignature(plan, stop); !error.empty()) return refused(error);
   if (std::string error = readSource(job, plan, stop); !error.empty()) return refused(error);
   if (std::string error = inspectPlanImages(plan, stop); !error.empty()) return refused(error);
   return {std::move(plan), {}};

@@ -42,7 +42,11 @@ struct LoadPlan {
   bool inspected = false;    // imageFacts were taken
   std::string sourceSha256;  // the source file's digest (none for a folder)
   std::string expectVersion; // the main firmware's version the receiver must run afterwards
-  HistorySettings history;
+  HistorySettings history;   // also what the load was made for (history.order) and who signed it
+  SignatureTrust trust;      // the keys the source's signature is held to
+  std::string digestList;    // "--sha256-file": a folder's signed list of digests
+  bool signatureChecked = false;
+  std::string signatureWarning;  // a signature that could not be held to a key, none being required
   // What the port test found, when a window ran it on its connection page: the run starts at the
   // load. None: the run walks the pages itself.
   std::optional<PortTestSetup> tested;
@@ -67,6 +71,14 @@ struct PlanResult {
 // resolved, the source read and its digest match what was given. stop cuts the source's reading
 // short.
 PlanResult makeLoadPlan(const LoadJob& job, SourceKind sourceKind, const CMNC::AbortSignal* stop = nullptr);
+
+// Holds the plan's source to its signature and the trusted keys (once; a checked plan passes): the
+// key and the trusted comment go into plan.history. "" or why the source is refused.
+std::string checkPlanSignature(LoadPlan& plan, const CMNC::AbortSignal* stop = nullptr);
+
+// The receiver the port test found held to the one the order names (plan.history.order): "" when
+// the order names none or this one.
+std::string receiverMismatch(const LoadPlan& plan, const std::string& identity);
 
 // The way the plan's images go to the receiver, as its version checks judge them.
 hardwarefit::Path loadPathOf(const LoadPlan& plan);

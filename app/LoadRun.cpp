@@ -123,7 +123,16 @@ void LoadRun::selectSource() {
   if (!sourceSha256_.empty()) send(SourceDigested{plan_.source, sourceSha256_});
   clearLog();
   appendLog(wizard::sourceListing(plan_.images));
+  saySignature();
   later([this] { enterLoading(); });
+}
+
+// Who signed the source, or why its signature could not be held to a key.
+void LoadRun::saySignature() {
+  if (!plan_.history.signerKey.empty())
+    appendLog("\r\nSigned by the trusted key " + plan_.history.signerKey + "; trusted comment: " +
+              plan_.history.signerComment);
+  if (!plan_.signatureWarning.empty()) appendLog("\r\nWarning: " + plan_.signatureWarning, Severity::Warning);
 }
 
 void LoadRun::enterLoading() {
@@ -142,6 +151,18 @@ bool LoadRun::fitsReceiver() {
       refuseLoad(refusal, FailureKind::SourceRefused);
       return false;
     }
+  }
+  if (!plan_.signatureChecked) {  // a window's plan: checked before its first byte
+    if (std::string refusal = checkPlanSignature(plan_, &stop_.latch()); !refusal.empty()) {
+      refuseLoad(refusal, FailureKind::SourceRefused);
+      return false;
+    }
+    if (record_) record_->signedBy(plan_.history.signerKey, plan_.history.signerComment);
+    saySignature();
+  }
+  if (std::string refusal = receiverMismatch(plan_, tested_.identity); !refusal.empty()) {
+    refuseLoad(refusal, FailureKind::WrongReceiver);
+    return false;
   }
   const ReceiverFit fit = fitPlanToReceiver(plan_, tested_.hardware);
   if (!fit.chosen.empty()) {

@@ -70,6 +70,7 @@ class LoadRun {
   void load();
   void keepAwake();
   bool fitsReceiver();
+  void saySignature();
   void refuseLoad(const std::string& refusal, FailureKind kind);
   bool goesOn() const;
   void later(std::function<void()> fn);

@@ -108,6 +108,11 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
   row_.method = method;
   row_.source = source;
   row_.logPath = settings_.logPath;
+  row_.workOrder = settings_.order.workOrder;
+  row_.operatorName = settings_.order.operatorName;
+  row_.lot = settings_.order.lot;
+  row_.signerKey = settings_.signerKey;
+  row_.signerComment = settings_.signerComment;
   const Write begin = [this](LoadHistory& history, std::string& error) { return history.begin(row_, error); };
   std::string warning, error;
   if (historyurl::isServerUrl(place())) {

@@ -38,6 +38,12 @@ class RunRecord {
   const std::string& id() const { return row_.id; }
   // Opens a row for a run over port with method on source; "" or a warning.
   std::string begin(const PortEntry& port, const std::string& method, const std::string& source);
+  // The key that signed the source and its trusted comment, checked once the row was open (a
+  // window's plan): written with the outcome.
+  void signedBy(const std::string& key, const std::string& comment) {
+    row_.signerKey = key;
+    row_.signerComment = comment;
+  }
   // Completes the open row with the run's outcome; "" or a warning. Harmless without an open row.
   std::string finish(const RunOutcome& outcome);
 

@@ -2,11 +2,13 @@
 
 #include "HistoryClock.h"
 #include "LinkKinds.h"
+#include "OrderFields.h"
 #include "PathText.h"
 #include "Sha256.h"
 #include "WizardModel.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <climits>
 #include <filesystem>
@@ -79,7 +81,8 @@ bool isOptionSpelling(const std::string& word) {
                           "--check", "--identify", "--window", "--history-db", "--no-history", "--list-history",
                           "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file",
                           "--history-required", "--sync-history", "--station", "--record", "--quiet", "-q",
-                          "--verbose", "-v"})
+                          "--verbose", "-v", "--receiver-id", "--work-order", "--operator", "--lot", "--trusted-key",
+                          "--require-signature", "--until", "--log-times", "--no-log-times"})
     if (word == gnu) return true;
   return false;
 }
@@ -124,6 +127,42 @@ bool takeText(const std::vector<std::string>& args, std::size_t& i, std::string&
   return true;
 }
 
+// The order's fields and the signature's options; false when arg is none of them.
+bool readOrderOption(const std::vector<std::string>& args, std::size_t& i, LoadJob& job, CommandLineResult& result) {
+  const std::string& arg = args[i];
+  OrderFields& order = job.history.order;
+  const std::pair<const char*, std::string*> fields[] = {{"--receiver-id", &order.receiverId},
+                                                         {"--work-order", &order.workOrder},
+                                                         {"--operator", &order.operatorName},
+                                                         {"--lot", &order.lot}};
+  for (const auto& [name, field] : fields) {
+    if (arg != name) continue;
+    if (i + 1 >= args.size() || isOptionSpelling(args[i + 1])) {
+      result.badValue = arg + " needs a value.";
+    } else if (const std::string refusal = orderfields::refusal(arg, args[i + 1]); !refusal.empty()) {
+      result.badValue = refusal;
+    } else {
+      *field = args[++i];
+    }
+    if (field == &order.workOrder) result.history.filter.workOrder = *field;
+    return true;
+  }
+  if (arg == "--trusted-key") {
+    std::string file;
+    if (!takeText(args, i, file)) result.badValue = "--trusted-key takes a minisign public key file.";
+    else if (const std::string problem = sourcesignature::keyFileProblem(file); !problem.empty()) result.badValue = problem;
+    else job.trust.keyFiles.push_back(file);
+  } else if (arg == "--require-signature") {
+    job.trust.required = true;
+    job.trust.requiredBy = "--require-signature";
+  } else if (arg == "--log-times" || arg == "--no-log-times") {
+    result.logTimes = arg == "--log-times";
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // The options of the load history and of the source's digests; false when arg is none of them.
 bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, LoadJob& job, CommandLineResult& result) {
   const std::string& arg = args[i];
@@ -148,9 +187,11 @@ bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, Load
     if (!takeText(args, i, query.exportFile)) result.badValue = "--export-history takes the CSV file to write.";
   } else if (arg == "--receiver") {
     if (!takeText(args, i, query.filter.receiverId)) result.badValue = "--receiver takes a receiver's identity.";
-  } else if (arg == "--since") {
-    if (!takeText(args, i, value) || (query.filter.since = historyclock::normalisedSince(value)).empty())
-      result.badValue = "--since takes a date or time in UTC: 2026-12-09 or 2026-12-09T10:15.";
+  } else if (arg == "--since" || arg == "--until") {
+    std::string& bound = arg == "--since" ? query.filter.since : query.filter.until;
+    if (!takeText(args, i, value) || (bound = historyclock::instantOf(value, std::chrono::system_clock::now())).empty())
+      result.badValue = arg + " takes today, yesterday, a local date or time (2026-12-09, 2026-12-09T10:15) or a "
+                              "time with its zone (2026-12-09T10:15Z, 2026-12-09T11:15+01:00).";
   } else if (arg == "--limit") {
     const long long limit = takeText(args, i, value) && value.find_first_not_of("0123456789") == std::string::npos
                                 ? readDecimal(value) : 0;
@@ -280,6 +321,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
   job.passwordFile.clear();
   job.maxSourceMib = 0;
   job.digest = {};
+  job.trust = {};
   job.history = {};
   job.recordFile.clear();
   job.speed = 115200;
@@ -362,7 +404,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, LoadJob
     } else if (arg == "--expect-version") {
       if (!takeText(args, i, job.expectVersion))
         result.badValue = "--expect-version takes the version the main firmware must begin with after the load.";
-    } else if (readRecordOption(args, i, job, result)) {
+    } else if (readRecordOption(args, i, job, result) || readOrderOption(args, i, job, result)) {
       continue;
     } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
       result.badOption = arg;

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,8 @@
 struct HistoryQuery {
   bool list = false;       // "--list-history": the rows as a table, or JSON with --json
   std::string exportFile;  // "--export-history FILE.csv"
-  HistoryFilter filter;    // "--receiver", "--port" (canonical), "--since", "--station", "--limit"
+  HistoryFilter filter;    // "--receiver", "--port" (canonical), "--since", "--until", "--station",
+                           // "--work-order", "--limit"
   bool wanted() const { return list || !exportFile.empty(); }
 };
 
@@ -28,6 +30,7 @@ struct CommandLineResult {
   bool noHistory = false;             // "--no-history": the run writes no row
   bool syncHistory = false;           // "--sync-history": send the rows that wait for the line's server
   HistoryQuery history;
+  std::optional<bool> logTimes;       // "--log-times", "--no-log-times": each log line with its time
   std::string badOption;              // an unknown GNU-style option: bad usage
   std::string badValue;               // what is wrong with an option's value: bad usage
   std::vector<std::string> ignoredWords;  // with "/run": words that are no option, ignored (said on standard error)

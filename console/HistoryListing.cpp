@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "HistoryClock.h"
 #include "JsonEvents.h"
 #include "HistoryUrl.h"
 #include "LoadHistory.h"
@@ -53,7 +54,12 @@ std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row
           {"reason", row.reason},
           {"failure_kind", row.failureKind},
           {"log_path", row.logPath},
-          {"pending", row.pending ? "1" : "0"}};
+          {"pending", row.pending ? "1" : "0"},
+          {"work_order", row.workOrder},
+          {"operator", row.operatorName},
+          {"lot", row.lot},
+          {"signer_key", row.signerKey},
+          {"signer_comment", row.signerComment}};
 }
 
 std::string csvCell(std::string text) {
@@ -79,11 +85,12 @@ std::string padded(const std::string& text, std::size_t width) {
 
 std::string asTable(const std::vector<LoadRecord>& rows) {
   if (rows.empty()) return "No loads are recorded.\n";
-  const std::vector<std::string> heads = {"STARTED (UTC)", "STATION", "OUTCOME", "PORT", "RECEIVER", "FIRMWARE AFTER", "METHOD", "ID"};
+  const std::vector<std::string> heads = {"STARTED", "STATION", "OUTCOME", "PORT", "RECEIVER", "FIRMWARE AFTER", "METHOD", "WORK ORDER", "ID"};
   std::vector<std::vector<std::string>> cells;
   for (const LoadRecord& row : rows) {
     const std::string receiver = row.receiverId.empty() ? row.receiverModel : row.receiverModel + " " + row.receiverId;
-    cells.push_back({row.startedAt.substr(0, 19), row.station, shownOutcome(row) + (row.pending ? " (pending)" : ""), row.port, receiver, row.firmwareAfter, row.method, row.id});
+    cells.push_back({historyclock::localIso(row.startedAt), row.station, shownOutcome(row) + (row.pending ? " (pending)" : ""),
+                     row.port, receiver, row.firmwareAfter, row.method, row.workOrder, row.id});
     for (std::string& cell : cells.back()) cell = printable(cell);
   }
   std::vector<std::size_t> widths;

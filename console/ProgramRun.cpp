@@ -22,6 +22,8 @@
 #include "Loader.h"
 #include "JsonConsole.h"
 #include "LoadSession.h"
+#include "OrderFields.h"
+#include "SourceSignature.h"
 #include "PortEnumeration.h"
 #include "LinkKinds.h"
 #include "PasswordInput.h"
@@ -143,8 +145,9 @@ std::string historyUsage(const CommandLineResult& check, const LoadJob& probe) {
   if (check.syncHistory && !historyurl::isServerUrl(probe.history.path))
     return "--sync-history sends rows to the line's history server: name it with --history-db postgresql://USER@HOST/DB or VESTREL_HISTORY_DB.";
   const HistoryFilter& filter = check.history.filter;
-  if (!check.history.wanted() && (!filter.receiverId.empty() || !filter.since.empty() || !filter.station.empty() || filter.limit > 0))
-    return "--receiver, --since, --station and --limit go with --list-history or --export-history.";
+  if (!check.history.wanted() && (!filter.receiverId.empty() || !filter.since.empty() || !filter.until.empty() ||
+                                  !filter.station.empty() || filter.limit > 0))
+    return "--receiver, --since, --until, --station and --limit go with --list-history or --export-history.";
   return "";
 }
 
@@ -183,6 +186,32 @@ void writeLogHeading(const HistorySettings& settings) {
   log.Write("Program: vestrel " + settings.toolVersion + "\r\n");
   log.Write("Station: " + station::name() + "\r\n");
   log.Write("Command line: " + settings.commandLine + "\r\n");
+  log.Write(orderfields::logLines(settings.order));
+}
+
+// What is wrong with the order's options; "" when nothing.
+std::string orderUsage(const LoadJob& job, bool identify) {
+  if (job.history.order.receiverId.empty() || identify) return "";
+  if (job.method == LoadMethod::PowerOnCapture)
+    return "--receiver-id is checked by the port test, which Power On Capture does not make: load by Soft Break "
+           "Capture or by file upload, or leave --receiver-id out.";
+  return "";
+}
+
+// The station's policy (its trusted keys, a signature it requires) under the command line's.
+void applyStationPolicy(SignatureTrust& trust) {
+  const SignatureTrust station = sourcesignature::stationPolicy();
+  trust.keyFolder = station.keyFolder;
+  if (station.required && !trust.required) {
+    trust.required = true;
+    trust.requiredBy = station.requiredBy;
+  }
+}
+
+std::string absoluteLogPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(pathtext::fromUtf8(path), error);
+  return error ? path : pathtext::toUtf8(absolute.lexically_normal());
 }
 
 }  // namespace
@@ -234,6 +263,10 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   }
   if (check.syncHistory) return runHistorySync(probe.history.path, std::cout, std::cerr);
   if (check.history.wanted()) return listHistory(check.history, probe, check.json);
+  if (const std::string refusal = orderUsage(probe, check.identify); !refusal.empty()) {
+    std::cerr << "vestrel: " << refusal << "\n";
+    return 2;
+  }
   if (const std::string refusal = digestUsage(probe, probeKind); !refusal.empty()) {
     std::cerr << "vestrel: " << refusal << "\n";
     return 2;
@@ -272,8 +305,12 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   FirmwareImageSet images;
   if (!args.empty()) {
     const CommandLineResult result = parseCommandLine(args, job, sourceKind);
+    // Unattended runs' logs carry each line's time unless told not to.
+    ActivityLog::Instance().SetLineTimes(result.logTimes.value_or(job.run));
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
-    if (!result.logFiles.empty() && ActivityLog::Instance().IsOpen()) job.history.logPath = result.logFiles.back();
+    if (!result.logFiles.empty() && ActivityLog::Instance().IsOpen())
+      job.history.logPath = absoluteLogPath(result.logFiles.back());
+    applyStationPolicy(job.trust);
     job.port = probe.port;  // resolved once: a password is asked for once
     job.portEntry = probe.portEntry;
     job.connection = probe.connection;

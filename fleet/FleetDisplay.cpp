@@ -72,13 +72,13 @@ void FleetDisplay::refresh(const std::vector<ReceiverState>& receivers) {
 
 std::string FleetDisplay::summaryText(const std::vector<ReceiverState>& receivers, bool allowUnconfirmed) {
   std::vector<std::vector<std::string>> rows{
-      {"PORT", "RESULT", "IMAGES", "BEFORE", "AFTER", "TIME", "HISTORY ID", "REASON"}};
+      {"PORT", "RECEIVER", "RESULT", "IMAGES", "BEFORE", "AFTER", "TIME", "HISTORY ID", "REASON"}};
   int loaded = 0, unconfirmed = 0, current = 0;
   for (const ReceiverState& r : receivers) {
     loaded += r.loaded() ? 1 : 0;
     unconfirmed += r.unconfirmed() ? 1 : 0;
     current += r.current() ? 1 : 0;
-    rows.push_back({cell(r.shownPort()), resultText(r), cellOrDash(r.imagesText()), cellOrDash(r.firmwareBefore()),
+    rows.push_back({cell(r.shownPort()), cellOrDash(r.receiverId()), resultText(r), cellOrDash(r.imagesText()), cellOrDash(r.firmwareBefore()),
                     cellOrDash(r.firmwareAfter()), fixed(r.seconds(), 1) + " s", cellOrDash(r.historyId()),
                     r.loaded() || r.current() ? "" : cell(reasonText(r))});
   }
@@ -114,6 +114,9 @@ std::string FleetDisplay::summaryJson(const std::vector<ReceiverState>& receiver
                     {"log", ran ? Json(r.logPath()) : Json(nullptr)},
                     {"model", textOrNull(r.model())},
                     {"serial", textOrNull(r.serial())},
+                    {"receiver_id", textOrNull(r.receiverId())},
+                    {"listed_id", textOrNull(r.listedId())},
+                    {"work_order", textOrNull(r.workOrder())},
                     {"loaded", counted},
                     {"outcome", r.outcome()},
                     {"exit_status", r.exitStatus() >= 0 ? Json(r.exitStatus()) : Json(nullptr)},

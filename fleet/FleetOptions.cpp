@@ -49,7 +49,7 @@ std::string optionWithoutValue(const std::vector<std::string>& args) {
 std::string refusedOption(const std::vector<std::string>& args) {
   static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
                                          "help", "version", "list-history", "export-history", "sync-history",
-                                         "record"};
+                                         "record", "receiver-id"};
   for (const std::string& arg : args) {
     const std::string name = optionName(arg);
     for (const char* refused : kRefused)
@@ -108,7 +108,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
     else if (a == "--identify") o.identify = true;
     else if (a == "--skip-current") o.skipCurrent = true;
     else if ((a == "--port" || a == "--match" || a == "--log-dir" || a == "--record-dir" || a == "--jobs" || a == "--vestrel" ||
-              a == "--expect-version" || a == "--retry") && !more)
+              a == "--expect-version" || a == "--retry" || a == "--receivers") && !more)
       return a + " needs a value.";
     else if (a == "--expect-version") o.expectVersion = args[++i];
     else if (a == "--retry") {
@@ -118,6 +118,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
       if (const std::string bad = addPort(args[++i], o); !bad.empty()) return bad;
     }
     else if (a == "--match") o.match = args[++i];
+    else if (a == "--receivers") o.receiversFile = args[++i];
     else if (a == "--log-dir") o.logDir = args[++i];
     else if (a == "--record-dir") o.recordDir = args[++i];
     else if (a == "--vestrel") o.vestrel = args[++i];
@@ -137,6 +138,10 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
   if (const std::string refused = refusedOption(o.vestrelArgs); !refused.empty())
     return "\"" + refused + "\" is the fleet's to give: leave it out of the vestrel options.";
   if (const std::string missing = optionWithoutValue(o.vestrelArgs); !missing.empty()) return missing;
+  if (!o.receiversFile.empty() && o.identify) return "--identify loads nothing: --receivers goes with a load.";
+  if (!o.receiversFile.empty() && !o.ports.empty())
+    return "--receivers names the ports itself (or --all finds them): leave --port out.";
+  if (!o.receiversFile.empty() && !o.all) return "";  // the list's ports are checked once it is read
   if (o.all == !o.ports.empty()) return o.all ? "--all and --port exclude each other." : "Name the receivers' ports with --port, or take them all with --all.";
   if (!o.match.empty() && !o.all) return "--match goes with --all.";
   if (!o.match.empty()) {
@@ -153,6 +158,7 @@ std::string parseFleetOptions(const std::vector<std::string>& args, FleetOptions
 const char* fleetUsage() {
   return "usage: vestrel-fleet --port PORT [--port PORT]... [options] -- VESTREL-OPTIONS\n"
          "       vestrel-fleet --all [--match REGEX] [options] -- VESTREL-OPTIONS\n"
+         "       vestrel-fleet --receivers FILE [--all [--match REGEX]] [options] -- VESTREL-OPTIONS\n"
          "       vestrel-fleet --identify (--port PORT... | --all [--match REGEX]) [--json]\n"
          "Loads the same firmware into several receivers side by side, each in a vestrel\n"
          "process of its own.\n"
@@ -161,6 +167,13 @@ const char* fleetUsage() {
          "                  tcp:HOST:PORT[:PASSWORD], usb:BUS-PORT, bt:(XX:XX:XX:XX:XX:XX))\n"
          "  --all           every port vestrel --list-ports shows\n"
          "  --match REGEX   with --all: only ports whose name or description matches\n"
+         "  --receivers FILE  the receivers an order names: a CSV of port, receiver_id and\n"
+         "                  optionally work_order, operator, lot (a first line \"port,...\"\n"
+         "                  names the columns). Each port's receiver must be the one listed\n"
+         "                  (vestrel --receiver-id): another is refused before anything is\n"
+         "                  written. With --all every port is asked who answers first: a\n"
+         "                  listed receiver is loaded wherever it answers, an unlisted one is\n"
+         "                  refused, one that answers nowhere is reported not found\n"
          "  --log-dir DIR   one activity log per receiver in DIR (./vestrel-logs)\n"
          "  --record-dir DIR  one recording of the exchange per receiver in DIR, named like its log\n"
          "  --jobs N        at most N loads at once (all)\n"

@@ -24,6 +24,7 @@ struct FleetOptions {
   bool identify = false;             // --identify: an inventory of the ports, nothing loaded
   bool skipCurrent = false;          // --skip-current: a receiver already running expectVersion is not loaded
   std::string expectVersion;         // --expect-version: passed on to every load
+  std::string receiversFile;         // --receivers: the receivers an order names (ReceiverList)
   int retries = 0;                   // --retry N: a failed load is tried again up to N times
   std::vector<std::string> vestrelArgs;  // what follows "--"
   bool help = false;

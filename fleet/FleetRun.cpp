@@ -38,6 +38,11 @@ void FleetRun::markCurrent(std::size_t index, const std::string& model, const st
   receivers_[index].foundCurrent(model, identity, firmware, Clock::now());
 }
 
+void FleetRun::markRefused(std::size_t index, const std::string& model, const std::string& identity,
+                           const std::string& reason) {
+  receivers_[index].refused(model, identity, reason, Clock::now());
+}
+
 void FleetRun::startChild(std::size_t i) {
   Slot& slot = *slots_[i];
   ++slot.attempts;
@@ -45,6 +50,7 @@ void FleetRun::startChild(std::size_t i) {
   std::vector<std::string> args{"--json", "/port", settings_.ports[i], "/log", settings_.logPaths[i], "/run", "/exit"};
   if (!settings_.expectVersion.empty()) args.insert(args.end(), {"--expect-version", settings_.expectVersion});
   if (!settings_.recordPaths.empty()) args.insert(args.end(), {"--record", settings_.recordPaths[i]});
+  if (i < settings_.portArgs.size()) args.insert(args.end(), settings_.portArgs[i].begin(), settings_.portArgs[i].end());
   args.insert(args.end(), settings_.vestrelArgs.begin(), settings_.vestrelArgs.end());
   std::string error;
   slot.child = std::make_unique<ChildProcess>(wait_);

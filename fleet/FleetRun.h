@@ -27,6 +27,7 @@ class FleetRun {
     bool bootLoaderMethod = false;         // the loads capture the boot loader (soft or power)
     portnames::Passwords passwords;        // reach each child through its environment, never its arguments
     std::vector<std::string> recordPaths;  // "--record-dir": one recording per port; empty: none
+    std::vector<std::vector<std::string>> portArgs;  // options of one port's child (its order); empty: none
   };
   // The pause before a failed load is tried again.
   static constexpr int kRetryPauseMs = 5000;
@@ -40,6 +41,12 @@ class FleetRun {
   FleetRun(Settings settings, FleetDisplay& display, ChildWait& wait);
   // Before run(): the receiver on the port already runs what is expected; it is not loaded.
   void markCurrent(std::size_t index, const std::string& model, const std::string& identity, const std::string& firmware);
+  // Before run(): the port is not loaded, for reason (an unlisted receiver, one found nowhere).
+  void markRefused(std::size_t index, const std::string& model, const std::string& identity, const std::string& reason);
+  // Before run(): the receiver the order names on the port.
+  void markListed(std::size_t index, const std::string& id, const std::string& workOrder) {
+    receivers_[index].listed(id, workOrder);
+  }
   ~FleetRun();
   // Runs every load to its end. Returns the exit status: 0 all loaded and confirmed (or unconfirmed, when allowed),
   // 1 any failed, 2 every child refused its

@@ -49,6 +49,13 @@ void ReceiverState::startFailed(const std::string& reason, Clock::time_point at)
   setStage(Stage::Failed);
 }
 
+void ReceiverState::refused(const std::string& model, const std::string& identity, const std::string& reason,
+                            Clock::time_point at) {
+  model_ = model;
+  serial_ = identity;
+  startFailed(reason, at);
+}
+
 void ReceiverState::foundCurrent(const std::string& model, const std::string& identity, const std::string& firmware,
                                  Clock::time_point at) {
   start_ = end_ = at;

@@ -31,6 +31,17 @@ class ReceiverState {
   // The receiver already runs the expected firmware: it is not loaded.
   void foundCurrent(const std::string& model, const std::string& identity, const std::string& firmware,
                     Clock::time_point at);
+  // The receiver the order names on this port ("--receivers"), and its work order.
+  void listed(const std::string& id, const std::string& workOrder) {
+    listedId_ = id;
+    workOrder_ = workOrder;
+  }
+  // The fleet refused it before any child ran: an unlisted receiver, a listed one found nowhere.
+  void refused(const std::string& model, const std::string& identity, const std::string& reason, Clock::time_point at);
+  const std::string& listedId() const { return listedId_; }
+  const std::string& workOrder() const { return workOrder_; }
+  // The receiver's id: the one it told, else the one the order names.
+  const std::string& receiverId() const { return serial_.empty() ? listedId_ : serial_; }
   // The child ended with this wait status; its last standard-error line says why when it printed
   // no result (a usage error, a crash). Decides the receiver's result: loaded only when the
   // child's result is a confirmed load of this very port and it exited 0.
@@ -77,6 +88,7 @@ class ReceiverState {
   bool resultNamesThisPort() const;
 
   std::string port_, logPath_;
+  std::string listedId_, workOrder_;
   std::string model_, serial_;
   Stage stage_ = Stage::Queued;
   std::string image_;

@@ -14,6 +14,7 @@
 #include "LinkKinds.h"
 #include "PortDiscovery.h"
 #include "PortNames.h"
+#include "ReceiverList.h"
 #include "Version.h"
 #include "VersionMatch.h"
 
@@ -68,6 +69,71 @@ int inventory(const std::string& vestrel, const FleetOptions& options, const std
   return std::all_of(entries.begin(), entries.end(), [](const InventoryEntry& e) { return e.found; }) ? 0 : 1;
 }
 
+// The listed receivers' ports, in their canonical texts; "" or what is wrong (a password in the
+// list, a port that is no port, two that are the same receiver).
+std::string listedPorts(std::vector<ListedReceiver>& listed, std::vector<std::string>& ports) {
+  for (ListedReceiver& r : listed) {
+    CMNC::PortText port;
+    std::string error;
+    if (!CMNC::ParsePortText(r.port, port, error)) return "--receivers, line " + std::to_string(r.line) + ": " + error;
+    if (!port.password.empty())
+      return "--receivers, line " + std::to_string(r.line) +
+             ": a password has no place in the list: give it with VESTREL_TCP_PASSWORD or a stored host.";
+    r.port = port.text;
+    ports.push_back(port.text);
+  }
+  return portnames::checkDistinct(ports);
+}
+
+constexpr char kNotFound[] = "(not found)";
+
+// With --all: every port is asked who answers, and the list's receivers are placed where they
+// answered. The ports to load come first, then those refused; refusals are given back by index.
+struct Placed {
+  std::vector<std::string> ports;
+  std::vector<ListedReceiver> listed;  // the port's listed receiver (an empty id: none)
+  std::vector<std::string> refusals;   // "" for a port to load
+  std::vector<InventoryEntry> found;   // what answered there
+};
+
+bool placeListed(const std::string& vestrel, const FleetOptions& options, const std::vector<ListedReceiver>& listed,
+                 const std::vector<std::string>& discovered, std::ostream& progress, Placed& placed, int& stopSignal) {
+  progress << "Asking each port which receiver answers...\n" << std::flush;
+  ChildWait wait;
+  std::vector<InventoryEntry> found;
+  {
+    InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
+    found = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
+                .run(discovered, wait, stopSignal);
+  }
+  if (stopSignal) return false;
+  const receiverlist::Assignment assignment = receiverlist::assign(listed, found);
+  const auto add = [&placed](const std::string& port, const ListedReceiver& r, const std::string& refusal,
+                             const InventoryEntry& entry) {
+    placed.ports.push_back(port);
+    placed.listed.push_back(r);
+    placed.refusals.push_back(refusal);
+    placed.found.push_back(entry);
+  };
+  for (const auto& load : assignment.loads) {
+    if (!load.listed.port.empty() && !portnames::samePort(load.listed.port, load.port))
+      progress << "The receiver " << load.listed.order.receiverId << " listed at " << portnames::shownName(load.listed.port)
+               << " answers at " << portnames::shownName(load.port) << ": it is loaded there.\n";
+    add(load.port, load.listed, "", {});
+  }
+  for (const InventoryEntry& entry : assignment.unlisted)
+    add(entry.port, {}, "the receiver " + entry.id + " is not in the list " + options.receiversFile + ": not loaded",
+        entry);
+  for (const ListedReceiver& r : assignment.notFound)
+    add(kNotFound, r, "the listed receiver " + r.order.receiverId + " answered on no port" +
+                          (r.port.empty() ? "" : " (it was listed at " + portnames::shownName(r.port) + ")"),
+        {});
+  for (const InventoryEntry& entry : assignment.silent)
+    progress << "No receiver answered on " << portnames::shownName(entry.port) << ": it is left alone.\n";
+  progress << std::flush;
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +152,13 @@ int main(int argc, char** argv) {
   const std::string vestrel = findVestrel(options.vestrel);
 
   std::vector<std::string> ports = options.ports;
+  std::vector<ListedReceiver> listed;
+  if (!options.receiversFile.empty()) {
+    std::string problem;
+    if (!receiverlist::read(options.receiversFile, !options.all, listed, problem)) return usageError(problem);
+    if (!options.all)
+      if (const std::string bad = listedPorts(listed, ports); !bad.empty()) return usageError(bad);
+  }
   if (options.all) {
     std::string reason;
     if (!discoverPorts(vestrel, options.match, ports, reason)) return std::cerr << "vestrel-fleet: " << reason << "\n", 1;
@@ -93,6 +166,15 @@ int main(int argc, char** argv) {
     if (const std::string twice = portnames::checkDistinct(ports); !twice.empty()) return usageError(twice);
   }
   if (options.identify) return inventory(vestrel, options, ports);
+  std::ostream& progress = options.json ? std::cerr : std::cout;
+  Placed placed;
+  if (!listed.empty() && options.all) {
+    int stopSignal = 0;
+    if (!placeListed(vestrel, options, listed, ports, progress, placed, stopSignal)) return 128 + stopSignal;
+    ports = placed.ports;
+  } else if (!listed.empty()) {
+    placed.listed = listed;
+  }
   std::error_code dirError;
   std::filesystem::create_directories(options.logDir, dirError);
   if (dirError) {
@@ -102,7 +184,7 @@ int main(int argc, char** argv) {
   FleetRun::Settings settings{vestrel,        options.vestrelArgs,           ports,
                               {},             options.jobs,                  options.allowUnconfirmed,
                               options.expectVersion, options.retries,        options.bootLoaderCapture(),
-                              options.passwords,     {}};
+                              options.passwords,     {},                            {}};
   for (const std::string& name : portnames::logFileNames(ports))
     settings.logPaths.push_back((std::filesystem::path(options.logDir) / name).string());
   if (!options.recordDir.empty()) {
@@ -115,7 +197,7 @@ int main(int argc, char** argv) {
       settings.recordPaths.push_back((std::filesystem::path(options.recordDir) / std::filesystem::path(name).replace_extension(".rec")).string());
   }
 
-  std::ostream& progress = options.json ? std::cerr : std::cout;
+  for (const ListedReceiver& r : placed.listed) settings.portArgs.push_back(receiverlist::orderOptions(r.order));
   if (options.powerOnCapture())
     progress << "Power On Capture: switch on the " << (ports.size() == 1 ? "receiver" : std::to_string(ports.size()) + " receivers")
              << " now; each load waits for its receiver's boot loader after power-on.\n" << std::flush;
@@ -123,6 +205,11 @@ int main(int argc, char** argv) {
   FleetDisplay display(progress, terminal);
   ChildWait wait;
   FleetRun run(std::move(settings), display, wait);
+  for (std::size_t i = 0; i < placed.listed.size(); ++i) {
+    run.markListed(i, placed.listed[i].order.receiverId, placed.listed[i].order.workOrder);
+    if (i < placed.refusals.size() && !placed.refusals[i].empty())
+      run.markRefused(i, placed.found[i].model, placed.found[i].id, placed.refusals[i]);
+  }
   const int status = [&] {
     InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
     if (options.skipCurrent) {

@@ -42,6 +42,8 @@ class HistoryDb {
   virtual bool hasTable(const std::string& name) = 0;
   // The SQL that orders rows of one table by when they were inserted, for ties in time.
   virtual std::string insertionOrder() const = 0;
+  // The SQL that reads a time column as ISO 8601 UTC text with milliseconds.
+  virtual std::string timeAsText(const std::string& column) const { return column; }
   // "sqlite" or "postgresql": which of the schema's steps apply.
   virtual const char* dialect() const = 0;
   // What the history names this database as in its messages: the file's path, the server's URL.

@@ -29,6 +29,19 @@ std::vector<std::string> migrations(const std::string& dialect) {
       // 2 -> 3: why a load did not end confirmed, and what came of each of its images.
       "ALTER TABLE loads ADD COLUMN failure_kind TEXT;"
       "ALTER TABLE load_images ADD COLUMN result TEXT;",
+      // 3 -> 4: the order a load was made for, who made it and the lot; the key that signed the
+      // source and the signature's trusted comment.
+      "ALTER TABLE loads ADD COLUMN work_order TEXT;"
+      "ALTER TABLE loads ADD COLUMN operator TEXT;"
+      "ALTER TABLE loads ADD COLUMN lot TEXT;"
+      "ALTER TABLE loads ADD COLUMN signer_key TEXT;"
+      "ALTER TABLE loads ADD COLUMN signer_comment TEXT;"
+      "CREATE INDEX loads_work_order ON loads (work_order);",
+      // 4 -> 5: a server keeps the times in its time type (the text was ISO 8601 UTC); a file
+      // keeps the text, which sorts in time order.
+      sqlite ? "SELECT 1;"
+             : "ALTER TABLE loads ALTER COLUMN started_at TYPE timestamptz USING started_at::timestamptz,"
+               " ALTER COLUMN finished_at TYPE timestamptz USING finished_at::timestamptz;",
   };
 }
 

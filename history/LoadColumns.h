@@ -13,6 +13,10 @@ struct TextColumn {
   const char* name;
   std::string LoadRecord::*field;
 };
+// The columns that hold times: a server keeps them in its time type, and they are read back as
+// ISO 8601 UTC text.
+inline bool isTimeColumn(const std::string& name) { return name == "started_at" || name == "finished_at"; }
+
 inline constexpr TextColumn kTextColumns[] = {
     {"started_at", &LoadRecord::startedAt},         {"finished_at", &LoadRecord::finishedAt},
     {"station", &LoadRecord::station},             {"tool_version", &LoadRecord::toolVersion},
@@ -24,6 +28,9 @@ inline constexpr TextColumn kTextColumns[] = {
     {"firmware_after", &LoadRecord::firmwareAfter}, {"outcome", &LoadRecord::outcome},
     {"stage", &LoadRecord::stage},                 {"reason", &LoadRecord::reason},
     {"log_path", &LoadRecord::logPath},            {"failure_kind", &LoadRecord::failureKind},
+    {"work_order", &LoadRecord::workOrder},        {"operator", &LoadRecord::operatorName},
+    {"lot", &LoadRecord::lot},                     {"signer_key", &LoadRecord::signerKey},
+    {"signer_comment", &LoadRecord::signerComment},
 };
 
 }  // namespace loadcolumns

@@ -36,6 +36,14 @@ std::string columnList() {
   return list;
 }
 
+// The columns as a SELECT reads them: times as ISO 8601 UTC text, whatever type the store keeps.
+std::string selectList(const HistoryDb& db) {
+  std::string list;
+  for (const std::string& name : columnNames())
+    list += (list.empty() ? "" : ", ") + (loadcolumns::isTimeColumn(name) ? db.timeAsText(name) : name);
+  return list;
+}
+
 const int kColumnCount = kTextColumnCount + 4;
 
 // "$1, $2, ..."
@@ -297,7 +305,7 @@ std::vector<RecordedImage> LoadHistory::imagesOf(const std::string& id) {
 // The rows that meet where (its parameters' values in order), in order, with their images.
 std::vector<LoadRecord> LoadHistory::select(const std::string& where, const std::vector<std::string>& values,
                                             const std::string& order, std::string& error) {
-  auto select = db_->prepare("SELECT " + columnList() + " FROM loads WHERE " + where + " ORDER BY " + order);
+  auto select = db_->prepare("SELECT " + selectList(*db_) + " FROM loads WHERE " + where + " ORDER BY " + order);
   for (std::size_t i = 0; i < values.size(); ++i) select->bindText(static_cast<int>(i + 1), values[i]);
   std::vector<LoadRecord> records;
   while (select->step()) records.push_back(recordOf(*select));
@@ -313,8 +321,8 @@ std::vector<LoadRecord> LoadHistory::list(const HistoryFilter& filter, std::stri
   std::string where = "TRUE";
   std::vector<std::string> values;
   const std::pair<const char*, const std::string*> conditions[] = {
-      {"receiver_id = ", &filter.receiverId}, {"port = ", &filter.port}, {"started_at >= ", &filter.since},
-      {"station = ", &filter.station}};
+      {"receiver_id = ", &filter.receiverId}, {"port = ", &filter.port},       {"started_at >= ", &filter.since},
+      {"started_at < ", &filter.until},       {"station = ", &filter.station}, {"work_order = ", &filter.workOrder}};
   for (const auto& [test, value] : conditions) {
     if (value->empty()) continue;
     values.push_back(*value);

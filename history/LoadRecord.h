@@ -40,6 +40,11 @@ struct LoadRecord {
   std::string reason;
   std::string logPath;
   std::string failureKind;  // why it did not end confirmed ("link_lost", ...); empty when it did
+  std::string workOrder;    // the order the load was made for ("--work-order")
+  std::string operatorName; // who made it ("--operator")
+  std::string lot;          // the production lot ("--lot")
+  std::string signerKey;    // the id of the trusted key that signed the source, in hexadecimal
+  std::string signerComment;  // the signature's trusted comment
   std::vector<RecordedImage> images;
 };
 
@@ -47,7 +52,9 @@ struct LoadRecord {
 struct HistoryFilter {
   std::string receiverId;  // only this receiver's identity
   std::string port;        // only this canonical port
-  std::string since;       // only runs started at or after this ISO date or time
+  std::string since;       // only runs started at or after this time (ISO 8601 UTC, as stored)
+  std::string until;       // only runs started before this time (ISO 8601 UTC, as stored)
+  std::string workOrder;   // only this work order's runs
   std::string station;     // only this station's runs
   int limit = 0;           // at most this many; 0 all
 };

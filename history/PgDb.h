@@ -67,6 +67,9 @@ class PgDb : public HistoryDb {
   bool lockSchema() override;
   bool hasTable(const std::string& name) override;
   std::string insertionOrder() const override { return "id"; }
+  std::string timeAsText(const std::string& column) const override {
+    return "to_char(" + column + " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
+  }
   const char* dialect() const override { return "postgresql"; }
   std::string place() const override { return url_; }
 

@@ -4,13 +4,14 @@
 
 namespace {
 
-constexpr nametable::Table<FailureKind, 12> kKinds = {{
+constexpr nametable::Table<FailureKind, 13> kKinds = {{
     {FailureKind::None, ""},
     {FailureKind::LinkLost, "link_lost"},
     {FailureKind::ReceiverSilent, "receiver_silent"},
     {FailureKind::BootLoaderNotCaught, "boot_loader_not_caught"},
     {FailureKind::RefusedByReceiver, "refused_by_receiver"},
     {FailureKind::WrongHardware, "wrong_hardware"},
+    {FailureKind::WrongReceiver, "wrong_receiver"},
     {FailureKind::SourceRefused, "source_refused"},
     {FailureKind::PortUnavailable, "port_unavailable"},
     {FailureKind::StoppedByOperator, "stopped_by_operator"},
@@ -28,13 +29,14 @@ constexpr nametable::Table<ImageResult, 6> kResults = {{
     {ImageResult::Failed, "failed"},
 }};
 
-constexpr nametable::Table<FailureKind, 12> kKindWords = {{
+constexpr nametable::Table<FailureKind, 13> kKindWords = {{
     {FailureKind::None, ""},
     {FailureKind::LinkLost, "link lost"},
     {FailureKind::ReceiverSilent, "the receiver is silent"},
     {FailureKind::BootLoaderNotCaught, "the boot loader was not caught"},
     {FailureKind::RefusedByReceiver, "refused by the receiver"},
     {FailureKind::WrongHardware, "wrong hardware"},
+    {FailureKind::WrongReceiver, "not the receiver the order names"},
     {FailureKind::SourceRefused, "the source is refused"},
     {FailureKind::PortUnavailable, "the port cannot be used"},
     {FailureKind::StoppedByOperator, "stopped by the operator"},

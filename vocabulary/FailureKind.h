@@ -12,6 +12,7 @@ enum class FailureKind {
   BootLoaderNotCaught, // the receiver's boot loader never answered the capture
   RefusedByReceiver,   // the receiver answered, and refused
   WrongHardware,       // the firmware is built for other hardware
+  WrongReceiver,       // the receiver is not the one the order names
   SourceRefused,       // the firmware distribution cannot be loaded as it is
   PortUnavailable,     // the port could not be opened, or refused the speed
   StoppedByOperator,   // Abort, the window closed, a gentle stop
@@ -21,7 +22,7 @@ enum class FailureKind {
 };
 
 // "link_lost", "receiver_silent", "boot_loader_not_caught", "refused_by_receiver",
-// "wrong_hardware", "source_refused", "port_unavailable", "stopped_by_operator",
+// "wrong_hardware", "wrong_receiver", "source_refused", "port_unavailable", "stopped_by_operator",
 // "stopped_by_signal", "unconfirmed", "other"; "" for None.
 const char* failureKindName(FailureKind kind);
 // The same for a person: "link lost", "stopped by the operator".

@@ -94,6 +94,8 @@ LoadPlan WizardController::planOfPages() const {
   plan.sourceSha256 = sourceSha256_;
   plan.expectVersion = job_.expectVersion;
   plan.history = job_.history;
+  plan.trust = job_.trust;
+  plan.digestList = job_.digest.listFile;
   plan.tested = tested_;
   return plan;
 }

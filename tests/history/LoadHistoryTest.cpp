@@ -130,17 +130,6 @@ TEST(LoadHistory, SchemaIsCreatedOnceAndANewerOneRefused) {
   EXPECT_NE(error.find("not-a-folder"), std::string::npos) << error;
 }
 
-TEST(HistoryClock, TimesAreIsoUtcWithMillisecondsAndSinceAcceptsDatesAndPrefixes) {
-  using namespace std::chrono;
-  EXPECT_EQ(historyclock::isoUtc(system_clock::time_point(milliseconds(0))), "1970-01-01T00:00:00.000Z");
-  EXPECT_EQ(historyclock::isoUtc(system_clock::time_point(milliseconds(1796811302123LL))), "2026-12-09T10:15:02.123Z");
-  EXPECT_EQ(historyclock::isoUtc(system_clock::time_point(milliseconds(951782400000LL))), "2000-02-29T00:00:00.000Z");
-  EXPECT_EQ(historyclock::normalisedSince("2026-12-09"), "2026-12-09");
-  EXPECT_EQ(historyclock::normalisedSince("2026-12-09 10:15"), "2026-12-09T10:15");
-  for (const char* bad : {"", "yesterday", "2026-1-9", "2026-12-09X", "2026-12-09T10:15:02.123Z1"})
-    EXPECT_EQ(historyclock::normalisedSince(bad), "") << bad;
-}
-
 // The listing's forms: a table made safe for a terminal, JSON with nested images, CSV a
 // spreadsheet opens without running anything a receiver sent.
 TEST(HistoryListing, TableJsonAndCsvKeepEveryFieldSafe) {

@@ -1,0 +1,12 @@
+#include "LocalTime.h"
+
+namespace stationtime {
+
+bool civilOf(std::time_t when, std::tm& local) { return localtime_r(&when, &local) != nullptr; }
+
+std::time_t instantOf(std::tm local) {
+  local.tm_isdst = -1;
+  return std::mktime(&local);
+}
+
+}  // namespace stationtime

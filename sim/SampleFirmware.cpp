@@ -2,9 +2,13 @@
 
 #include <minizip/zip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
+
+#include "Sha256.h"
 
 namespace sample {
 namespace {
@@ -127,6 +131,21 @@ bool writeDistribution(const std::string& dir, const Options& options, std::stri
          writeZip(dir + "/numbered.zip", numbered, error) &&
          writeZip(dir + "/two-models.zip", twoModels(options, 20, 22), error) &&
          writeZip(dir + "/two-models-alike.zip", twoModels(options, options.hardwareVersion, options.hardwareVersion), error);
+}
+
+bool writeDigestList(const std::string& folder, const std::string& list, std::string& error) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::ofstream out(list, std::ios::binary | std::ios::trunc);
+  for (const std::string& name : names) {
+    const std::string digest = Sha256::ofFile(folder + "/" + name, error);
+    if (digest.empty()) return false;
+    out << digest << "  " << name << "\n";
+  }
+  if (!out) error = "cannot write " + list;
+  return static_cast<bool>(out);
 }
 
 }  // namespace sample

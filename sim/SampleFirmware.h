@@ -40,5 +40,7 @@ bool writeZip(const std::string& path, const std::vector<Entry>& entries, std::s
 // dir/two-models.zip (models for hardware 20 and 22) and dir/two-models-alike.zip (both models
 // built for the options' hardware version: their headers do not tell them apart).
 bool writeDistribution(const std::string& dir, const Options& options, std::string& error);
+// Writes the digest of every file in folder to list, in the form sha256sum writes ("HEX  name").
+bool writeDigestList(const std::string& folder, const std::string& list, std::string& error);
 
 }  // namespace sample

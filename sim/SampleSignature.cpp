@@ -1,0 +1,79 @@
+#include "SampleSignature.h"
+
+#include <sodium.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace samplesignature {
+namespace {
+
+std::string base64(const std::vector<unsigned char>& bytes) {
+  std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+  sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(), sodium_base64_VARIANT_ORIGINAL);
+  text.resize(text.size() - 1);  // its closing NUL
+  return text;
+}
+
+std::string idText(const std::array<unsigned char, 8>& id) {
+  std::string text;
+  char digits[3];
+  for (std::size_t i = id.size(); i-- > 0;) {
+    std::snprintf(digits, sizeof digits, "%02X", id[i]);
+    text += digits;
+  }
+  return text;
+}
+
+struct Key {
+  std::array<unsigned char, 8> id{};
+  std::array<unsigned char, crypto_sign_PUBLICKEYBYTES> publicKey{};
+  std::array<unsigned char, crypto_sign_SECRETKEYBYTES> secretKey{};
+};
+
+bool signFile(const Key& key, const std::string& path, const std::string& comment, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.eof() && !in) return error = "cannot read " + path, false;
+  std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
+  crypto_generichash(hash.data(), hash.size(), bytes.data(), bytes.size(), nullptr, 0);
+  std::array<unsigned char, crypto_sign_BYTES> signature{};
+  crypto_sign_detached(signature.data(), nullptr, hash.data(), hash.size(), key.secretKey.data());
+  std::vector<unsigned char> global(signature.begin(), signature.end());
+  global.insert(global.end(), comment.begin(), comment.end());
+  std::array<unsigned char, crypto_sign_BYTES> globalSignature{};
+  crypto_sign_detached(globalSignature.data(), nullptr, global.data(), global.size(), key.secretKey.data());
+  std::vector<unsigned char> line = {'E', 'D'};
+  line.insert(line.end(), key.id.begin(), key.id.end());
+  line.insert(line.end(), signature.begin(), signature.end());
+  std::ofstream out(path + ".minisig", std::ios::binary | std::ios::trunc);
+  out << "untrusted comment: signature from vestrel-mkfw's sample key\n"
+      << base64(line) << "\ntrusted comment: " << comment << "\n"
+      << base64({globalSignature.begin(), globalSignature.end()}) << "\n";
+  if (!out) return error = "cannot write " + path + ".minisig", false;
+  return true;
+}
+
+}  // namespace
+
+bool signFiles(const std::string& dir, const std::vector<std::string>& files, const std::string& comment,
+               std::string& error) {
+  if (sodium_init() < 0) return error = "the signature library cannot start", false;
+  Key key;
+  randombytes_buf(key.id.data(), key.id.size());
+  crypto_sign_keypair(key.publicKey.data(), key.secretKey.data());
+  std::vector<unsigned char> publicLine = {'E', 'd'};
+  publicLine.insert(publicLine.end(), key.id.begin(), key.id.end());
+  publicLine.insert(publicLine.end(), key.publicKey.begin(), key.publicKey.end());
+  std::ofstream pub(dir + "/maker.pub", std::ios::binary | std::ios::trunc);
+  pub << "untrusted comment: minisign public key " << idText(key.id) << "\n" << base64(publicLine) << "\n";
+  if (!pub) return error = "cannot write " + dir + "/maker.pub", false;
+  for (const std::string& file : files)
+    if (!signFile(key, file, comment, error)) return false;
+  sodium_memzero(key.secretKey.data(), key.secretKey.size());
+  return true;
+}
+
+}  // namespace samplesignature

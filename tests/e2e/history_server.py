@@ -295,6 +295,48 @@ def required_history_written_nowhere(line, server):
           and not stages, "--history-required with the row nowhere: %s %r %r" % (status, result, err))
 
 
+# The line's history as the previous version left it: schema 3, times as text.
+PREVIOUS_SCHEMA = """
+CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES (3);
+CREATE TABLE loads (id TEXT PRIMARY KEY, started_at TEXT NOT NULL, finished_at TEXT, station TEXT, pid BIGINT,
+ tool_version TEXT, command_line TEXT, port TEXT, link TEXT, method TEXT, source TEXT, source_sha256 TEXT,
+ receiver_model TEXT, receiver_id TEXT, receiver_hardware TEXT, firmware_before TEXT, firmware_after TEXT,
+ outcome TEXT, stage TEXT, exit_status INTEGER, reason TEXT, log_path TEXT, pending INTEGER NOT NULL DEFAULT 0,
+ failure_kind TEXT);
+CREATE TABLE load_images (load_id TEXT NOT NULL REFERENCES loads (id) ON DELETE CASCADE, file TEXT, title TEXT,
+ size BIGINT, sha256 TEXT, position INTEGER NOT NULL DEFAULT 0, result TEXT);
+INSERT INTO loads (id, started_at, finished_at, station, pid, outcome, exit_status, receiver_id) VALUES
+ ('old-1', '2026-12-01T10:00:00.123Z', '2026-12-01T10:01:00.456Z', 'old', 1, 'confirmed', 0, 'VR100-OLD'),
+ ('old-2', '2026-12-02T23:30:00.000Z', NULL, 'old', 2, 'interrupted', NULL, NULL);
+INSERT INTO load_images VALUES ('old-1', 'main.ldp', 'Main firmware', 100, 'ab', 0, 'flashed');
+"""
+
+
+def migrated_and_ordered(line):
+    """A history of the previous version is migrated with its rows, its times now the server's time
+    type; a load's order fields round-trip; --since today lists today's loads."""
+    line.psql("postgres", "CREATE DATABASE previous")
+    line.psql("previous", PREVIOUS_SCHEMA)
+    url = line.url.rsplit("/", 1)[0] + "/previous"
+    rows = line.rows("st-1", "--history-db", url)
+    by_id = {row["id"]: row for row in rows}
+    check(set(by_id) == {"old-1", "old-2"} and by_id["old-1"]["started_at"] == "2026-12-01T10:00:00.123Z"
+          and by_id["old-1"]["finished_at"] == "2026-12-01T10:01:00.456Z" and len(by_id["old-1"]["images"]) == 1
+          and by_id["old-2"]["finished_at"] is None, "the previous version's rows are kept: %r" % rows)
+    kind = line.psql("previous", "SELECT data_type FROM information_schema.columns WHERE table_name = 'loads' AND "
+                                 "column_name = 'started_at'")
+    check(kind == "timestamp with time zone", "the times are the server's time type: %r" % kind)
+    status, events, err = line.load("st-1", ("--history-db", url, "--work-order", "WO-PG-1", "--operator", "Łukasz",
+                                             "--lot", "L-9"))
+    check(status == 0, "a load with its order on the server: %s %r" % (status, err[-300:]))
+    rows = line.rows("st-1", "--history-db", url, "--work-order", "WO-PG-1")
+    check(len(rows) == 1 and rows[0]["operator"] == "Łukasz" and rows[0]["lot"] == "L-9", "the order's fields: %r" % rows)
+    today = line.rows("st-1", "--history-db", url, "--since", "today")
+    check([row["work_order"] for row in today] == ["WO-PG-1"], "--since today on the server: %r" % today)
+    between = line.rows("st-1", "--history-db", url, "--since", "2026-12-01T09:00Z", "--until", "2026-12-02")
+    check([row["id"] for row in between] == ["old-1"], "--since and --until with zones: %r" % between)
+
+
 def main():
     bin_dirs = sorted(glob.glob("/usr/lib/postgresql/*/bin/initdb"))
     if not bin_dirs or not shutil.which("psql"):
@@ -308,6 +350,7 @@ def main():
     try:
         line = Line(work, server)
         passwords_refused(line)
+        migrated_and_ordered(line)
         rows = three_stations_at_once(line, data_digest)
         server_stops_during_a_run(line, server, rows)
         server_frozen_during_a_run(line, server)

@@ -62,7 +62,9 @@ void ActivityLog::closeLocked() {
 
 // The text with the time before each line it begins. Called under the log's lock.
 std::string ActivityLog::withTimes(const std::string& text) {
-  const std::string stamp = "[" + historyclock::localIso(std::chrono::system_clock::now(), true) + "] ";
+  std::string stamp = "[";  // built by appending: mingw's GCC 12 warns falsely on literal + temporary
+  stamp += historyclock::localIso(std::chrono::system_clock::now(), true);
+  stamp += "] ";
   std::string stamped;
   for (const char c : text) {
     if (atLineStart_ && c != '\n') stamped += stamp;

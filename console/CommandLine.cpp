@@ -273,10 +273,23 @@ std::string platformUsageNotes() {
          "  anything is sent to the receiver (exit 1, naming both digests).\r\n"
          "  Every run that talks to a receiver writes a row of the load history\r\n"
          "  (--history-db PATH keeps it elsewhere, --no-history writes none);\r\n"
-         "  --list-history [--json] [--receiver ID] [--port P] [--since DATE]\r\n"
+         "  --list-history [--json] [--receiver ID] [--port P] [--since WHEN]\r\n"
          "  [--station HOST] [--limit N] shows it newest first; --export-history\r\n"
          "  FILE.csv writes it. --history-required: no load without its row (exit 1).\r\n" +
          platform.historyServer +
+         "  --receiver-id ID: after the port test a receiver of another identity is\r\n"
+         "  refused before anything is written (exit 1). --work-order W, --operator NAME,\r\n"
+         "  --lot L (printable, at most 64 characters) go into the run's row and the log's\r\n"
+         "  first lines; --list-history takes --work-order W and --receiver ID filters,\r\n"
+         "  and --since/--until WHEN: today, yesterday, a local date or time\r\n"
+         "  (2026-12-09, 2026-12-09T10:15) or one with its zone (2026-12-09T10:15Z).\r\n"
+         "  --trusted-key FILE (repeatable): a minisign public key whose signatures are\r\n"
+         "  trusted; the source FILE's signature is FILE.minisig (a folder's: its\r\n"
+         "  --sha256-file list's), checked before anything is read or any port opened.\r\n"
+         "  --require-signature refuses a source no trusted key signed (exit 1).\r\n" +
+         platform.trust +
+         "  --log-times / --no-log-times: each log line with its local time and zone\r\n"
+         "  (on by default with /run).\r\n" +
          "  --record FILE (with /run) writes every exchange with the receiver to FILE\r\n"
          "  (docs/recording.md; a TCP/IP password is not in it).\r\n"
          "  With /run an option that needs a value may not stand last, be empty nor be\r\n"

@@ -49,6 +49,7 @@ struct PlatformUsage {
   std::string usb;      // the usb: form
   std::string stopSignals;  // the exit statuses of a stop signal
   std::string historyServer;  // the line's history server, where there is one
+  std::string trust;          // where the station's trusted keys and its signature policy are
 };
 PlatformUsage platformUsage();
 

@@ -18,5 +18,7 @@ PlatformUsage platformUsage() {
           "  fleet's children too). The URL holds no password (refused): libpq takes it\r\n"
           "  from ~/.pgpass (PGPASSFILE), PGPASSWORD or a service file. A row the server\r\n"
           "  cannot take waits in this station's history, pending, until a run reaches\r\n"
-          "  the server; --sync-history sends the waiting rows now.\r\n"};
+          "  the server; --sync-history sends the waiting rows now.\r\n",
+          "  The station's trusted keys are the *.pub files in /etc/vestrel/trusted-keys/;\r\n"
+          "  \"require-signature = yes\" in /etc/vestrel/vestrel.conf requires signatures.\r\n"};
 }

@@ -15,5 +15,8 @@ PlatformUsage platformUsage() {
           "  130 when Ctrl-C or Ctrl-Break, 129 when closing the console window, 143 when\r\n"
           "  logging off or shutting down stopped the run: the run is aborted, the log closed.\r\n",
           "  The load history is this computer's SQLite file only: a history server\r\n"
-          "  (postgresql://...) is not supported on Windows.\r\n"};
+          "  (postgresql://...) is not supported on Windows.\r\n",
+          "  The station's trusted keys are the *.pub files in\r\n"
+          "  %ProgramData%\\Vestrel\\trusted-keys\\; the machine policy RequireSignature = 1\r\n"
+          "  (DWORD, HKLM\\SOFTWARE\\Policies\\Vestrel) requires signatures.\r\n"};
 }

@@ -62,6 +62,12 @@ std::string receiverOf(const std::vector<std::string>& cells, const std::vector<
   return "";
 }
 
+// A first line that names columns rather than a receiver: its first cell is a column's name.
+bool isHeader(const std::vector<std::string>& cells) {
+  const std::string first = lower(cells[0]);
+  return std::find(std::begin(kColumns), std::end(kColumns), first) != std::end(kColumns);
+}
+
 // The columns a header line names; false with error set when it names one that is none.
 bool headerColumns(const std::vector<std::string>& cells, std::vector<std::string>& columns, std::string& error) {
   columns.clear();
@@ -110,7 +116,7 @@ bool read(const std::string& path, bool needPorts, std::vector<ListedReceiver>& 
     std::vector<std::string> cells;
     if (problem.empty() && (trimmed(line).empty() || trimmed(line)[0] == '#')) continue;
     if (problem.empty() && !cellsOf(line, cells)) problem = "a quote is not closed";
-    if (problem.empty() && listed.empty() && lower(cells[0]) == "port") {
+    if (problem.empty() && listed.empty() && isHeader(cells)) {
       if (headerColumns(cells, columns, problem)) continue;
     }
     ListedReceiver r;

@@ -6,8 +6,8 @@
 #include "OrderFields.h"
 
 // "--receivers FILE": the receivers an order names, a CSV of port and receiver id and, optionally,
-// work order, operator and lot. A first line that begins with "port" names the columns (port,
-// receiver_id, work_order, operator, lot, in any order); without it they stand in that order.
+// work order, operator and lot. A first line that begins with a column's name names the columns
+// (port, receiver_id, work_order, operator, lot, in any order); without it they stand in that order.
 // Blank lines and lines that begin with "#" are skipped.
 struct ListedReceiver {
   std::string port;   // where it is expected; may be empty with --all (found wherever it answers)

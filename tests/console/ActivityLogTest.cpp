@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "ActivityLog.h"
 #include "TempDir.h"
@@ -69,4 +70,30 @@ TEST(ActivityLog, TimestampHasTheFixedForm) {
   EXPECT_EQ(t.back(), '\n');
   EXPECT_EQ(t[3], ' ');
   EXPECT_EQ(t[13], ':');
+}
+
+// With line times, each line begins with its local time and zone, also a line written in pieces;
+// the frame lines stay as they are.
+TEST(ActivityLog, EachLineMayCarryItsTime) {
+  TempDir dir;
+  const std::string path = dir.file("timed.log");
+  ActivityLog& log = ActivityLog::Instance();
+  log.SetLineTimes(true);
+  log.Open(path);
+  log.Write("first ");
+  log.Write("line\r\nsecond\r\n\r\n");
+  log.Close();
+  log.SetLineTimes(false);
+  std::istringstream lines(slurp(path));
+  std::vector<std::string> got;
+  for (std::string line; std::getline(lines, line);) got.push_back(line);
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[0].rfind("Log file started ", 0), 0u);
+  for (const std::size_t i : {1u, 2u}) {
+    EXPECT_EQ(got[i][0], '[') << got[i];
+    EXPECT_EQ(got[i].find("] "), 30u) << got[i];  // [2026-12-10T09:15:02.123+01:00]
+  }
+  EXPECT_EQ(got[1].substr(32), "first line");
+  EXPECT_EQ(got[3], "");  // an empty line stays empty
+  EXPECT_EQ(got[5].rfind("Log file closed ", 0), 0u);
 }

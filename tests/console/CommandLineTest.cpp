@@ -190,13 +190,13 @@ TEST(CommandLine, UnattendedRunsRefuseAMissingSourceBeforeAnyPort) {
 // a password masked wherever the command line is kept.
 TEST(CommandLine, HistoryAndDigestOptions) {
   const std::string digest(64, 'A');
-  Parsed p = parse({"--list-history", "--receiver", "R-1", "--since", "2026-12-01 10:00", "--limit", "5", "--history-db",
+  Parsed p = parse({"--list-history", "--receiver", "R-1", "--since", "2026-12-01 10:00Z", "--limit", "5", "--history-db",
                     "/tmp/h.sqlite3", "--export-history", "out.csv", "--no-history", "--sha256", digest, "--sha256-file", "SUMS"});
   EXPECT_EQ(p.result.badValue, "");
   EXPECT_TRUE(p.result.history.list && p.result.noHistory);
   EXPECT_EQ(p.result.history.exportFile, "out.csv");
   EXPECT_EQ(p.result.history.filter.receiverId, "R-1");
-  EXPECT_EQ(p.result.history.filter.since, "2026-12-01T10:00");
+  EXPECT_EQ(p.result.history.filter.since, "2026-12-01T10:00:00.000Z");
   EXPECT_EQ(p.result.history.filter.limit, 5);
   EXPECT_EQ(p.job.history.path, "/tmp/h.sqlite3");
   EXPECT_EQ(p.job.digest.sha256, std::string(64, 'a'));
@@ -205,6 +205,18 @@ TEST(CommandLine, HistoryAndDigestOptions) {
            {"--since", "last week"}, {"--limit", "0"}, {"--limit", "-3"}, {"--sha256", "abc"}, {"--sha256-file", "--json"},
            {"--history-db"}, {"--receiver", ""}, {"--station", "--json"}})
     EXPECT_NE(parse(bad).result.badValue, "") << bad[0];
+  // The order's fields: printable text of at most 64 characters, counted as characters.
+  p = parse({"--work-order", "WO-1", "--operator", std::string(64, 'e') , "--lot", "Ł-7", "--receiver-id", "VR-1"});
+  EXPECT_EQ(p.result.badValue, "");
+  EXPECT_EQ(p.job.history.order.workOrder, "WO-1");
+  EXPECT_EQ(p.result.history.filter.workOrder, "WO-1");
+  EXPECT_EQ(p.job.history.order.lot, "Ł-7");
+  std::string manyWide;
+  for (int i = 0; i < 64; ++i) manyWide += "é";
+  EXPECT_EQ(parse({"--lot", manyWide}).result.badValue, "");
+  for (const std::string& bad : {std::string(65, 'x'), manyWide + "e", std::string("WO\x1b[2J"), std::string("a\tb"),
+                                 std::string("\xc2\x85"), std::string("\xff"), std::string("")})
+    EXPECT_NE(parse({"--work-order", bad}).result.badValue, "") << bad;
   p = parse({"--sync-history", "--history-required", "--station", "st-2", "--history-db", "postgresql://line@db/history"});
   EXPECT_TRUE(p.result.syncHistory && p.job.history.required);
   EXPECT_EQ(p.result.history.filter.station, "st-2");

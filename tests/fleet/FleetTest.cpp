@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "FleetDisplay.h"
 #include "FleetInventory.h"
@@ -10,6 +11,7 @@
 #include "JsonEvents.h"
 #include "PortDiscovery.h"
 #include "PortNames.h"
+#include "ReceiverList.h"
 #include "ReceiverState.h"
 #include "TempDir.h"
 
@@ -325,4 +327,63 @@ TEST(FleetInventory, ReadsEachChildsAnswer) {
   EXPECT_NE(parse({"--port", "a", "--skip-current", "--", "/source", "x"}, skip), "");
   FleetOptions both;
   EXPECT_NE(parse({"--identify", "--port", "a", "--skip-current", "--expect-version", "4.3"}, both), "");
+}
+
+// "--receivers": the columns by the header in any order, quoted cells, comments; a line without a
+// receiver id, a control character or an id listed twice (in another case) is refused by its line.
+TEST(ReceiverList, ReadsTheOrdersColumnsAndRefusesWhatCannotBeLoaded) {
+  TempDir dir;
+  const auto listOf = [&dir](const std::string& text, bool needPorts, std::vector<ListedReceiver>& listed) {
+    std::ofstream(dir.file("list.csv"), std::ios::binary) << text;
+    listed.clear();
+    std::string error;
+    receiverlist::read(dir.file("list.csv"), needPorts, listed, error);
+    return error;
+  };
+  std::vector<ListedReceiver> listed;
+  EXPECT_EQ(listOf("# line 3\nreceiver_id,port,lot\r\nVR-1,/dev/ttyUSB0,\"L1, a\"\n\nVR-2,,\n", false, listed), "");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].port, "/dev/ttyUSB0");
+  EXPECT_EQ(listed[0].order.lot, "L1, a");
+  EXPECT_EQ(listed[1].line, 5);
+  EXPECT_EQ(receiverlist::orderOptions(listed[0].order),
+            (std::vector<std::string>{"--receiver-id", "VR-1", "--lot", "L1, a"}));
+  EXPECT_NE(listOf("/dev/ttyUSB0,VR-1\n/dev/ttyUSB1,vr-1\n", true, listed).find("twice"), std::string::npos);
+  EXPECT_NE(listOf("port,receiver_id\n/dev/ttyUSB0,\n", true, listed).find("line 2: it names no receiver id"),
+            std::string::npos);
+  EXPECT_NE(listOf("port,receiver_id\n,VR-1\n", true, listed).find("no port"), std::string::npos);
+  EXPECT_NE(listOf("/dev/ttyUSB0,VR\x1b[2J\n", true, listed).find("control character"), std::string::npos);
+  EXPECT_NE(listOf("port,serial\n", true, listed).find("\"serial\""), std::string::npos);
+  EXPECT_NE(listOf("# nothing\n", true, listed).find("no receiver"), std::string::npos);
+}
+
+// A listed receiver is loaded where it answered, whatever port the list gave it; the others are
+// told apart: not listed, found nowhere, nothing answered, an id answering twice.
+TEST(ReceiverList, PlacesEachListedReceiverWhereItAnswered) {
+  const auto listed = [](std::string port, std::string id) {
+    ListedReceiver r;
+    r.port = std::move(port);
+    r.order.receiverId = std::move(id);
+    return r;
+  };
+  const auto answered = [](std::string port, std::string id) {
+    InventoryEntry e;
+    e.port = std::move(port);
+    e.found = !id.empty();
+    e.id = std::move(id);
+    return e;
+  };
+  const receiverlist::Assignment a = receiverlist::assign(
+      {listed("/dev/ttyUSB0", "VR-A"), listed("/dev/ttyUSB2", "vr-b"), listed("", "VR-GONE")},
+      {answered("/dev/ttyUSB0", "VR-A"), answered("/dev/ttyUSB1", "VR-B"), answered("/dev/ttyUSB2", "VR-C"),
+       answered("/dev/ttyUSB3", ""), answered("/dev/ttyUSB4", "VR-A")});
+  ASSERT_EQ(a.loads.size(), 2u);
+  EXPECT_EQ(a.loads[1].port, "/dev/ttyUSB1");
+  EXPECT_EQ(a.loads[1].listed.order.receiverId, "vr-b");
+  ASSERT_EQ(a.unlisted.size(), 2u);
+  EXPECT_EQ(a.unlisted[0].id, "VR-C");
+  EXPECT_EQ(a.unlisted[1].port, "/dev/ttyUSB4");  // VR-A answered here too: not loaded twice
+  ASSERT_EQ(a.notFound.size(), 1u);
+  EXPECT_EQ(a.notFound[0].order.receiverId, "VR-GONE");
+  ASSERT_EQ(a.silent.size(), 1u);
 }

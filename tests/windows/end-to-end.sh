@@ -136,13 +136,52 @@ if run missing-port 1 /port COM9 /speed 115200 /source "$(winpath "$work/fw/name
   fi
 fi
 
+# Signed distributions (minisign's format; minisign itself signs): a trusted key's signature loads
+# and the history names the key; an untrusted key, an altered file, no signature where one is
+# required and a garbage signature are each refused with their own words before any port opens
+# (COM4 is no port at all: a refusal after opening it would name it).
+if command -v minisign >/dev/null; then
+  keys="$work/keys"
+  mkdir -p "$keys"
+  minisign -G -W -p "$keys/maker.pub" -s "$keys/maker.key" >/dev/null
+  minisign -G -W -p "$keys/other.pub" -s "$keys/other.key" >/dev/null
+  for name in good other altered unsigned garbage; do cp "$work/fw/named.zip" "$work/$name.zip"; done
+  minisign -S -s "$keys/maker.key" -m "$work/good.zip" -t "VR-100 release under Wine" >/dev/null
+  minisign -S -s "$keys/other.key" -m "$work/other.zip" >/dev/null
+  minisign -S -s "$keys/maker.key" -m "$work/altered.zip" >/dev/null
+  printf 'x' >>"$work/altered.zip"
+  printf 'untrusted comment: x\nnot base64\ntrusted comment: y\nAAAA\n' >"$work/garbage.zip.minisig"
+  trust=(--trusted-key "$(winpath "$keys/maker.pub")" --require-signature)
+  start_receiver
+  if run signed-com5 0 /port COM5 /speed 115200 /source "$(winpath "$work/good.zip")" /capture soft "${trust[@]}"; then
+    signer=$(cd "$work" && wine "$exe" --list-history --json --limit 1 2>/dev/null |
+             python3 -c 'import json,sys; print(json.load(sys.stdin)[0]["signer_comment"])' 2>/dev/null || true)
+    if [ "$signer" = "VR-100 release under Wine" ]; then echo "ok   signed-com5"
+    else echo "FAIL signed-com5: the history names no signer ($signer)"; failures=$((failures + 1)); fi
+  fi
+  stop_receiver
+  for pair in "other:not a trusted key" "altered:changed after it was signed" "unsigned:is not signed" \
+              "garbage:not a minisign signature"; do
+    name=${pair%%:*} words=${pair#*:}
+    if run "refused-$name" 1 /port COM4 /source "$(winpath "$work/$name.zip")" /capture soft "${trust[@]}"; then
+      if grep -q "$words" "$work/refused-$name.out" && ! grep -q "COM4" "$work/refused-$name.out"; then
+        echo "ok   refused-$name"
+      else
+        echo "FAIL refused-$name: not refused for its own reason before the port"
+        tail -5 "$work/refused-$name.out"
+        failures=$((failures + 1))
+      fi
+    fi
+  done
+fi
+
 # The load history in %LOCALAPPDATA%: every run above left its row, the first load confirmed with
 # its digests; the activity log names the program and its command line.
 history=$(cd "$work" && wine "$exe" --list-history --json 2>&1) || true
 rows=$(printf '%s' "$history" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))' 2>/dev/null || echo 0)
 if [ "$rows" -ge 5 ] && printf '%s' "$history" | grep -q '"outcome":"confirmed","stage":"done"' &&
    printf '%s' "$history" | grep -q '"source_sha256":"[0-9a-f]\{64\}"' &&
-   grep -q "^Command line: vestrel /port COM5" "$work/soft-break-com5.log"; then
+   grep -q "\] Command line: vestrel /port COM5" "$work/soft-break-com5.log"; then
   echo "ok   load-history"
 else
   echo "FAIL load-history: $rows rows"

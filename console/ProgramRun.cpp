@@ -310,7 +310,6 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
     if (!result.logFiles.empty() && ActivityLog::Instance().IsOpen())
       job.history.logPath = absoluteLogPath(result.logFiles.back());
-    applyStationPolicy(job.trust);
     job.port = probe.port;  // resolved once: a password is asked for once
     job.portEntry = probe.portEntry;
     job.connection = probe.connection;
@@ -321,6 +320,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   job.history.path = probe.history.path;
   job.history.commandLine = maskedCommandLine("vestrel", args);
   job.history.toolVersion = VESTREL_VERSION;
+  applyStationPolicy(job.trust);  // also the window's without a command line
   writeLogHeading(job.history);
   const bool bluetoothAvailable = CMNC::BluetoothAvailable();
   const int status = headless ? runUnattended(job, sourceKind, check.json, check.verbosity)

@@ -29,9 +29,11 @@ CivilDate civilFromDays(long long days) {
 
 }  // namespace
 
-std::string isoUtc(std::chrono::system_clock::time_point when) {
-  using namespace std::chrono;
-  const long long ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
+namespace {
+
+// Times are carried as milliseconds since 1970 here: the system clock's own unit (nanoseconds)
+// ends in 2262, before the dates an operator may type.
+std::string isoUtcOfMillis(long long ms) {
   const long long msPerDay = 86400000;
   const long long days = ms >= 0 ? ms / msPerDay : (ms - msPerDay + 1) / msPerDay;
   const long long inDay = ms - days * msPerDay;
@@ -41,6 +43,14 @@ std::string isoUtc(std::chrono::system_clock::time_point when) {
                 inDay / 3600000, inDay / 60000 % 60, inDay / 1000 % 60, inDay % 1000);
   return text;
 }
+
+long long millisOf(std::chrono::system_clock::time_point when) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::string isoUtc(std::chrono::system_clock::time_point when) { return isoUtcOfMillis(millisOf(when)); }
 
 std::string isoUtcNow() { return isoUtc(std::chrono::system_clock::now()); }
 
@@ -130,17 +140,12 @@ bool readCivil(const std::string& text, Civil& civil) {
   return readZone(in, civil);
 }
 
-std::chrono::system_clock::time_point pointOf(long long seconds, int millis) {
-  using namespace std::chrono;
-  return system_clock::time_point(duration_cast<system_clock::duration>(seconds * 1s + millis * 1ms));
-}
-
 // The instant of a civil time: in its written zone, else in the station's.
-bool instantOfCivil(const Civil& civil, std::chrono::system_clock::time_point& when) {
+bool instantOfCivil(const Civil& civil, long long& ms) {
   const long long clock = civil.hour * 3600LL + civil.minute * 60LL + civil.second;
   if (civil.zoned) {
     const long long days = daysFromCivil(civil.year, static_cast<unsigned>(civil.month), static_cast<unsigned>(civil.day));
-    when = pointOf(days * 86400 + clock - civil.offsetMinutes * 60LL, civil.millis);
+    ms = (days * 86400 + clock - civil.offsetMinutes * 60LL) * 1000 + civil.millis;
     return true;
   }
   std::tm local{};
@@ -152,7 +157,7 @@ bool instantOfCivil(const Civil& civil, std::chrono::system_clock::time_point& w
   local.tm_sec = civil.second;
   const std::time_t instant = stationtime::instantOf(local);
   if (instant == static_cast<std::time_t>(-1)) return false;
-  when = pointOf(static_cast<long long>(instant), civil.millis);
+  ms = static_cast<long long>(instant) * 1000 + civil.millis;
   return true;
 }
 
@@ -176,16 +181,16 @@ std::string instantOf(const std::string& text, std::chrono::system_clock::time_p
   } else if (!readCivil(text, civil)) {
     return {};
   }
-  system_clock::time_point when;
-  return instantOfCivil(civil, when) ? isoUtc(when) : std::string();
+  long long ms = 0;
+  return instantOfCivil(civil, ms) ? isoUtcOfMillis(ms) : std::string();
 }
 
-std::string localIso(std::chrono::system_clock::time_point when, bool milliseconds) {
-  using namespace std::chrono;
-  const long long ms = duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+namespace {
+
+std::string localIsoOfMillis(long long ms, bool milliseconds) {
   const long long seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
   std::tm local{};
-  if (!stationtime::civilOf(static_cast<std::time_t>(seconds), local)) return isoUtc(when);
+  if (!stationtime::civilOf(static_cast<std::time_t>(seconds), local)) return isoUtcOfMillis(ms);
   const long long localSeconds =
       daysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1), static_cast<unsigned>(local.tm_mday)) * 86400 +
       local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
@@ -203,11 +208,17 @@ std::string localIso(std::chrono::system_clock::time_point when, bool millisecon
   return shown + text;
 }
 
+}  // namespace
+
+std::string localIso(std::chrono::system_clock::time_point when, bool milliseconds) {
+  return localIsoOfMillis(millisOf(when), milliseconds);
+}
+
 std::string localIso(const std::string& storedUtc, bool milliseconds) {
   Civil civil;
-  std::chrono::system_clock::time_point when;
-  if (!readCivil(storedUtc, civil) || !civil.zoned || !instantOfCivil(civil, when)) return storedUtc;
-  return localIso(when, milliseconds);
+  long long ms = 0;
+  if (!readCivil(storedUtc, civil) || !civil.zoned || !instantOfCivil(civil, ms)) return storedUtc;
+  return localIsoOfMillis(ms, milliseconds);
 }
 
 }  // namespace historyclock

@@ -76,7 +76,7 @@ TEST_F(Unattended, SuccessfulLoadExitsWithZero) {
   startReceiver();
   const std::string log = dir.file("activity.log");
   const Result r = runVestrel("/port " + receiver->ptyPath() + " /source " + dir.file("named.zip") +
-                              " /capture soft /log " + log + " /exit /run");
+                              " /capture soft /log " + log + " --no-log-times /exit /run");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Quering receiver parameters..."), std::string::npos);  // echoed page by page
   EXPECT_NE(r.output.find("Successfully loaded!"), std::string::npos);
@@ -159,7 +159,7 @@ TEST_F(Unattended, StopSignalsAbortTheRunAndCloseTheLog) {
     std::remove(log.c_str());
     std::remove(output.c_str());
     const pid_t pid = startVestrel("/port " + receiver->ptyPath() + " /source " + dir.file("named.zip") +
-                                       " /capture power /log " + log + " /exit /run",
+                                       " /capture power /log " + log + " --no-log-times /exit /run",
                                    output);
     ASSERT_GT(pid, 0);
     for (int i = 0; i < 100 && readFile(output).find("Capturing...") == std::string::npos; ++i)

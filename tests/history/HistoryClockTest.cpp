@@ -45,6 +45,9 @@ TEST(HistoryClock, TimesAreStoredInUtcAndReadAndShownInTheStationsZone) {
   EXPECT_EQ(historyclock::instantOf("Yesterday", now), "2026-12-07T23:00:00.000Z");
   EXPECT_EQ(historyclock::instantOf("2026-12-09T10:15Z", now), "2026-12-09T10:15:00.000Z");
   EXPECT_EQ(historyclock::instantOf("2026-12-09T10:15-05:30", now), "2026-12-09T15:45:00.000Z");
+  // Far beyond the system clock's own range (it counts nanoseconds, and ends in 2262).
+  EXPECT_EQ(historyclock::instantOf("2999-01-01T00:00Z", now), "2999-01-01T00:00:00.000Z");
+  EXPECT_EQ(historyclock::instantOf("2999-01-01", now), "2998-12-31T23:00:00.000Z");
   // The first of a month: "yesterday" is the month before's last day.
   EXPECT_EQ(historyclock::instantOf("yesterday", system_clock::time_point(milliseconds(1798761600000LL))),
             "2026-12-30T23:00:00.000Z");

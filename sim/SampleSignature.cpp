@@ -2,10 +2,12 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
+
+#include "Minisign.h"
 
 namespace samplesignature {
 namespace {
@@ -17,14 +19,11 @@ std::string base64(const std::vector<unsigned char>& bytes) {
   return text;
 }
 
+// The id as minisign prints it, as the loader's own reading of a key shows it.
 std::string idText(const std::array<unsigned char, 8>& id) {
-  std::string text;
-  char digits[3];
-  for (std::size_t i = id.size(); i-- > 0;) {
-    std::snprintf(digits, sizeof digits, "%02X", id[i]);
-    text += digits;
-  }
-  return text;
+  minisign::PublicKey key;
+  std::copy(id.begin(), id.end(), key.id.begin());
+  return key.idText();
 }
 
 struct Key {

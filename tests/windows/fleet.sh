@@ -89,7 +89,7 @@ rm -rf "$work/logs"
 (status=0; cd "$work" && script -qec "wine '$fleet' --port COM5 --port COM6 --port COM7 --log-dir '$(winpath "$work/logs")' \
    -- /speed 115200 /source '$(winpath "$work/fw/named.zip")' /capture soft >'$work/ctrl-c.out' 2>&1" /dev/null </dev/null >/dev/null 2>&1 || status=$?
  echo "$status" >"$work/ctrl-c.status") &
-loading() { [ "$( (grep -l "^Loading " "$work"/logs/COM*.log 2>/dev/null || true) | wc -l)" -eq 3 ]; }
+loading() { [ "$( (grep -l "\] Loading " "$work"/logs/COM*.log 2>/dev/null || true) | wc -l)" -eq 3 ]; }
 for _ in $(seq 600); do loading && break; sleep 0.1; done
 kill -INT "$(pgrep -f "^$fleet" | head -1)" 2>/dev/null || true
 for _ in $(seq 300); do [ -s "$work/ctrl-c.status" ] && break; sleep 0.1; done

@@ -23,6 +23,7 @@ bool libraryReady() {
 }
 
 std::vector<uint8_t> base64(const std::string& text) {
+  if (text.empty()) return {};  // the library takes no empty buffer
   std::vector<uint8_t> bytes(text.size());
   std::size_t length = 0;
   if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &length, nullptr,

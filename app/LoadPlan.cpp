@@ -1,7 +1,6 @@
 #include "LoadPlan.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "AbortSignal.h"
 #include "ImageCatalogue.h"
@@ -148,17 +147,9 @@ std::string checkPlanSignature(LoadPlan& plan, const CMNC::AbortSignal* stop) {
   return "";
 }
 
-namespace {
-bool sameIdentity(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-}  // namespace
-
 std::string receiverMismatch(const LoadPlan& plan, const std::string& identity) {
   const std::string& ordered = plan.history.order.receiverId;
-  if (ordered.empty() || sameIdentity(ordered, identity)) return "";
+  if (ordered.empty() || orderfields::sameReceiverId(ordered, identity)) return "";
   if (identity.empty())
     return "The receiver on " + plan.shownPort + " did not tell its identity, and the order names " + ordered +
            ": nothing was loaded.";

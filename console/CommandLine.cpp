@@ -33,16 +33,6 @@ bool isOption(const std::string& arg, const char* slashForm, const char* gnuForm
   return arg == slashForm || arg == std::string("--") + gnuForm;
 }
 
-std::string absolutePath(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path abs = std::filesystem::absolute(pathtext::fromUtf8(path), ec);
-  if (ec) return path;
-  std::string result = pathtext::toUtf8(abs.lexically_normal());
-  // A folder keeps its closing separator (a normalised Windows path may already end in one).
-  const bool folder = !path.empty() && pathtext::lastSeparator(path) == path.size() - 1;
-  if (folder && pathtext::lastSeparator(result) != result.size() - 1) result += path.back();
-  return result;
-}
 
 void classifySource(LoadJob& job, SourceKind& kind) {
   if (job.directUpload && job.plainDataFile) {
@@ -210,6 +200,17 @@ bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, Load
 }
 
 }  // namespace
+
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path abs = std::filesystem::absolute(pathtext::fromUtf8(path), ec);
+  if (ec) return path;
+  std::string result = pathtext::toUtf8(abs.lexically_normal());
+  // A folder keeps its closing separator (a normalised Windows path may already end in one).
+  const bool folder = !path.empty() && pathtext::lastSeparator(path) == path.size() - 1;
+  if (folder && pathtext::lastSeparator(result) != result.size() - 1) result += path.back();
+  return result;
+}
 
 std::string usageText() {
   return "Example: /port COM1 /speed 115200 /source \"C:\\new firmware\" /capture fldp /exit /run\r\n"

@@ -36,6 +36,10 @@ struct CommandLineResult {
   std::vector<std::string> ignoredWords;  // with "/run": words that are no option, ignored (said on standard error)
 };
 
+// path made absolute and normal, as the program keeps a source and a log; a folder keeps its
+// closing separator.
+std::string absolutePath(const std::string& path);
+
 // The usage text, lines ending in CR LF.
 std::string usageText();
 // Extra notes for this platform shown by --help after the usage text.

@@ -208,11 +208,6 @@ void applyStationPolicy(SignatureTrust& trust) {
   }
 }
 
-std::string absoluteLogPath(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(pathtext::fromUtf8(path), error);
-  return error ? path : pathtext::toUtf8(absolute.lexically_normal());
-}
 
 }  // namespace
 
@@ -309,7 +304,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     ActivityLog::Instance().SetLineTimes(result.logTimes.value_or(job.run));
     for (const std::string& path : result.logFiles) ActivityLog::Instance().Open(path);
     if (!result.logFiles.empty() && ActivityLog::Instance().IsOpen())
-      job.history.logPath = absoluteLogPath(result.logFiles.back());
+      job.history.logPath = absolutePath(result.logFiles.back());
     job.port = probe.port;  // resolved once: a password is asked for once
     job.portEntry = probe.portEntry;
     job.connection = probe.connection;

@@ -87,7 +87,7 @@ bool headerColumns(const std::vector<std::string>& cells, std::vector<std::strin
 std::string twice(const std::vector<ListedReceiver>& listed) {
   for (std::size_t i = 0; i < listed.size(); ++i)
     for (std::size_t j = i + 1; j < listed.size(); ++j) {
-      if (sameId(listed[i].order.receiverId, listed[j].order.receiverId))
+      if (orderfields::sameReceiverId(listed[i].order.receiverId, listed[j].order.receiverId))
         return "lines " + std::to_string(listed[i].line) + " and " + std::to_string(listed[j].line) +
                " list the receiver " + listed[j].order.receiverId + " twice";
       if (!listed[i].port.empty() && portnames::samePort(listed[i].port, listed[j].port))
@@ -98,8 +98,6 @@ std::string twice(const std::vector<ListedReceiver>& listed) {
 }
 
 }  // namespace
-
-bool sameId(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
 
 bool read(const std::string& path, bool needPorts, std::vector<ListedReceiver>& listed, std::string& error) {
   std::ifstream in(path, std::ios::binary);
@@ -154,7 +152,7 @@ Assignment assign(const std::vector<ListedReceiver>& listed, const std::vector<I
       continue;
     }
     const auto it = std::find_if(listed.begin(), listed.end(),
-                                 [&entry](const ListedReceiver& r) { return sameId(r.order.receiverId, entry.id); });
+                                 [&entry](const ListedReceiver& r) { return orderfields::sameReceiverId(r.order.receiverId, entry.id); });
     if (it == listed.end()) {
       result.unlisted.push_back(entry);
       continue;

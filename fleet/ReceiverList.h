@@ -43,7 +43,4 @@ struct Assignment {
 };
 Assignment assign(const std::vector<ListedReceiver>& listed, const std::vector<InventoryEntry>& found);
 
-// Receiver ids are compared without regard to case: "vr100-1" is "VR100-1".
-bool sameId(const std::string& a, const std::string& b);
-
 }  // namespace receiverlist

@@ -55,15 +55,20 @@ std::vector<std::string> speedOptions(const std::vector<std::string>& vestrelArg
   return {};
 }
 
+// Who answers on each port, each asked by a "vestrel --identify" of its own; a stop signal ends it
+// (stopSignal set).
+std::vector<InventoryEntry> askEveryPort(const std::string& vestrel, const FleetOptions& options,
+                                         const std::vector<std::string>& ports, int& stopSignal) {
+  ChildWait wait;
+  const InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
+  return FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
+      .run(ports, wait, stopSignal);
+}
+
 // "--identify": the inventory of the ports, as a table or JSON; 0 when every port answered.
 int inventory(const std::string& vestrel, const FleetOptions& options, const std::vector<std::string>& ports) {
-  ChildWait wait;
   int stopSignal = 0;
-  std::vector<InventoryEntry> entries;
-  {
-    InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
-    entries = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords).run(ports, wait, stopSignal);
-  }
+  const std::vector<InventoryEntry> entries = askEveryPort(vestrel, options, ports, stopSignal);
   std::cout << (options.json ? FleetInventory::asJson(entries) : FleetInventory::asText(entries)) << std::flush;
   if (stopSignal) return 128 + stopSignal;
   return std::all_of(entries.begin(), entries.end(), [](const InventoryEntry& e) { return e.found; }) ? 0 : 1;
@@ -99,13 +104,7 @@ struct Placed {
 bool placeListed(const std::string& vestrel, const FleetOptions& options, const std::vector<ListedReceiver>& listed,
                  const std::vector<std::string>& discovered, std::ostream& progress, Placed& placed, int& stopSignal) {
   progress << "Asking each port which receiver answers...\n" << std::flush;
-  ChildWait wait;
-  std::vector<InventoryEntry> found;
-  {
-    InterruptWatch watch([&wait](int signal) { wait.post(signal); }, [&wait](int signal) { wait.post(signal); });
-    found = FleetInventory(vestrel, speedOptions(options.vestrelArgs), options.jobs, options.passwords)
-                .run(discovered, wait, stopSignal);
-  }
+  const std::vector<InventoryEntry> found = askEveryPort(vestrel, options, discovered, stopSignal);
   if (stopSignal) return false;
   const receiverlist::Assignment assignment = receiverlist::assign(listed, found);
   const auto add = [&placed](const std::string& port, const ListedReceiver& r, const std::string& refusal,

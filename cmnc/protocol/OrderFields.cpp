@@ -1,5 +1,8 @@
 #include "OrderFields.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "Utf8.h"
 
 namespace orderfields {
@@ -36,6 +39,12 @@ std::string refusal(const std::string& option, const std::string& value) {
     return option + " takes at most " + std::to_string(kMaxChars) + " characters; the value has " +
            std::to_string(characters) + ".";
   return "";
+}
+
+bool sameReceiverId(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 std::string logLines(const OrderFields& fields) {

@@ -17,6 +17,10 @@ inline constexpr std::size_t kMaxChars = 64;  // characters of one field
 // a control character (a line break, an escape sequence). "" when it may.
 std::string refusal(const std::string& option, const std::string& value);
 
+// Whether two receiver ids name one receiver: the same text without regard to ASCII case
+// ("vr100-1" is "VR100-1").
+bool sameReceiverId(const std::string& a, const std::string& b);
+
 // The activity log's first lines of the fields that were given ("Work order: WO-1"), "" for none.
 std::string logLines(const OrderFields& fields);
 }  // namespace orderfields

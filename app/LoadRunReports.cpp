@@ -6,9 +6,13 @@
 
 #include "Clock.h"
 #include "ImageCatalogue.h"
+#include "RunRecord.h"
 #include "RunSink.h"
 
-void LoadRun::send(RunEvent event) { sink_.event(event); }
+void LoadRun::send(RunEvent event) {
+  if (record_) record_->observe(event);
+  sink_.event(event);
+}
 
 void LoadRun::setPageText(const std::string& text, Severity severity) {
   pageText_ = text;

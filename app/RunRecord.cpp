@@ -8,7 +8,9 @@
 #include "HistoryUrl.h"
 #include "KeptOutcome.h"
 #include "LinkKinds.h"
+#include "LivePublisher.h"
 #include "LoadHistory.h"
+#include "LogArchive.h"
 #include "PendingRows.h"
 #include "Station.h"
 
@@ -26,6 +28,56 @@ std::string waitsOnStation(const std::string& serverError) {
 
 RunRecord::RunRecord(const HistorySettings& settings, const CMNC::AbortSignal* stop) : settings_(settings), stop_(stop) {}
 RunRecord::~RunRecord() = default;
+
+// The run's live row on the line's server, begun with what the row knows.
+void RunRecord::startLive() {
+  live_ = {};
+  live_.id = row_.id;
+  live_.station = row_.station;
+  live_.pid = row_.pid;
+  live_.port = row_.port;
+  live_.method = row_.method;
+  live_.source = row_.source;
+  live_.workOrder = row_.workOrder;
+  publisher_ = std::make_unique<LivePublisher>(place());
+  publisher_->publish(live_, true);
+}
+
+void RunRecord::observe(const RunEvent& event) {
+  if (!publisher_) return;
+  bool urgent = true;
+  if (const auto* stage = std::get_if<StageEntered>(&event)) {
+    live_.stage = stageName(stage->stage);
+  } else if (const auto* learned = std::get_if<ReceiverLearned>(&event)) {
+    live_.receiverId = learned->facts.id;
+    live_.receiverModel = learned->facts.model;
+  } else if (const auto* progress = std::get_if<TransferProgress>(&event)) {
+    urgent = progress->imageIndex != live_.imageIndex;
+    live_.percent = progress->percent;
+    live_.image = progress->image;
+    live_.imageIndex = progress->imageIndex;
+    live_.imageCount = progress->imageCount;
+    live_.secondsLeft = progress->secondsLeft;
+  } else {
+    return;
+  }
+  publisher_->publish(live_, urgent);
+}
+
+// The run's end on the live view, once its row was written: waited for a bounded time.
+void RunRecord::endLive() {
+  if (!publisher_) return;
+  live_.outcome = row_.outcome;
+  live_.failureKind = row_.failureKind;
+  live_.reason = row_.reason;
+  live_.stage = row_.stage;
+  live_.receiverId = row_.receiverId;
+  live_.receiverModel = row_.receiverModel;
+  if (row_.outcome == "confirmed") live_.percent = 100;
+  live_.secondsLeft.reset();
+  publisher_->end(live_);
+  publisher_.reset();
+}
 
 std::string RunRecord::place() const { return settings_.path.empty() ? station::defaultHistoryPath() : settings_.path; }
 
@@ -113,6 +165,8 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
   row_.lot = settings_.order.lot;
   row_.signerKey = settings_.signerKey;
   row_.signerComment = settings_.signerComment;
+  PortEntry withoutPassword = port;
+  secrets_ = {CMNC::TakePassword(withoutPassword)};
   const Write begin = [this](LoadHistory& history, std::string& error) { return history.begin(row_, error); };
   std::string warning, error;
   if (historyurl::isServerUrl(place())) {
@@ -127,6 +181,7 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
     else warning = station->warning();
   }
   if (!open_) row_.id.clear();
+  else if (historyurl::isServerUrl(place())) startLive();
   return warning;
 }
 
@@ -148,6 +203,14 @@ std::string RunRecord::finish(const RunOutcome& outcome) {
   row_.failureKind = failureKindName(outcome.failure);
   for (const LoadedImage& image : outcome.images)
     row_.images.push_back({image.file, image.title, image.size, image.sha256, imageResultName(image.result)});
+  row_.log = logarchive::packFile(row_.logPath, secrets_);
+  const std::string warning = finishRow();
+  endLive();
+  return warning;
+}
+
+// The finished row onto the server, else into the station's file.
+std::string RunRecord::finishRow() {
   const Write finish = [this](LoadHistory& history, std::string& error) { return history.finish(row_, error); };
   std::string error;
   if (onServer_) {

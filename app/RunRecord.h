@@ -4,9 +4,12 @@
 #include <string>
 
 #include "LoadJob.h"
+#include "LiveState.h"
 #include "LoadRecord.h"
+#include "RunEvent.h"
 #include "RunOutcome.h"
 
+class LivePublisher;
 class LoadHistory;
 namespace CMNC {
 class AbortSignal;
@@ -19,6 +22,9 @@ class AbortSignal;
 // operator requires it): each call returns a warning to show instead. Every call comes from the
 // front end's thread and blocks on the history: the server's deadlines at most, and for the final
 // write, which is tried again while another writer holds the station's file, kFinalWriteBoundMs.
+// On the line's server, where the run stands goes on the line's live view while it goes on
+// (LivePublisher, from a thread of its own: a server away never holds the load), and the run's
+// activity log goes with its row, compressed, passwords masked.
 // A run's outcome is never lost to a history that cannot take it: it is kept beside the station's
 // file (KeptOutcome) and goes in with the next run. A set stop cuts every wait short.
 class RunRecord {
@@ -44,6 +50,8 @@ class RunRecord {
     row_.signerKey = key;
     row_.signerComment = comment;
   }
+  // What the run reports, for the line's live view (start, stage, receiver, progress).
+  void observe(const RunEvent& event);
   // Completes the open row with the run's outcome; "" or a warning. Harmless without an open row.
   std::string finish(const RunOutcome& outcome);
 
@@ -58,6 +66,9 @@ class RunRecord {
   bool pause(int ms) const;
   std::string place() const;
   std::string stationPath() const;
+  std::string finishRow();
+  void startLive();
+  void endLive();
   HistorySettings settings_;
   const CMNC::AbortSignal* stop_;
   std::unique_ptr<LoadHistory> server_;   // the line's server, while connected
@@ -67,4 +78,7 @@ class RunRecord {
   bool open_ = false;
   bool onServer_ = false;  // the open row is on the server
   LoadRecord row_;
+  std::vector<std::string> secrets_;      // what the log must not show (the link's password)
+  LiveState live_;
+  std::unique_ptr<LivePublisher> publisher_;  // while a row on the line's server is open
 };

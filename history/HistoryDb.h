@@ -13,6 +13,8 @@ class HistoryStatement {
   virtual void bindText(int index, const std::string& text) = 0;
   virtual void bindInt(int index, int64_t value) = 0;
   virtual void bindNull(int index) = 0;
+  // Bytes of any value (a BLOB, a bytea); empty binds NULL.
+  virtual void bindBlob(int index, const std::string& bytes) = 0;
   // One step (blocks on the database): true while it gives a row; done() tells whether it ended
   // without an error.
   virtual bool step() = 0;
@@ -20,6 +22,8 @@ class HistoryStatement {
   virtual std::string text(int column) const = 0;
   virtual int64_t integer(int column) const = 0;
   virtual std::optional<int64_t> optionalInt(int column) const = 0;
+  // A column of bytes as they were bound.
+  virtual std::string blob(int column) const = 0;
 };
 
 // One connection to a database that holds a load history: a file on the station (SQLite) or the

@@ -42,6 +42,20 @@ std::vector<std::string> migrations(const std::string& dialect) {
       sqlite ? "SELECT 1;"
              : "ALTER TABLE loads ALTER COLUMN started_at TYPE timestamptz USING started_at::timestamptz,"
                " ALTER COLUMN finished_at TYPE timestamptz USING finished_at::timestamptz;",
+      // 5 -> 6: each run's activity log, compressed, beside its row; on a server, where each run
+      // stands while it goes on (the line's live view), one row a run.
+      std::string("CREATE TABLE run_logs ("
+                  " load_id TEXT PRIMARY KEY REFERENCES loads (id) ON DELETE CASCADE,") +
+          (sqlite ? " packed BLOB NOT NULL," : " packed bytea NOT NULL,") +
+          " text_bytes BIGINT NOT NULL, file_bytes BIGINT NOT NULL, cut INTEGER NOT NULL DEFAULT 0);" +
+          (sqlite ? ""
+                  : "CREATE TABLE live_runs ("
+                    " id TEXT PRIMARY KEY, station TEXT, pid BIGINT, port TEXT, method TEXT, source TEXT,"
+                    " receiver_id TEXT, receiver_model TEXT, work_order TEXT, stage TEXT, image TEXT,"
+                    " image_index INTEGER, image_count INTEGER, percent INTEGER, seconds_left BIGINT,"
+                    " outcome TEXT, failure_kind TEXT, reason TEXT, started_at timestamptz NOT NULL,"
+                    " updated_at timestamptz NOT NULL, ended_at timestamptz);"
+                    "CREATE INDEX live_runs_updated_at ON live_runs (updated_at);"),
   };
 }
 

@@ -242,6 +242,37 @@ bool LoadHistory::writeImages(const LoadRecord& record) {
   return true;
 }
 
+bool LoadHistory::writeLog(const LoadRecord& record) {
+  if (record.log.packed.empty()) return true;
+  auto insert = db_->prepare(
+      "INSERT INTO run_logs (load_id, packed, text_bytes, file_bytes, cut) VALUES ($1, $2, $3, $4, $5)"
+      " ON CONFLICT (load_id) DO UPDATE SET packed = excluded.packed, text_bytes = excluded.text_bytes,"
+      " file_bytes = excluded.file_bytes, cut = excluded.cut");
+  insert->bindText(1, record.id);
+  insert->bindBlob(2, record.log.packed);
+  insert->bindInt(3, record.log.textBytes);
+  insert->bindInt(4, record.log.fileBytes);
+  insert->bindInt(5, record.log.cut ? 1 : 0);
+  insert->step();
+  return insert->done();
+}
+
+StoredLog LoadHistory::logOf(const std::string& id, std::string& error) {
+  auto select = db_->prepare("SELECT packed, text_bytes, file_bytes, cut FROM run_logs WHERE load_id = $1");
+  select->bindText(1, id);
+  StoredLog log;
+  if (select->step()) log = {select->blob(0), select->integer(1), select->integer(2), select->integer(3) != 0};
+  if (!select->done() && log.packed.empty()) error = "Cannot read the load history: " + db_->error();
+  return log;
+}
+
+bool LoadHistory::row(const std::string& id, LoadRecord& record, std::string& error) {
+  std::vector<LoadRecord> rows = select("id = $1", {id}, "started_at", error);
+  if (rows.empty()) return false;
+  record = std::move(rows.front());
+  return true;
+}
+
 // Runs an upsert of record in one transaction with its images, when the upsert wrote the row.
 bool LoadHistory::writeRow(const std::string& sql, const LoadRecord& record, bool& written, std::string& error) {
   written = false;
@@ -250,7 +281,7 @@ bool LoadHistory::writeRow(const std::string& sql, const LoadRecord& record, boo
     auto upsert = db_->prepare(sql);
     bindRecord(*upsert, record);
     while (upsert->step()) written = true;  // the row it wrote, if any
-    ok = upsert->done() && (!written || writeImages(record)) && db_->exec("COMMIT");
+    ok = upsert->done() && (!written || (writeImages(record) && writeLog(record))) && db_->exec("COMMIT");
   }
   if (!ok) {
     error = "Cannot write the load history: " + db_->error();
@@ -322,7 +353,8 @@ std::vector<LoadRecord> LoadHistory::list(const HistoryFilter& filter, std::stri
   std::vector<std::string> values;
   const std::pair<const char*, const std::string*> conditions[] = {
       {"receiver_id = ", &filter.receiverId}, {"port = ", &filter.port},       {"started_at >= ", &filter.since},
-      {"started_at < ", &filter.until},       {"station = ", &filter.station}, {"work_order = ", &filter.workOrder}};
+      {"started_at < ", &filter.until},       {"station = ", &filter.station}, {"work_order = ", &filter.workOrder},
+      {"outcome = ", &filter.outcome},        {"COALESCE(firmware_after, firmware_before) = ", &filter.firmware}};
   for (const auto& [test, value] : conditions) {
     if (value->empty()) continue;
     values.push_back(*value);
@@ -334,7 +366,9 @@ std::vector<LoadRecord> LoadHistory::list(const HistoryFilter& filter, std::stri
 }
 
 std::vector<LoadRecord> LoadHistory::pendingRows(std::string& error) {
-  return select("pending = 1 AND outcome IS NOT NULL", {}, "started_at, " + db_->insertionOrder(), error);
+  std::vector<LoadRecord> rows = select("pending = 1 AND outcome IS NOT NULL", {}, "started_at, " + db_->insertionOrder(), error);
+  for (LoadRecord& row : rows) row.log = logOf(row.id, error);
+  return rows;
 }
 
 bool LoadHistory::markSent(const std::string& id, std::string& error) {

@@ -19,7 +19,7 @@ class AbortSignal;
 class LoadHistory {
  public:
   // The schema this program writes.
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 6;
   // How long a writer waits for the others' locks before it gives up.
   static constexpr int kBusyTimeoutMs = 10000;
   // How long a set-up step that the library refuses at once while locked waits before it retries.
@@ -60,6 +60,11 @@ class LoadHistory {
   // Rows newest first with their images. Rows of this station left unfinished by a process that
   // is gone are stored as interrupted first.
   std::vector<LoadRecord> list(const HistoryFilter& filter, std::string& error);
+  // One row with its images, by its id; false when there is none (error set when the history
+  // could not be read).
+  bool row(const std::string& id, LoadRecord& record, std::string& error);
+  // The activity log stored with a row; empty when the station stored none.
+  StoredLog logOf(const std::string& id, std::string& error);
   // The pending rows whose run ended (finished or interrupted), oldest first, with their images.
   std::vector<LoadRecord> pendingRows(std::string& error);
   // The line's server has the row: it is no longer pending here.
@@ -76,6 +81,7 @@ class LoadHistory {
   bool migrate(std::string& error);
   void takeKeptOutcomes(const std::string& path);
   bool writeImages(const LoadRecord& record);
+  bool writeLog(const LoadRecord& record);
   bool writeRow(const std::string& sql, const LoadRecord& record, bool& written, std::string& error);
   std::vector<LoadRecord> select(const std::string& where, const std::vector<std::string>& values, const std::string& order,
                                  std::string& error);

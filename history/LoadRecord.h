@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "LogArchive.h"
+
 // An image of a recorded load.
 struct RecordedImage {
   std::string file;    // its name in the source
@@ -46,6 +48,7 @@ struct LoadRecord {
   std::string signerKey;    // the id of the trusted key that signed the source, in hexadecimal
   std::string signerComment;  // the signature's trusted comment
   std::vector<RecordedImage> images;
+  StoredLog log;            // the run's activity log, where the station stored it (read on demand)
 };
 
 // Which rows a listing shows: newest first.
@@ -56,5 +59,7 @@ struct HistoryFilter {
   std::string until;       // only runs started before this time (ISO 8601 UTC, as stored)
   std::string workOrder;   // only this work order's runs
   std::string station;     // only this station's runs
+  std::string outcome;     // only runs of this outcome
+  std::string firmware;    // only runs that left this firmware version (or found it, when none was loaded)
   int limit = 0;           // at most this many; 0 all
 };

@@ -56,6 +56,31 @@ void PgStatement::bindText(int index, const std::string& text) {
 void PgStatement::bindInt(int index, int64_t value) { bind(index, std::to_string(value)); }
 void PgStatement::bindNull(int index) { bind(index, std::nullopt); }
 
+// Parameters go as text: bytes as bytea's hexadecimal input, "\\x" and two digits a byte.
+void PgStatement::bindBlob(int index, const std::string& bytes) {
+  if (bytes.empty()) return bindNull(index);
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex = "\\x";
+  hex.reserve(2 + bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
+  }
+  bind(index, std::move(hex));
+}
+
+std::string PgStatement::blob(int column) const {
+  const std::string escaped = text(column);
+  if (escaped.empty()) return {};
+  std::size_t length = 0;
+  unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(escaped.c_str()), &length);
+  if (!bytes) return {};
+  std::string value(reinterpret_cast<const char*>(bytes), length);
+  PQfreemem(bytes);
+  return value;
+}
+
 bool PgStatement::step() {
   if (done_) return false;
   if (!result_) {

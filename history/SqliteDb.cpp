@@ -31,6 +31,17 @@ void SqliteStatement::bindText(int index, const std::string& text) {
 void SqliteStatement::bindInt(int index, int64_t value) { sqlite3_bind_int64(statement_.get(), index, value); }
 void SqliteStatement::bindNull(int index) { sqlite3_bind_null(statement_.get(), index); }
 
+void SqliteStatement::bindBlob(int index, const std::string& bytes) {
+  if (bytes.empty()) bindNull(index);
+  else sqlite3_bind_blob64(statement_.get(), index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
+std::string SqliteStatement::blob(int column) const {
+  const void* value = sqlite3_column_blob(statement_.get(), column);
+  if (!value) return {};
+  return std::string(static_cast<const char*>(value), static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), column)));
+}
+
 bool SqliteStatement::step() {
   if (!statement_ || done_ || failed_) return false;
   const int status = sqlite3_step(statement_.get());

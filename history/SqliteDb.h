@@ -17,11 +17,13 @@ class SqliteStatement : public HistoryStatement {
   void bindText(int index, const std::string& text) override;
   void bindInt(int index, int64_t value) override;
   void bindNull(int index) override;
+  void bindBlob(int index, const std::string& bytes) override;
   bool step() override;
   bool done() const override { return done_; }
   std::string text(int column) const override;
   int64_t integer(int column) const override;
   std::optional<int64_t> optionalInt(int column) const override;
+  std::string blob(int column) const override;
 
  private:
   struct Finalize {

@@ -1,0 +1,51 @@
+#pragma once
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "AbortSignal.h"
+#include "LiveState.h"
+#include "LiveThrottle.h"
+
+class LiveWriter;
+
+// A run's live state sent to the line's server from a thread of its own, so that a server that is
+// slow or away never holds the load: the latest state waits, older ones are dropped, and writes
+// follow LiveThrottle. A server that cannot be reached is tried again later; the run loads on.
+class LivePublisher {
+ public:
+  // How long the end is waited for when the publisher goes, before its write is cut short.
+  static constexpr int kEndFlushMs = 3000;
+  using Write = std::function<bool(const LiveState&)>;
+
+  // Writes to the line's server at url (LiveWriter).
+  explicit LivePublisher(const std::string& url);
+  // Writes through write (a test's stand-in), on the publisher's thread.
+  explicit LivePublisher(Write write);
+  ~LivePublisher();
+  LivePublisher(const LivePublisher&) = delete;
+  LivePublisher& operator=(const LivePublisher&) = delete;
+
+  // The run's state now (any thread; never blocks on the server). urgent: a start, a stage, what
+  // the receiver is: written at once; else progress, written at most once a second.
+  void publish(const LiveState& state, bool urgent);
+  // The run's last state, with its outcome: written at once; nothing follows.
+  void end(const LiveState& state);
+
+ private:
+  void start();
+  void loop();
+  static int64_t nowMs();
+  CMNC::AbortSignal abort_;
+  std::unique_ptr<LiveWriter> writer_;
+  Write write_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  LiveState state_;
+  LiveThrottle throttle_;
+  bool quit_ = false;
+  std::thread thread_;
+};

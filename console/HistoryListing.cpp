@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "CsvCell.h"
 #include "HistoryClock.h"
 #include "JsonEvents.h"
 #include "HistoryUrl.h"
@@ -60,21 +61,6 @@ std::vector<std::pair<const char*, std::string>> columnsOf(const LoadRecord& row
           {"lot", row.lot},
           {"signer_key", row.signerKey},
           {"signer_comment", row.signerComment}};
-}
-
-std::string csvCell(std::string text) {
-  if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos) {
-    std::string escaped(1, '\'');  // built by appending: mingw's GCC 12 warns falsely on an insert here
-    escaped += text;
-    text = std::move(escaped);
-  }
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
 }
 
 std::string padded(const std::string& text, std::size_t width) {
@@ -139,11 +125,11 @@ std::string asCsv(const std::vector<LoadRecord>& rows) {
     bool first = true;
     for (const auto& [name, value] : columnsOf(row)) {
       if (!first) text += ',';
-      text += csvCell(value);
+      text += csvcell::of(value);
       first = false;
     }
     text += ',';
-    text += csvCell(imagesText(row));
+    text += csvcell::of(imagesText(row));
     text += "\r\n";
   }
   return text;

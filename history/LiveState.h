@@ -25,3 +25,12 @@ struct LiveState {
   std::string failureKind;  // why it did not end confirmed
   std::string reason;
 };
+
+// A run's live row as the line's view reads it back: the state and its times (ISO 8601 UTC).
+struct LiveRow {
+  LiveState state;
+  std::string startedAt;
+  std::string updatedAt;
+  std::string endedAt;  // empty while the run goes on
+  int64_t ageMs = 0;    // since the station's last write, on the server's clock
+};

@@ -266,6 +266,43 @@ StoredLog LoadHistory::logOf(const std::string& id, std::string& error) {
   return log;
 }
 
+std::vector<LiveRow> LoadHistory::liveRuns(const std::string& id, int endedWithinS, std::string& error) {
+  auto select = db_->prepare(
+      "SELECT id, station, pid, port, method, source, receiver_id, receiver_model, work_order, stage, image, image_index,"
+      " image_count, percent, seconds_left, outcome, failure_kind, reason, " +
+      db_->timeAsText("started_at") + ", " + db_->timeAsText("updated_at") + ", " + db_->timeAsText("ended_at") +
+      ", (extract(epoch FROM now() - updated_at) * 1000)::bigint FROM live_runs WHERE " +
+      (id.empty() ? "ended_at IS NULL OR ended_at > now() - make_interval(secs => $1)" : "id = $1") +
+      " ORDER BY started_at DESC, id");
+  if (id.empty()) select->bindInt(1, endedWithinS);
+  else select->bindText(1, id);
+  std::vector<LiveRow> rows;
+  while (select->step()) {
+    LiveRow row;
+    LiveState& s = row.state;
+    s.id = select->text(0);
+    s.station = select->text(1);
+    s.pid = select->integer(2);
+    std::string* texts[] = {&s.port, &s.method, &s.source, &s.receiverId, &s.receiverModel, &s.workOrder, &s.stage, &s.image};
+    int column = 3;
+    for (std::string* text : texts) *text = select->text(column++);
+    s.imageIndex = static_cast<int>(select->integer(11));
+    s.imageCount = static_cast<int>(select->integer(12));
+    s.percent = static_cast<int>(select->integer(13));
+    s.secondsLeft = select->optionalInt(14);
+    s.outcome = select->text(15);
+    s.failureKind = select->text(16);
+    s.reason = select->text(17);
+    row.startedAt = select->text(18);
+    row.updatedAt = select->text(19);
+    row.endedAt = select->text(20);
+    row.ageMs = select->integer(21);
+    rows.push_back(std::move(row));
+  }
+  if (!select->done()) error = "Cannot read the live runs: " + db_->error();
+  return rows;
+}
+
 bool LoadHistory::row(const std::string& id, LoadRecord& record, std::string& error) {
   std::vector<LoadRecord> rows = select("id = $1", {id}, "started_at", error);
   if (rows.empty()) return false;
@@ -335,7 +372,7 @@ std::vector<RecordedImage> LoadHistory::imagesOf(const std::string& id) {
 
 // The rows that meet where (its parameters' values in order), in order, with their images.
 std::vector<LoadRecord> LoadHistory::select(const std::string& where, const std::vector<std::string>& values,
-                                            const std::string& order, std::string& error) {
+                                            const std::string& order, std::string& error, bool images) {
   auto select = db_->prepare("SELECT " + selectList(*db_) + " FROM loads WHERE " + where + " ORDER BY " + order);
   for (std::size_t i = 0; i < values.size(); ++i) select->bindText(static_cast<int>(i + 1), values[i]);
   std::vector<LoadRecord> records;
@@ -344,7 +381,8 @@ std::vector<LoadRecord> LoadHistory::select(const std::string& where, const std:
     error = "Cannot read the load history: " + db_->error();
     return {};
   }
-  for (LoadRecord& record : records) record.images = imagesOf(record.id);
+  if (images)
+    for (LoadRecord& record : records) record.images = imagesOf(record.id);
   return records;
 }
 
@@ -362,7 +400,7 @@ std::vector<LoadRecord> LoadHistory::list(const HistoryFilter& filter, std::stri
   }
   std::string order = "started_at DESC, " + db_->insertionOrder() + " DESC";
   if (filter.limit > 0) order += " LIMIT " + std::to_string(filter.limit);
-  return select(where, values, order, error);
+  return select(where, values, order, error, filter.images);
 }
 
 std::vector<LoadRecord> LoadHistory::pendingRows(std::string& error) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "LiveState.h"
 #include "LoadRecord.h"
 
 class HistoryDb;
@@ -65,6 +66,9 @@ class LoadHistory {
   bool row(const std::string& id, LoadRecord& record, std::string& error);
   // The activity log stored with a row; empty when the station stored none.
   StoredLog logOf(const std::string& id, std::string& error);
+  // The line server's live rows (newest first): the one of id, or, id empty, every run that goes on
+  // and every one that ended less than endedWithinS ago.
+  std::vector<LiveRow> liveRuns(const std::string& id, int endedWithinS, std::string& error);
   // The pending rows whose run ended (finished or interrupted), oldest first, with their images.
   std::vector<LoadRecord> pendingRows(std::string& error);
   // The line's server has the row: it is no longer pending here.
@@ -84,7 +88,7 @@ class LoadHistory {
   bool writeLog(const LoadRecord& record);
   bool writeRow(const std::string& sql, const LoadRecord& record, bool& written, std::string& error);
   std::vector<LoadRecord> select(const std::string& where, const std::vector<std::string>& values, const std::string& order,
-                                 std::string& error);
+                                 std::string& error, bool images = true);
   std::vector<RecordedImage> imagesOf(const std::string& id);
   std::unique_ptr<HistoryDb> db_;
   std::string warning_;

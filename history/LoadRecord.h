@@ -62,4 +62,5 @@ struct HistoryFilter {
   std::string outcome;     // only runs of this outcome
   std::string firmware;    // only runs that left this firmware version (or found it, when none was loaded)
   int limit = 0;           // at most this many; 0 all
+  bool images = true;      // read each row's images too
 };

@@ -11,13 +11,10 @@ anything. Exit 77 (skipped) when the server's programs are not installed.
 
   history_server.py VESTREL SIM MKFW FLEET
 """
-import glob
 import hashlib
 import json
 import os
-import pwd
 import shutil
-import socket
 import signal
 import subprocess
 import sys
@@ -25,6 +22,7 @@ import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 
+from pg_server import Server, server_programs
 from virtual_receiver import Receiver
 
 VESTREL, SIM, MKFW, FLEET = sys.argv[1:5]
@@ -36,45 +34,6 @@ def check(condition, what):
     if not condition:
         failures.append(what)
         print("FAIL:", what, flush=True)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Server:
-    """A PostgreSQL server of the test's own; as root its programs run as the user postgres."""
-
-    def __init__(self, work, bin_dir):
-        self.bin = bin_dir
-        self.dir = work + "/server"
-        os.mkdir(self.dir)
-        self.as_user = []
-        if os.geteuid() == 0:
-            owner = pwd.getpwnam("postgres")
-            os.chown(self.dir, owner.pw_uid, owner.pw_gid)
-            self.as_user = ["runuser", "-u", "postgres", "--"]
-        with open(self.dir + "/password", "w") as f:
-            f.write(PASSWORD + "\n")
-        if self.as_user:
-            os.chown(self.dir + "/password", owner.pw_uid, owner.pw_gid)
-        self.port = free_port()
-        self.run("initdb", "-D", self.dir + "/data", "-U", "line", "--pwfile=" + self.dir + "/password",
-                 "--auth=scram-sha-256", "-E", "UTF8", "--no-sync")
-        self.start()
-
-    def run(self, program, *args):
-        subprocess.run(self.as_user + [self.bin + "/" + program, *args], check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
-
-    def start(self):
-        options = "-p %d -k %s -c listen_addresses=127.0.0.1 -c fsync=off" % (self.port, self.dir)
-        self.run("pg_ctl", "-D", self.dir + "/data", "-l", self.dir + "/log", "-o", options, "-w", "-t", "60", "start")
-
-    def stop(self, mode="fast"):
-        self.run("pg_ctl", "-D", self.dir + "/data", "-m", mode, "-w", "stop")
 
 
 class Line:
@@ -338,15 +297,15 @@ def migrated_and_ordered(line):
 
 
 def main():
-    bin_dirs = sorted(glob.glob("/usr/lib/postgresql/*/bin/initdb"))
-    if not bin_dirs or not shutil.which("psql"):
+    bin_dir = server_programs()
+    if not bin_dir:
         print("skipped: PostgreSQL's server programs are not installed (scripts/setup installs them)")
         return 77
     work = tempfile.mkdtemp(prefix="vestrel-line-")
     os.chmod(work, 0o755)  # the server's user reaches its folder in it
     subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
     data_digest = hashlib.sha256(open(work + "/fw/data/settings.cfg", "rb").read()).hexdigest()
-    server = Server(work, os.path.dirname(bin_dirs[-1]))
+    server = Server(work, bin_dir, PASSWORD)
     try:
         line = Line(work, server)
         passwords_refused(line)

@@ -1,0 +1,26 @@
+#include "LineStore.h"
+
+LineStore::LineStore(std::string url) : url_(readOnlyUrl(url)) {}
+
+std::string LineStore::readOnlyUrl(const std::string& url) {
+  // libpq's options: every transaction of the session is read-only, whatever the role may do.
+  const char* option = "options=-c%20default_transaction_read_only%3Don";
+  return url + (url.find('?') == std::string::npos ? "?" : "&") + option;
+}
+
+bool LineStore::with(const std::function<bool(LoadHistory&, std::string&)>& read, std::string& error) {
+  std::unique_ptr<LoadHistory> history;
+  {
+    std::lock_guard lock(mutex_);
+    if (!idle_.empty()) {
+      history = std::move(idle_.back());
+      idle_.pop_back();
+    }
+  }
+  if (!history) history = LoadHistory::openServer(url_, error);
+  if (!history) return false;
+  if (!read(*history, error)) return false;  // the connection goes with the failure
+  std::lock_guard lock(mutex_);
+  if (idle_.size() < kMaxIdleConnections) idle_.push_back(std::move(history));
+  return true;
+}

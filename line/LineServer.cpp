@@ -151,8 +151,9 @@ bool LineServer::sameSite(const Request& req) const {
 }
 
 void LineServer::get(const std::string& pattern, const Page& page, bool admin) {
-  server_->Get(pattern, [this, page, admin](const Request& req, Response& res) {
-    const auto viewer = viewerOf(req, res, true);
+  const bool api = pattern.rfind("/api/", 0) == 0;  // a script's request is refused, not sent on
+  server_->Get(pattern, [this, page, admin, api](const Request& req, Response& res) {
+    const auto viewer = viewerOf(req, res, !api);
     if (!viewer) return;
     if (admin && viewer->role != Accounts::Role::Admin) return fail(res, &*viewer, 403, "Not allowed", "Only an admin keeps the accounts.");
     page(req, res, *viewer);

@@ -34,9 +34,15 @@ std::string layout(const Viewer* viewer, const std::string& title, const std::st
 
 std::string table(const std::vector<std::string>& headings, const std::vector<std::vector<std::string>>& rows,
                   const std::string& id = "") {
-  std::string text = "<table" + (id.empty() ? std::string() : " id=\"" + id + "\"") + "><thead><tr>";
-  for (const std::string& heading : headings) text += "<th>" + escape(heading) + "</th>";
-  text += "</tr></thead><tbody>";
+  std::string text = "<table" + (id.empty() ? std::string() : " id=\"" + id + "\"") + ">";
+  std::string head;
+  for (const std::string& heading : headings) head += heading;
+  if (!head.empty()) {
+    text += "<thead><tr>";
+    for (const std::string& heading : headings) text += "<th>" + escape(heading) + "</th>";
+    text += "</tr></thead>";
+  }
+  text += "<tbody>";
   for (const auto& row : rows) {
     text += "<tr>";
     for (const std::string& cell : row) text += "<td>" + cell + "</td>";  // cells come escaped
@@ -124,11 +130,15 @@ std::string history(const Viewer& viewer, const LineQuery& query, const std::vec
 std::string load(const Viewer& viewer, const LoadRecord& row, const std::string& log, const std::string& logNote) {
   const int offset = viewer.offsetMinutes;
   std::vector<std::vector<std::string>> facts;
-  auto fact = [&](const char* name, const std::string& value) { facts.push_back({escape(name), escape(value)}); };
+  // A fact the row does not know is left out.
+  auto fact = [&](const char* name, const std::string& value) {
+    if (!value.empty()) facts.push_back({escape(name), escape(value)});
+  };
   fact("Outcome", loadtable::outcomeText(row));
   fact("Reason", row.reason);
-  fact("Started", viewerclock::shown(row.startedAt, offset));
-  fact("Finished", viewerclock::shown(row.finishedAt, offset));
+  const std::string zone = " (" + viewerclock::offsetText(offset) + ")";
+  fact("Started", viewerclock::shown(row.startedAt, offset) + zone);
+  if (!row.finishedAt.empty()) fact("Finished", viewerclock::shown(row.finishedAt, offset) + zone);
   fact("Station", row.station);
   fact("Port", row.port + (row.link.empty() ? "" : " (" + row.link + ")"));
   fact("Method", row.method);

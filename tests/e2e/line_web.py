@@ -315,7 +315,7 @@ def watch_now_page(driver, loads_done):
             if not seen.get(station) or seen[station][-1] != percent:
                 seen.setdefault(station, []).append(percent)
             outcomes[station] = outcome
-        if not pictured and len(seen) == 3 and all(0 < p[-1] < 100 for p in seen.values()):
+        if not pictured and len(seen) == 3 and all(5 <= p[-1] < 100 for p in seen.values()):
             picture(driver, "now")
             pictured = True
         if loads_done.is_set() and all(o != "loading" for o in outcomes.values()) and len(outcomes) == 3:

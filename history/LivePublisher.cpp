@@ -39,7 +39,7 @@ void LivePublisher::publish(const LiveState& state, bool urgent) {
   if (throttle_.ending()) return;
   state_ = state;
   throttle_.changed(nowMs(), urgent);
-  if (urgent) wake_.notify_all();
+  wake_.notify_all();  // the thread may sleep until a heartbeat: the next write may now be due sooner
 }
 
 void LivePublisher::end(const LiveState& state) {

@@ -17,13 +17,10 @@ read-only role, with stations loading virtual receivers into that server.
 Exit 77 (skipped) when PostgreSQL's programs, or for the browser Chromium and Selenium, are missing.
 """
 import csv
-import http.client
 import io
-import json
 import os
 import re
 import shutil
-import ssl
 import subprocess
 import sys
 import tempfile
@@ -31,16 +28,12 @@ import threading
 import time
 import urllib.parse
 
-from pg_server import Server, free_port, server_programs
-from virtual_receiver import Receiver
+from line_setup import ADMIN, ADMIN_PASSWORD, STATIONS_PASSWORD, VIEWER, VIEWER_PASSWORD, Client, Line
+from pg_server import Server, server_programs
 
 MODE = sys.argv[1]
 VESTREL, SIM, MKFW, LINE, STATIC, SQL = sys.argv[2:8]
 PICTURES = sys.argv[8] if len(sys.argv) > 8 else None
-STATIONS_PASSWORD = "line-secret-7"
-READER_PASSWORD = "reader-secret-9"
-ADMIN, ADMIN_PASSWORD = "ann", "ann-password-1"
-VIEWER, VIEWER_PASSWORD = "vic", "vic-password-2"
 SCRIPTED_ID = "<script>alert(1)</script>"
 failures = []
 
@@ -50,110 +43,6 @@ def check(condition, what):
         failures.append(what)
         print("FAIL:", what, flush=True)
     return condition
-
-
-class Line:
-    """The server, the stations' history on it, the read-only role and a vestrel-line reading it."""
-
-    def __init__(self, work, server):
-        self.work, self.server = work, server
-        self.url = "postgresql://line@127.0.0.1:%d/history" % server.port
-        self.reader_url = "postgresql://vestrel_line@127.0.0.1:%d/history" % server.port
-        self.pgpass = work + "/pgpass"
-        with open(self.pgpass, "w") as f:
-            f.write("127.0.0.1:%d:*:line:%s\n" % (server.port, STATIONS_PASSWORD))
-            f.write("127.0.0.1:%d:*:vestrel_line:%s\n" % (server.port, READER_PASSWORD))
-        os.chmod(self.pgpass, 0o600)
-        self.psql(self.url.rsplit("/", 1)[0] + "/postgres", "CREATE DATABASE history")
-        # A station makes the history's tables; then the role is made as the documentation says.
-        subprocess.run([VESTREL, "--list-history", "--history-db", self.url], env=self.environment("st-0"),
-                       check=True, capture_output=True, timeout=60)
-        subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-v", "password='%s'" % READER_PASSWORD,
-                        "-d", self.url, "-f", SQL], env=self.psql_env(), check=True, capture_output=True, timeout=60)
-        self.accounts = work + "/accounts"
-        for name, role, password in ((ADMIN, "admin", ADMIN_PASSWORD), (VIEWER, "viewer", VIEWER_PASSWORD)):
-            subprocess.run([LINE, "--accounts", self.accounts, "--add-account", name, "--role", role],
-                           input=password + "\n", text=True, check=True, timeout=60)
-        self.service = None
-
-    def psql_env(self):
-        return {"PGPASSFILE": self.pgpass, "PATH": os.environ["PATH"]}
-
-    def psql(self, url, sql):
-        proc = subprocess.run(["psql", "-X", "-q", "-t", "-A", "-v", "ON_ERROR_STOP=1", url, "-c", sql],
-                              env=self.psql_env(), capture_output=True, text=True, timeout=60)
-        return proc.returncode, proc.stdout.strip(), proc.stderr.strip()
-
-    def environment(self, station):
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY") and not k.startswith("PG")}
-        env.update({"PGPASSFILE": self.pgpass, "VESTREL_HISTORY_DB": self.url, "VESTREL_STATION": station,
-                    "XDG_STATE_HOME": "%s/%s/state" % (self.work, station)})
-        return env
-
-    def serve(self, *extra):
-        port = free_port()
-        log = open(self.work + "/line-%d.log" % port, "w")
-        proc = subprocess.Popen([LINE, "--history-db", self.reader_url, "--listen", "127.0.0.1:%d" % port,
-                                 "--accounts", self.accounts, "--static", STATIC, *extra],
-                                env={"PGPASSFILE": self.pgpass, "PATH": os.environ["PATH"]},
-                                stdout=log, stderr=subprocess.STDOUT)
-        for _ in range(200):
-            if "serving" in open(log.name).read():
-                break
-            time.sleep(0.05)
-        return proc, port, log.name
-
-    def load(self, station, receiver_args, source, method, extra=()):
-        """One unattended load into a virtual receiver of its own, its JSON events returned."""
-        receiver = Receiver(SIM, self.work, *receiver_args)
-        try:
-            proc = subprocess.run([VESTREL, "--json", "--log", "%s/%s.log" % (self.work, station), "/port", receiver.port,
-                                   "/source", source, "/capture", method, "/exit", "/run", *extra],
-                                  env=self.environment(station), capture_output=True, text=True, timeout=300)
-            events = [json.loads(line) for line in proc.stdout.splitlines() if line.startswith("{")]
-            return proc.returncode, events
-        finally:
-            receiver.stop()
-
-
-class Client:
-    """A browser's requests by hand: cookies kept, headers as given."""
-
-    def __init__(self, port, tls=False):
-        self.port, self.tls, self.cookies = port, tls, {}
-
-    def request(self, method, path, form=None, headers=None):
-        if self.tls:
-            conn = http.client.HTTPSConnection("127.0.0.1", self.port, timeout=30,
-                                               context=ssl._create_unverified_context())
-        else:
-            conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
-        sent = dict(headers or {})
-        if self.cookies:
-            sent["Cookie"] = "; ".join("%s=%s" % kv for kv in self.cookies.items())
-        body = None
-        if form is not None:
-            body = urllib.parse.urlencode(form)
-            sent["Content-Type"] = "application/x-www-form-urlencoded"
-        conn.request(method, path, body=body, headers=sent)
-        answer = conn.getresponse()
-        text = answer.read().decode("utf-8", "replace")
-        for value in answer.headers.get_all("Set-Cookie") or []:
-            name, _, rest = value.partition("=")
-            self.cookies[name] = rest.split(";")[0]
-        conn.close()
-        return answer.status, answer.headers, text
-
-    def sign_in(self, name, password, headers=None):
-        _, _, page = self.request("GET", "/sign-in")
-        token = re.search(r'name="form_token" value="([0-9a-f]+)"', page).group(1)
-        return self.request("POST", "/sign-in", {"form_token": token, "account": name, "password": password}, headers)
-
-    def form_token(self, path="/now"):
-        _, _, page = self.request("GET", path)
-        match = re.search(r'name="form_token" value="([0-9a-f]+)"', page)
-        return match.group(1) if match else ""
 
 
 # --- security -----------------------------------------------------------------------------------
@@ -460,7 +349,7 @@ def main():
     subprocess.run([MKFW, work + "/fw"], check=True, stdout=subprocess.DEVNULL)
     server = Server(work, bin_dir, STATIONS_PASSWORD)
     try:
-        line = Line(work, server)
+        line = Line(work, server, VESTREL, SIM, LINE, STATIC, SQL)
         if MODE == "browser":
             run_browser(line, work + "/fw")
         else:

@@ -121,6 +121,27 @@ TEST(LivePublisher, LatestStateWinsAndTheEndIsWritten) {
   EXPECT_EQ(written.back().percent, 100);
 }
 
+// Progress that goes on is written about once a second, not only at the heartbeat.
+TEST(LivePublisher, ProgressIsWrittenEverySecondWhileItChanges) {
+  std::atomic<int> writes{0};
+  {
+    LivePublisher publisher([&](const LiveState&) {
+      ++writes;
+      return true;
+    });
+    LiveState state;
+    publisher.publish(state, true);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
+    while (std::chrono::steady_clock::now() < end) {
+      ++state.percent;
+      publisher.publish(state, false);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  EXPECT_GE(writes.load(), 3);  // the start and at least two seconds' progress; a heartbeat alone gives one
+  EXPECT_LE(writes.load(), 5);
+}
+
 // A server that never answers: the publisher gives its end up after its bound.
 TEST(LivePublisher, AServerThatNeverAnswersHoldsNobodyPastTheBound) {
   const auto start = std::chrono::steady_clock::now();

@@ -17,7 +17,9 @@ read-only role, with stations loading virtual receivers into that server.
 Exit 77 (skipped) when PostgreSQL's programs, or for the browser Chromium and Selenium, are missing.
 """
 import csv
+import http.client
 import io
+import json
 import os
 import re
 import shutil
@@ -104,6 +106,7 @@ def security(line, fw):
 
         viewer = Client(port)
         viewer.sign_in(VIEWER, VIEWER_PASSWORD)
+        every_page(viewer, port)
         status, _, _ = viewer.request("GET", "/accounts")
         check(status == 403, "a viewer does not see the accounts (%s)" % status)
         status, _, _ = viewer.request("POST", "/accounts/remove", {"form_token": viewer.form_token(), "account": ADMIN})
@@ -137,6 +140,27 @@ def security(line, fw):
     _, count, _ = line.psql(line.url, "SELECT count(*) FROM loads WHERE outcome = 'confirmed'")
     check(count == "1", "the history is as the station left it: %r" % count)
     tls(line)
+
+
+def every_page(client, port):
+    """Each page and its CSV answer a signed-in viewer; the live view's stream says it is alive."""
+    status, _, text = client.request("GET", "/api/live")
+    runs = json.loads(text)["runs"] if status == 200 else []
+    check(len(runs) == 1 and runs[0]["outcome"] == "confirmed" and runs[0]["receiver_id"] == "VR100-S1",
+          "the live view's JSON: %s %r" % (status, runs))
+    load_id = runs[0]["id"] if runs else ""
+    for path, needle in (("/now", "VR100-S1"), ("/history", "VR100-S1"), ("/history.csv", "VR100-S1"),
+                         ("/load?id=" + load_id, "Successfully loaded"), ("/receiver?id=VR100-S1", "st-s"),
+                         ("/receiver.csv?id=VR100-S1", "st-s"), ("/figures", "100.0 %"),
+                         ("/figures.csv", "first-pass yield"), ("/static/line.css", "body")):
+        status, _, text = client.request("GET", path)
+        check(status == 200 and needle in text, "%s shows %r (%s)" % (path, needle, status))
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+    conn.request("GET", "/api/live/stream", headers={"Cookie": "vl_session=" + client.cookies["vl_session"]})
+    answer = conn.getresponse()
+    check(answer.status == 200 and answer.headers.get("Content-Type", "").startswith("text/event-stream"),
+          "the live view's stream opens (%s)" % answer.status)
+    conn.close()
 
 
 def tls(line):

@@ -39,7 +39,7 @@ void RunRecord::startLive() {
   live_.method = row_.method;
   live_.source = row_.source;
   live_.workOrder = row_.workOrder;
-  publisher_ = std::make_unique<LivePublisher>(place());
+  publisher_ = std::make_unique<LivePublisher>(place(), stop_);
   publisher_->publish(live_, true);
 }
 

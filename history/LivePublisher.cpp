@@ -4,7 +4,8 @@
 
 #include "LiveWriter.h"
 
-LivePublisher::LivePublisher(const std::string& url) : writer_(std::make_unique<LiveWriter>(url, &abort_)) {
+LivePublisher::LivePublisher(const std::string& url, const CMNC::AbortSignal* stop)
+    : stop_(stop), writer_(std::make_unique<LiveWriter>(url, &abort_)) {
   write_ = [this](const LiveState& state) {
     std::string error;
     return writer_->write(state, error);
@@ -20,9 +21,12 @@ LivePublisher::~LivePublisher() {
   {
     std::unique_lock lock(mutex_);
     wake_.notify_all();
-    // The end, when one was given, is waited for a bounded time; then any write is cut short.
-    wake_.wait_for(lock, std::chrono::milliseconds(kEndFlushMs),
-                   [this] { return !throttle_.ending() || throttle_.endWritten(); });
+    // The end, when one was given, is waited for a bounded time, or until the run's stop; then
+    // any write is cut short.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndFlushMs);
+    while (throttle_.ending() && !throttle_.endWritten() && !(stop_ && stop_->isSet()) &&
+           std::chrono::steady_clock::now() < deadline)
+      wake_.wait_for(lock, std::chrono::milliseconds(kStopSliceMs));
     quit_ = true;
   }
   abort_.trigger();

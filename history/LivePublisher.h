@@ -17,12 +17,15 @@ class LiveWriter;
 // follow LiveThrottle. A server that cannot be reached is tried again later; the run loads on.
 class LivePublisher {
  public:
-  // How long the end is waited for when the publisher goes, before its write is cut short.
+  // How long the end is waited for when the publisher goes, before its write is cut short, and
+  // how often that wait looks at the run's stop.
   static constexpr int kEndFlushMs = 3000;
+  static constexpr int kStopSliceMs = 20;
   using Write = std::function<bool(const LiveState&)>;
 
-  // Writes to the line's server at url (LiveWriter).
-  explicit LivePublisher(const std::string& url);
+  // Writes to the line's server at url (LiveWriter). A set stop (the run's) ends the wait for the
+  // end at once.
+  explicit LivePublisher(const std::string& url, const CMNC::AbortSignal* stop = nullptr);
   // Writes through write (a test's stand-in), on the publisher's thread.
   explicit LivePublisher(Write write);
   ~LivePublisher();
@@ -39,6 +42,7 @@ class LivePublisher {
   void start();
   void loop();
   static int64_t nowMs();
+  const CMNC::AbortSignal* stop_ = nullptr;
   CMNC::AbortSignal abort_;
   std::unique_ptr<LiveWriter> writer_;
   Write write_;

@@ -17,9 +17,17 @@ bool LineStore::with(const std::function<bool(LoadHistory&, std::string&)>& read
       idle_.pop_back();
     }
   }
-  if (!history) history = LoadHistory::openServer(url_, error);
-  if (!history) return false;
-  if (!read(*history, error)) return false;  // the connection goes with the failure
+  // A kept connection may have been lost while it waited (the server restarted): one failure of
+  // it is tried again on a new connection.
+  const bool kept = history != nullptr;
+  for (int attempt = kept ? 0 : 1; attempt < 2; ++attempt) {
+    if (!history) history = LoadHistory::openServer(url_, error);
+    if (!history) return false;
+    error.clear();
+    if (read(*history, error)) break;
+    history.reset();  // the connection goes with the failure
+    if (attempt == 1) return false;
+  }
   std::lock_guard lock(mutex_);
   if (idle_.size() < kMaxIdleConnections) idle_.push_back(std::move(history));
   return true;

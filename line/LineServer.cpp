@@ -177,7 +177,7 @@ void LineServer::routes() {
   server_->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };  // the library owns it
   server_->set_payload_max_length(kMaxBodyBytes);
   server_->set_post_routing_handler([this](const Request&, Response& res) { secure(res); });
-  server_->set_error_handler([this](const Request&, Response& res) {
+  server_->set_error_handler([](const Request&, Response& res) {
     if (!res.body.empty()) return;
     const std::string text = res.status == 404   ? "There is no such page."
                              : res.status == 413 ? "The request is larger than this service takes."

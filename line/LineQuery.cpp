@@ -78,7 +78,13 @@ std::string LineQuery::urlQuery() const {
                                                                {"station", &station},   {"outcome", &outcome},
                                                                {"receiver", &receiver}, {"firmware", &firmware},
                                                                {"work_order", &workOrder}};
-  for (const auto& [key, field] : fields)
-    if (!field->empty()) text += (text.empty() ? "" : "&") + std::string(key) + "=" + html::queryValue(*field);
+  for (const auto& [key, field] : fields) {
+    if (field->empty()) continue;
+    // built by appending: GCC 12 warns falsely on a literal joined to temporaries here
+    if (!text.empty()) text += '&';
+    text += key;
+    text += '=';
+    text += html::queryValue(*field);
+  }
   return text;
 }

@@ -223,11 +223,21 @@ void LineServer::signIn(const Request& req, Response& res) {
   if (!sameSite(req) || !Sessions::sameToken(param(req, "form_token"), cookie(req, kSignInCookie)))
     return signInPage(req, res, "The sign-in form did not come from this service's own page: open it again and sign in there.");
   const std::string name = param(req, "account");
+  if (const auto wait = throttle_.waitFor(req.remote_addr, SignInThrottle::Clock::now()); wait.count() > 0) {
+    std::cerr << "vestrel-line: sign-in refused for account \"" << logged(name) << "\" from " << req.remote_addr
+              << ": too many wrong passwords" << std::endl;
+    signInPage(req, res, "Too many wrong passwords from this address: try again in " + std::to_string(wait.count()) +
+                             " seconds.");
+    res.status = 429;
+    return;
+  }
   Accounts::Account account;
   if (!accounts_.verify(name, param(req, "password"), account)) {
+    throttle_.failed(req.remote_addr, SignInThrottle::Clock::now());
     std::cerr << "vestrel-line: sign-in refused for account \"" << logged(name) << "\" from " << req.remote_addr << std::endl;
     return signInPage(req, res, "The account or the password is wrong.");
   }
+  throttle_.succeeded(req.remote_addr);
   std::cerr << "vestrel-line: " << logged(name) << " signed in from " << req.remote_addr << std::endl;
   const std::string token = sessions_.open(account, Sessions::Clock::now());
   res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + token + "; Path=/; HttpOnly; SameSite=Strict" +

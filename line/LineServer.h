@@ -9,6 +9,7 @@
 #include "LiveFeed.h"
 #include "LineStore.h"
 #include "Sessions.h"
+#include "SignInThrottle.h"
 
 namespace httplib {
 class Server;
@@ -83,6 +84,7 @@ class LineServer {
   Settings settings_;
   Accounts accounts_;
   Sessions sessions_;
+  SignInThrottle throttle_;
   std::unique_ptr<LineStore> store_;
   std::unique_ptr<LiveFeed> feed_;
   std::unique_ptr<httplib::Server> server_;

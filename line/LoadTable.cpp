@@ -33,7 +33,10 @@ std::vector<std::string> cells(const LoadRecord& row, int offsetMinutes) {
 std::string csv(const std::vector<LoadRecord>& rows, int offsetMinutes) {
   auto line = [](const std::vector<std::string>& values) {
     std::string text;
-    for (const std::string& value : values) text += (text.empty() ? "" : ",") + csvcell::of(value);
+    for (const std::string& value : values) {
+      if (!text.empty()) text += ',';
+      text += csvcell::of(value);
+    }
     return text + "\r\n";
   };
   std::string text = line(headings());

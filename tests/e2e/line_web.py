@@ -124,6 +124,12 @@ def security(line, fw):
         check(status == 303, "signed out (%s)" % status)
         status, _, _ = admin.request("GET", "/now")
         check(status == 303, "the old session is gone (%s)" % status)
+
+        # Wrong passwords from one address: after five, even the right one waits.
+        for _ in range(5):
+            Client(port).sign_in(VIEWER, wrong)
+        status, _, page = Client(port).sign_in(VIEWER, VIEWER_PASSWORD)
+        check(status == 429 and "Too many wrong passwords" in page, "the sixth try waits (%s)" % status)
     finally:
         service.terminate()
         service.wait(timeout=30)
@@ -206,6 +212,15 @@ def rows_of(driver, table):
         ".map(r => Array.from(r.cells).map(c => c.textContent.trim()));", "#" + table)
 
 
+def wait_for_url(driver, needle):
+    """Waits until the browser has gone to a page whose address holds needle (after a click)."""
+    for _ in range(200):
+        if needle in driver.current_url and driver.execute_script("return document.readyState") == "complete":
+            return True
+        time.sleep(0.05)
+    return False
+
+
 def picture(driver, name):
     if PICTURES:
         os.makedirs(PICTURES, exist_ok=True)
@@ -256,10 +271,7 @@ def run_browser(line, fw):
         driver.find_element("name", "account").send_keys(ADMIN)
         driver.find_element("name", "password").send_keys(ADMIN_PASSWORD)
         driver.find_element("css selector", "form.signin button").click()
-        for _ in range(100):
-            if driver.current_url.endswith("/now"):
-                break
-            time.sleep(0.1)
+        wait_for_url(driver, "/now")
         check(driver.current_url.endswith("/now"), "signed in, on the Now page: " + driver.current_url)
         time.sleep(1)  # the page reads the view and opens its stream
 
@@ -321,6 +333,7 @@ def history_pages(driver, base, line):
     # Filters: by station, then by receiver id.
     driver.find_element("name", "station").send_keys("st-a")
     driver.find_element("css selector", "form.filter button").click()
+    wait_for_url(driver, "station=st-a")
     only = rows_of(driver, "loads")
     check([r[1] for r in only] == ["st-a"] and "station=st-a" in driver.current_url,
           "filtered by station: %r" % only)
@@ -334,6 +347,7 @@ def history_pages(driver, base, line):
     # A load's page: its images with their digests and its activity log.
     driver.get(base + "/history?station=st-a")
     driver.find_element("css selector", "#loads tbody tr td a").click()
+    wait_for_url(driver, "/load?id=")
     images = rows_of(driver, "images")
     check(len(images) == 4 and all(re.fullmatch(r"[0-9a-f]{64}", r[3]) for r in images)
           and all(r[4] == "flashed" for r in images), "the load's images, digests and results: %r" % images)

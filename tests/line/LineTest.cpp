@@ -10,6 +10,7 @@
 #include "LineQuery.h"
 #include "LoadTable.h"
 #include "Sessions.h"
+#include "SignInThrottle.h"
 #include "TempDir.h"
 #include "ViewerClock.h"
 
@@ -173,4 +174,22 @@ TEST(Sessions, OpenedFoundAndEnded) {
   EXPECT_FALSE(Sessions::sameToken(ann, vic));
   EXPECT_FALSE(Sessions::sameToken("", ""));
   EXPECT_FALSE(Sessions::sameToken(ann, ann.substr(1)));
+}
+
+// Wrong passwords from one address: the sixth try within five minutes waits; another address and
+// a right password are not held; the count lapses.
+TEST(SignInThrottle, ManyWrongPasswordsFromOneAddressWait) {
+  SignInThrottle throttle;
+  const auto start = SignInThrottle::Clock::time_point{} + hours(10);
+  for (int i = 0; i < SignInThrottle::kAllowedFailures; ++i) {
+    EXPECT_EQ(throttle.waitFor("10.0.0.5", start + seconds(i)).count(), 0) << i;
+    throttle.failed("10.0.0.5", start + seconds(i));
+  }
+  EXPECT_EQ(throttle.waitFor("10.0.0.5", start + seconds(10)).count(), 294);
+  EXPECT_EQ(throttle.waitFor("10.0.0.6", start + seconds(10)).count(), 0);
+  EXPECT_EQ(throttle.waitFor("10.0.0.5", start + seconds(4) + minutes(5)).count(), 0);  // lapsed
+  throttle.failed("10.0.0.7", start);
+  throttle.succeeded("10.0.0.7");
+  for (int i = 0; i < SignInThrottle::kAllowedFailures; ++i) throttle.failed("10.0.0.7", start + minutes(6) + seconds(i));
+  EXPECT_GT(throttle.waitFor("10.0.0.7", start + minutes(6) + seconds(10)).count(), 0);
 }

@@ -10,6 +10,8 @@ using std::chrono::minutes;
 using std::chrono::seconds;
 using std::chrono::sys_days;
 using std::chrono::system_clock;
+// Times to the second: the system clock's nanoseconds end in 2262, and a date may be up to 9999.
+using Instant = std::chrono::sys_seconds;
 
 constexpr int kMaxOffsetMinutes = 14 * 60;
 
@@ -24,18 +26,18 @@ std::optional<sys_days> dateOf(const std::string& text) {
 }
 
 // A stored time to the second.
-std::optional<system_clock::time_point> instantOf(const std::string& stored) {
+std::optional<Instant> instantOf(const std::string& stored) {
   if (stored.size() < 20 || stored[10] != 'T' || stored.back() != 'Z') return std::nullopt;
   const auto day = dateOf(stored.substr(0, 10));
   int h = 0, m = 0, s = 0;
   if (!day || std::sscanf(stored.c_str() + 11, "%2d:%2d:%2d", &h, &m, &s) != 3) return std::nullopt;
-  return *day + std::chrono::hours(h) + minutes(m) + seconds(s);
+  return Instant(*day) + std::chrono::hours(h) + minutes(m) + seconds(s);
 }
 
-std::string isoUtc(system_clock::time_point when) {
+std::string isoUtc(Instant when) {
   const auto day = std::chrono::floor<std::chrono::days>(when);
   const std::chrono::year_month_day date{day};
-  const std::chrono::hh_mm_ss time{std::chrono::floor<seconds>(when - day)};
+  const std::chrono::hh_mm_ss time{when - day};
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.000Z", static_cast<int>(date.year()),
                 static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
@@ -61,32 +63,34 @@ std::string offsetText(int offsetMinutes) {
 }
 
 std::string today(system_clock::time_point now, int offsetMinutes) {
-  return isoUtc(now + minutes(offsetMinutes)).substr(0, 10);
+  return isoUtc(std::chrono::floor<seconds>(now) + minutes(offsetMinutes)).substr(0, 10);
 }
 
 bool isDate(const std::string& text) { return dateOf(text).has_value(); }
 
 std::string dayStart(const std::string& date, int offsetMinutes) {
   const auto day = dateOf(date);
-  return day ? isoUtc(*day - minutes(offsetMinutes)) : "";
+  return day ? isoUtc(Instant(*day) - minutes(offsetMinutes)) : "";
 }
 
 std::string dayAfter(const std::string& date, int offsetMinutes) {
   const auto day = dateOf(date);
-  return day ? isoUtc(*day + std::chrono::days(1) - minutes(offsetMinutes)) : "";
+  return day ? isoUtc(Instant(*day + std::chrono::days(1)) - minutes(offsetMinutes)) : "";
 }
 
 std::string shown(const std::string& storedUtc, int offsetMinutes) {
   const auto when = instantOf(storedUtc);
   if (!when) return storedUtc;
   const std::string iso = isoUtc(*when + minutes(offsetMinutes));
-  return iso.substr(0, 10) + " " + iso.substr(11, 8);
+  const std::size_t t = iso.find('T');  // a year past 9999 has five digits
+  return iso.substr(0, t) + " " + iso.substr(t + 1, 8);
 }
 
 int hourOf(const std::string& storedUtc, int offsetMinutes) {
   const auto when = instantOf(storedUtc);
   if (!when) return -1;
-  return std::stoi(isoUtc(*when + minutes(offsetMinutes)).substr(11, 2));
+  const std::string iso = isoUtc(*when + minutes(offsetMinutes));
+  return std::stoi(iso.substr(iso.find('T') + 1, 2));
 }
 
 }  // namespace viewerclock

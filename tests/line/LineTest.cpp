@@ -52,6 +52,10 @@ TEST(ViewerClock, DaysAndTimesAtTheViewersOffset) {
   for (const char* bad : {"2026-02-30", "2026-13-01", "1969-12-31", "2026-1-01", "2026-12-10x"})
     EXPECT_FALSE(viewerclock::isDate(bad)) << bad;
   EXPECT_EQ(viewerclock::shown("not a time", 60), "not a time");
+  // Past the system clock's nanoseconds (2262), up to the year 9999 (found by the fuzzer).
+  EXPECT_EQ(viewerclock::dayStart("2420-01-04", 60), "2420-01-03T23:00:00.000Z");
+  EXPECT_EQ(viewerclock::dayAfter("9999-12-31", 0), "10000-01-01T00:00:00.000Z");
+  EXPECT_EQ(viewerclock::shown("9999-12-31T23:30:00.000Z", 60), "10000-01-01 00:30:00");
 }
 
 // A page's query: today by default, one date makes a day, values checked, the filter's period.

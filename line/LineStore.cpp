@@ -22,6 +22,9 @@ bool LineStore::with(const std::function<bool(LoadHistory&, std::string&)>& read
   const bool kept = history != nullptr;
   for (int attempt = kept ? 0 : 1; attempt < 2; ++attempt) {
     if (!history) history = LoadHistory::openServer(url_, error);
+    if (!history && error.find("read-only transaction") != std::string::npos)
+      error += " The line's history is older than this vestrel-line, which only reads it: a station of this "
+               "version brings it up to date the first time it writes there.";
     if (!history) return false;
     error.clear();
     if (read(*history, error)) break;

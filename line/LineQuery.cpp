@@ -68,7 +68,7 @@ HistoryFilter LineQuery::filter(int offsetMinutes) const {
   filter.receiverId = receiver;
   filter.firmware = firmware;
   filter.workOrder = workOrder;
-  filter.limit = kMaxRows + 1;
+  filter.limit = kMaxRows;
   return filter;
 }
 

@@ -48,23 +48,37 @@ std::string withoutNewline(std::string text) {
 
 }  // namespace
 
-std::string LineServer::liveRowJson(const std::string& id) {
-  std::vector<LiveRow> rows;
-  std::string error;
-  store_->with([&](LoadHistory& history, std::string& e) {
+bool LineServer::readLive(const std::string& id, std::vector<LiveRow>& rows, std::string& error) {
+  return store_->with([&](LoadHistory& history, std::string& e) {
     rows = history.liveRuns(id, kEndedShownS, e);
     return e.empty();
   }, error);
+}
+
+bool LineServer::readLoads(const HistoryFilter& filter, std::vector<LoadRecord>& rows, bool& cut, std::string& error) {
+  HistoryFilter asked = filter;
+  asked.images = false;
+  if (asked.limit > 0) ++asked.limit;  // one more than shown tells that there were more
+  const bool ok = store_->with([&](LoadHistory& history, std::string& e) {
+    rows = history.list(asked, e);
+    return e.empty();
+  }, error);
+  cut = filter.limit > 0 && rows.size() > static_cast<std::size_t>(filter.limit);
+  if (cut) rows.resize(static_cast<std::size_t>(filter.limit));
+  return ok;
+}
+
+std::string LineServer::liveRowJson(const std::string& id) {
+  std::vector<LiveRow> rows;
+  std::string error;
+  readLive(id, rows, error);
   return rows.empty() ? "" : withoutNewline(jsonevents::line(liveJsonOf(rows.front(), kStaleMs)));
 }
 
 void LineServer::nowPage(const Request&, Response& res, const linepages::Viewer& viewer) {
   std::vector<LiveRow> rows;
   std::string error;
-  if (!store_->with([&](LoadHistory& history, std::string& e) {
-        rows = history.liveRuns("", kEndedShownS, e);
-        return e.empty();
-      }, error))
+  if (!readLive("", rows, error))
     return fail(res, &viewer, 503, "History not available", error);
   res.set_content(linepages::now(viewer, rows), kHtml);
 }
@@ -72,10 +86,7 @@ void LineServer::nowPage(const Request&, Response& res, const linepages::Viewer&
 void LineServer::liveJson(const Request&, Response& res, const linepages::Viewer&) {
   std::vector<LiveRow> rows;
   std::string error;
-  if (!store_->with([&](LoadHistory& history, std::string& e) {
-        rows = history.liveRuns("", kEndedShownS, e);
-        return e.empty();
-      }, error)) {
+  if (!readLive("", rows, error)) {
     res.status = 503;
     res.set_content(withoutNewline(jsonevents::line({{"error", error}})), "application/json");
     return;
@@ -111,15 +122,8 @@ void LineServer::historyPage(const Request& req, Response& res, const linepages:
   if (!LineQuery::read(req.params, std::chrono::system_clock::now(), viewer.offsetMinutes, query, error))
     return fail(res, &viewer, 400, "Bad request", error);
   std::vector<LoadRecord> rows;
-  HistoryFilter filter = query.filter(viewer.offsetMinutes);
-  filter.images = false;
-  if (!store_->with([&](LoadHistory& history, std::string& e) {
-        rows = history.list(filter, e);
-        return e.empty();
-      }, error))
+  if (!readLoads(query.filter(viewer.offsetMinutes), rows, query.cut, error))
     return fail(res, &viewer, 503, "History not available", error);
-  query.cut = rows.size() > static_cast<std::size_t>(LineQuery::kMaxRows);
-  if (query.cut) rows.resize(LineQuery::kMaxRows);
   if (csv) {
     res.set_header("Content-Disposition", "attachment; filename=\"loads-" + query.from + "-" + query.to + ".csv\"");
     return res.set_content(loadtable::csv(rows, viewer.offsetMinutes), kCsv);
@@ -153,17 +157,11 @@ void LineServer::receiverPage(const Request& req, Response& res, const linepages
   if (id.empty() || id.size() > LineQuery::kMaxTextBytes) return fail(res, &viewer, 400, "Bad request", "Which receiver? /receiver?id=ID");
   HistoryFilter filter;
   filter.receiverId = id;
-  filter.images = false;
-  filter.limit = LineQuery::kMaxRows + 1;
+  filter.limit = LineQuery::kMaxRows;
   std::vector<LoadRecord> rows;
+  bool cut = false;
   std::string error;
-  if (!store_->with([&](LoadHistory& history, std::string& e) {
-        rows = history.list(filter, e);
-        return e.empty();
-      }, error))
-    return fail(res, &viewer, 503, "History not available", error);
-  const bool cut = rows.size() > static_cast<std::size_t>(LineQuery::kMaxRows);
-  if (cut) rows.resize(LineQuery::kMaxRows);
+  if (!readLoads(filter, rows, cut, error)) return fail(res, &viewer, 503, "History not available", error);
   if (csv) return res.set_content(loadtable::csv(rows, viewer.offsetMinutes), kCsv);
   res.set_content(linepages::receiver(viewer, id, rows, cut), kHtml);
 }
@@ -174,14 +172,10 @@ void LineServer::figuresPage(const Request& req, Response& res, const linepages:
   if (!LineQuery::read(req.params, std::chrono::system_clock::now(), viewer.offsetMinutes, query, error))
     return fail(res, &viewer, 400, "Bad request", error);
   HistoryFilter filter = query.filter(viewer.offsetMinutes);
-  filter.images = false;
   filter.limit = 0;  // every load of the period counts
   std::vector<LoadRecord> rows;
-  if (!store_->with([&](LoadHistory& history, std::string& e) {
-        rows = history.list(filter, e);
-        return e.empty();
-      }, error))
-    return fail(res, &viewer, 503, "History not available", error);
+  bool cut = false;
+  if (!readLoads(filter, rows, cut, error)) return fail(res, &viewer, 503, "History not available", error);
   const LineFigures figures = LineFigures::of(rows, viewer.offsetMinutes);
   if (csv) return res.set_content(linepages::figuresCsv(query, figures), kCsv);
   res.set_content(linepages::figures(viewer, query, figures), kHtml);

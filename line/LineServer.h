@@ -51,8 +51,6 @@ class LineServer {
   // Serves until stop(); false with why when it could not listen.
   bool listen(std::string& error);
   void stop();
-  // The port it listens on (the one asked, or the one the system chose for 0).
-  int port() const { return boundPort_; }
 
  private:
   using Request = httplib::Request;
@@ -79,6 +77,10 @@ class LineServer {
   void removeAccount(const Request& req, Response& res, const linepages::Viewer& viewer);
   void fail(Response& res, const linepages::Viewer* viewer, int status, const std::string& title, const std::string& text);
   std::string liveRowJson(const std::string& id);
+  // The live rows (the one of id, or every shown one), and the loads a filter keeps (cut says that
+  // more met it than a page shows); false with error set when the history cannot be read.
+  bool readLive(const std::string& id, std::vector<LiveRow>& rows, std::string& error);
+  bool readLoads(const HistoryFilter& filter, std::vector<LoadRecord>& rows, bool& cut, std::string& error);
   bool tls() const { return !settings_.tlsCert.empty(); }
 
   Settings settings_;

@@ -4,6 +4,7 @@
 
 #include "ConnectionKind.h"
 #include "LoadMethod.h"
+#include "LineRows.h"
 #include "OrderFields.h"
 #include "PortEntry.h"
 #include "SourceDigest.h"
@@ -13,7 +14,9 @@
 struct HistorySettings {
   bool enabled = false;     // off unless the program turns it on ("--no-history" keeps it off)
   bool required = false;    // "--history-required": no load without its row
-  std::string path;         // "--history-db" (a file or the line's server), else the station's own file
+  std::string path;         // "--history-db" (a file, the line's server or service), else the station's own file
+  ServiceAccess service;    // the line service's token and the certificate trusted for it ("--history-ca")
+  std::string tokenFile;    // "--history-token-file": where the token is read from
   std::string commandLine;  // the program's command line, passwords masked
   std::string toolVersion;
   std::string logPath;      // the activity log's file by its absolute path, when one was opened

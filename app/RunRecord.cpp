@@ -7,6 +7,7 @@
 #include "HistoryClock.h"
 #include "HistoryUrl.h"
 #include "KeptOutcome.h"
+#include "LineRows.h"
 #include "LinkKinds.h"
 #include "LivePublisher.h"
 #include "LoadHistory.h"
@@ -39,7 +40,7 @@ void RunRecord::startLive() {
   live_.method = row_.method;
   live_.source = row_.source;
   live_.workOrder = row_.workOrder;
-  publisher_ = std::make_unique<LivePublisher>(place(), stop_);
+  publisher_ = LineRows::publisher(place(), settings_.service, stop_);
   publisher_->publish(live_, true);
 }
 
@@ -112,7 +113,7 @@ LoadHistory* RunRecord::stationHistory(std::string& error) {
 // station; false with error set when the server cannot be reached.
 bool RunRecord::reachServer(const std::string& url, std::string& error) {
   if (!server_) {
-    server_ = LoadHistory::openServer(url, error, stop_);
+    server_ = LineRows::open(url, settings_.service, error, stop_);
     if (!server_) return false;
     server_->markInterrupted(station::name(), station::processRunning);
   }
@@ -127,7 +128,7 @@ bool RunRecord::reachServer(const std::string& url, std::string& error) {
 
 // Writes on the server; a connection that broke since it was made (the server restarted, the
 // network dropped it while a load ran) is made anew once.
-bool RunRecord::writeOnServer(const std::string& url, const Write& write, std::string& error) {
+bool RunRecord::writeOnServer(const std::string& url, const ServerWrite& write, std::string& error) {
   for (int attempt = 0; attempt < 2 && !(stop_ && stop_->isSet()); ++attempt) {
     if (!reachServer(url, error)) return false;
     if (write(*server_, error)) return true;
@@ -170,7 +171,7 @@ std::string RunRecord::begin(const PortEntry& port, const std::string& method, c
   const Write begin = [this](LoadHistory& history, std::string& error) { return history.begin(row_, error); };
   std::string warning, error;
   if (historyurl::isServerUrl(place())) {
-    onServer_ = writeOnServer(place(), begin, error);
+    onServer_ = writeOnServer(place(), [this](LineRows& rows, std::string& e) { return rows.begin(row_, e); }, error);
     if (!onServer_) warning = keepOnStation(begin, error);
     // A row that waits on the station was written, and its warning says where.
     open_ = onServer_ || row_.pending;
@@ -211,11 +212,10 @@ std::string RunRecord::finish(const RunOutcome& outcome) {
 
 // The finished row onto the server, else into the station's file.
 std::string RunRecord::finishRow() {
-  const Write finish = [this](LoadHistory& history, std::string& error) { return history.finish(row_, error); };
   std::string error;
   if (onServer_) {
     onServer_ = false;
-    if (writeOnServer(place(), finish, error)) return {};
+    if (writeOnServer(place(), [this](LineRows& rows, std::string& e) { return rows.finish(row_, e); }, error)) return {};
     row_.pending = true;
     const std::string warning = finishOnStation();
     return warning.empty() ? waitsOnStation(error) : warning + "\r\nThe history server said: " + error;

@@ -9,6 +9,7 @@
 #include "RunEvent.h"
 #include "RunOutcome.h"
 
+class LineRows;
 class LivePublisher;
 class LoadHistory;
 namespace CMNC {
@@ -57,8 +58,9 @@ class RunRecord {
 
  private:
   using Write = std::function<bool(LoadHistory&, std::string&)>;
+  using ServerWrite = std::function<bool(LineRows&, std::string&)>;
   bool reachServer(const std::string& url, std::string& error);
-  bool writeOnServer(const std::string& url, const Write& write, std::string& error);
+  bool writeOnServer(const std::string& url, const ServerWrite& write, std::string& error);
   LoadHistory* stationHistory(std::string& error);
   std::string keepOnStation(const Write& write, const std::string& serverError);
   std::string finishOnStation();
@@ -71,7 +73,7 @@ class RunRecord {
   void endLive();
   HistorySettings settings_;
   const CMNC::AbortSignal* stop_;
-  std::unique_ptr<LoadHistory> server_;   // the line's server, while connected
+  std::unique_ptr<LineRows> server_;      // the line's server or service, while connected
   std::unique_ptr<LoadHistory> station_;  // the station's file
   bool unusable_ = false;                 // the station's file could not be opened
   std::string stationError_;              // why

@@ -70,7 +70,8 @@ bool isOptionSpelling(const std::string& word) {
   for (const char* gnu : {"--mtu", "--reply-gap", "--json", "--expect-version", "--password-file", "--max-source-mib", "--help", "--version", "--list-ports",
                           "--check", "--identify", "--window", "--history-db", "--no-history", "--list-history",
                           "--export-history", "--receiver", "--since", "--limit", "--sha256", "--sha256-file",
-                          "--history-required", "--sync-history", "--station", "--record", "--quiet", "-q",
+                          "--history-required", "--sync-history", "--station", "--history-token-file", "--history-ca",
+                          "--save-history-token", "--record", "--quiet", "-q",
                           "--verbose", "-v", "--receiver-id", "--work-order", "--operator", "--lot", "--trusted-key",
                           "--require-signature", "--until", "--log-times", "--no-log-times"})
     if (word == gnu) return true;
@@ -170,7 +171,16 @@ bool readRecordOption(const std::vector<std::string>& args, std::size_t& i, Load
     result.syncHistory = true;
   } else if (arg == "--history-db") {
     if (!takeText(args, i, job.history.path))
-      result.badValue = "--history-db takes the load history's file, or its server's URL postgresql://USER@HOST[:PORT]/DB.";
+      result.badValue = "--history-db takes the load history's file, its server's URL postgresql://USER@HOST[:PORT]/DB, "
+                        "or the line service's https://HOST[:PORT]/.";
+  } else if (arg == "--history-token-file") {
+    if (!takeText(args, i, job.history.tokenFile))
+      result.badValue = "--history-token-file takes the file whose first line is this station's token for the line service.";
+  } else if (arg == "--history-ca") {
+    if (!takeText(args, i, job.history.service.caFile))
+      result.badValue = "--history-ca takes the certificate file (PEM) of the line service's certificate authority.";
+  } else if (arg == "--save-history-token") {
+    result.saveHistoryToken = true;
   } else if (arg == "--station") {
     if (!takeText(args, i, query.filter.station)) result.badValue = "--station takes a station's host name.";
   } else if (arg == "--export-history") {

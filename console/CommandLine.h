@@ -29,6 +29,7 @@ struct CommandLineResult {
   int verbosity = 0;                  // "--quiet"/"-q": -1 (warnings, errors, the result); "-v"/"--verbose": 1
   bool noHistory = false;             // "--no-history": the run writes no row
   bool syncHistory = false;           // "--sync-history": send the rows that wait for the line's server
+  bool saveHistoryToken = false;      // "--save-history-token": keep the line service's token in the secret store
   HistoryQuery history;
   std::optional<bool> logTimes;       // "--log-times", "--no-log-times": each log line with its time
   std::string badOption;              // an unknown GNU-style option: bad usage

@@ -9,6 +9,7 @@
 #include "HistoryUrl.h"
 #include "LoadHistory.h"
 #include "PendingRows.h"
+#include "ServerRows.h"
 #include "ReplacedFile.h"
 #include "PathText.h"
 #include "PrintableText.h"
@@ -159,6 +160,12 @@ int run(const HistoryQuery& query, const std::string& path, bool json, std::ostr
       err << "vestrel: " << refusal << "\n";
       return 1;
     }
+  if (historyurl::isServiceUrl(place)) {
+    err << "vestrel: --list-history and --export-history read a history file or the line's PostgreSQL server; the line "
+           "service shows the line's loads on its pages ("
+        << place << "history), and this station's own history is read without --history-db.\n";
+    return 1;
+  }
   std::string error = place.empty() ? "No place for the load history is known: name it with --history-db PATH." : "";
   const auto history = place.empty() ? nullptr : LoadHistory::openPlace(place, error);
   if (!history) {
@@ -166,8 +173,9 @@ int run(const HistoryQuery& query, const std::string& path, bool json, std::ostr
     return 1;
   }
   // The line's server shows this station's rows too, also those that waited for it.
+  ServerRows server(*history);
   if (historyurl::isServerUrl(place))
-    if (const auto sent = pendingrows::sendFromStation(*history); !sent.error.empty())
+    if (const auto sent = pendingrows::sendFromStation(server); !sent.error.empty())
       err << "vestrel: warning: rows of this station still wait for the server: " << sent.error << "\n";
   history->markInterrupted(station::name(), station::processRunning);
   const std::vector<LoadRecord> rows = history->list(query.filter, error);

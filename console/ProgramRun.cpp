@@ -16,6 +16,7 @@
 #include "HistoryServer.h"
 #include "HistorySyncRun.h"
 #include "HistoryUrl.h"
+#include "ServiceToken.h"
 #include "IdentifyRun.h"
 #include "InterruptWatch.h"
 #include "LoadPlan.h"
@@ -124,26 +125,38 @@ int runUnattended(const LoadJob& job, SourceKind kind, bool json, int verbosity)
   return outcome.exitStatus;
 }
 
-// The history's place: --history-db, else VESTREL_HISTORY_DB for every run of a line. A server's
-// URL is checked here; what is wrong with it is bad usage.
-std::string historyPlaceProblem(LoadJob& probe) {
+// The history's place: --history-db, else VESTREL_HISTORY_DB for every run of a line (and the line
+// service's token file and certificate, VESTREL_HISTORY_TOKEN_FILE and VESTREL_HISTORY_CA). A
+// server's URL is checked here, and the service's token read; what is wrong is bad usage.
+std::string historyPlaceProblem(LoadJob& probe, bool savingToken) {
   std::string named = "--history-db";
-  if (const char* line = std::getenv("VESTREL_HISTORY_DB"); probe.history.path.empty() && line && *line) {
-    probe.history.path = line;
+  HistorySettings& history = probe.history;
+  if (const char* line = std::getenv("VESTREL_HISTORY_DB"); history.path.empty() && line && *line) {
+    history.path = line;
     named = "VESTREL_HISTORY_DB";
   }
-  if (!historyurl::isServerUrl(probe.history.path)) return "";
-  if (!historyserver::supported())
-    return named + ": this build keeps the load history in SQLite only; a history server (postgresql://...) is not supported here.";
-  const std::string problem = historyurl::problem(probe.history.path);
-  return problem.empty() ? "" : named + ": " + problem;
+  if (const char* file = std::getenv("VESTREL_HISTORY_TOKEN_FILE"); history.tokenFile.empty() && file && *file)
+    history.tokenFile = file;
+  if (const char* ca = std::getenv("VESTREL_HISTORY_CA"); history.service.caFile.empty() && ca && *ca)
+    history.service.caFile = ca;
+  if (!historyurl::isServerUrl(history.path)) return "";
+  if (historyurl::isDatabaseUrl(history.path) && !historyserver::supported())
+    return named + ": this build cannot reach a PostgreSQL server (postgresql://...); a line's stations on this system "
+                   "write through the line service: --history-db https://HOST[:PORT]/.";
+  if (const std::string problem = historyurl::problem(history.path); !problem.empty()) return named + ": " + problem;
+  std::string error;
+  if (historyurl::isServiceUrl(history.path) && !savingToken && !servicetoken::resolve(history, error)) return error;
+  return "";
 }
 
 // What is wrong with the history's options together; "" when nothing.
 std::string historyUsage(const CommandLineResult& check, const LoadJob& probe) {
   if (check.noHistory && probe.history.required) return "--no-history and --history-required contradict each other.";
   if (check.syncHistory && !historyurl::isServerUrl(probe.history.path))
-    return "--sync-history sends rows to the line's history server: name it with --history-db postgresql://USER@HOST/DB or VESTREL_HISTORY_DB.";
+    return "--sync-history sends rows to the line's history server: name it with --history-db postgresql://USER@HOST/DB "
+           "(or the line service's https://HOST[:PORT]/) or VESTREL_HISTORY_DB.";
+  if (check.saveHistoryToken && !historyurl::isServiceUrl(probe.history.path))
+    return "--save-history-token keeps the line service's token: name the service with --history-db https://HOST[:PORT]/.";
   const HistoryFilter& filter = check.history.filter;
   if (!check.history.wanted() && (!filter.receiverId.empty() || !filter.since.empty() || !filter.until.empty() ||
                                   !filter.station.empty() || filter.limit > 0))
@@ -251,12 +264,13 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
     return 0;
   }
   if (check.listPorts) return listPorts(check.json);
-  for (const std::string& refusal : {historyPlaceProblem(probe), historyUsage(check, probe)}) {
+  for (const std::string& refusal : {historyPlaceProblem(probe, check.saveHistoryToken), historyUsage(check, probe)}) {
     if (refusal.empty()) continue;
     std::cerr << "vestrel: " << refusal << "\n";
     return 2;
   }
-  if (check.syncHistory) return runHistorySync(probe.history.path, std::cout, std::cerr);
+  if (check.saveHistoryToken) return runSaveHistoryToken(probe.history.path, std::cerr);
+  if (check.syncHistory) return runHistorySync(probe.history, std::cout, std::cerr);
   if (check.history.wanted()) return listHistory(check.history, probe, check.json);
   if (const std::string refusal = orderUsage(probe, check.identify); !refusal.empty()) {
     std::cerr << "vestrel: " << refusal << "\n";

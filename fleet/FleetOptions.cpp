@@ -30,7 +30,7 @@ std::string optionName(const std::string& arg) {
 std::string optionWithoutValue(const std::vector<std::string>& args) {
   static const char* const kTakesValue[] = {"speed",          "capture",       "source",     "mtu",    "reply-gap",
                                             "expect-version", "password-file", "max-source-mib", "history-db",
-                                            "sha256",         "sha256-file"};
+                                            "sha256",         "sha256-file",   "history-token-file", "history-ca"};
   static const char* const kOthers[] = {"port", "log", "exit", "run", "json", "window"};
   const auto named = [](const std::string& arg, const auto& names) {
     const std::string name = lower(optionName(arg));
@@ -49,7 +49,7 @@ std::string optionWithoutValue(const std::vector<std::string>& args) {
 std::string refusedOption(const std::vector<std::string>& args) {
   static const char* const kRefused[] = {"port", "log", "run", "exit", "json", "window", "list-ports", "check",
                                          "help", "version", "list-history", "export-history", "sync-history",
-                                         "record", "receiver-id"};
+                                         "record", "receiver-id", "save-history-token"};
   for (const std::string& arg : args) {
     const std::string name = optionName(arg);
     for (const char* refused : kRefused)

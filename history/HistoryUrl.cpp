@@ -20,6 +20,34 @@ std::size_t schemeLength(const std::string& place) {
   return 0;
 }
 
+std::size_t webSchemeLength(const std::string& place) {
+  const std::string start = lowered(place.substr(0, 8));
+  if (start.rfind("https://", 0) == 0) return 8;
+  if (start.rfind("http://", 0) == 0) return 7;
+  return 0;
+}
+
+// What is wrong with the line service's URL: https://HOST[:PORT]/ and nothing more.
+std::string serviceProblem(const std::string& url) {
+  const std::size_t scheme = webSchemeLength(url);
+  if (scheme == 7)
+    return "the line service is reached over https:// only (a station's token and its rows never go in clear).";
+  const std::size_t authorityEnd = std::min(url.find_first_of("/?#", scheme), url.size());
+  const std::string authority = url.substr(scheme, authorityEnd - scheme);
+  const std::string rest = url.substr(authorityEnd);
+  if (authority.find('@') != std::string::npos)
+    return "the line service's URL holds a user or a password: the station's token goes in --history-token-file FILE.";
+  const std::size_t colon = authority.rfind(':');
+  const bool bracketed = !authority.empty() && authority.front() == '[';
+  const std::string host = colon != std::string::npos && (!bracketed || authority[colon - 1] == ']') ? authority.substr(0, colon) : authority;
+  const std::string port = host.size() < authority.size() ? authority.substr(host.size() + 1) : "";
+  const bool portOk = port.empty() || (port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
+                                       std::stoi(port) > 0 && std::stoi(port) < 65536);
+  if (host.empty() || host.find_first_of(" \t/\\") != std::string::npos || !portOk || (rest != "" && rest != "/"))
+    return "the line service's URL is https://HOST[:PORT]/ (the service's own address, nothing after it).";
+  return "";
+}
+
 // Whether the query (after "?") sets the password: key=value pairs joined by "&".
 bool queryHasPassword(const std::string& query) {
   std::size_t start = 0;
@@ -34,9 +62,12 @@ bool queryHasPassword(const std::string& query) {
 
 }  // namespace
 
-bool isServerUrl(const std::string& place) { return schemeLength(place) != 0; }
+bool isServerUrl(const std::string& place) { return isDatabaseUrl(place) || webSchemeLength(place) != 0; }
+bool isDatabaseUrl(const std::string& place) { return schemeLength(place) != 0; }
+bool isServiceUrl(const std::string& place) { return webSchemeLength(place) != 0; }
 
 std::string problem(const std::string& url) {
+  if (isServiceUrl(url)) return serviceProblem(url);
   const std::size_t scheme = schemeLength(url);
   const std::size_t authorityEnd = std::min(url.find_first_of("/?", scheme), url.size());
   const std::string authority = url.substr(scheme, authorityEnd - scheme);

@@ -5,11 +5,17 @@
 #include "LiveWriter.h"
 
 LivePublisher::LivePublisher(const std::string& url, const CMNC::AbortSignal* stop)
-    : stop_(stop), writer_(std::make_unique<LiveWriter>(url, &abort_)) {
-  write_ = [this](const LiveState& state) {
-    std::string error;
-    return writer_->write(state, error);
-  };
+    : LivePublisher(
+          [url](const CMNC::AbortSignal* abort) -> Write {
+            auto writer = std::make_shared<LiveWriter>(url, abort);
+            return [writer](const LiveState& state) {
+              std::string error;
+              return writer->write(state, error);
+            };
+          },
+          stop) {}
+
+LivePublisher::LivePublisher(const MakeWrite& make, const CMNC::AbortSignal* stop) : stop_(stop), write_(make(&abort_)) {
   start();
 }
 

@@ -10,8 +10,6 @@
 #include "LiveState.h"
 #include "LiveThrottle.h"
 
-class LiveWriter;
-
 // A run's live state sent to the line's server from a thread of its own, so that a server that is
 // slow or away never holds the load: the latest state waits, older ones are dropped, and writes
 // follow LiveThrottle. A server that cannot be reached is tried again later; the run loads on.
@@ -22,10 +20,15 @@ class LivePublisher {
   static constexpr int kEndFlushMs = 3000;
   static constexpr int kStopSliceMs = 20;
   using Write = std::function<bool(const LiveState&)>;
+  // Makes the write, given the publisher's own stop (set when the publisher goes, to cut a write
+  // short); the write is then called on the publisher's thread alone.
+  using MakeWrite = std::function<Write(const CMNC::AbortSignal* abort)>;
 
   // Writes to the line's server at url (LiveWriter). A set stop (the run's) ends the wait for the
   // end at once.
   explicit LivePublisher(const std::string& url, const CMNC::AbortSignal* stop = nullptr);
+  // Writes through what make makes (the line service's station API); a set stop as above.
+  LivePublisher(const MakeWrite& make, const CMNC::AbortSignal* stop);
   // Writes through write (a test's stand-in), on the publisher's thread.
   explicit LivePublisher(Write write);
   ~LivePublisher();
@@ -44,7 +47,6 @@ class LivePublisher {
   static int64_t nowMs();
   const CMNC::AbortSignal* stop_ = nullptr;
   CMNC::AbortSignal abort_;
-  std::unique_ptr<LiveWriter> writer_;
   Write write_;
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -49,13 +49,20 @@ LiveWriter::~LiveWriter() = default;
 bool LiveWriter::write(const LiveState& state, std::string& error) {
   if (!db_) db_ = historyserver::connect(url_, error, stop_);
   if (!db_) return false;
-  if (!cleared_) cleared_ = db_->exec("DELETE FROM live_runs WHERE ended_at < now() - interval '1 day'");
-  auto upsert = db_->prepare(kUpsertSql);
-  bindState(*upsert, state);
-  while (upsert->step()) {
-  }
-  if (upsert->done()) return true;
-  error = db_->error();
+  if (!cleared_) cleared_ = clearOld(*db_);
+  if (upsert(*db_, state, error)) return true;
   db_.reset();
+  return false;
+}
+
+bool LiveWriter::clearOld(HistoryDb& db) { return db.exec("DELETE FROM live_runs WHERE ended_at < now() - interval '1 day'"); }
+
+bool LiveWriter::upsert(HistoryDb& db, const LiveState& state, std::string& error) {
+  auto statement = db.prepare(kUpsertSql);
+  bindState(*statement, state);
+  while (statement->step()) {
+  }
+  if (statement->done()) return true;
+  error = db.error();
   return false;
 }

@@ -22,6 +22,11 @@ class LiveWriter {
   LiveWriter& operator=(const LiveWriter&) = delete;
   // false with error set when the server could not take it (the connection is then given up).
   bool write(const LiveState& state, std::string& error);
+  // The upsert and its NOTIFY on a connection the caller has (the line service's); false with
+  // error set.
+  static bool upsert(HistoryDb& db, const LiveState& state, std::string& error);
+  // The live rows of runs that ended more than a day ago cleared; false when that failed.
+  static bool clearOld(HistoryDb& db);
 
  private:
   std::string url_;

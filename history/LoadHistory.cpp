@@ -10,6 +10,7 @@
 #include "HistoryServer.h"
 #include "HistoryUrl.h"
 #include "KeptOutcome.h"
+#include "LiveWriter.h"
 #include "LoadColumns.h"
 #include "NetworkFileSystem.h"
 #include "PathText.h"
@@ -339,6 +340,11 @@ bool LoadHistory::deliver(const LoadRecord& record, bool& written, std::string& 
   // arriving one; a finished row stays as it is.
   return writeRow(upsertSql("loads.finished_at IS NULL AND (loads.outcome IS NULL OR excluded.finished_at IS NOT NULL)"),
                   arriving, written, error);
+}
+
+bool LoadHistory::publishLive(const LiveState& state, bool clearOld, std::string& error) {
+  if (clearOld) LiveWriter::clearOld(*db_);
+  return LiveWriter::upsert(*db_, state, error);
 }
 
 int LoadHistory::markInterrupted(const std::string& station, const std::function<bool(int64_t pid)>& running) {

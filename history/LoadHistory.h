@@ -69,6 +69,9 @@ class LoadHistory {
   // The line server's live rows (newest first): the one of id, or, id empty, every run that goes on
   // and every one that ended less than endedWithinS ago.
   std::vector<LiveRow> liveRuns(const std::string& id, int endedWithinS, std::string& error);
+  // The line server's live row of a run written, its listeners told (the line service, for a
+  // station that writes through it); clearOld also clears the rows of runs that ended a day ago.
+  bool publishLive(const LiveState& state, bool clearOld, std::string& error);
   // The pending rows whose run ended (finished or interrupted), oldest first, with their images.
   std::vector<LoadRecord> pendingRows(std::string& error);
   // The line's server has the row: it is no longer pending here.

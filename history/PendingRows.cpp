@@ -2,13 +2,14 @@
 
 #include <filesystem>
 
+#include "LineRows.h"
 #include "LoadHistory.h"
 #include "PathText.h"
 #include "Station.h"
 
 namespace pendingrows {
 
-SendResult send(LoadHistory& station, LoadHistory& server) {
+SendResult send(LoadHistory& station, LineRows& server) {
   SendResult result;
   for (const LoadRecord& row : station.pendingRows(result.error)) {
     bool written = false;
@@ -18,7 +19,7 @@ SendResult send(LoadHistory& station, LoadHistory& server) {
   return result;
 }
 
-SendResult sendFromStation(LoadHistory& server) {
+SendResult sendFromStation(LineRows& server) {
   const std::string path = station::defaultHistoryPath();
   std::error_code ec;
   if (path.empty() || !std::filesystem::exists(pathtext::fromUtf8(path), ec)) return {};

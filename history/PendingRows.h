@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+class LineRows;
 class LoadHistory;
 
 // The rows a station kept while the line's server was away, sent on when it is back.
@@ -14,8 +15,8 @@ struct SendResult {
 
 // Sends every pending row of the station's history to the server, each once: a row the server took
 // or already had is no longer pending on the station.
-SendResult send(LoadHistory& station, LoadHistory& server);
+SendResult send(LoadHistory& station, LineRows& server);
 // The same from this station's own history file, when there is one.
-SendResult sendFromStation(LoadHistory& server);
+SendResult sendFromStation(LineRows& server);
 
 }  // namespace pendingrows

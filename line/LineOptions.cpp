@@ -93,7 +93,7 @@ bool LineOptions::parse(int argc, char** argv, LineOptions& options, std::string
     error = "Name the line's history server: --history-db postgresql://USER@HOST/DB.";
     return false;
   }
-  if (!historyurl::isServerUrl(options.server.historyUrl)) {
+  if (!historyurl::isDatabaseUrl(options.server.historyUrl)) {
     error = "--history-db must name the line's PostgreSQL server (postgresql://...).";
     return false;
   }

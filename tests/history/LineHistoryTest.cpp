@@ -6,6 +6,7 @@
 #include "HistoryFiles.h"
 #include "LoadHistory.h"
 #include "PendingRows.h"
+#include "ServerRows.h"
 #include "SqliteDb.h"
 #include "TempDir.h"
 
@@ -101,10 +102,11 @@ TEST(PendingRows, EachWaitingRowReachesTheServerOnce) {
     ASSERT_TRUE(station->finish(*row, error)) << error;
   }
 
-  const pendingrows::SendResult first = pendingrows::send(*station, *server);
+  ServerRows serverRows(*server);
+  const pendingrows::SendResult first = pendingrows::send(*station, serverRows);
   EXPECT_EQ(first.error, "");
   EXPECT_EQ(first.sent, 3);
-  const pendingrows::SendResult again = pendingrows::send(*station, *server);
+  const pendingrows::SendResult again = pendingrows::send(*station, serverRows);
   EXPECT_EQ(again.sent + again.alreadyThere, 0) << "nothing waits any more";
   bool written = true;
   ASSERT_TRUE(server->deliver(onlyHere, written, error));

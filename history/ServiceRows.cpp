@@ -4,7 +4,7 @@
 
 #include "LivePublisher.h"
 #include "RowJson.h"
-#include "StationApi.h"
+#include "StationApiPaths.h"
 
 namespace {
 

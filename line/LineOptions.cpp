@@ -27,6 +27,7 @@ const char* LineOptions::usage() {
          "                    [--tls-cert FILE --tls-key FILE] [--accounts FILE] [--static DIR]\n"
          "       vestrel-line [--accounts FILE] --add-account NAME [--role viewer|admin]\n"
          "       vestrel-line [--accounts FILE] --remove-account NAME | --list-accounts\n"
+         "       vestrel-line [--station-tokens FILE] --issue-token STATION | --revoke-token STATION | --list-tokens\n"
          "\n"
          "Serves the line's loads in the browser: Now (every station's loads as they go), History,\n"
          "a load, a receiver, Figures, and their CSV, from the line's PostgreSQL history.\n"
@@ -34,6 +35,14 @@ const char* LineOptions::usage() {
          "  --history-db URL   the line's history server; the password comes from libpq's password\n"
          "                     file (PGPASSFILE, ~/.pgpass), never the URL; use a read-only role\n"
          "                     (VESTREL_HISTORY_DB when not given)\n"
+         "  --writer-db URL    the same server as a role that may write the loads, for the station\n"
+         "                     API: stations (Windows ones too) send their rows and live loads over\n"
+         "                     HTTPS with a token of their own; without it the API is off\n"
+         "  --station-tokens FILE  the stations' tokens, hashed (default\n"
+         "                     /var/lib/vestrel-line/station-tokens)\n"
+         "  --issue-token STATION  a new token for the station (its host name), printed once;\n"
+         "                     the station's token before it stops working\n"
+         "  --revoke-token STATION, --list-tokens\n"
          "  --listen ADDR:PORT where to serve (default 127.0.0.1:8470, loopback only)\n"
          "  --tls-cert FILE    serve HTTPS with this certificate (PEM) ...\n"
          "  --tls-key FILE     ... and its key (PEM, not encrypted)\n"
@@ -52,6 +61,7 @@ bool LineOptions::parse(int argc, char** argv, LineOptions& options, std::string
   options = {};
   options.server.accountsPath = kDefaultAccounts;
   options.server.staticDir = kDefaultStatic;
+  options.server.tokensPath = kDefaultTokens;
   if (const char* url = std::getenv("VESTREL_HISTORY_DB")) options.server.historyUrl = url;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -74,6 +84,13 @@ bool LineOptions::parse(int argc, char** argv, LineOptions& options, std::string
     else if (arg == "--static") { if (!value(options.server.staticDir)) return false; }
     else if (arg == "--role") { if (!value(options.role)) return false; }
     else if (arg == "--list-accounts") options.action = Action::ListAccounts;
+    else if (arg == "--writer-db") { if (!value(options.server.writerUrl)) return false; }
+    else if (arg == "--station-tokens") { if (!value(options.server.tokensPath)) return false; }
+    else if (arg == "--list-tokens") options.action = Action::ListTokens;
+    else if (arg == "--issue-token" || arg == "--revoke-token") {
+      if (!value(options.station)) return false;
+      options.action = arg == "--issue-token" ? Action::IssueToken : Action::RevokeToken;
+    }
     else if (arg == "--add-account" || arg == "--remove-account") {
       if (!value(options.account)) return false;
       options.action = arg == "--add-account" ? Action::PutAccount : Action::RemoveAccount;
@@ -99,6 +116,11 @@ bool LineOptions::parse(int argc, char** argv, LineOptions& options, std::string
   }
   if (const std::string problem = historyurl::problem(options.server.historyUrl); !problem.empty()) {
     error = problem;
+    return false;
+  }
+  if (!options.server.writerUrl.empty() &&
+      (!historyurl::isDatabaseUrl(options.server.writerUrl) || !historyurl::problem(options.server.writerUrl).empty())) {
+    error = "--writer-db names the line's PostgreSQL server (postgresql://USER@HOST/DB, no password in it).";
     return false;
   }
   if (options.server.tlsCert.empty() != options.server.tlsKey.empty()) {

@@ -24,7 +24,7 @@ std::string layout(const Viewer* viewer, const std::string& title, const std::st
   text += "<header><span class=\"brand\">Vestrel line</span>";
   if (viewer) {
     text += "<nav><a href=\"/now\">Now</a><a href=\"/history\">History</a><a href=\"/figures\">Figures</a>";
-    if (viewer->role == Accounts::Role::Admin) text += "<a href=\"/accounts\">Accounts</a>";
+    if (viewer->role == Accounts::Role::Admin) text += "<a href=\"/accounts\">Accounts</a><a href=\"/stations\">Stations</a>";
     text += "</nav><form class=\"signout\" method=\"post\" action=\"/sign-out\">" + formToken(*viewer) +
             "<span>" + escape(viewer->account) + "</span><button type=\"submit\">Sign out</button></form>";
   }
@@ -230,6 +230,32 @@ std::string accounts(const Viewer& viewer, const std::vector<Accounts::Account>&
           "<label>Role <select name=\"role\"><option>viewer</option><option>admin</option></select></label>"
           "<button type=\"submit\">Save</button></form>";
   return layout(&viewer, "Accounts", body, "accounts");
+}
+
+std::string stations(const Viewer& viewer, const std::vector<StationTokens::Entry>& list, const StationsNotice& notice) {
+  std::string body;
+  if (!notice.text.empty()) body += "<p class=\"note\" role=\"status\">" + escape(notice.text) + "</p>";
+  if (!notice.token.empty())
+    body += "<p>The token, shown this once:</p><p><code id=\"token\">" + escape(notice.token) +
+            "</code></p><p>On the station, put it alone in a file only its user can read and run vestrel with "
+            "--history-db " + escape(notice.serviceUrl) +
+            " --history-token-file FILE (and --history-ca FILE when the line has its own certificate authority), or "
+            "store it once with vestrel --save-history-token --history-db " + escape(notice.serviceUrl) + ".</p>";
+  if (!notice.apiOn)
+    body += "<p class=\"problem\">The station API is off: this service was started without --writer-db, so no "
+            "station can send rows through it yet.</p>";
+  std::vector<std::vector<std::string>> rows;
+  for (const StationTokens::Entry& entry : list)
+    rows.push_back({escape(entry.station), escape(entry.issuedAt), escape(entry.issuedBy),
+                    "<form method=\"post\" action=\"/stations/revoke\">" + formToken(viewer) +
+                        "<input type=\"hidden\" name=\"station\" value=\"" + escape(entry.station) +
+                        "\"><button type=\"submit\">Revoke</button></form>"});
+  body += table({"Station", "Token issued (UTC)", "By", ""}, rows, "stations");
+  body += "<h2>Issue a token</h2><p>A station writes its rows and live loads here with its own token; a new token "
+          "for a station stops the one before.</p><form method=\"post\" action=\"/stations/issue\">" +
+          formToken(viewer) + field("station", "Station (its host name)", "") +
+          "<button type=\"submit\">Issue</button></form>";
+  return layout(&viewer, "Stations", body, "stations");
 }
 
 std::string problem(const Viewer* viewer, const std::string& title, const std::string& text) {

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "PrintableText.h"
+#include "StationApiPaths.h"
 #include "ViewerClock.h"
 
 namespace {
@@ -57,6 +58,7 @@ LineServer::~LineServer() = default;
 
 bool LineServer::prepare(std::string& error) {
   if (!accounts_.load(settings_.accountsPath, error)) return false;
+  if (!tokens_.load(settings_.tokensPath, error)) return false;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(settings_.staticDir, ec)) {
     const auto type = contentTypes().find(entry.path().extension().string());
@@ -80,6 +82,10 @@ bool LineServer::prepare(std::string& error) {
     server_ = std::make_unique<httplib::Server>();
   }
   store_ = std::make_unique<LineStore>(settings_.historyUrl);
+  if (!settings_.writerUrl.empty()) {
+    writer_ = std::make_unique<LineStore>(settings_.writerUrl, LineStore::Access::Write);
+    stationApi_ = std::make_unique<StationApi>(tokens_, *writer_);
+  }
   const std::string feedUrl = LineStore::readOnlyUrl(settings_.historyUrl) +
                               "&connect_timeout=5&keepalives=1&keepalives_idle=10&keepalives_interval=5&keepalives_count=3";
   feed_ = std::make_unique<LiveFeed>(feedUrl, [this](const std::string& id) { return liveRowJson(id); });
@@ -155,27 +161,31 @@ void LineServer::get(const std::string& pattern, const Page& page, bool admin) {
   server_->Get(pattern, [this, page, admin, api](const Request& req, Response& res) {
     const auto viewer = viewerOf(req, res, !api);
     if (!viewer) return;
-    if (admin && viewer->role != Accounts::Role::Admin) return fail(res, &*viewer, 403, "Not allowed", "Only an admin keeps the accounts.");
+    if (admin && viewer->role != Accounts::Role::Admin)
+      return fail(res, &*viewer, 403, "Not allowed", "Only an admin keeps the accounts and the stations' tokens.");
     page(req, res, *viewer);
   });
 }
 
 void LineServer::post(const std::string& pattern, const Page& page, bool admin) {
   server_->Post(pattern, [this, page, admin](const Request& req, Response& res) {
+    if (req.body.size() > kMaxBodyBytes) return fail(res, nullptr, 413, "Not served", "The request is larger than this service takes.");
     const auto viewer = viewerOf(req, res, false);
     if (!viewer) return;
     if (!sameSite(req) || !Sessions::sameToken(param(req, "form_token"), viewer->formToken))
       return fail(res, &*viewer, 403, "Refused",
                   "This form did not come from this service's own page (or the page is older than the session): "
                   "nothing was changed. Open the page again and send the form from there.");
-    if (admin && viewer->role != Accounts::Role::Admin) return fail(res, &*viewer, 403, "Not allowed", "Only an admin keeps the accounts.");
+    if (admin && viewer->role != Accounts::Role::Admin)
+      return fail(res, &*viewer, 403, "Not allowed", "Only an admin keeps the accounts and the stations' tokens.");
     page(req, res, *viewer);
   });
 }
 
 void LineServer::routes() {
   server_->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };  // the library owns it
-  server_->set_payload_max_length(kMaxBodyBytes);
+  // The station API's rows are larger than any form: each page's own bound is checked on its body.
+  server_->set_payload_max_length(stationapi::kMaxRequestBytes);
   server_->set_post_routing_handler([this](const Request&, Response& res) { secure(res); });
   server_->set_error_handler([](const Request&, Response& res) {
     if (!res.body.empty()) return;
@@ -194,7 +204,10 @@ void LineServer::routes() {
     res.set_content(file->second.second, file->second.first.c_str());
   });
   server_->Get("/sign-in", [this](const Request& req, Response& res) { signInPage(req, res, ""); });
-  server_->Post("/sign-in", [this](const Request& req, Response& res) { signIn(req, res); });
+  server_->Post("/sign-in", [this](const Request& req, Response& res) {
+    if (req.body.size() > kMaxBodyBytes) return fail(res, nullptr, 413, "Not served", "The request is larger than this service takes.");
+    signIn(req, res);
+  });
   post("/sign-out", [this](const Request& req, Response& res, const linepages::Viewer&) { signOut(req, res); });
   get("/now", [this](const Request& req, Response& res, const linepages::Viewer& v) { nowPage(req, res, v); });
   get("/api/live", [this](const Request& req, Response& res, const linepages::Viewer& v) { liveJson(req, res, v); });
@@ -208,6 +221,10 @@ void LineServer::routes() {
   get("/figures.csv", [this](const Request& req, Response& res, const linepages::Viewer& v) { figuresPage(req, res, v, true); });
   get("/accounts", [this](const Request& req, Response& res, const linepages::Viewer& v) { accountsPage(req, res, v, ""); }, true);
   post("/accounts/put", [this](const Request& req, Response& res, const linepages::Viewer& v) { putAccount(req, res, v); }, true);
+  get("/stations", [this](const Request& req, Response& res, const linepages::Viewer& v) { stationsPage(req, res, v, {}); }, true);
+  post("/stations/issue", [this](const Request& req, Response& res, const linepages::Viewer& v) { issueToken(req, res, v); }, true);
+  post("/stations/revoke", [this](const Request& req, Response& res, const linepages::Viewer& v) { revokeToken(req, res, v); }, true);
+  server_->Post(R"(/api/station/v1/[a-z-]+)", [this](const Request& req, Response& res) { stationRequest(req, res); });
   post("/accounts/remove", [this](const Request& req, Response& res, const linepages::Viewer& v) { removeAccount(req, res, v); }, true);
 }
 
@@ -284,4 +301,49 @@ void LineServer::removeAccount(const Request& req, Response& res, const linepage
   }
   res.status = 400;
   accountsPage(req, res, viewer, error + " Nothing was changed.");
+}
+
+void LineServer::stationsPage(const Request& req, Response& res, const linepages::Viewer& viewer,
+                              linepages::StationsNotice notice) {
+  notice.serviceUrl = std::string(tls() ? "https://" : "http://") + req.get_header_value("Host") + "/";
+  notice.apiOn = stationApi_ != nullptr;
+  res.set_content(linepages::stations(viewer, tokens_.list(), notice), "text/html; charset=utf-8");
+}
+
+void LineServer::issueToken(const Request& req, Response& res, const linepages::Viewer& viewer) {
+  const std::string station = param(req, "station");
+  std::string error;
+  const std::string token = tokens_.issue(station, viewer.account, error);
+  if (token.empty()) {
+    res.status = 400;
+    return stationsPage(req, res, viewer, {error + " Nothing was changed.", "", "", false});
+  }
+  std::cerr << "vestrel-line: " << logged(viewer.account) << " issued a token to the station " << logged(station) << std::endl;
+  stationsPage(req, res, viewer, {"A token was issued to the station " + station + "; any token it had before no longer works.", token, "", false});
+}
+
+void LineServer::revokeToken(const Request& req, Response& res, const linepages::Viewer& viewer) {
+  const std::string station = param(req, "station");
+  std::string error;
+  if (!tokens_.revoke(station, error)) {
+    res.status = 400;
+    return stationsPage(req, res, viewer, {error + " Nothing was changed.", "", "", false});
+  }
+  std::cerr << "vestrel-line: " << logged(viewer.account) << " revoked the token of the station " << logged(station) << std::endl;
+  stationsPage(req, res, viewer, {"The token of the station " + station + " was revoked.", "", "", false});
+}
+
+// A station's request: its token decides which station it is; no session, no form token (a
+// station is no browser: a request with a browser's cross-site marks is refused all the same).
+void LineServer::stationRequest(const Request& req, Response& res) {
+  const auto answer = [&res](int status, const std::string& json) {
+    res.status = status;
+    res.set_content(json, "application/json");
+  };
+  if (!stationApi_) return answer(404, R"({"error":"This line service takes no stations' rows (it was started without --writer-db)."})");
+  if (!sameSite(req)) return answer(403, R"({"error":"A station's request does not come from a browser's page."})");
+  const StationApi::Answer result = stationApi_->handle(req.path, req.get_header_value("Authorization"), req.body);
+  if (result.status == 401 || result.status == 403)
+    std::cerr << "vestrel-line: refused a station's request from " << req.remote_addr << " (" << result.status << ")" << std::endl;
+  answer(result.status, result.json);
 }

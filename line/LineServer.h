@@ -10,6 +10,8 @@
 #include "LineStore.h"
 #include "Sessions.h"
 #include "SignInThrottle.h"
+#include "StationApi.h"
+#include "StationTokens.h"
 
 namespace httplib {
 class Server;
@@ -27,6 +29,8 @@ class LineServer {
  public:
   struct Settings {
     std::string historyUrl;  // the line's server, without a password
+    std::string writerUrl;   // the same as a role that writes, for the station API; "" keeps the API off
+    std::string tokensPath;  // the stations' tokens
     std::string host = "127.0.0.1";
     int port = 8470;
     std::string tlsCert, tlsKey;  // both, or neither
@@ -35,7 +39,8 @@ class LineServer {
   };
   // How many requests are served at once (each open Now page holds one for its event stream).
   static constexpr int kThreads = 64;
-  // The largest request body taken.
+  // The largest request body taken by the pages (the station API takes rows with their logs, up to
+  // stationapi::kMaxRequestBytes).
   static constexpr std::size_t kMaxBodyBytes = 64 * 1024;
   // How long a live row may go without a write from its station before it is shown stale.
   static constexpr int kStaleMs = 30000;
@@ -75,6 +80,10 @@ class LineServer {
   void accountsPage(const Request& req, Response& res, const linepages::Viewer& viewer, const std::string& notice);
   void putAccount(const Request& req, Response& res, const linepages::Viewer& viewer);
   void removeAccount(const Request& req, Response& res, const linepages::Viewer& viewer);
+  void stationsPage(const Request& req, Response& res, const linepages::Viewer& viewer, linepages::StationsNotice notice);
+  void issueToken(const Request& req, Response& res, const linepages::Viewer& viewer);
+  void revokeToken(const Request& req, Response& res, const linepages::Viewer& viewer);
+  void stationRequest(const Request& req, Response& res);
   void fail(Response& res, const linepages::Viewer* viewer, int status, const std::string& title, const std::string& text);
   std::string liveRowJson(const std::string& id);
   // The live rows (the one of id, or every shown one), and the loads a filter keeps (cut says that
@@ -87,7 +96,10 @@ class LineServer {
   Accounts accounts_;
   Sessions sessions_;
   SignInThrottle throttle_;
+  StationTokens tokens_;
   std::unique_ptr<LineStore> store_;
+  std::unique_ptr<LineStore> writer_;  // the station API's, when it is on
+  std::unique_ptr<StationApi> stationApi_;
   std::unique_ptr<LiveFeed> feed_;
   std::unique_ptr<httplib::Server> server_;
   std::map<std::string, std::pair<std::string, std::string>> files_;  // name: content type, bytes

@@ -1,6 +1,6 @@
 #include "LineStore.h"
 
-LineStore::LineStore(std::string url) : url_(readOnlyUrl(url)) {}
+LineStore::LineStore(std::string url, Access access) : url_(access == Access::ReadOnly ? readOnlyUrl(url) : url) {}
 
 std::string LineStore::readOnlyUrl(const std::string& url) {
   // libpq's options: every transaction of the session is read-only, whatever the role may do.

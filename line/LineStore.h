@@ -7,15 +7,16 @@
 
 #include "LoadHistory.h"
 
-// The line's history as the service reads it: connections to the server (its URL asks for
-// read-only transactions), each used by one request at a time and kept for the next; one that
+// The line's history as the service reads it (connections whose URL asks for read-only
+// transactions) or, for the station API, writes it (a role of its own): connections to the server, each used by one request at a time and kept for the next; one that
 // failed is dropped and made anew. Every call may come from any thread and blocks on the server
 // (its deadlines at most); false or empty with error set when the server cannot be read.
 class LineStore {
  public:
   static constexpr std::size_t kMaxIdleConnections = 8;
 
-  explicit LineStore(std::string url);
+  enum class Access { ReadOnly, Write };
+  explicit LineStore(std::string url, Access access = Access::ReadOnly);
   // Runs read with a connection of the pool; false with error set when none could be made or the
   // read failed (its error set).
   bool with(const std::function<bool(LoadHistory&, std::string&)>& read, std::string& error);

@@ -11,6 +11,7 @@
 #include "InterruptWatch.h"
 #include "LineOptions.h"
 #include "LineServer.h"
+#include "StationTokens.h"
 #include "Version.h"
 
 namespace {
@@ -61,6 +62,23 @@ int keepAccounts(const LineOptions& options) {
   return kDone;
 }
 
+int keepTokens(const LineOptions& options) {
+  StationTokens tokens;
+  std::string error;
+  if (!tokens.load(options.server.tokensPath, error)) return std::cerr << "vestrel-line: " << error << "\n", kFailed;
+  if (options.action == LineOptions::Action::ListTokens) {
+    for (const StationTokens::Entry& entry : tokens.list())
+      std::cout << entry.station << "\t" << entry.issuedAt << "\t" << entry.issuedBy << "\n";
+    return kDone;
+  }
+  if (options.action == LineOptions::Action::RevokeToken)
+    return tokens.revoke(options.station, error) ? kDone : (std::cerr << "vestrel-line: " << error << "\n", kFailed);
+  const std::string token = tokens.issue(options.station, "vestrel-line --issue-token", error);
+  if (token.empty()) return std::cerr << "vestrel-line: " << error << "\n", kFailed;
+  std::cout << token << std::endl;
+  return kDone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +92,9 @@ int main(int argc, char** argv) {
     case LineOptions::Action::Help: return std::cout << LineOptions::usage(), kDone;
     case LineOptions::Action::Version: return std::cout << "vestrel-line " << VESTREL_VERSION << "\n", kDone;
     case LineOptions::Action::Serve: break;
+    case LineOptions::Action::IssueToken:
+    case LineOptions::Action::RevokeToken:
+    case LineOptions::Action::ListTokens: return keepTokens(options);
     default: return keepAccounts(options);
   }
   LineServer server(options.server);

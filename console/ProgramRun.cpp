@@ -327,6 +327,7 @@ int runProgram(const std::vector<std::string>& args, const ProgramHooks& hooks) 
   job.history.enabled = !check.noHistory;
   job.history.required = probe.history.required;
   job.history.path = probe.history.path;
+  job.history.service = probe.history.service;  // the token read once
   job.history.commandLine = maskedCommandLine("vestrel", args);
   job.history.toolVersion = VESTREL_VERSION;
   applyStationPolicy(job.trust);  // also the window's without a command line

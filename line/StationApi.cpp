@@ -39,6 +39,13 @@ bool ownerOf(LoadHistory& history, const std::string& id, std::string& owner, st
   return error.empty();
 }
 
+// What a row must have for the history to take it; "" when it has it.
+std::string incomplete(const LoadRecord& row) {
+  if (row.startedAt.size() < 20 || row.startedAt.size() > 40) return "\"started_at\" is not a time.";
+  if (row.station.empty()) return "\"station\" is missing.";
+  return "";
+}
+
 Answer notYours(const std::string& station, const std::string& named) {
   return refused(403, "This station's token is for " + station + "; the row is " + named +
                           "'s. A station writes only its own rows.");
@@ -65,7 +72,7 @@ Answer StationApi::handle(const std::string& path, const std::string& authorizat
 Answer StationApi::begin(const std::string& station, const std::string& body) {
   LoadRecord row;
   std::string error;
-  if (!rowjson::fromJson(body, row, error)) return refused(400, "Not a row: " + error);
+  if (!rowjson::fromJson(body, row, error) || !(error = incomplete(row)).empty()) return refused(400, "Not a row: " + error);
   if (!StationTokens::sameStation(row.station, station)) return notYours(station, row.station);
   Answer answer;
   const bool read = writer_.with(
@@ -84,7 +91,7 @@ Answer StationApi::begin(const std::string& station, const std::string& body) {
 Answer StationApi::finish(const std::string& station, const std::string& body) {
   LoadRecord row;
   std::string error;
-  if (!rowjson::fromJson(body, row, error)) return refused(400, "Not a row: " + error);
+  if (!rowjson::fromJson(body, row, error) || !(error = incomplete(row)).empty()) return refused(400, "Not a row: " + error);
   if (!StationTokens::sameStation(row.station, station)) return notYours(station, row.station);
   Answer answer;
   const bool wrote = writer_.with(

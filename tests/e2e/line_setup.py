@@ -60,7 +60,9 @@ class Line:
         return env
 
     def serve(self, *extra):
-        port = free_port()
+        return self.serve_on(free_port(), *extra)
+
+    def serve_on(self, port, *extra):
         log = open(self.work + "/line-%d.log" % port, "w")
         proc = subprocess.Popen([self.line, "--history-db", self.reader_url, "--listen", "127.0.0.1:%d" % port,
                                  "--accounts", self.accounts, "--static", self.static, *extra],

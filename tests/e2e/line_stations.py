@@ -154,13 +154,14 @@ class Stations:
         args = ["--history-db", url or self.service.url, "--history-token-file", host_path(token_file)]
         return args + (["--history-ca", host_path(ca)] if ca else [])
 
-    def load(self, station, history, receiver_args=("--pace",), watch=None):
+    def load(self, station, history, receiver_args=(), watch=None, firmware=False):
         """One load of the named firmware; exit status, JSON events, and what it said (standard error
     and the log's lines)."""
         receiver = Receiver(SIM, self.work, *receiver_args)
         try:
             proc = subprocess.Popen(command(VESTREL, "--json", "--log", host_path("%s/%s.log" % (self.work, station)), "/port", self.port_of(receiver), "/source",
-                                            host_path(self.work + "/fw/named.zip"), "/capture", "soft", "/exit",
+                                            host_path(self.work + ("/fw/named.zip" if firmware else "/fw/data/settings.cfg")),
+                                            "/capture", "soft" if firmware else "data", "/exit",
                                             "/run", *history),
                                     env=self.environment(station), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                     text=True, cwd=self.work)
@@ -210,7 +211,8 @@ def first_load(line, service, stations, files):
     stop, seen = threading.Event(), {}
     watcher = threading.Thread(target=live_progress, args=(service, client, stop, seen))
     watcher.start()
-    status, events, err = stations.load("st-a", stations.history(files["st-a"], service.ca.pem))
+    status, events, err = stations.load("st-a", stations.history(files["st-a"], service.ca.pem), ("--pace",),
+                                        firmware=True)
     stop.set()
     watcher.join()
     stop.clear()
@@ -241,7 +243,7 @@ def fleet_loads(line, service, stations, files):
             args += ["--port", port]
         if not WINDOWS:
             args = ["--vestrel", LINUX_VESTREL] + args
-        args += ["--", "/source", host_path(stations.work + "/fw/named/main.ldp"), "/capture", "soft",
+        args += ["--", "/source", host_path(stations.work + "/fw/data/settings.cfg"), "/capture", "data",
                  *stations.history(files["st-f"], service.ca.pem)]
         proc = subprocess.run(command(FLEET, *args), env=stations.environment("st-f"), capture_output=True, text=True,
                               timeout=400, cwd=stations.work)
@@ -260,7 +262,7 @@ def service_stops_mid_run(line, service, stations, files):
     def on_event(event):
         if event.get("event") == "progress" and event.get("percent", 0) >= 10 and service.proc.poll() is None:
             service.stop()
-    status, events, err = stations.load("st-b", history, watch=on_event)
+    status, events, err = stations.load("st-b", history, ("--pace",), watch=on_event, firmware=True)
     rid = run_id(events)
     check(status == 0, "the run loads though the service went away (exit %s): %s" % (status, err[-400:]))
     check("waits in this station's history" in err, "the run said its row waits on the station: " + err[-600:])
@@ -294,7 +296,7 @@ def tokens_hold(line, service, stations, files, tokens, first_id):
 
     revoked = service.token_command("--revoke-token", "st-a")
     check(revoked.returncode == 0, "the token of st-a is revoked: " + revoked.stderr)
-    status, events, err = stations.load("st-a", stations.history(files["st-a"], service.ca.pem), ())
+    status, events, err = stations.load("st-a", stations.history(files["st-a"], service.ca.pem))
     check(status == 0 and "does not take this station's token" in err and "Stations page" in err,
           "a revoked token is refused with the remedy, and the load goes on: " + err[-600:])
     check(rows_of(line, "id = '%s'" % run_id(events)) == [], "no row of the refused token's run")
@@ -304,7 +306,7 @@ def tokens_hold(line, service, stations, files, tokens, first_id):
 
 def trust_holds(line, service, stations, files):
     for ca, what in ((None, "the system's certificates"), (service.ca.other, "another authority")):
-        status, events, err = stations.load("st-c", stations.history(files["st-c"], ca), ())
+        status, events, err = stations.load("st-c", stations.history(files["st-c"], ca))
         check(status == 0 and "could not be verified" in err and "--history-ca FILE" in err,
               "a service not signed by %s is refused, with the remedy: %s" % (what, err[-600:]))
         check(rows_of(line, "id = '%s'" % run_id(events)) == [], "nothing of it reached the service")

@@ -1,5 +1,6 @@
 // What a request to the line service carries into its own code: a page's query (dates, filters),
-// the viewer's offset cookie, and a stored activity log read back from the server. Any bytes: each
+// the viewer's offset cookie, a stored activity log read back from the server, and a station's
+// row or live state as the station API reads its JSON. Any bytes: each
 // is taken or refused with why, never a crash; what is shown comes out escaped, and a query the
 // service takes gives the same query again from the URL it writes for its CSV.
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include "Html.h"
 #include "LineQuery.h"
 #include "LogArchive.h"
+#include "RowJson.h"
 #include "ViewerClock.h"
 
 namespace {
@@ -58,5 +60,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   log.textBytes = size > 0 ? data[0] * 4096 : 0;
   std::string unpacked;
   if (logarchive::unpack(log, unpacked, error) && unpacked.size() != static_cast<std::size_t>(log.textBytes)) __builtin_trap();
+
+  // A station's request body: a row taken within its bounds, written back and read again the same,
+  // or refused with why.
+  LoadRecord row;
+  error.clear();
+  if (rowjson::fromJson(text, row, error)) {
+    if (row.id.empty() || row.images.size() > rowjson::kMaxImages || row.log.packed.size() > rowjson::kMaxPackedLogBytes)
+      __builtin_trap();
+    LoadRecord again;
+    if (!rowjson::fromJson(rowjson::toJson(row), again, error) || again.id != row.id || again.reason != row.reason ||
+        again.images.size() != row.images.size() || again.log.packed != row.log.packed)
+      __builtin_trap();
+  } else if (error.empty()) {
+    __builtin_trap();
+  }
+  LiveState state;
+  error.clear();
+  if (!rowjson::fromJson(text, state, error) && error.empty()) __builtin_trap();
   return 0;
 }

@@ -83,7 +83,7 @@ void StationTokens::readIfChanged() {
 }
 
 std::string StationTokens::issue(const std::string& station, const std::string& by, std::string& error) {
-  if (!validStation(station)) return error = "A station's name is its host's: 1 to 64 letters, digits and . - _.", "";
+  if (!validStation(station)) return error = "A station's name is its host name: 1 to 64 letters, digits and . - _.", "";
   unsigned char random[kTokenBytes];
   randombytes_buf(random, sizeof random);
   char text[sodium_base64_ENCODED_LEN(kTokenBytes, sodium_base64_VARIANT_URLSAFE_NO_PADDING)];

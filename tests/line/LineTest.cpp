@@ -11,6 +11,7 @@
 #include "LoadTable.h"
 #include "Sessions.h"
 #include "SignInThrottle.h"
+#include "StationTokens.h"
 #include "TempDir.h"
 #include "ViewerClock.h"
 
@@ -196,4 +197,47 @@ TEST(SignInThrottle, ManyWrongPasswordsFromOneAddressWait) {
   throttle.succeeded("10.0.0.7");
   for (int i = 0; i < SignInThrottle::kAllowedFailures; ++i) throttle.failed("10.0.0.7", start + minutes(6) + seconds(i));
   EXPECT_GT(throttle.waitFor("10.0.0.7", start + minutes(6) + seconds(10)).count(), 0);
+}
+
+// A station's token names it until it is revoked or another is issued to it; the file holds only
+// hashes; a change by another process (vestrel-line --issue-token) is read at the next request.
+TEST(StationTokens, IssueRevokeAndReadAgain) {
+  TempDir dir;
+  const std::string path = dir.file("station-tokens");
+  StationTokens tokens;
+  std::string error;
+  ASSERT_TRUE(tokens.load(path, error)) << error;
+  const std::string first = tokens.issue("ST-1", "ann", error);
+  ASSERT_FALSE(first.empty()) << error;
+  EXPECT_EQ(tokens.stationOf(first), "ST-1");
+  EXPECT_FALSE(tokens.stationOf(first + "x"));
+  EXPECT_FALSE(tokens.stationOf(""));
+  std::ifstream file(path);
+  const std::string text((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_EQ(text.find(first.substr(5)), std::string::npos) << "the token itself is not kept";
+
+  const std::string second = tokens.issue("st-1", "ann", error);  // the same host, another case
+  EXPECT_FALSE(tokens.stationOf(first)) << "a new token stops the one before";
+  EXPECT_EQ(tokens.stationOf(second), "st-1");
+  EXPECT_TRUE(StationTokens::sameStation("ST-1", "st-1"));
+  EXPECT_FALSE(StationTokens::sameStation("st-1", "st-12"));
+
+  StationTokens other;  // another process on the same file
+  ASSERT_TRUE(other.load(path, error));
+  const std::string third = other.issue("st-2", "vestrel-line --issue-token", error);
+  EXPECT_EQ(tokens.stationOf(third), "st-2") << "the service reads the file again once it changed";
+  ASSERT_TRUE(other.revoke("st-1", error)) << error;
+  EXPECT_FALSE(tokens.stationOf(second)) << "a revocation holds at once";
+  EXPECT_FALSE(other.revoke("st-1", error));
+  EXPECT_NE(error.find("No token"), std::string::npos);
+  EXPECT_EQ(tokens.list().size(), 1u);
+
+  for (const char* bad : {"", "st 1", "st/1", "st\t1"}) {
+    EXPECT_TRUE(tokens.issue(bad, "ann", error).empty()) << bad;
+    EXPECT_NE(error.find("host name"), std::string::npos);
+  }
+  std::ofstream(path) << "st-3\tnot-a-hash\tt\tby\n";
+  StationTokens broken;
+  EXPECT_FALSE(broken.load(path, error));
+  EXPECT_NE(error.find("line 1"), std::string::npos);
 }

@@ -1,6 +1,7 @@
 #include "StationTokens.h"
 
 #include <sodium.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -28,10 +29,13 @@ bool isHash(const std::string& text) {
   return text.size() == crypto_hash_sha256_BYTES * 2 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-std::filesystem::file_time_type modified(const std::string& path) {
-  std::error_code ec;
-  const auto time = std::filesystem::last_write_time(pathtext::fromUtf8(path), ec);
-  return ec ? std::filesystem::file_time_type{} : time;
+// What tells one version of the file from the next: a new file takes its name at every write (a
+// new inode), and two writes may fall within one tick of the file system's clock.
+std::string versionOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return "";
+  return std::to_string(info.st_ino) + ":" + std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) +
+         "." + std::to_string(info.st_mtim.tv_nsec);
 }
 
 }  // namespace
@@ -58,7 +62,7 @@ bool StationTokens::load(const std::string& path, std::string& error) {
 
 bool StationTokens::read(std::string& error) {
   std::vector<Entry> entries;
-  const auto time = modified(path_);
+  const std::string version = versionOf(path_);
   std::ifstream file(pathtext::fromUtf8(path_));
   std::string line;
   for (int number = 1; file && std::getline(file, line); ++number) {
@@ -72,12 +76,12 @@ bool StationTokens::read(std::string& error) {
     entries.push_back(entry);
   }
   entries_ = std::move(entries);
-  readTime_ = time;
+  readVersion_ = version;
   return true;
 }
 
 void StationTokens::readIfChanged() {
-  if (modified(path_) == readTime_) return;
+  if (versionOf(path_) == readVersion_) return;
   std::string error;
   read(error);  // a file being replaced is read at the next request; what was read stays until then
 }
@@ -130,6 +134,6 @@ bool StationTokens::save(std::string& error) {
   std::string text;
   for (const Entry& e : entries_) text += e.station + "\t" + e.hash + "\t" + e.issuedAt + "\t" + e.issuedBy + "\n";
   if (!replacedfile::write(path_, text, error)) return error = "Cannot write the stations' tokens " + path_ + ": " + error, false;
-  readTime_ = modified(path_);
+  readVersion_ = versionOf(path_);
   return true;
 }

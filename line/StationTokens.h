@@ -1,5 +1,4 @@
 #pragma once
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -40,6 +39,6 @@ class StationTokens {
   bool save(std::string& error);
   std::mutex mutex_;
   std::string path_;
-  std::filesystem::file_time_type readTime_{};
+  std::string readVersion_;  // the file as it was read (its inode, size and time)
   std::vector<Entry> entries_;
 };

@@ -112,7 +112,7 @@ TEST(RowJson, LiveStateAndBase64) {
   EXPECT_FALSE(rowjson::fromJson(R"({"id":"r1","percent":101})", read, error));
   EXPECT_NE(error.find("percent"), std::string::npos);
 
-  for (const std::string bytes : {std::string(), std::string("f"), std::string("fo"), std::string("foo"),
+  for (const std::string& bytes : {std::string(), std::string("f"), std::string("fo"), std::string("foo"),
                                   std::string("\x00\xff\x10\x80", 4)}) {
     std::string back;
     ASSERT_TRUE(rowjson::fromBase64(rowjson::base64(bytes), back));

@@ -15,6 +15,7 @@ from virtual_receiver import Receiver
 
 STATIONS_PASSWORD = "line-secret-7"
 READER_PASSWORD = "reader-secret-9"
+WRITER_PASSWORD = "writer-secret-5"
 ADMIN, ADMIN_PASSWORD = "ann", "ann-password-1"
 VIEWER, VIEWER_PASSWORD = "vic", "vic-password-2"
 
@@ -43,6 +44,14 @@ class Line:
             subprocess.run([line, "--accounts", self.accounts, "--add-account", name, "--role", role],
                            input=password + "\n", text=True, check=True, timeout=60)
         self.service = None
+
+    def add_writer(self, sql):
+        """The documented writer role, for the station API; its URL."""
+        with open(self.pgpass, "a") as f:
+            f.write("127.0.0.1:%d:*:vestrel_line_writer:%s\n" % (self.server.port, WRITER_PASSWORD))
+        subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-v", "password='%s'" % WRITER_PASSWORD,
+                        "-d", self.url, "-f", sql], env=self.psql_env(), check=True, capture_output=True, timeout=60)
+        return "postgresql://vestrel_line_writer@127.0.0.1:%d/history" % self.server.port
 
     def psql_env(self):
         return {"PGPASSFILE": self.pgpass, "PATH": os.environ["PATH"]}
@@ -85,6 +94,32 @@ class Line:
             return proc.returncode, events
         finally:
             receiver.stop()
+
+
+class Ca:
+    """A certificate authority of the test's own, the service's certificate for localhost, and
+    another authority that signed nothing of it."""
+
+    def __init__(self, work):
+        self.dir = work + "/ca"
+        os.mkdir(self.dir)
+        d = self.dir
+
+        def openssl(*args):
+            subprocess.run(["openssl", *args], check=True, capture_output=True, timeout=60)
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/ca.key", "-out", d + "/ca.pem",
+                "-days", "30", "-subj", "/CN=Line test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/service.key", "-out", d + "/service.csr",
+                "-subj", "/CN=localhost")
+        with open(d + "/ext.cnf", "w") as f:
+            f.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n"
+                    "keyUsage=digitalSignature,keyEncipherment\n")
+        openssl("x509", "-req", "-in", d + "/service.csr", "-CA", d + "/ca.pem", "-CAkey", d + "/ca.key",
+                "-CAcreateserial", "-out", d + "/service.pem", "-days", "30", "-extfile", d + "/ext.cnf")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/other.key", "-out", d + "/other.pem",
+                "-days", "30", "-subj", "/CN=Another CA")
+        self.cert, self.key, self.pem, self.other = d + "/service.pem", d + "/service.key", d + "/ca.pem", d + "/other.pem"
 
 
 class Client:

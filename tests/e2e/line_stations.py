@@ -28,7 +28,7 @@ import tempfile
 import threading
 import time
 
-from line_setup import Client, Line, VIEWER, VIEWER_PASSWORD
+from line_setup import Ca, Client, Line, VIEWER, VIEWER_PASSWORD
 from pg_server import Server, free_port, server_programs
 from virtual_receiver import Receiver
 
@@ -41,7 +41,6 @@ else:
     LINUX_VESTREL, FLEET_PATH, SIM, MKFW, LINE, STATIC, SQL_DIR = sys.argv[2:9]
     VESTREL, FLEET = [LINUX_VESTREL], [FLEET_PATH]
 WINDOWS = MODE == "windows"
-WRITER_PASSWORD = "writer-secret-5"
 failures = []
 
 
@@ -58,32 +57,6 @@ def host_path(path):
 
 def command(program, *args):
     return (["wine"] if WINDOWS else []) + program + list(args)
-
-
-class Ca:
-    """A certificate authority of the test's own, the service's certificate for localhost, and
-    another authority that signed nothing of it."""
-
-    def __init__(self, work):
-        self.dir = work + "/ca"
-        os.mkdir(self.dir)
-        d = self.dir
-
-        def openssl(*args):
-            subprocess.run(["openssl", *args], check=True, capture_output=True, timeout=60)
-        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/ca.key", "-out", d + "/ca.pem",
-                "-days", "30", "-subj", "/CN=Line test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-                "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/service.key", "-out", d + "/service.csr",
-                "-subj", "/CN=localhost")
-        with open(d + "/ext.cnf", "w") as f:
-            f.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n"
-                    "keyUsage=digitalSignature,keyEncipherment\n")
-        openssl("x509", "-req", "-in", d + "/service.csr", "-CA", d + "/ca.pem", "-CAkey", d + "/ca.key",
-                "-CAcreateserial", "-out", d + "/service.pem", "-days", "30", "-extfile", d + "/ext.cnf")
-        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/other.key", "-out", d + "/other.pem",
-                "-days", "30", "-subj", "/CN=Another CA")
-        self.cert, self.key, self.pem, self.other = d + "/service.pem", d + "/service.key", d + "/ca.pem", d + "/other.pem"
 
 
 class Service:
@@ -327,14 +300,7 @@ def main():
     try:
         subprocess.run([MKFW, work + "/fw", "--main-size", "49152"], check=True, capture_output=True, timeout=60)
         line = Line(work, server, LINUX_VESTREL, SIM, LINE, STATIC, SQL_DIR + "/read-only-role.sql")
-        with open(line.pgpass, "a") as f:
-            f.write("127.0.0.1:%d:*:vestrel_line_writer:%s\n" % (server.port, WRITER_PASSWORD))
-        subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-v", "password='%s'" % WRITER_PASSWORD,
-                        "-d", line.url, "-f", SQL_DIR + "/writer-role.sql"], env=line.psql_env(), check=True,
-                       capture_output=True, timeout=60)
-        ca = Ca(work)
-        service = Service(line, ca, work + "/station-tokens",
-                          "postgresql://vestrel_line_writer@127.0.0.1:%d/history" % server.port)
+        service = Service(line, Ca(work), work + "/station-tokens", line.add_writer(SQL_DIR + "/writer-role.sql"))
         files, tokens = {}, {}
         for station in ("st-a", "st-b", "st-c", "st-f"):
             tokens[station], files[station] = service.issue(station, work)

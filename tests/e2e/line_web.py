@@ -7,7 +7,9 @@ read-only role, with stations loading virtual receivers into that server.
     follows three loads as they advance and end (one failing with its kind) without a reload; the
     History page filters by station and by receiver id; a load's page shows its images and its
     log; the CSV holds what the page shows; a receiver id with <script> in it is shown as text.
-    With PICTURES, a picture of each page is written there (the README's).
+    The service serves HTTPS with a test CA's certificate and its station API: one of the three
+    stations writes its row and live load through it (its token, --history-ca) rather than to the
+    database. With PICTURES, a picture of each page is written there (the README's).
   line_web.py security VESTREL SIM MKFW LINE STATIC SQL
     Plain HTTP requests: a page without a session goes to the sign-in; a wrong password is
     refused and logged without the password; cross-site and token-less forms are refused and
@@ -30,7 +32,7 @@ import threading
 import time
 import urllib.parse
 
-from line_setup import ADMIN, ADMIN_PASSWORD, STATIONS_PASSWORD, VIEWER, VIEWER_PASSWORD, Client, Line
+from line_setup import ADMIN, ADMIN_PASSWORD, STATIONS_PASSWORD, VIEWER, VIEWER_PASSWORD, Ca, Client, Line
 from pg_server import Server, server_programs
 
 MODE = sys.argv[1]
@@ -198,7 +200,7 @@ def browser():
     from selenium.webdriver.chrome.service import Service as DriverService
     options = webdriver.ChromeOptions()
     options.binary_location = shutil.which("chromium")
-    for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    for flag in ("--headless=new", "--no-sandbox", "--ignore-certificate-errors", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--window-size=1360,900", "--disable-dev-shm-usage"):
         options.add_argument(flag)
@@ -262,8 +264,20 @@ def watch_now_page(driver, loads_done):
 
 def run_browser(line, fw):
     driver = browser()
-    service, port, _ = line.serve()
-    base = "http://127.0.0.1:%d" % port
+    # HTTPS with the line's own CA, and the station API for the station that writes through it.
+    ca = Ca(line.work)
+    tokens = line.work + "/station-tokens"
+    token = subprocess.run([LINE, "--station-tokens", tokens, "--issue-token", "st-c"], capture_output=True, text=True,
+                           check=True, timeout=60).stdout.strip()
+    token_file = line.work + "/st-c.token"
+    with open(token_file, "w") as f:
+        f.write(token + "\n")
+    os.chmod(token_file, 0o600)
+    service, port, _ = line.serve("--tls-cert", ca.cert, "--tls-key", ca.key, "--station-tokens", tokens,
+                                  "--writer-db", line.add_writer(os.path.join(os.path.dirname(SQL), "writer-role.sql")))
+    base = "https://localhost:%d" % port
+    through_service = ("--history-db", "https://localhost:%d/" % port, "--history-token-file", token_file,
+                       "--history-ca", ca.pem)
     try:
         driver.get(base + "/history")
         check(driver.current_url.endswith("/sign-in"), "the browser is sent to the sign-in: " + driver.current_url)

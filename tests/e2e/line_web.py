@@ -336,7 +336,7 @@ def history_pages(driver, base, line):
 
     # The CSV holds what the page shows, cell for cell.
     cookie = driver.get_cookie("vl_session")["value"]
-    client = Client(int(base.rsplit(":", 1)[1]))
+    client = Client(int(base.rsplit(":", 1)[1]), tls=True)
     client.cookies = {"vl_session": cookie, "vl_tz": driver.get_cookie("vl_tz")["value"]}
     csv_path = driver.find_element("id", "csv").get_attribute("href").replace(base, "")
     status, _, text = client.request("GET", csv_path)

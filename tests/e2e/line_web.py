@@ -317,10 +317,25 @@ def run_browser(line, fw):
               "the stations' exit statuses: %r" % {k: v[0] for k, v in results.items()})
 
         history_pages(driver, base, line)
+        stations_page(driver, base)
     finally:
         driver.quit()
         service.terminate()
         service.wait(timeout=30)
+
+
+def stations_page(driver, base):
+    """The admin's Stations page: the station that wrote through the service is listed; a token
+    issued on the page is shown once and names its station."""
+    driver.get(base + "/stations")
+    check([r[0] for r in rows_of(driver, "stations")] == ["st-c"], "the Stations page lists st-c")
+    driver.find_element("css selector", "form[action='/stations/issue'] input[name='station']").send_keys("st-d")
+    driver.find_element("css selector", "form[action='/stations/issue'] button").click()
+    wait_for_url(driver, "/stations/issue")
+    token = driver.execute_script("const t = document.getElementById('token'); return t ? t.textContent : '';")
+    check(token.startswith("vls1_") and len(token) > 40, "the page shows the new token once: %r" % token)
+    check(sorted(r[0] for r in rows_of(driver, "stations")) == ["st-c", "st-d"], "st-d has a token now")
+    picture(driver, "stations")
 
 
 def history_pages(driver, base, line):

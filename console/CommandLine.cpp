@@ -288,6 +288,14 @@ std::string platformUsageNotes() {
          "  [--station HOST] [--limit N] shows it newest first; --export-history\r\n"
          "  FILE.csv writes it. --history-required: no load without its row (exit 1).\r\n" +
          platform.historyServer +
+         "  A station joins a line's history through the line service (vestrel-line) with\r\n"
+         "  --history-db https://HOST[:PORT]/ (or VESTREL_HISTORY_DB, the fleet's children\r\n"
+         "  too) with the station's token, which the service's admin issues, from\r\n"
+         "  --history-token-file FILE (its first line) or the user's secret store\r\n"
+         "  (vestrel --save-history-token --history-db URL stores it). The service's\r\n"
+         "  certificate must be one the system trusts, or chain to --history-ca FILE\r\n"
+         "  (the line's own certificate authority). A row the service cannot take waits\r\n"
+         "  in this station's history, pending; --sync-history sends the waiting rows now.\r\n"
          "  --receiver-id ID: after the port test a receiver of another identity is\r\n"
          "  refused before anything is written (exit 1). --work-order W, --operator NAME,\r\n"
          "  --lot L (printable, at most 64 characters) go into the run's row and the log's\r\n"

@@ -18,15 +18,7 @@ PlatformUsage platformUsage() {
           "  fleet's children too). The URL holds no password (refused): libpq takes it\r\n"
           "  from ~/.pgpass (PGPASSFILE), PGPASSWORD or a service file. A row the server\r\n"
           "  cannot take waits in this station's history, pending, until a run reaches\r\n"
-          "  the server; --sync-history sends the waiting rows now.\r\n"
-          "  Or, with no database password on the station, through the line service:\r\n"
-          "  --history-db https://HOST[:PORT]/ (or VESTREL_HISTORY_DB, the fleet's children\r\n"
-          "  too) with the station's token, which the service's admin issues, from\r\n"
-          "  --history-token-file FILE (its first line) or the user's secret store\r\n"
-          "  (vestrel --save-history-token --history-db URL stores it). The service's\r\n"
-          "  certificate must be one the system trusts, or chain to --history-ca FILE\r\n"
-          "  (the line's own certificate authority). A row the service cannot take waits\r\n"
-          "  in this station's history, pending; --sync-history sends the waiting rows now.\r\n",
+          "  the server; --sync-history sends the waiting rows now.\r\n",
           "  The station's trusted keys are the *.pub files in /etc/vestrel/trusted-keys/;\r\n"
           "  \"require-signature = yes\" in /etc/vestrel/vestrel.conf requires signatures.\r\n"};
 }

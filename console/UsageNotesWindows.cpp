@@ -14,14 +14,8 @@ PlatformUsage platformUsage() {
           "                                   shows it (the WinUSB driver bound to it)\r\n",
           "  130 when Ctrl-C or Ctrl-Break, 129 when closing the console window, 143 when\r\n"
           "  logging off or shutting down stopped the run: the run is aborted, the log closed.\r\n",
-          "  The load history is this computer's SQLite file, or the line service's:\r\n"
-          "  --history-db https://HOST[:PORT]/ (or VESTREL_HISTORY_DB, the fleet's children\r\n"
-          "  too) with the station's token, which the service's admin issues, from\r\n"
-          "  --history-token-file FILE (its first line) or the user's secret store\r\n"
-          "  (vestrel --save-history-token --history-db URL stores it). The service's\r\n"
-          "  certificate must be one the system trusts, or chain to --history-ca FILE\r\n"
-          "  (the line's own certificate authority). A row the service cannot take waits\r\n"
-          "  in this station's history, pending; --sync-history sends the waiting rows now.\r\n",
+          "  The load history is this computer's SQLite file, or the line service's\r\n"
+          "  (below): a PostgreSQL server (postgresql://...) is not reached from Windows.\r\n",
           "  The station's trusted keys are the *.pub files in\r\n"
           "  %ProgramData%\\Vestrel\\trusted-keys\\; the machine policy RequireSignature = 1\r\n"
           "  (DWORD, HKLM\\SOFTWARE\\Policies\\Vestrel) requires signatures.\r\n"};

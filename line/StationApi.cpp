@@ -69,26 +69,8 @@ Answer StationApi::handle(const std::string& path, const std::string& authorizat
   return refused(404, "The station API has no such request.");
 }
 
-Answer StationApi::begin(const std::string& station, const std::string& body) {
-  LoadRecord row;
-  std::string error;
-  if (!rowjson::fromJson(body, row, error) || !(error = incomplete(row)).empty()) return refused(400, "Not a row: " + error);
-  if (!StationTokens::sameStation(row.station, station)) return notYours(station, row.station);
-  Answer answer;
-  const bool read = writer_.with(
-      [&](LoadHistory& history, std::string& e) {
-        std::string owner;
-        if (!ownerOf(history, row.id, owner, e)) return false;
-        if (!owner.empty() && !StationTokens::sameStation(owner, station)) return answer = notYours(station, owner), true;
-        if (!owner.empty()) return answer = {200, json{{"written", false}}.dump()}, true;  // sent again
-        if (!history.begin(row, e)) return false;
-        return answer = {200, json{{"written", true}}.dump()}, true;
-      },
-      error);
-  return read ? answer : unavailable(error);
-}
-
-Answer StationApi::finish(const std::string& station, const std::string& body) {
+// A row of the station's, written by write once its run is known to be the station's or nobody's.
+Answer StationApi::takeRow(const std::string& station, const std::string& body, const RowWrite& write) {
   LoadRecord row;
   std::string error;
   if (!rowjson::fromJson(body, row, error) || !(error = incomplete(row)).empty()) return refused(400, "Not a row: " + error);
@@ -100,11 +82,26 @@ Answer StationApi::finish(const std::string& station, const std::string& body) {
         if (!ownerOf(history, row.id, owner, e)) return false;
         if (!owner.empty() && !StationTokens::sameStation(owner, station)) return answer = notYours(station, owner), true;
         bool written = false;
-        if (!history.deliver(row, written, e)) return false;
+        if (!write(history, row, !owner.empty(), written, e)) return false;
         return answer = {200, json{{"written", written}}.dump()}, true;
       },
       error);
   return wrote ? answer : unavailable(error);
+}
+
+Answer StationApi::begin(const std::string& station, const std::string& body) {
+  return takeRow(station, body,
+                 [](LoadHistory& history, const LoadRecord& row, bool there, bool& written, std::string& error) {
+                   written = !there;  // a start sent again is there already
+                   return there || history.begin(row, error);
+                 });
+}
+
+Answer StationApi::finish(const std::string& station, const std::string& body) {
+  return takeRow(station, body,
+                 [](LoadHistory& history, const LoadRecord& row, bool, bool& written, std::string& error) {
+                   return history.deliver(row, written, error);
+                 });
 }
 
 Answer StationApi::live(const std::string& station, const std::string& body) {

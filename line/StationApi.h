@@ -1,7 +1,11 @@
 #pragma once
+#include <functional>
 #include <string>
 
+#include "LoadRecord.h"
+
 class LineStore;
+class LoadHistory;
 class StationTokens;
 
 // The line service's station API, apart from HTTP: a station's request (its path under
@@ -21,6 +25,9 @@ class StationApi {
   Answer handle(const std::string& path, const std::string& authorization, const std::string& body);
 
  private:
+  // Writes a row of the station's; there: a row of its id is there already. false with error set.
+  using RowWrite = std::function<bool(LoadHistory&, const LoadRecord&, bool there, bool& written, std::string& error)>;
+  Answer takeRow(const std::string& station, const std::string& body, const RowWrite& write);
   Answer begin(const std::string& station, const std::string& body);
   Answer finish(const std::string& station, const std::string& body);
   Answer live(const std::string& station, const std::string& body);

@@ -10,10 +10,17 @@ namespace {
 
 using nlohmann::json;
 
+// The service's own word on a refusal, as a warning may show it: one line of at most kMaxWordBytes,
+// no control characters.
+constexpr std::size_t kMaxWordBytes = 400;
+
 std::string serviceWord(const std::string& body) {
   const json answer = json::parse(body, nullptr, false);
-  if (answer.is_object() && answer.contains("error") && answer["error"].is_string()) return answer["error"].get<std::string>();
-  return "";
+  if (!answer.is_object() || !answer.contains("error") || !answer["error"].is_string()) return "";
+  std::string word = answer["error"].get<std::string>().substr(0, kMaxWordBytes);
+  for (char& c : word)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  return word;
 }
 
 }  // namespace

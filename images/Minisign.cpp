@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -40,14 +41,13 @@ std::string trimmed(std::string line) {
 }
 
 std::string hexOfId(const std::array<uint8_t, 8>& id) {
-  // minisign prints the id as a little-endian 64-bit number
-  std::string text;
-  char digits[3];
-  for (std::size_t i = id.size(); i-- > 0;) {
-    std::snprintf(digits, sizeof digits, "%02X", id[i]);
-    text += digits;
-  }
-  return text;
+  // minisign prints the id as a little-endian 64-bit number without leading zeros (a key file's
+  // comment and minisign's messages), so an operator finds the same text in both
+  uint64_t number = 0;
+  for (std::size_t i = id.size(); i-- > 0;) number = number << 8 | id[i];
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%" PRIX64, number);
+  return digits;
 }
 
 // The file's bytes fed to feed in pieces; false when it cannot be read or was stopped.

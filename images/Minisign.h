@@ -14,7 +14,7 @@ namespace minisign {
 struct PublicKey {
   std::array<uint8_t, 8> id{};
   std::array<uint8_t, 32> key{};
-  std::string idText() const;  // the id as minisign prints it: 16 hexadecimal digits
+  std::string idText() const;  // the id as minisign prints it: hexadecimal, no leading zeros
 };
 
 // A signature file: an untrusted comment, the base64 of the algorithm ("Ed" over the file's bytes,

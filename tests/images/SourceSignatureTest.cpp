@@ -99,3 +99,15 @@ TEST(SourceSignature, TheStationsPolicyFileRequiresSignaturesOnlyWhenItSaysSo) {
   EXPECT_TRUE(sourcesignature::policyRequires({" require-signature=true\r"}));
   EXPECT_FALSE(sourcesignature::policyRequires({"require-signature = no", "require-signatures = yes"}));
 }
+
+// A key whose id begins with a zero is named as minisign names it (in the key file's comment and
+// its messages), without the leading zero, so that the history's text is the one the maker sees.
+TEST(SourceSignature, AKeysIdReadsAsMinisignPrintsIt) {
+  minisign::PublicKey key;
+  std::string error;
+  ASSERT_TRUE(minisign::parsePublicKey({"untrusted comment: minisign public key D028CF9F89F2270",
+                                        "RWRwIp/4+YwCDQABAgMEBQYHCAkKCwwNDg8QERITFBUWFxgZGhscHR4f"},
+                                       key, error))
+      << error;
+  EXPECT_EQ(key.idText(), "D028CF9F89F2270");
+}

@@ -128,7 +128,11 @@ class Dialog : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(sample::writeDistribution(dir.path(), sample::Options{}, error)) << error;
+    // A main image big enough that its transfer takes seconds on a virtual line, long enough for
+    // the walk's poll to see the bar in the middle (the sample's own passes in a tenth of a second).
+    sample::Options options;
+    options.mainSize = 8 * 1024 * 1024;
+    ASSERT_TRUE(sample::writeDistribution(dir.path(), options, error)) << error;
   }
   // Runs the dialog on this thread while operate runs on a second one; returns the exit status.
   int run(const std::function<void(Operator&)>& operate) {
